@@ -1,0 +1,166 @@
+/*
+ * nox-genicam: control of CoaXPress, Camera Link HS and Camera Link cameras
+ * attached to frame-grabber boards.
+ *
+ * Every function returns a status (0 success, negative failure) unless said
+ * otherwise; Nox_getErrorDescription turns a status into text. Handles are
+ * opaque: a board handle lives from Nox_initBoardEx to Nox_freeBoard, its
+ * camera handles as long as the board (a new scan replaces them).
+ */
+#ifndef NOX_GENICAM_H
+#define NOX_GENICAM_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__)
+#define NOX_API __attribute__((visibility("default")))
+#else
+#define NOX_API
+#endif
+
+#ifndef GRABBER_SESSION_DECLARED
+#define GRABBER_SESSION_DECLARED
+/* The grabber library's session of one board (see grablib5.h), owned by the application. */
+typedef struct GrabberSession GrabberSession;
+#endif
+
+typedef struct NoxBoardHandle NoxBoardHandle;
+typedef struct NoxCameraHandle NoxCameraHandle;
+
+/* Identification texts of a camera; a member is null when the camera did not report it. */
+typedef struct NoxCameraInfo {
+    const char *vendorName, *modelName, *familyName, *version,
+               *firmwareVersion, *manufacturerInfo, *serialNumber, *userId;
+} NoxCameraInfo;
+
+#pragma pack(push, 1)
+/* Handed to the event callback; type 100 means a camera's link was lost. */
+typedef struct NoxEvent {
+    uint16_t type;
+    uint32_t slot;
+    uint32_t reserved;
+} NoxEvent;
+
+typedef struct NoxConnectionProfile {
+    NoxBoardHandle *board;
+    uint32_t cameraCount;
+    NoxCameraHandle **cameras;
+    NoxCameraInfo **cameraInfos;
+    uint32_t *states;
+} NoxConnectionProfile;
+#pragma pack(pop)
+
+typedef int32_t (*NoxEventCallback)(NoxBoardHandle *board, NoxCameraHandle *camera,
+                                    const NoxEvent *event, void *context);
+
+/* Status codes. One code space for every layer of the library. */
+enum NoxStatus {
+    ERR_NONE = 0,
+    ERR_INVALID_CAMERA_HANDLE = -1000,
+    ERR_INVALID_BOARD_HANDLE = -1001,
+    ERR_FILE_NOT_FOUND = -1002,
+    ERR_INVALID_FILENAME = -1003,
+    ERR_FILE_ACCESS = -1006,
+    ERR_NO_DATA = -1008,
+    ERR_OPERATION_BLOCKED = -1015,
+    ERR_NO_EVENT_HANDLER = -1016,
+    ERR_VALUE_OUT_OF_RANGE = -1009,
+    ERR_NO_CXP_INTERFACE = -1010,
+    ERR_BOARD_NOT_SUPPORTED = -1011,
+    ERR_BUFFER_TOO_SMALL = -1012,
+    ERR_ACCESS_DENIED = -1013,
+    ERR_NO_GENICAM_CONNECTION = -1100,
+    ERR_UNKNOWN_PROPERTY = -1101,
+    ERR_INVALID_FEATURE = -1102,
+    ERR_INVALID_COMMAND = -1103,
+    ERR_FEATURE_WRITE_ONLY = -1104,
+    ERR_FEATURE_READ_ONLY = -1105,
+    ERR_GENICAM_EXCEPTION = -1198,
+    ERR_INVALID_LINK_SPEED = -1200,
+    ERR_INVALID_LINK_INDEX = -1201,
+    ERR_STREAM_PACKET_SIZE_REJECTED = -1202,
+    ERR_NO_PHYSICAL_CONNECTION = -1211,
+    ERR_BITRATE_LINKS_REJECTED = -1203,
+    ERR_EXTENSION_MISMATCH = -1204,
+    ERR_STREAM_PACKET_SIZE_NOT_ACCEPTED = -1205,
+    ERR_LINK_LAYOUT_MISMATCH = -1206,
+    ERR_LINK_TIMEOUT = -1207,
+    ERR_INVALID_PORT = -1208,
+    ERR_NO_MASTER_CONNECT = -1209,
+    ERR_NO_CAMERA_FOUND = -1210,
+    ERR_NO_MASTER = -1212,
+    ERR_DISCOVERY_INCOMPLETE = -1213,
+    ERR_INVALID_DATA_TYPE = -1990,
+    ERR_INVALID_ARGUMENT = -1991,
+    ERR_INTERNAL = -1998,
+    ERR_EXCEPTION = -1999,
+    ERR_NOT_IMPLEMENTED = -2000,
+    ERR_INVALID_POINTER = -1017,
+    ERR_OUT_OF_MEMORY = -1018,
+    ERR_BOARD_INIT = -40018,
+    ERR_INCOMPATIBLE_LIBRARY = -40019,
+    ERR_LIBRARY_NOT_LOADED = -40020,
+    ERR_GENCP_CRC = -1601,
+    ERR_GENCP_INVALID_PACKET = -1603,
+    ERR_GENCP_NO_ACK = -1604,
+    ERR_GENCP_UNKNOWN_DEVICE_ERROR = -1605,
+    ERR_GENCP_TOO_FEW_DATA = -1606,
+    ERR_GENCP_NO_DATA = -1607,
+    ERR_GENCP_PENDING_ACK = -1608,
+    ERR_GENCP_WRONG_REQ_ID = -1609,
+    ERR_GENCP_PENDING_ACK_UNKNOWN_ERROR = -1610,
+    ERR_GENCP_UNEXPECTED_ACK = -1611,
+    ERR_GENCP_TIMEOUT = -1602,
+    ERR_GENCP_NOT_IMPLEMENTED = -32769,
+    ERR_GENCP_INVALID_PARAMETER = -32770,
+    ERR_GENCP_INVALID_ADDRESS = -32771,
+    ERR_GENCP_WRITE_PROTECT = -32772,
+    ERR_GENCP_BAD_ALIGNMENT = -32773,
+    ERR_GENCP_ACCESS_DENIED = -32774,
+    ERR_GENCP_BUSY = -32775,
+    ERR_GENCP_MSG_TIMEOUT = -32779,
+    ERR_GENCP_INVALID_HEADER = -32782,
+    ERR_GENCP_WRONG_CONFIG = -32783,
+    ERR_GENCP_ERROR = -36863,
+    ERR_CLHS_NO_COMMAND_WORD = -1501,
+    ERR_CLHS_RECEIVE_FAILED = -1503,
+    ERR_CLHS_TX_BUFFER_FULL = -1502,
+    ERR_CLHS_SEND_FAILED = -1505,
+    ERR_CLHS_TX_BUSY_TIMEOUT = -1504,
+    ERR_CLHS_DEVICE_ID_REJECTED = -1506,
+    ERR_CLHS_DEVICE_ID_READBACK = -1507,
+    ERR_CXP_ACK_TIMEOUT = -256,
+    ERR_CXP_INVALID_ADDRESS = -64,
+    ERR_CXP_INVALID_DATA = -65,
+    ERR_CXP_INVALID_OPCODE = -66,
+    ERR_CXP_WRITE_TO_READ_ONLY = -67,
+    ERR_CXP_READ_FROM_WRITE_ONLY = -68,
+    ERR_CXP_SIZE_TOO_LARGE = -69,
+    ERR_CXP_INCORRECT_SIZE = -70,
+    ERR_CXP_MALFORMED_PACKET = -71,
+    ERR_CXP_CRC = -128,
+
+    /* Returned by operations but without a description of their own. */
+    ERR_INVALID_DATA = -1014,
+    LibraryNotLoaded = -2130,
+    ERR_CAMERA_LIST_FULL = -2500
+};
+
+/* Library lifecycle. Calls nest: the library stays up until every GenICamInit
+   (and every board opened without one) is matched by GenICamDeinit. */
+NOX_API void GenICamInit(void);
+NOX_API void GenICamDeinit(void);
+
+/* Text of a status; "Unknown Error." for codes without a description. Never null. */
+NOX_API const char *Nox_getErrorDescription(int32_t status);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* NOX_GENICAM_H */

@@ -1,0 +1,80 @@
+#include "api/CallFrame.h"
+
+#include <cstdio>
+
+#include "api/LibraryLogger.h"
+#include "board/BoardLibraries.h"
+#include "platform/ThreadId.h"
+
+namespace vexo::genicam {
+
+using tools::logging::kLevelTrace;
+using tools::logging::Logger;
+
+namespace {
+std::string ThreadIdText() { return std::to_string(templates::platform::CurrentThreadId()); }
+}  // namespace
+
+CallTracer::CallTracer(Logger *logger, const char *sourceFile, int sourceLine, const char *function,
+                       std::string parameters, ContextFunction context)
+    : logger_(logger),
+      site_(std::string("source-file=") + sourceFile + ",source-line=" + std::to_string(sourceLine) +
+            ",thread-id=" + ThreadIdText()),
+      function_(function),
+      context_(std::move(context)) {
+    std::string record = site_ + Context() + "|" + "Entering " + function_;
+    if (!parameters.empty()) record += "; " + parameters;
+    logger_->Write(kLevelTrace, record);
+}
+
+CallTracer::~CallTracer() { logger_->Write(kLevelTrace, site_ + Context() + "|" + "Leaving " + function_); }
+
+CallFrameResult::CallFrameResult(const char *sourceFile, int sourceLine, const char *function,
+                                 ContextFunction context, const ParameterFunction &parameters)
+    : context_(std::move(context)) {
+    Logger *logger = LibraryLogger();
+    if (!logger->IsEnabled(kLevelTrace)) return;
+    tracer_ = std::make_unique<CallTracer>(logger, sourceFile, sourceLine, function,
+                                           parameters ? parameters() : std::string(), context_);
+}
+
+CallFrameResult::CallFrameResult(ContextFunction context) : context_(std::move(context)) {}
+
+CallFrameResult::~CallFrameResult() {
+    if (tracer_) tracer_->AppendDetail(",return=" + std::to_string(result_));
+}
+
+void CallFrameResult::AppendHandle(const char *typeName, const void *handle) {
+    if (tracer_) tracer_->AppendDetail(HandleItem(typeName, handle));
+}
+
+void CallFrameResult::LogRecord(uint32_t level, const std::string &message) const {
+    WriteRecord(LibraryLogger(), level, context_, message);
+}
+
+void WriteRecord(Logger *logger, uint32_t level, const ContextFunction &context, const std::string &message) {
+    if (!logger->IsEnabled(level)) return;
+    logger->Write(level, "thread-id=" + ThreadIdText() + (context ? context() : std::string()) + "|" + message);
+}
+
+std::string SessionItems(const GrabberSession *session) {
+    if (session == nullptr) return {};
+    const uint64_t device = SessionDeviceHandle(session);
+    return ",board-index=" + std::to_string(QueryBoardIndex(device, 0)) +
+           ",board-serial=" + std::to_string(QueryBoardInfo(device, "board/serial")) +
+           ",board-type=" + std::to_string(QueryBoardInfo(device, "board/type"));
+}
+
+std::string PortMaskItem(uint32_t portMask) { return ",port-mask=" + std::to_string(portMask); }
+
+std::string HandleItem(const char *typeName, const void *handle) {
+    char address[32];
+    std::snprintf(address, sizeof address, "%p", handle);
+    return std::string(",handle=(") + typeName + ")" + address;
+}
+
+std::string PortIndexItem(uint32_t portIndex) { return ",port-index=" + std::to_string(portIndex); }
+
+std::string IndexItem(uint32_t index) { return ",index=" + std::to_string(index); }
+
+}  // namespace vexo::genicam

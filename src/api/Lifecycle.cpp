@@ -1,0 +1,33 @@
+#include "api/LibraryLogger.h"
+#include "board/BoardLibraries.h"
+#include "nox_genicam.h"
+#include "platform/LibraryInitController.h"
+
+using vexo::templates::platform::LibraryInitController;
+
+namespace {
+// The board libraries stay loaded when the library goes down.
+void KeepLibraryLoaded() {}
+}  // namespace
+
+extern "C" NOX_API void GenICamInit(void) {
+    {
+        LibraryInitController::Lock lock;
+        LibraryInitController::Init();
+        LibraryInitController::RegisterTeardownFunction(&KeepLibraryLoaded);
+        vexo::genicam::LoadHardwareLibrary();
+        LibraryInitController::RegisterTeardownFunction(&KeepLibraryLoaded);
+        vexo::genicam::LoadAppletRuntime();
+        LibraryInitController::RegisterTeardownFunction(&KeepLibraryLoaded);
+        vexo::genicam::LoadGrabberLibrary();
+        // The logging singleton dies at teardown, also when the last reference
+        // is a board's (Nox_freeBoard): the cached logger must not outlive it.
+        LibraryInitController::RegisterTeardownFunction(&vexo::genicam::ClearLibraryLoggerCache);
+    }
+    vexo::genicam::LibraryLogger();
+}
+
+extern "C" NOX_API void GenICamDeinit(void) {
+    LibraryInitController::Deinit();
+    vexo::genicam::ClearLibraryLoggerCache();
+}

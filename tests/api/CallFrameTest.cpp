@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "FakeRelay.h"
+#include "LogFile.h"
+#include "TempDirectory.h"
+#include "api/CallFrame.h"
+#include "logging/Logging.h"
+#include "nox_genicam.h"
+#include "platform/ThreadId.h"
+
+using nox_test::FakeRelay;
+using vexo::genicam::CallFrameResult;
+using vexo::genicam::CallTracer;
+
+namespace {
+std::string Tid() { return std::to_string(vexo::templates::platform::CurrentThreadId()); }
+}  // namespace
+
+TEST(CallTracer, EnteringAndLeavingRecordsHaveTheirExactForm) {
+    FakeRelay::initialThreshold = 1;
+    vexo::tools::logging::Logging logging;
+    logging.AttachRelay(FakeRelay::Descriptor());
+    auto *logger = logging.GetLogger("vexo.genicam.lib");
+    int contextCalls = 0;
+    {
+        CallTracer tracer(logger, "src/api/Boards.cpp", 42, "Nox_getCamera", "",
+                          [&] { return ",handle=(NoxBoardHandle*)0x10" + std::string(contextCalls++ ? ",again" : ""); });
+        tracer.AppendDetail(",return=-1001");
+    }
+    {
+        CallTracer tracer(logger, "f.cpp", 7, "Nox_scanPortsEx", "Speed: 0; Flags: 1", {});
+    }
+    ASSERT_EQ(FakeRelay::records.size(), 4u);
+    for (const auto &record : FakeRelay::records) EXPECT_EQ(record.level, 1u);
+    const std::string site = "source-file=src/api/Boards.cpp,source-line=42,thread-id=" + Tid();
+    EXPECT_EQ(FakeRelay::records[0].text, site + ",handle=(NoxBoardHandle*)0x10|Entering Nox_getCamera");
+    // The context is rendered again when leaving; details come before it.
+    EXPECT_EQ(FakeRelay::records[1].text,
+              site + ",return=-1001,handle=(NoxBoardHandle*)0x10,again|Leaving Nox_getCamera");
+    EXPECT_EQ(FakeRelay::records[2].text,
+              "source-file=f.cpp,source-line=7,thread-id=" + Tid() + "|Entering Nox_scanPortsEx; Speed: 0; Flags: 1");
+    EXPECT_EQ(FakeRelay::records[3].text, "source-file=f.cpp,source-line=7,thread-id=" + Tid() + "|Leaving Nox_scanPortsEx");
+}
+
+TEST(CallTracer, RecordsAndContextItems) {
+    FakeRelay::initialThreshold = 2;
+    vexo::tools::logging::Logging logging;
+    logging.AttachRelay(FakeRelay::Descriptor());
+    auto *logger = logging.GetLogger("vexo.genicam.lib");
+    const int marker = 0;
+    vexo::genicam::WriteRecord(logger, 5, [&] { return vexo::genicam::HandleItem("NoxCameraHandle*", &marker); },
+                               "Invalid camera handle");
+    vexo::genicam::WriteRecord(logger, 2, {}, "New camera interface created");
+    vexo::genicam::WriteRecord(logger, 1, {}, "below the threshold");
+    ASSERT_EQ(FakeRelay::records.size(), 2u);
+    char address[32];
+    std::snprintf(address, sizeof address, "%p", static_cast<const void *>(&marker));
+    EXPECT_EQ(FakeRelay::records[0].text,
+              "thread-id=" + Tid() + ",handle=(NoxCameraHandle*)" + address + "|Invalid camera handle");
+    EXPECT_EQ(FakeRelay::records[0].level, 5u);
+    EXPECT_EQ(FakeRelay::records[1].text, "thread-id=" + Tid() + "|New camera interface created");
+    EXPECT_EQ(vexo::genicam::PortMaskItem(15), ",port-mask=15");
+    EXPECT_EQ(vexo::genicam::PortIndexItem(2), ",port-index=2");
+    EXPECT_EQ(vexo::genicam::IndexItem(3), ",index=3");
+}
+
+namespace {
+// What an exported function looks like, for the frame's end-to-end test.
+int32_t TracedFunction(void *board, uint32_t mask, bool fail) {
+    NOX_CALL_FRAME(frame, "Nox_example", [=] { return vexo::genicam::PortMaskItem(mask); },
+                   [=] { return "Flags: " + std::to_string(mask); });
+    if (board == nullptr) {
+        frame.LogError("Invalid board handle");
+        return frame.Return(ERR_INVALID_BOARD_HANDLE);
+    }
+    if (fail) return frame.Return(ERR_LINK_TIMEOUT);
+    frame.AppendHandle("NoxBoardHandle*", board);
+    return frame.Return(0);
+}
+}  // namespace
+
+TEST(CallFrameResult, TracesEveryReturnPathThroughTheLibraryLogger) {
+    nox_test::TempDirectory directory;
+    const auto file = directory / "trace.log";
+    ::setenv("VEXO_LOG", "1", 1);
+    ::setenv("VEXO_LOG_FILE", file.c_str(), 1);
+    GenICamInit();
+    int board = 0;
+    EXPECT_EQ(TracedFunction(nullptr, 3, false), ERR_INVALID_BOARD_HANDLE);
+    EXPECT_EQ(TracedFunction(&board, 5, true), ERR_LINK_TIMEOUT);
+    EXPECT_EQ(TracedFunction(&board, 6, false), 0);
+    GenICamDeinit();
+
+    const auto lines = nox_test::ReadLogLines(file);
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[0].level, "trace");
+    EXPECT_NE(lines[0].text.find(",port-mask=3|Entering Nox_example; Flags: 3"), std::string::npos) << lines[0].text;
+    EXPECT_EQ(lines[1].level, "error");
+    EXPECT_EQ(lines[1].text, "thread-id=" + Tid() + ",port-mask=3|Invalid board handle");
+    EXPECT_NE(lines[2].text.find(",return=-1001,port-mask=3|Leaving Nox_example"), std::string::npos) << lines[2].text;
+    EXPECT_NE(lines[4].text.find(",return=-1207,port-mask=5|Leaving Nox_example"), std::string::npos);
+    char address[32];
+    std::snprintf(address, sizeof address, "%p", static_cast<void *>(&board));
+    EXPECT_NE(lines[6].text.find(std::string(",handle=(NoxBoardHandle*)") + address + ",return=0,port-mask=6|Leaving"),
+              std::string::npos)
+        << lines[6].text;
+    EXPECT_EQ(lines[6].text.rfind("source-file=", 0), 0u);
+}
+
+TEST(CallFrameResult, WithTracingOffTheSameStatusesAndNoRecords) {
+    nox_test::TempDirectory directory;
+    const auto file = directory / "trace.log";
+    ::setenv("VEXO_LOG", "5", 1);
+    ::setenv("VEXO_LOG_FILE", file.c_str(), 1);
+    GenICamInit();
+    int board = 0;
+    EXPECT_EQ(TracedFunction(nullptr, 3, false), ERR_INVALID_BOARD_HANDLE);
+    EXPECT_EQ(TracedFunction(&board, 5, true), ERR_LINK_TIMEOUT);
+    EXPECT_EQ(TracedFunction(&board, 6, false), 0);
+    GenICamDeinit();
+    const auto lines = nox_test::ReadLogLines(file);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "thread-id=" + Tid() + ",port-mask=3|Invalid board handle");
+}
