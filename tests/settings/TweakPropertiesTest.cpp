@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <stdexcept>
+#include <string>
+
+#include "TempDirectory.h"
+#include "platform/Environment.h"
+#include "platform/InstallationFolder.h"
+#include "settings/TweakProperties.h"
+#include "settings/TweakPropertyTable.h"
+
+namespace platform = vexo::templates::platform;
+using platform::TweakProperties;
+
+namespace {
+
+// A user file and an installation file in a temporary folder, both absent until written.
+class SettingsFiles {
+public:
+    std::filesystem::path User() const { return directory_ / "user.conf"; }
+    std::filesystem::path Installation() const { return directory_ / "installation.conf"; }
+    void WriteUser(const std::string &text) const { nox_test::WriteFile(User(), text); }
+    void WriteInstallation(const std::string &text) const { nox_test::WriteFile(Installation(), text); }
+    TweakProperties Properties() const { return TweakProperties(User(), Installation()); }
+
+private:
+    nox_test::TempDirectory directory_;
+};
+
+std::string ExceptionText(const std::function<void()> &call) {
+    try {
+        call();
+    } catch (const std::runtime_error &error) {
+        return error.what();
+    }
+    return "no exception";
+}
+
+// The rows this library reads, with the type it reads them as.
+struct ReadRow {
+    const char *key;
+    const char *variable;
+    const char *defaultValue;
+    char type;  // 'i' signed, 'u' unsigned, 'b' boolean
+};
+const ReadRow kReadRows[] = {
+    {"NOX::SyncMonitorInitialWaitInMs", "VEXO_NOX_SYNC_MONITOR_INITIAL_WAIT_IN_MS", "2000", 'i'},
+    {"CXP::CommandAckTimeout", "VEXO_CXP_COMMAND_ACK_TIMEOUT", "300", 'u'},
+    {"CXP::WaitAfterLinkResetOnEachPort", "VEXO_CXP_WAIT_AFTER_LINK_RESET_ON_EACH_PORT", "0", 'i'},
+    {"CXP::WaitAfterLinkResetDone", "VEXO_CXP_WAIT_AFTER_LINK_RESET_DONE", "300", 'i'},
+    {"CXP::WaitAfterLinkLockFound", "VEXO_CXP_WAIT_AFTER_LINK_LOCK_FOUND", "0", 'i'},
+    {"CXP::WaitAfterCameraConfigDone", "VEXO_CXP_WAIT_AFTER_CAMERA_CONFIG_CHANGED", "750", 'i'},
+    {"CXP::WaitAfterUplinkSpeedChanged", "VEXO_CXP_WAIT_AFTER_UPLINK_SPEED_CHANGED", "200", 'i'},
+    {"CXP::WaitAfterPowerup", "VEXO_CXP_WAIT_AFTER_POWERUP", "2000", 'i'},
+    {"CXP::WaitAfterPowerdown", "VEXO_CXP_WAIT_AFTER_POWERDOWN", "0", 'i'},
+    {"CXP::ErrorsPerMillisecondBeforeDesync", "VEXO_CXP_ERRORS_PER_MS_BEFORE_DESYNC", "100", 'i'},
+    {"CXP::UseConnectionConfigDefault", "VEXO_CXP_USE_CONNECTION_CONFIG_DEFAULT", "0", 'b'},
+    {"CXP::ReceiveAckPacketOnLinkConfig", "VEXO_CXP_RECEIVE_ACK_PACKET_AFTER_CAMERA_CONFIG_CHANGED", "0", 'b'},
+    {"CXP::SkipRegisterCheckOnLinkConfig", "VEXO_CXP_SKIP_REGISTER_CHECK_AFTER_LINK_LOCK_FOUND", "0", 'b'},
+    {"CXP::MaxControlPacketSize", "VEXO_CXP_MAX_CONTROL_PACKET_SIZE", "0", 'i'},
+    {"Global::EnablePCAP", "VEXO_ENABLE_PCAP", "0", 'b'},
+};
+
+int64_t LookupAsNumber(TweakProperties &properties, const ReadRow &row) {
+    switch (row.type) {
+        case 'i': return properties.LookupInt32(row.key);
+        case 'u': return properties.LookupUInt32(row.key);
+        default: return properties.LookupBool(row.key) ? 1 : 0;
+    }
+}
+
+}  // namespace
+
+TEST(TweakProperties, TheTableHoldsEveryRowOnceAndEndsWithANullKey) {
+    EXPECT_EQ(platform::kTweakPropertyCount, 58u);
+    EXPECT_EQ(platform::kTweakPropertyTable[platform::kTweakPropertyCount].key, nullptr);
+    std::set<std::string> keys;
+    for (size_t i = 0; i < platform::kTweakPropertyCount; ++i) {
+        const auto &row = platform::kTweakPropertyTable[i];
+        ASSERT_NE(row.environmentVariable, nullptr);
+        ASSERT_NE(row.defaultValue, nullptr);
+        EXPECT_TRUE(keys.insert(row.key).second) << row.key;
+    }
+}
+
+TEST(TweakProperties, EveryReadRowResolvesItsVariableAndDefault) {
+    SettingsFiles files;
+    for (const ReadRow &row : kReadRows) {
+        TweakProperties properties(std::nullopt, std::nullopt);
+        platform::UnsetEnvironment(row.variable);
+        EXPECT_EQ(LookupAsNumber(properties, row), std::stoll(row.defaultValue)) << row.key;
+        platform::SetEnvironment(row.variable, "1");
+        EXPECT_EQ(LookupAsNumber(properties, row), 1) << row.key;
+        platform::UnsetEnvironment(row.variable);
+    }
+}
+
+TEST(TweakProperties, SourcesResolveUserFileThenInstallationFileThenEnvironmentThenDefault) {
+    SettingsFiles files;
+    const std::string key = "CXP::WaitAfterPowerup";
+    platform::UnsetEnvironment("VEXO_CXP_WAIT_AFTER_POWERUP");
+    EXPECT_EQ(files.Properties().LookupInt32(key), 2000);
+
+    platform::SetEnvironment("VEXO_CXP_WAIT_AFTER_POWERUP", "1500");
+    EXPECT_EQ(files.Properties().LookupInt32(key), 1500);
+
+    files.WriteInstallation("[CXP]\nWaitAfterPowerup = 1200\n");
+    EXPECT_EQ(files.Properties().LookupInt32(key), 1200);
+
+    // Section and name in another case still match; the file beats the environment.
+    files.WriteUser("[cxp]\nwaitafterpowerup=900\n");
+    EXPECT_EQ(files.Properties().LookupInt32(key), 900);
+
+    // A text that is no number is passed over for the next source.
+    files.WriteUser("[CXP]\nWaitAfterPowerup = soon\n");
+    EXPECT_EQ(files.Properties().LookupInt32(key), 1200);
+    files.WriteInstallation("[CXP]\nWaitAfterPowerup = later\n");
+    EXPECT_EQ(files.Properties().LookupInt32(key), 1500);
+    platform::SetEnvironment("VEXO_CXP_WAIT_AFTER_POWERUP", "never");
+    EXPECT_EQ(files.Properties().LookupInt32(key), 2000);
+}
+
+TEST(TweakProperties, AKeyBeforeAnySectionMatchesNothing) {
+    SettingsFiles files;
+    platform::UnsetEnvironment("VEXO_CXP_WAIT_AFTER_LINK_RESET_DONE");
+    files.WriteInstallation("CXP::WaitAfterLinkResetDone = 50\n");
+    EXPECT_EQ(files.Properties().LookupInt32("CXP::WaitAfterLinkResetDone"), 300);
+    platform::SetEnvironment("VEXO_CXP_WAIT_AFTER_LINK_RESET_DONE", "70");
+    EXPECT_EQ(files.Properties().LookupInt32("CXP::WaitAfterLinkResetDone"), 70);
+}
+
+TEST(TweakProperties, NumbersParseLikeStreamExtraction) {
+    using platform::ParseInt32Setting;
+    using platform::ParseUInt32Setting;
+    EXPECT_EQ(ParseInt32Setting("  42 ms"), 42);
+    EXPECT_EQ(ParseInt32Setting("-17"), -17);
+    EXPECT_EQ(ParseInt32Setting("+8"), 8);
+    EXPECT_EQ(ParseInt32Setting("0x20"), 0);  // decimal only; the rest is ignored
+    EXPECT_EQ(ParseInt32Setting("2147483647"), 2147483647);
+    EXPECT_EQ(ParseInt32Setting("2147483648"), std::nullopt);
+    EXPECT_EQ(ParseInt32Setting(""), std::nullopt);
+    EXPECT_EQ(ParseInt32Setting("ms 42"), std::nullopt);
+    EXPECT_EQ(ParseUInt32Setting("4294967295"), 4294967295u);
+    EXPECT_EQ(ParseUInt32Setting("4294967296"), std::nullopt);
+    // A negative timeout must not wrap around into weeks.
+    EXPECT_EQ(ParseUInt32Setting(" -5"), std::nullopt);
+
+    SettingsFiles files;
+    platform::UnsetEnvironment("VEXO_CXP_COMMAND_ACK_TIMEOUT");
+    files.WriteUser("[CXP]\nCommandAckTimeout = -1\n");
+    EXPECT_EQ(files.Properties().LookupUInt32("CXP::CommandAckTimeout"), 300u);
+}
+
+TEST(TweakProperties, BooleanSpellings) {
+    for (const char *text : {"On", "on", "ON", "1", "yes", "Yes", "TRUE", "true"})
+        EXPECT_EQ(platform::ParseBoolSetting(text), true) << text;
+    for (const char *text : {"Off", "off", "0", "no", "false", "", " on", "2", "enabled"})
+        EXPECT_EQ(platform::ParseBoolSetting(text), false) << text;
+
+    SettingsFiles files;
+    platform::SetEnvironment("VEXO_ENABLE_PCAP", "on");
+    EXPECT_TRUE(files.Properties().LookupBool("Global::EnablePCAP"));
+    // A boolean always parses, so a file's "Off" beats the environment's "on".
+    files.WriteUser("[global]\nenablepcap = Off\n");
+    EXPECT_FALSE(files.Properties().LookupBool("Global::EnablePCAP"));
+    files.WriteUser("[global]\nenablepcap = whatever\n");
+    EXPECT_FALSE(files.Properties().LookupBool("Global::EnablePCAP"));
+    files.WriteUser("[global]\nenablepcap = Yes\n");
+    EXPECT_TRUE(files.Properties().LookupBool("Global::EnablePCAP"));
+}
+
+TEST(TweakProperties, FailuresCarryTheirMessages) {
+    SettingsFiles files;
+    TweakProperties properties = files.Properties();
+    EXPECT_EQ(ExceptionText([&] { properties.LookupInt32("CXP::NoSuchThing"); }),
+              "TweakProperties: Unknown property requested: 'CXP::NoSuchThing'");
+    // Keys of the table match exactly, case included.
+    EXPECT_EQ(ExceptionText([&] { properties.LookupBool("cxp::CommandAckTimeout"); }),
+              "TweakProperties: Unknown property requested: 'cxp::CommandAckTimeout'");
+    platform::UnsetEnvironment("VEXO_GUI_CONSOLE_FONT");
+    EXPECT_EQ(ExceptionText([&] { properties.LookupInt32("Global::GuiConsoleFont"); }),
+              "TweakProperties: No valid value found for property 'Global::GuiConsoleFont'");
+    EXPECT_EQ(ExceptionText([&] { TweakProperties::GetUInt32("Nope"); }),
+              "TweakProperties: Unknown property requested: 'Nope'");
+}
+
+TEST(TweakProperties, UserFileLocation) {
+    nox_test::TempDirectory directory;
+    platform::SetEnvironment("XDG_CONFIG_HOME", (directory / "config").string());
+    platform::SetEnvironment("HOME", (directory / "home").string());
+    EXPECT_EQ(platform::UserSettingsFilePath(), directory / "config" / "vexo" / "rt.conf");
+    EXPECT_TRUE(std::filesystem::is_directory(directory / "config" / "vexo"));
+
+    platform::SetEnvironment("XDG_CONFIG_HOME", "");
+    EXPECT_EQ(platform::UserSettingsFilePath(), directory / "home" / ".config" / "vexo" / "rt.conf");
+    platform::UnsetEnvironment("XDG_CONFIG_HOME");
+    EXPECT_EQ(platform::UserSettingsFilePath(), directory / "home" / ".config" / "vexo" / "rt.conf");
+
+    // A folder that cannot be made: no user file.
+    nox_test::WriteFile(directory / "blocker", "a file, not a folder");
+    platform::SetEnvironment("XDG_CONFIG_HOME", (directory / "blocker").string());
+    EXPECT_EQ(platform::UserSettingsFilePath(), std::nullopt);
+
+    platform::UnsetEnvironment("XDG_CONFIG_HOME");
+    platform::UnsetEnvironment("HOME");
+    EXPECT_EQ(platform::UserSettingsFilePath(), std::nullopt);
+
+    ASSERT_TRUE(platform::InstallationFolder().has_value());
+    EXPECT_EQ(platform::InstallationSettingsFilePath(), *platform::InstallationFolder() + "/rt.conf");
+}
+
+TEST(TweakProperties, StaticLookupsReadTheUserFileAgainEachTime) {
+    nox_test::TempDirectory directory;
+    platform::SetEnvironment("XDG_CONFIG_HOME", directory.Path().string());
+    platform::UnsetEnvironment("VEXO_CXP_COMMAND_ACK_TIMEOUT");
+    platform::UnsetEnvironment("VEXO_CXP_USE_CONNECTION_CONFIG_DEFAULT");
+    EXPECT_EQ(TweakProperties::GetUInt32("CXP::CommandAckTimeout"), 300u);
+    EXPECT_FALSE(TweakProperties::GetBool("CXP::UseConnectionConfigDefault"));
+
+    const auto userFile = directory / "vexo" / "rt.conf";
+    nox_test::WriteFile(userFile, "[CXP]\nCommandAckTimeout = 500\nUseConnectionConfigDefault = yes\n");
+    EXPECT_EQ(TweakProperties::GetUInt32("CXP::CommandAckTimeout"), 500u);
+    EXPECT_TRUE(TweakProperties::GetBool("CXP::UseConnectionConfigDefault"));
+
+    nox_test::WriteFile(userFile, "[CXP]\nCommandAckTimeout = 650\n");
+    EXPECT_EQ(TweakProperties::GetUInt32("CXP::CommandAckTimeout"), 650u);
+    EXPECT_FALSE(TweakProperties::GetBool("CXP::UseConnectionConfigDefault"));
+
+    std::filesystem::remove(userFile);
+    platform::SetEnvironment("VEXO_NOX_SYNC_MONITOR_INITIAL_WAIT_IN_MS", "0");
+    EXPECT_EQ(TweakProperties::GetInt32("NOX::SyncMonitorInitialWaitInMs"), 0);
+    EXPECT_EQ(TweakProperties::GetUInt32("CXP::CommandAckTimeout"), 300u);
+}
