@@ -1,0 +1,249 @@
+#include <dlfcn.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "LogFile.h"
+#include "TempDirectory.h"
+#include "board/BoardLibraries.h"
+#include "board/ControllerOwner.h"
+#include "board/FirmwareControllerBase.h"
+#include "discovery/DiscoveryInfo.h"
+#include "platform/Environment.h"
+
+using vexo::genicam::BoardLibraries;
+using vexo::genicam::ControllerOwner;
+using vexo::genicam::DiscoveryInfo;
+using vexo::genicam::DiscoverySelect;
+using vexo::genicam::FirmwareControllerBase;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// The operations every kind must supply, answering "not done".
+class MinimalController : public FirmwareControllerBase {
+public:
+    using FirmwareControllerBase::FirmwareControllerBase;
+    int32_t WriteMemory(uint32_t, uint64_t, const void *, uint32_t, uint8_t, uint32_t) override { return -1; }
+    int32_t WriteRaw(uint32_t, uint64_t, const void *, uint32_t, uint8_t, uint32_t) override { return -1; }
+    int32_t WriteRegister(uint32_t, uint64_t, uint32_t, uint8_t, uint32_t, uint32_t) override { return -1; }
+    int32_t ReadMemory(uint32_t, uint64_t, void *, uint32_t, uint32_t) override { return -1; }
+    int32_t ReadRaw(uint32_t, uint64_t, void *, uint32_t, uint8_t, uint32_t) override { return -1; }
+    DiscoveryInfo *GetDiscoveryInfo(bool) override { return &info_; }
+    int32_t Discovery(uint32_t, uint32_t, uint32_t, uint32_t) override { return -1; }
+
+private:
+    DiscoveryInfo info_;
+};
+
+// Keeps the routing it is given and records power switching with its time.
+class RecordingController : public MinimalController {
+public:
+    struct PowerCall {
+        std::string operation;
+        uint32_t mask;
+        uint32_t word;
+        Clock::time_point time;
+    };
+
+    using MinimalController::MinimalController;
+    int32_t SetDiscoverySelect(DiscoverySelect value) override {
+        routing = value;
+        return 0;
+    }
+    DiscoverySelect GetDiscoverySelect() override { return routing; }
+    void PowerOn(uint32_t mask, uint32_t word) override { calls.push_back({"on", mask, word, Clock::now()}); }
+    void PowerOff(uint32_t mask, uint32_t word) override { calls.push_back({"off", mask, word, Clock::now()}); }
+
+    DiscoverySelect routing{DiscoverySelect::kNoRoutes};
+    std::vector<PowerCall> calls;
+};
+
+class CountingOwner : public ControllerOwner {
+public:
+    int32_t AllocateCameraOperator(DiscoveryInfo &, uint32_t cameraMasterId) override {
+        return static_cast<int32_t>(cameraMasterId);
+    }
+};
+
+// Puts the recording stand-in hardware library behind the board library operations.
+class FirmwareControllerBaseTest : public ::testing::Test {
+protected:
+    void SetUp() override { previous_ = BoardLibraries::ReplaceProcess(&libraries_); }
+    void TearDown() override { BoardLibraries::ReplaceProcess(previous_); }
+
+    static std::string CallLog() {
+        void *library = ::dlopen(RECORDING_HAL, RTLD_NOW | RTLD_NOLOAD);
+        if (library == nullptr) return "not loaded";
+        auto log = reinterpret_cast<const char *(*)()>(::dlsym(library, "stub_call_log"));
+        std::string text = log ? log() : "no log";
+        ::dlclose(library);
+        return text;
+    }
+
+    static constexpr uint64_t kDevice = 0xAB0000 + 0x0B41;  // reports board type 0x0B41
+    static constexpr uint64_t kApplet = 0x5000;
+
+private:
+    BoardLibraries libraries_{[] { return std::optional<std::string>(RECORDING_INSTALLATION); }};
+    BoardLibraries *previous_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(FirmwareControllerBaseTest, ConstructionReadsTypeIndexAndFirmwareInOrder) {
+    CountingOwner owner;
+    MinimalController controller(kDevice, kApplet, &owner);
+    EXPECT_EQ(CallLog(), "board/type;index(0);firmware/major;firmware/minor;");
+    EXPECT_EQ(controller.BoardType(), 0x0B41);
+    EXPECT_EQ(controller.BoardIndex(), 2u);
+    // Low bytes only: major 0x02, minor 0x0B.
+    EXPECT_EQ(controller.FirmwareVersion(), 0x020B);
+    EXPECT_EQ(controller.DeviceHandle(), kDevice);
+    EXPECT_EQ(controller.AppletHandle(), kApplet);
+    EXPECT_EQ(controller.Owner(), &owner);
+    EXPECT_FALSE(controller.IsConsoleTraceEnabled());
+    for (uint32_t port = 0; port < 4; ++port) {
+        EXPECT_EQ(controller.GetDownlinkBitRate(port), 0u);
+        EXPECT_EQ(controller.GetUplinkSetting(port), FirmwareControllerBase::kUplinkNotSet);
+    }
+    DiscoveryInfo info;
+    EXPECT_EQ(controller.Owner()->AllocateCameraOperator(info, 7), 7);
+}
+
+TEST_F(FirmwareControllerBaseTest, BaseBehaviourOfTheOperations) {
+    MinimalController controller(kDevice, kApplet, nullptr);
+    controller.FinishSetup();
+    controller.PowerOff(0xF, 0);
+    controller.ClearAckBuffers(0);
+    EXPECT_EQ(controller.LockLinks(0xF, 3125), 0);
+    uint32_t out = 77;
+    EXPECT_EQ(controller.SetLinkConfig(0, 1, 2, 3, &out), 0);
+    EXPECT_EQ(controller.SetLinkConfig(0, 1, 2, 3, nullptr), 0);
+    EXPECT_EQ(controller.ResetControlCore(0xF), 0);
+    EXPECT_EQ(controller.GetAppletExtensionId(0), 0xFFFFFFFFu);
+    EXPECT_EQ(controller.GetAppletMasterId(0), 0xFFFFFFFFu);
+    EXPECT_EQ(controller.SetDiscoverySelect(DiscoverySelect()), -1);
+    EXPECT_EQ(controller.GetDiscoverySelect().Value(), ~0ull);
+    EXPECT_EQ(controller.ReadStreamPacketSizeMax(0, &out), 0);
+    EXPECT_EQ(out, 0u);
+    out = 77;
+    EXPECT_EQ(controller.ReadControlPacketSizeMax(0, &out), 0);
+    EXPECT_EQ(out, 0u);
+    EXPECT_EQ(controller.ReadStreamPacketSizeMax(0, nullptr), 0);
+    EXPECT_EQ(controller.WriteStreamPacketSizeMax(0, 4096), 0);
+    EXPECT_EQ(controller.SetBoardProperty(1, 0, 1), 0);
+    EXPECT_EQ(controller.GetBoardProperty(1, &out, 1, 0), 0);
+    EXPECT_EQ(controller.GetNrOfPorts(), 0u);
+    EXPECT_FALSE(controller.IsLinkConfigRegister(0x4000));
+    EXPECT_TRUE(controller.IsLinkSynchronized(0));
+    EXPECT_EQ(controller.ReadCameraInfo(0), 0);
+    EXPECT_EQ(controller.SetUplinkSpeed(0, 1), ERR_INTERNAL);
+    EXPECT_EQ(controller.SetControlCoreReset(0xF, 7), ERR_INTERNAL);
+    // No routing: every mapped mask is empty.
+    EXPECT_EQ(controller.MapPortMaskForward(0xF), 0u);
+    EXPECT_EQ(controller.DiscoverySelectReverseEntry(0), 0xFu);
+}
+
+TEST_F(FirmwareControllerBaseTest, PowerOnOfTheBaseWritesItsEntryRecord) {
+    nox_test::TempDirectory directory;
+    const auto logFile = directory / "controller.log";
+    vexo::templates::platform::SetEnvironment("VEXO_LOG", "vexo.genicam.FirmwareControllerBase=2");
+    vexo::templates::platform::SetEnvironment("VEXO_LOG_FILE", logFile.string());
+    MinimalController controller(kDevice, kApplet, nullptr);
+    controller.PowerOn(0x5, 0);
+    const auto lines = nox_test::ReadLogLines(logFile);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].logger, "vexo.genicam.FirmwareControllerBase");
+    EXPECT_THAT(lines[0].text, ::testing::MatchesRegex(
+                                   "thread-id=[0-9]+,board-index=2,board-serial=4711,board-type=2881,port-mask=5\\|"
+                                   "Entering PowerOn"));
+}
+
+TEST_F(FirmwareControllerBaseTest, SwitchPowerCyclesWithAPauseOfOneSecond) {
+    RecordingController controller(kDevice, kApplet, nullptr);
+    controller.SwitchPower(0x3, 0);
+    controller.SwitchPower(0x4, 1);
+    controller.SwitchPower(0x8, 3);
+    ASSERT_EQ(controller.calls.size(), 2u);
+    EXPECT_EQ(controller.calls[0].operation, "off");
+    EXPECT_EQ(controller.calls[0].mask, 0x3u);
+    EXPECT_EQ(controller.calls[0].word, 0u);
+    EXPECT_EQ(controller.calls[1].operation, "on");
+    EXPECT_EQ(controller.calls[1].mask, 0x4u);
+
+    controller.calls.clear();
+    controller.SwitchPower(0xF, 2);
+    ASSERT_EQ(controller.calls.size(), 2u);
+    EXPECT_EQ(controller.calls[0].operation, "off");
+    EXPECT_EQ(controller.calls[0].word, 1u);
+    EXPECT_EQ(controller.calls[1].operation, "on");
+    EXPECT_EQ(controller.calls[1].mask, 0xFu);
+    EXPECT_EQ(controller.calls[1].word, 0u);
+    const auto pause = controller.calls[1].time - controller.calls[0].time;
+    EXPECT_GE(pause, std::chrono::milliseconds(1000));
+    EXPECT_LT(pause, std::chrono::milliseconds(3000));
+}
+
+TEST_F(FirmwareControllerBaseTest, MasksMapThroughTheCurrentRouting) {
+    RecordingController controller(kDevice, kApplet, nullptr);
+    controller.ResetDiscoverySelect();
+    EXPECT_EQ(controller.routing.Value(), 0x7654321076543210ull);
+    EXPECT_EQ(controller.MapPortMaskForward(0x5), 0x5u);
+
+    // Camera ports 0..3 feed applet ports 2, 3, 0 and nothing; applet port 1 is fed by nothing.
+    controller.routing = DiscoverySelect(0xFFFFF032FFFF10F2ull);
+    EXPECT_EQ(controller.MapPortMaskForward(0x1), 0x4u);
+    EXPECT_EQ(controller.MapPortMaskForward(0xF), 0xDu);  // port 3 is skipped
+    EXPECT_EQ(controller.MapPortMaskReverse(0x4), 0x1u);
+    EXPECT_EQ(controller.MapPortMaskReverse(0x2), 0x0u);
+    EXPECT_EQ(controller.DiscoverySelectForwardEntry(1), 3u);
+    EXPECT_EQ(controller.DiscoverySelectForwardEntry(3), 0xFu);
+    EXPECT_EQ(controller.DiscoverySelectReverseEntry(3), 1u);
+    EXPECT_EQ(controller.DiscoverySelectReverseEntry(8), 0xFu);
+    // Entries of 8 to 14 are no ports either.
+    controller.routing = DiscoverySelect(0x0000000800000009ull);
+    EXPECT_EQ(controller.MapPortMaskForward(0x3), 0x1u);
+    EXPECT_EQ(controller.MapPortMaskReverse(0x3), 0x1u);
+}
+
+TEST_F(FirmwareControllerBaseTest, PerPortArraysIgnorePortsBeyondFour) {
+    MinimalController controller(kDevice, kApplet, nullptr);
+    for (uint32_t port = 0; port < 4; ++port) {
+        controller.SetDownlinkBitRate(port, 1250 * (port + 1));
+        controller.SetUplinkSetting(port, port);
+    }
+    for (uint32_t port : {4u, 5u, 0xFFFFFFFFu}) {
+        controller.SetDownlinkBitRate(port, 12500);
+        controller.SetUplinkSetting(port, 1);
+        EXPECT_EQ(controller.GetDownlinkBitRate(port), 0u);
+        EXPECT_EQ(controller.GetUplinkSetting(port), 0u);
+    }
+    for (uint32_t port = 0; port < 4; ++port) {
+        EXPECT_EQ(controller.GetDownlinkBitRate(port), 1250 * (port + 1));
+        EXPECT_EQ(controller.GetUplinkSetting(port), port);
+    }
+}
+
+TEST_F(FirmwareControllerBaseTest, ConsoleTraceLinesCarryTheirTimeOnlyWhileEnabled) {
+    using std::chrono::milliseconds;
+    using std::chrono::nanoseconds;
+    EXPECT_EQ(FirmwareControllerBase::FormatConsoleTraceLine(nanoseconds(0), "start"), "[  0.000] start\n");
+    EXPECT_EQ(FirmwareControllerBase::FormatConsoleTraceLine(nanoseconds(1'234'999'999), "x"), "[  1.234] x\n");
+    EXPECT_EQ(FirmwareControllerBase::FormatConsoleTraceLine(milliseconds(61'005), ""), "[ 61.005] \n");
+    EXPECT_EQ(FirmwareControllerBase::FormatConsoleTraceLine(milliseconds(1'234'567), "late"), "[1234.567] late\n");
+
+    MinimalController controller(kDevice, kApplet, nullptr);
+    ::testing::internal::CaptureStdout();
+    controller.ConsoleTrace("hidden");
+    controller.EnableConsoleTrace(true);
+    controller.ConsoleTrace("[CXP::LockLinksAtSpeed] ... CXP control core reset.");
+    controller.EnableConsoleTrace(false);
+    controller.ConsoleTrace("hidden again");
+    const std::string output = ::testing::internal::GetCapturedStdout();
+    EXPECT_THAT(output, ::testing::MatchesRegex(
+                            "\\[  [0-9]\\.[0-9]{3}\\] \\[CXP::LockLinksAtSpeed\\] \\.\\.\\. CXP control core reset\\.\n"));
+}
