@@ -7,6 +7,7 @@
 
 #include "discovery/DiscoverySelect.h"
 #include "logging/Logger.h"
+#include "platform/RecursiveMutex.h"
 #include "platform/Stopwatch.h"
 
 namespace vexo::genicam {
@@ -23,7 +24,8 @@ class DiscoveryInfo;
 // board type ("board/type"), the board index and the firmware version (low
 // bytes of "firmware/major" and "firmware/minor", major in the high byte).
 //
-// The base holds no lock; each kind serialises its own register traffic.
+// The base holds the link mutex that each kind takes around its link
+// operations; each kind serialises its own register traffic below it.
 class FirmwareControllerBase {
 public:
     static constexpr uint32_t kPortArraySize = 4;
@@ -107,6 +109,11 @@ public:
     void ConsoleTrace(const std::string &text) const;
     static std::string FormatConsoleTraceLine(std::chrono::nanoseconds elapsed, const std::string &text);
 
+    // Serialises every link operation of the controller and every use of its
+    // discovery info; the board and camera objects take it around their own
+    // reads and changes of the model. Recursive.
+    templates::platform::RecursiveMutex &LinkMutex() const { return linkMutex_; }
+
     uint64_t DeviceHandle() const { return device_; }
     uint64_t AppletHandle() const { return applet_; }
     ControllerOwner *Owner() const { return owner_; }
@@ -132,6 +139,7 @@ private:
     std::array<uint32_t, kPortArraySize> downlinkBitRate_;
     std::array<uint32_t, kPortArraySize> uplinkSetting_;
     templates::platform::Stopwatch stopwatch_;
+    mutable templates::platform::RecursiveMutex linkMutex_;
 };
 
 }  // namespace vexo::genicam
