@@ -1,0 +1,71 @@
+#include "genapi/EnumerationNode.h"
+
+#include <cinttypes>
+
+#include "genapi/GenericException.h"
+#include "genapi/InterpreterError.h"
+
+namespace vexo::genicam::genapi {
+
+int64_t EnumerationNode::GetIntValue() { return Read(arv_gc_enumeration_get_int_value, Enumeration()); }
+
+void EnumerationNode::SetIntValue(int64_t value, bool verify) {
+    Guard guard(Mutex());
+    RequireWritable();
+    if (verify) {
+        EnumEntryNode *entry = EntryWithValue(value);
+        if (!entry || !GenApi::IsAvailable(entry->GetAccessMode())) {
+            throw OUT_OF_RANGE_EXCEPTION("Value %" PRId64 " is no available entry of enumeration '%s'", value,
+                                         GetName().c_str());
+        }
+    }
+    Checked(arv_gc_enumeration_set_int_value, Enumeration(), static_cast<gint64>(value));
+}
+
+GenApi::IEnumEntry *EnumerationNode::GetCurrentEntry() {
+    Guard guard(Mutex());
+    return EntryWithValue(GetIntValue());
+}
+
+GenApi::IEnumEntry *EnumerationNode::GetEntryByName(const GenApi::gcstring &symbolic) {
+    Guard guard(Mutex());
+    for (EnumEntryNode *entry : Entries()) {
+        if (entry->GetSymbolic() == symbolic) return entry;
+    }
+    return nullptr;
+}
+
+void EnumerationNode::GetEntries(GenApi::NodeList_t &entries) {
+    Guard guard(Mutex());
+    entries.clear();
+    for (EnumEntryNode *entry : Entries()) entries.push_back(entry);
+}
+
+std::vector<EnumEntryNode *> EnumerationNode::Entries() const {
+    // The entries are the enumeration element's EnumEntry children; the
+    // interpreter's own list runs in reverse.
+    std::vector<EnumEntryNode *> entries;
+    for (ArvDomNode *child = arv_dom_node_get_first_child(ARV_DOM_NODE(node_)); child;
+         child = arv_dom_node_get_next_sibling(child)) {
+        if (ARV_IS_GC_ENUM_ENTRY(child)) entries.push_back(&dynamic_cast<EnumEntryNode &>(map_.NodeFor(ARV_GC_NODE(child))));
+    }
+    return entries;
+}
+
+EnumEntryNode *EnumerationNode::EntryWithValue(int64_t value) {
+    for (EnumEntryNode *entry : Entries()) {
+        if (entry->GetValue() == value) return entry;
+    }
+    return nullptr;
+}
+
+bool EnumerationNode::IsSelector() {
+    Guard guard(Mutex());
+    return arv_gc_selector_is_selector(ARV_GC_SELECTOR(node_));
+}
+
+void EnumerationNode::GetSelectedFeatures(GenApi::FeatureList_t &features) { CollectSelected(features); }
+
+int64_t EnumEntryNode::GetValue() { return Query(arv_gc_enum_entry_get_value, ARV_GC_ENUM_ENTRY(node_)); }
+
+}  // namespace vexo::genicam::genapi

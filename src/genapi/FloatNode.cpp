@@ -1,0 +1,29 @@
+#include "genapi/FloatNode.h"
+
+#include "genapi/GenericException.h"
+#include "genapi/InterpreterError.h"
+
+namespace vexo::genicam::genapi {
+
+double FloatNode::GetValue() { return Read(arv_gc_float_get_value, Float()); }
+
+void FloatNode::SetValue(double value, bool verify) {
+    Guard guard(Mutex());
+    RequireWritable();
+    if (verify) {
+        const double minimum = GetMin();
+        const double maximum = GetMax();
+        // Written so that a NaN fails too.
+        if (!(value >= minimum && value <= maximum)) {
+            throw OUT_OF_RANGE_EXCEPTION("Value %g of node '%s' must be between %g and %g", value, GetName().c_str(),
+                                         minimum, maximum);
+        }
+    }
+    Checked(arv_gc_float_set_value, Float(), value);
+}
+
+double FloatNode::GetMin() { return Query(arv_gc_float_get_min, Float()); }
+
+double FloatNode::GetMax() { return Query(arv_gc_float_get_max, Float()); }
+
+}  // namespace vexo::genicam::genapi

@@ -1,0 +1,21 @@
+#pragma once
+#include "genapi/IFloat.h"
+#include "genapi/Node.h"
+
+namespace vexo::genicam::genapi {
+
+// Float, FloatReg, Converter, SwissKnife.
+class FloatNode final : public Node, public virtual GenApi::IFloat {
+public:
+    using Node::Node;
+
+    double GetValue() override;
+    void SetValue(double value, bool verify) override;
+    double GetMin() override;
+    double GetMax() override;
+
+private:
+    ArvGcFloat *Float() const { return ARV_GC_FLOAT(node_); }
+};
+
+}  // namespace vexo::genicam::genapi

@@ -1,0 +1,55 @@
+#pragma once
+// Private to src/genapi: the node kinds over the interpreter. Includes Aravis.
+#include <arv.h>
+
+#include "genapi/INode.h"
+#include "genapi/InterpreterError.h"
+#include "genapi/NodeMap.h"
+#include "platform/RecursiveMutex.h"
+
+namespace vexo::genicam::genapi {
+
+// A feature node of the interpreter as an INode and IValue. The node kinds
+// derive from it; nodes of no value kind (registers, ports) are plain Nodes.
+class Node : public virtual GenApi::INode, public virtual GenApi::IValue {
+public:
+    Node(const NodeMap &map, ArvGcFeatureNode *node) : map_(map), node_(node) {}
+
+    GenApi::gcstring GetName() const override;
+    // NI when not implemented, NA when not available, then the interpreter's
+    // read/write mode with a lock taking away writing.
+    GenApi::EAccessMode GetAccessMode() const override;
+    GenApi::INode *GetNode() override { return this; }
+
+protected:
+    using Guard = templates::platform::RecursiveMutex::Guard;
+    templates::platform::RecursiveMutex &Mutex() const { return map_.Mutex(); }
+
+    // AccessException unless the node may be read / written now.
+    void RequireReadable() const;
+    void RequireWritable() const;
+
+    // One interpreter call under the map's lock, raising what it reports;
+    // Read first requires a readable node.
+    template <class Function, class... Arguments>
+    auto Query(Function function, Arguments... arguments) const {
+        Guard guard(Mutex());
+        return Checked(function, arguments...);
+    }
+    template <class Function, class... Arguments>
+    auto Read(Function function, Arguments... arguments) const {
+        Guard guard(Mutex());
+        RequireReadable();
+        return Checked(function, arguments...);
+    }
+
+    // The node objects of a list of interpreter feature nodes, copied at once.
+    void CollectNodes(const GSList *list, GenApi::FeatureList_t &features) const;
+    // The features this node selects (empty when it selects none).
+    void CollectSelected(GenApi::FeatureList_t &features) const;
+
+    const NodeMap &map_;
+    ArvGcFeatureNode *node_;
+};
+
+}  // namespace vexo::genicam::genapi

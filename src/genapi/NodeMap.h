@@ -1,0 +1,51 @@
+#pragma once
+// Private to src/genapi: the node map over the interpreter. Includes Aravis.
+#include <arv.h>
+
+#include <memory>
+#include <unordered_map>
+
+#include "genapi/INodeMap.h"
+#include "genapi/PortDevice.h"
+#include "platform/RecursiveMutex.h"
+
+namespace vexo::genicam::genapi {
+
+class Node;
+
+// One interpreted description and the node objects handed out for it. Node
+// objects are made on first use and live as long as the map. Every call on
+// the map or its nodes holds the map's recursive lock, so a port called back
+// during an access may use the map again.
+class NodeMap final : public GenApi::INodeMap {
+public:
+    // Throws RuntimeException "invalid GenICam description" when the
+    // interpreter refuses the description.
+    NodeMap(const void *description, size_t size, GenApi::gcstring deviceName);
+    ~NodeMap() override;
+    NodeMap(const NodeMap &) = delete;
+    NodeMap &operator=(const NodeMap &) = delete;
+
+    GenApi::INode *GetNode(const GenApi::gcstring &name) const override;
+    void GetNodes(GenApi::NodeList_t &nodes) const override;
+    GenApi::gcstring GetDeviceName() const override { return deviceName_; }
+    using GenApi::INodeMap::Connect;
+    bool Connect(GenApi::IPort *port, const GenApi::gcstring &portName) override;
+
+    // The node object of an interpreter node of this map (made on first use).
+    Node &NodeFor(ArvGcNode *node) const;
+    // The node object of a feature name; null when the name is no feature.
+    Node *NodeNamed(const char *name) const;
+
+    templates::platform::RecursiveMutex &Mutex() const { return mutex_; }
+    ArvGc *Genicam() const { return genicam_; }
+
+private:
+    GenApi::gcstring deviceName_;
+    NoxPortDevice *device_;
+    ArvGc *genicam_;
+    mutable templates::platform::RecursiveMutex mutex_;
+    mutable std::unordered_map<ArvGcNode *, std::unique_ptr<Node>> nodes_;
+};
+
+}  // namespace vexo::genicam::genapi

@@ -1,0 +1,289 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+#include "MemoryPort.h"
+#include "TestDescription.h"
+#include "genapi/GenApi.h"
+
+using namespace GenApi;
+using nox_test::kTestDescription;
+using nox_test::MemoryPort;
+
+namespace {
+
+std::unique_ptr<INodeMap> MakeNodeMap(const char *description = kTestDescription) {
+    CNodeMapFactory factory(ContentType_Auto, description, std::strlen(description));
+    return factory.CreateNodeMap();
+}
+
+std::vector<std::string> Names(const FeatureList_t &features) {
+    std::vector<std::string> names;
+    for (IValue *feature : features) names.push_back(feature->GetNode()->GetName());
+    return names;
+}
+
+class NodeMapTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        map = MakeNodeMap();
+        ASSERT_TRUE(map->Connect(&port, "Device"));
+    }
+
+    template <class T>
+    CPointer<T> Get(const char *name) {
+        CPointer<T> node = map->GetNode(name);
+        if (!node.IsValid()) ADD_FAILURE() << name << " is missing or of another kind";
+        return node;
+    }
+
+    MemoryPort port;
+    std::unique_ptr<INodeMap> map;
+};
+
+TEST_F(NodeMapTest, ValuesTravelThroughThePortInTheRegistersByteOrder) {
+    Get<IInteger>("Width")->SetValue(640);
+    EXPECT_EQ(port.Bytes(0x100, 4), (std::vector<uint8_t>{0x00, 0x00, 0x02, 0x80}));
+    Get<IInteger>("OffsetX")->SetValue(0x1234);
+    EXPECT_EQ(port.Bytes(0x104, 2), (std::vector<uint8_t>{0x34, 0x12}));
+    Get<IFloat>("Gain")->SetValue(2.5);
+    EXPECT_EQ(port.Bytes(0x300, 4), (std::vector<uint8_t>{0x40, 0x20, 0x00, 0x00}));
+    Get<IBoolean>("ReverseX")->SetValue(true);
+    EXPECT_EQ(port.Big32(0x120), 1u);
+    Get<IString>("DeviceUserID")->SetValue("cam-1");
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(&port.bytes[0x220])), "cam-1");
+    Get<IEnumeration>("PixelFormat")->SetIntValue(0x01100007);
+    EXPECT_EQ(port.Big32(0x130), 0x01100007u);
+
+    // What the camera holds comes back, whatever this side wrote last.
+    port.PutBig32(0x100, 1024);
+    std::memcpy(&port.bytes[0x200], "Nox Vision", 11);
+    port.PutBig32(0x130, 0x01080001);
+    port.bytes[0x1A0] = 0x51;  // little-endian status word: ready bit and code 5
+    EXPECT_EQ(Get<IInteger>("Width")->GetValue(), 1024);
+    EXPECT_EQ(Get<IInteger>("OffsetX")->GetValue(), 0x1234);
+    EXPECT_DOUBLE_EQ(Get<IFloat>("Gain")->GetValue(), 2.5);
+    EXPECT_TRUE(Get<IBoolean>("ReverseX")->GetValue());
+    EXPECT_EQ(Get<IString>("DeviceVendorName")->GetValue(), "Nox Vision");
+    EXPECT_EQ(Get<IEnumeration>("PixelFormat")->GetIntValue(), 0x01080001);
+    EXPECT_EQ(Get<IEnumeration>("PixelFormat")->GetCurrentEntry()->GetSymbolic(), "Mono8");
+    EXPECT_EQ(Get<IInteger>("StatusReady")->GetValue(), 1);
+    EXPECT_EQ(Get<IInteger>("StatusCode")->GetValue(), 5);
+
+    // Selector-indexed registers move with their selector.
+    Get<IInteger>("BlackLevelSelector")->SetValue(2);
+    Get<IInteger>("BlackLevel")->SetValue(77);
+    EXPECT_EQ(port.Big32(0x178), 77u);
+    Get<IEnumeration>("GainSelector")->SetIntValue(Get<IEnumeration>("GainSelector")->GetEntryByName("Blue")->GetValue());
+    Get<IFloat>("Gain")->SetValue(4.0);
+    EXPECT_EQ(port.Big32(0x308), 0x40800000u);
+    EXPECT_EQ(port.Big32(0x300), 0x40200000u);
+}
+
+TEST_F(NodeMapTest, AccessModesComeFromImplementedAvailableLockedAndRegisterModes) {
+    EXPECT_EQ(Get<INode>("Width")->GetAccessMode(), RW);
+    EXPECT_EQ(Get<INode>("SensorKey")->GetAccessMode(), WO);
+    EXPECT_EQ(Get<INode>("SensorTemperature")->GetAccessMode(), RO);
+    EXPECT_EQ(Get<INode>("AcquisitionStop")->GetAccessMode(), WO);
+
+    EXPECT_EQ(Get<INode>("BinningHorizontal")->GetAccessMode(), NI);
+    port.PutBig32(0x190, 1);
+    EXPECT_EQ(Get<INode>("BinningHorizontal")->GetAccessMode(), RW);
+
+    EXPECT_EQ(Get<INode>("DecimationHorizontal")->GetAccessMode(), NA);
+    port.PutBig32(0x194, 1);
+    EXPECT_EQ(Get<INode>("DecimationHorizontal")->GetAccessMode(), RW);
+
+    EXPECT_EQ(Get<INode>("Height")->GetAccessMode(), RW);
+    port.PutBig32(0x148, 1);  // acquisition running: Height locked
+    EXPECT_EQ(Get<INode>("Height")->GetAccessMode(), RO);
+    EXPECT_THROW(Get<IInteger>("Height")->SetValue(100), GenICam::AccessException);
+
+    CEnumerationPtr pixelFormat = Get<IEnumeration>("PixelFormat");
+    EXPECT_EQ(pixelFormat->GetEntryByName("RGB8")->GetAccessMode(), NI);
+    EXPECT_EQ(pixelFormat->GetEntryByName("Mono8")->GetAccessMode(), RO);
+}
+
+TEST_F(NodeMapTest, SetValueEnforcesRangeIncrementAndWritabilityBeforeWriting) {
+    CIntegerPtr width = Get<IInteger>("Width");
+    EXPECT_EQ(width->GetMin(), 16);
+    EXPECT_EQ(width->GetMax(), 4096);
+    EXPECT_EQ(width->GetInc(), 16);
+    EXPECT_THROW(width->SetValue(8), GenICam::OutOfRangeException);
+    EXPECT_THROW(width->SetValue(4112), GenICam::OutOfRangeException);
+    EXPECT_THROW(width->SetValue(650), GenICam::OutOfRangeException);
+    EXPECT_THROW(Get<IFloat>("Gain")->SetValue(10.5), GenICam::OutOfRangeException);
+    EXPECT_THROW(Get<IFloat>("Gain")->SetValue(std::nan("")), GenICam::OutOfRangeException);
+    EXPECT_THROW(Get<IString>("DeviceUserID")->SetValue("seventeen chars!!"), GenICam::OutOfRangeException);
+    CEnumerationPtr pixelFormat = Get<IEnumeration>("PixelFormat");
+    EXPECT_THROW(pixelFormat->SetIntValue(12345), GenICam::OutOfRangeException);
+    EXPECT_THROW(pixelFormat->SetIntValue(pixelFormat->GetEntryByName("RGB8")->GetValue()), GenICam::OutOfRangeException);
+    EXPECT_THROW(Get<IInteger>("SensorTemperature")->SetValue(1), GenICam::AccessException);
+    EXPECT_THROW(Get<IString>("DeviceVendorName")->SetValue("x"), GenICam::AccessException);
+    EXPECT_THROW(Get<IInteger>("BinningHorizontal")->SetValue(2), GenICam::AccessException);
+    EXPECT_EQ(port.Writes(), 0u) << "a refused value must not reach the camera";
+
+    // Reads need a readable node.
+    EXPECT_THROW(Get<IInteger>("SensorKey")->GetValue(), GenICam::AccessException);
+    EXPECT_THROW(Get<IInteger>("BinningHorizontal")->GetValue(), GenICam::AccessException);
+    EXPECT_THROW(Get<IInteger>("DecimationHorizontal")->GetValue(), GenICam::AccessException);
+
+    // Without verification only writability is checked.
+    width->SetValue(650, false);
+    EXPECT_EQ(port.Big32(0x100), 650u);
+    EXPECT_THROW(Get<IInteger>("SensorTemperature")->SetValue(1, false), GenICam::AccessException);
+    Get<IInteger>("SensorKey")->SetValue(0xCAFE);
+    EXPECT_EQ(port.Big32(0x180), 0xCAFEu);
+}
+
+TEST_F(NodeMapTest, EnumerationIsNeverAnIntegerAndKnowsItsEntries) {
+    INode *node = map->GetNode("PixelFormat");
+    ASSERT_NE(node, nullptr);
+    EXPECT_FALSE(CIntegerPtr(node).IsValid());
+    EXPECT_FALSE(CStringPtr(node).IsValid());
+    EXPECT_TRUE(CEnumerationPtr(node).IsValid());
+    EXPECT_FALSE(CIntegerPtr(map->GetNode("Gain")).IsValid());
+    EXPECT_FALSE(CFloatPtr(map->GetNode("Width")).IsValid());
+    EXPECT_EQ(map->GetNode("NoSuchFeature"), nullptr);
+
+    CEnumerationPtr pixelFormat(node);
+    NodeList_t entries;
+    pixelFormat->GetEntries(entries);
+    std::vector<std::string> symbolics;
+    for (INode *entry : entries) symbolics.push_back(CEnumEntryPtr(entry)->GetSymbolic());
+    EXPECT_EQ(symbolics, (std::vector<std::string>{"Mono8", "Mono16", "RGB8"}));
+    EXPECT_EQ(pixelFormat->GetEntryByName("Mono16")->GetValue(), 0x01100007);
+    EXPECT_EQ(pixelFormat->GetEntryByName("Mono12"), nullptr);
+    port.PutBig32(0x130, 99);
+    EXPECT_EQ(pixelFormat->GetCurrentEntry(), nullptr);
+
+    CPointer<IInteger> none;
+    EXPECT_THROW(none->GetValue(), GenICam::LogicalErrorException);
+}
+
+TEST_F(NodeMapTest, CommandIsDoneWhenItsValueRegisterNoLongerHoldsTheCommandValue) {
+    CCommandPtr start = Get<ICommand>("AcquisitionStart");
+    start->Execute();
+    EXPECT_EQ(port.Big32(0x140), 1u);
+    EXPECT_FALSE(start->IsDone());
+    port.PutBig32(0x140, 0);  // the camera clears the register when done
+    EXPECT_TRUE(start->IsDone());
+
+    CCommandPtr stop = Get<ICommand>("AcquisitionStop");
+    stop->Execute();
+    EXPECT_EQ(port.Big32(0x144), 1u);
+    EXPECT_TRUE(stop->IsDone()) << "a write-only register cannot show completion";
+    EXPECT_TRUE(Get<ICommand>("UserSetLoad")->IsDone()) << "no register to watch";
+}
+
+TEST_F(NodeMapTest, FailingPortReadRaisesThePortsMessageInsteadOfAStaleValue) {
+    CIntegerPtr width = Get<IInteger>("Width");
+    port.PutBig32(0x100, 320);
+    EXPECT_EQ(width->GetValue(), 320);
+    port.failReads = true;
+    try {
+        width->GetValue();
+        FAIL() << "a failing read returned a value";
+    } catch (const GenICam::AccessException &) {
+        FAIL() << "a port failure is no access refusal";
+    } catch (const GenICam::GenericException &exception) {
+        EXPECT_NE(std::string(exception.what()).find("Port read failed at 0x100"), std::string::npos)
+            << exception.what();
+    }
+    port.failReads = false;
+    try {
+        Get<IInteger>("FailingRegister")->GetValue();
+        FAIL() << "a failing read returned a value";
+    } catch (const GenICam::GenericException &exception) {
+        EXPECT_NE(std::string(exception.what()).find("Port read failed at 0x1000"), std::string::npos)
+            << exception.what();
+    }
+    EXPECT_THROW(Get<IInteger>("FailingRegister")->SetValue(1), GenICam::GenericException);
+    EXPECT_EQ(width->GetValue(), 320);
+}
+
+TEST(NodeMap, RegisterAccessBeforeConnectingRaisesAccessException) {
+    auto map = MakeNodeMap();
+    CIntegerPtr width = map->GetNode("Width");
+    ASSERT_TRUE(width.IsValid());
+    EXPECT_THROW(width->GetValue(), GenICam::AccessException);
+    EXPECT_THROW(width->SetValue(64), GenICam::AccessException);
+    // Constants need no port.
+    EXPECT_EQ(CIntegerPtr(map->GetNode("GroupedConstant"))->GetValue(), 5);
+
+    MemoryPort port;
+    EXPECT_FALSE(map->Connect(&port, "Camera"));
+    EXPECT_FALSE(map->Connect(&port, "Width"));
+    EXPECT_THROW(width->GetValue(), GenICam::AccessException);
+    EXPECT_THROW(map->Connect(nullptr, "Device"), GenICam::LogicalErrorException);
+    EXPECT_TRUE(map->Connect(&port));
+    port.PutBig32(0x100, 48);
+    EXPECT_EQ(width->GetValue(), 48);
+    EXPECT_EQ(map->GetDeviceName(), "Device");
+}
+
+TEST(NodeMap, InvalidDescriptionIsRefused) {
+    const char *const descriptions[] = {
+        "this is no XML at all",
+        "<?xml version=\"1.0\"?><Camera><Integer Name=\"Width\"><Value>1</Value></Integer></Camera>",
+        "<?xml version=\"1.0\"?><RegisterDescription><Integer Name=\"Width\"><Value>1",
+    };
+    for (const char *description : descriptions) {
+        try {
+            MakeNodeMap(description);
+            ADD_FAILURE() << "accepted: " << description;
+        } catch (const GenICam::RuntimeException &exception) {
+            EXPECT_STREQ(exception.what(), "invalid GenICam description");
+        }
+    }
+}
+
+TEST_F(NodeMapTest, NodeListingFindsEveryFeatureOnce) {
+    // Every named element of the description except enumeration entries.
+    std::multiset<std::string> expected;
+    const std::string text = kTestDescription;
+    const std::string marker = " Name=\"";
+    for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + 1)) {
+        const size_t tag = text.rfind('<', at) + 1;
+        const size_t nameStart = at + marker.size();
+        if (text.compare(tag, at - tag, "EnumEntry") != 0)
+            expected.insert(text.substr(nameStart, text.find('"', nameStart) - nameStart));
+    }
+    NodeList_t nodes;
+    nodes.push_back(nullptr);  // the list is replaced, not appended to
+    map->GetNodes(nodes);
+    std::multiset<std::string> listed;
+    for (INode *node : nodes) listed.insert(node->GetName());
+    EXPECT_EQ(listed, expected);
+    for (const char *name : {"GroupedConstant", "NestedConstant", "StatusReady", "StatusCode", "Device"})
+        EXPECT_EQ(listed.count(name), 1u) << name;
+}
+
+TEST_F(NodeMapTest, CategoriesAndSelectorsListTheirFeatures) {
+    FeatureList_t features;
+    Get<ICategory>("Root")->GetFeatures(features);
+    EXPECT_EQ(Names(features), (std::vector<std::string>{"ImageFormat", "Control", "DeviceInformation"}));
+    Get<ICategory>("ImageFormat")->GetFeatures(features);
+    EXPECT_EQ(Names(features), (std::vector<std::string>{"Width", "Height", "OffsetX", "PixelFormat", "ReverseX"}));
+
+    CSelectorPtr gainSelector = Get<ISelector>("GainSelector");
+    CSelectorPtr blackLevelSelector = Get<ISelector>("BlackLevelSelector");
+    EXPECT_TRUE(gainSelector->IsSelector());
+    EXPECT_TRUE(blackLevelSelector->IsSelector());
+    EXPECT_FALSE(Get<ISelector>("Width")->IsSelector());
+    FeatureList_t selectedByGain;
+    FeatureList_t selectedByBlackLevel;
+    gainSelector->GetSelectedFeatures(selectedByGain);
+    blackLevelSelector->GetSelectedFeatures(selectedByBlackLevel);
+    // Asking again, and asking another selector, leaves earlier lists as they were.
+    FeatureList_t again;
+    gainSelector->GetSelectedFeatures(again);
+    Get<ISelector>("Width")->GetSelectedFeatures(again);
+    EXPECT_TRUE(again.empty());
+    EXPECT_EQ(Names(selectedByGain), std::vector<std::string>{"Gain"});
+    EXPECT_EQ(Names(selectedByBlackLevel), std::vector<std::string>{"BlackLevel"});
+    EXPECT_EQ(selectedByGain[0], static_cast<IValue *>(Get<IFloat>("Gain")));
+}
+
+}  // namespace
