@@ -1,0 +1,83 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace vexo::genicam::cxp {
+
+// CoaXPress control packets as the board's transmit and receive registers
+// carry them. Pure functions of their arguments: nothing here touches a board.
+//
+// A packet word holds four wire bytes, the first one in bits 0-7 (memory
+// order of the little-endian word). Multi-byte fields are sent most
+// significant byte first.
+
+// 64-bit values written to "CxpTxCmdWriteData_<port>".
+inline constexpr uint64_t kPacketStartMarker = 0x1FBFBFBFBull;
+inline constexpr uint64_t kPacketEndMarker = 0x3FDFDFDFDull;
+// A value read from "CxpRxCmdAckPacketData_<port>" with this bit set: the buffer is empty.
+inline constexpr uint64_t kReceiveEmpty = 1ull << 33;
+// The received word that ends an acknowledgment packet.
+inline constexpr uint32_t kAckEndWord = 0xFDFDFDFDu;
+inline constexpr uint32_t kCommandTypeWord = 0x02020202u;
+
+// Words around the data of a command packet: type, command and size, address, CRC.
+inline constexpr uint32_t kCommandOverheadWords = 4;
+// The board never sends packets larger than this, whatever the camera accepts.
+inline constexpr uint32_t kMaxControlPacketBytes = 2048;
+// Largest number of data words one packet can carry.
+inline constexpr uint32_t kMaxDataWordsPerPacket = (kMaxControlPacketBytes - 8) / 4 - kCommandOverheadWords;
+inline constexpr uint32_t kMaxCommandWords = kMaxDataWordsPerPacket + kCommandOverheadWords;
+
+// Statuses of the acknowledgment decoding.
+inline constexpr int32_t kStatusWaitAck = -1603;   // wait or tentative acknowledgment
+inline constexpr int32_t kStatusAckCrc = -1601;    // CRC mismatch of a read acknowledgment
+inline constexpr int32_t kStatusEmptyAck = -1014;  // nothing to decode
+inline constexpr int32_t kStatusMalformedAck = -71;
+
+enum class Command : uint8_t { kRead = 0x00, kWrite = 0x01 };
+
+// Reflected CRC-32 (0xEDB88320), initial value 0xFFFFFFFF, no final complement,
+// over the wire bytes of the words.
+uint32_t ControlPacketCrc(std::span<const uint32_t> words);
+
+// Reverses the byte order of a word.
+constexpr uint32_t SwapBytes(uint32_t value) {
+    return (value >> 24) | ((value >> 8) & 0xFF00u) | ((value << 8) & 0xFF0000u) | (value << 24);
+}
+
+// Builds a command packet (the words between the start and end markers) into
+// `out`: type word, command with the data byte count, address, for writes the
+// data words taken from `data` as stored (byte-reversed when `swap` is set),
+// CRC. A read carries no data. Returns the number of words written; 0 when
+// `out` is too small, a write lacks data or asks for more than one packet holds.
+size_t BuildCommandPacket(Command command, uint32_t address, uint32_t dataWords, std::span<const std::byte> data,
+                          bool swap, std::span<uint32_t> out);
+
+// Data words one packet may carry. `recordedSize` is the control packet size
+// known for the camera in bytes (0 counts as 128, kNoRecordedSize leaves only
+// the board limit); `boardLimit` the board's maximum in bytes. Never 0: a
+// camera announcing an impossibly small size still gets one word per packet.
+inline constexpr uint32_t kNoRecordedSize = 0xFFFFFFFFu;
+uint32_t DataWordsPerPacket(uint32_t recordedSize, uint32_t boardLimit, uint32_t wordsRemaining);
+
+// The decoded acknowledgment code (word 0) of an acknowledgment packet.
+struct AckCode {
+    int32_t status;       // 0, kStatusWaitAck, -64 .. -70, kStatusMalformedAck, kStatusEmptyAck
+    uint32_t waitTimeMs;  // wait acknowledgments: the time the camera asks for
+};
+AckCode DecodeAckCode(std::span<const uint32_t> ack);
+
+// The result of taking read data out of an acknowledgment.
+struct ReadAck {
+    int32_t status;      // as DecodeAckCode, or kStatusEmptyAck, kStatusAckCrc
+    uint32_t wordsCopied;
+    bool unexpectedLength;  // the word count fits neither form; nothing was copied
+};
+// Decodes a read acknowledgment: code, byte count (n = count / 4 words), data,
+// optional CRC. The word count must be n + 2 (no CRC) or n + 3 (CRC checked).
+// Copies at most out.size() / 4 words into `out` in memory order,
+// byte-reversed when `swap` is set.
+ReadAck DecodeReadAck(std::span<const uint32_t> ack, bool swap, std::span<std::byte> out);
+
+}  // namespace vexo::genicam::cxp
