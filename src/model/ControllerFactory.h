@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "board/ControllerKind.h"
+#include "board/FirmwareControllerBase.h"
+
+namespace vexo::genicam {
+
+class ControllerOwner;
+
+// Builds the link controller of a technology: CoaXPress (device, applet,
+// owner, 0, 0). Null for a technology without a controller in this build;
+// the board then answers ERR_BOARD_NOT_SUPPORTED.
+std::unique_ptr<FirmwareControllerBase> CreateController(ControllerKind kind, uint64_t device, uint64_t applet,
+                                                         ControllerOwner *owner, bool optionFlag,
+                                                         uint32_t optionWord);
+
+}  // namespace vexo::genicam

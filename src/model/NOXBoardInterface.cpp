@@ -1,0 +1,372 @@
+#include "model/NOXBoardInterface.h"
+
+#include <algorithm>
+#include <exception>
+#include <new>
+
+#include "api/CallFrame.h"
+#include "board/BoardLibraries.h"
+#include "board/BoardTypeTable.h"
+#include "discovery/DiscoveryInfo.h"
+#include "logging/LoggerNames.h"
+#include "logging/Logging.h"
+#include "model/CameraOperatorAllocation.h"
+#include "model/ControllerFactory.h"
+#include "model/NOXCameraInterface.h"
+
+namespace vexo::genicam {
+
+using templates::platform::RecursiveMutex;
+using tools::logging::kLevelDetail;
+using tools::logging::kLevelError;
+
+namespace {
+
+constexpr uint16_t kLinkLostEvent = 100;
+
+// Every board of the process. The mutex lives as long as the process: boards
+// come and go, and a mutex destroyed with the last of them would race the next.
+struct BoardRegistry {
+    RecursiveMutex mutex;
+    std::vector<NOXBoardInterface *> boards;
+};
+
+BoardRegistry &Registry() {
+    static BoardRegistry registry;
+    return registry;
+}
+
+}  // namespace
+
+NOXBoardInterface::NOXBoardInterface() {
+    {
+        RecursiveMutex::Guard guard(Registry().mutex);
+        Registry().boards.push_back(this);
+    }
+    monitor_ = std::make_unique<NoxBoardMonitoringThread>(*this);
+    monitor_->Start();
+}
+
+NOXBoardInterface::~NOXBoardInterface() {
+    // The monitor reads the cameras and the controller: it goes first.
+    monitor_->Stop();
+    monitor_.reset();
+    {
+        RecursiveMutex::Guard guard(Registry().mutex);
+        auto &boards = Registry().boards;
+        boards.erase(std::remove(boards.begin(), boards.end(), this), boards.end());
+    }
+    DeleteAllCameras();
+    DestroyController();
+}
+
+tools::logging::Logger *NOXBoardInterface::GetLogger() {
+    tools::logging::Logger *logger = logger_.load(std::memory_order_acquire);
+    if (logger == nullptr) {
+        logger = tools::logging::Logging::Instance()->GetLogger(tools::logging::names::kBoardInterface);
+        logger_.store(logger, std::memory_order_release);
+    }
+    return logger;
+}
+
+void NOXBoardInterface::Log(uint32_t level, const std::string &message) { WriteRecord(GetLogger(), level, {}, message); }
+
+std::unique_ptr<FirmwareControllerBase> NOXBoardInterface::MakeController(ControllerKind kind, uint64_t device,
+                                                                          uint64_t applet, bool optionFlag,
+                                                                          uint32_t optionWord) {
+    return CreateController(kind, device, applet, this, optionFlag, optionWord);
+}
+
+int32_t NOXBoardInterface::Init(GrabberSession *session, bool optionFlag, uint32_t optionWord) {
+    if (session == nullptr) return ERR_INVALID_ARGUMENT;
+    session_ = session;
+    const uint64_t device = SessionDeviceHandle(session);
+    const uint64_t applet = SessionAppletHandle(session);
+    const int32_t boardType = static_cast<int32_t>(QueryBoardInfo(device, "board/type"));
+    const ControllerKind technology = BoardTechnology(boardType);
+    if (technology == ControllerKind::kNone) return ERR_BOARD_NOT_SUPPORTED;
+    try {
+        controller_ = MakeController(technology, device, applet, optionFlag, optionWord);
+    } catch (const std::exception &error) {
+        Log(kLevelError, std::string("Failed to create the board's link controller: ") + error.what());
+        return ERR_BOARD_NOT_SUPPORTED;
+    }
+    if (!controller_) return ERR_BOARD_NOT_SUPPORTED;
+    kind_ = technology;
+    portCount_ = BoardPortCount(boardType);
+    controller_->ResetDiscoverySelect();
+    controller_->FinishSetup();
+    return ERR_NONE;
+}
+
+// --- The camera list --------------------------------------------------------
+
+uint32_t NOXBoardInterface::GetCameraCount() {
+    RecursiveMutex::Guard guard(cameraLock_);
+    return cameraCount_;
+}
+
+uint32_t NOXBoardInterface::CountDiscoveredCameras() {
+    RecursiveMutex::Guard guard(cameraLock_);
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < cameraCount_ && i < kCameraSlots; ++i)
+        if (cameras_[i] && cameras_[i]->IsDiscovered()) ++count;
+    return count;
+}
+
+NOXCameraInterface *NOXBoardInterface::GetCamera(uint32_t index) {
+    RecursiveMutex::Guard guard(cameraLock_);
+    return index < kCameraSlots ? cameras_[index].get() : nullptr;
+}
+
+int32_t NOXBoardInterface::AddCamera(std::unique_ptr<NOXCameraInterface> camera, int32_t index) {
+    RecursiveMutex::Guard guard(cameraLock_);
+    if (index >= static_cast<int32_t>(kCameraSlots)) return ERR_INVALID_LINK_INDEX;
+    if (index < 0) {
+        if (cameraCount_ >= kCameraSlots) return ERR_CAMERA_LIST_FULL;
+        index = static_cast<int32_t>(cameraCount_);
+    }
+    if (cameras_[index]) return ERR_CAMERA_LIST_FULL;
+    cameras_[index] = std::move(camera);
+    ++cameraCount_;
+    return ERR_NONE;
+}
+
+int32_t NOXBoardInterface::RemoveCamera(uint32_t index) {
+    if (index >= kCameraSlots) return ERR_INVALID_LINK_INDEX;
+    RecursiveMutex::Guard callbacks(callbackLock_);
+    RecursiveMutex::Guard guard(cameraLock_);
+    if (cameras_[index]) {
+        cameras_[index].reset();
+        --cameraCount_;
+    }
+    return ERR_NONE;
+}
+
+void NOXBoardInterface::ClearCameras() { DeleteAllCameras(); }
+
+void NOXBoardInterface::DeleteAllCameras() {
+    RecursiveMutex::Guard callbacks(callbackLock_);
+    RecursiveMutex::Guard guard(cameraLock_);
+    for (auto &camera : cameras_) camera.reset();
+    cameraCount_ = 0;
+}
+
+NOXCameraInterface *NOXBoardInterface::FindCameraByMasterId(uint32_t masterId) {
+    RecursiveMutex::Guard guard(cameraLock_);
+    for (auto &camera : cameras_)
+        if (camera && camera->MasterId() == masterId) return camera.get();
+    return nullptr;
+}
+
+NOXCameraInterface *NOXBoardInterface::FindCameraByPort(uint32_t port) {
+    if (port >= kCameraSlots) return nullptr;
+    RecursiveMutex::Guard guard(cameraLock_);
+    for (auto &camera : cameras_)
+        if (camera && camera->UsesCameraPort(port)) return camera.get();
+    return nullptr;
+}
+
+bool NOXBoardInterface::HasCameraOnPort(uint32_t port) { return FindCameraByPort(port) != nullptr; }
+
+void NOXBoardInterface::SortCameras() {
+    RecursiveMutex::Guard guard(cameraLock_);
+    const uint32_t count = std::min(cameraCount_, kCameraSlots);
+    if (count < 2) return;
+    // Empty slots sort last.
+    std::stable_sort(cameras_.begin(), cameras_.begin() + count, [](const auto &a, const auto &b) {
+        const uint64_t left = a ? a->GetPortIndex() : UINT64_MAX;
+        const uint64_t right = b ? b->GetPortIndex() : UINT64_MAX;
+        return left < right;
+    });
+}
+
+// --- Scanning ----------------------------------------------------------------
+
+int32_t NOXBoardInterface::DiscoverCameras(uint32_t portMask, uint32_t option, uint32_t speed, uint32_t flags) {
+    ClearCameras();
+    const int32_t status = NOXInterface::DiscoverCameras(portMask, option, speed, flags);
+    if (status != ERR_NONE && status != ERR_LINK_LAYOUT_MISMATCH) return status;
+    {
+        RecursiveMutex::Guard cameras(cameraLock_);
+        RecursiveMutex::Guard model(controller_->LinkMutex());
+        DiscoveryInfo *info = GetDiscoveryInfo(false);
+        if (info == nullptr) return ERR_INTERNAL;
+        RegisterDiscoveredCameras(*info);
+        RegisterPlaceholderCameras(*info);
+    }
+    SortCameras();
+    return status;
+}
+
+void NOXBoardInterface::RegisterDiscoveredCameras(DiscoveryInfo &info) {
+    std::vector<uint32_t> masters;
+    info.ListCameraMasters(true, masters);
+    Log(kLevelDetail, "Found " + std::to_string(masters.size()) + " cameras");
+    for (uint32_t masterId : masters) {
+        uint32_t extension = DiscoveryInfo::kNone;
+        for (info.FirstCameraLink(masterId, extension); extension != DiscoveryInfo::kNone;
+             info.NextCameraLink(masterId, extension, extension)) {
+            const uint32_t port = info.FindCameraPort(masterId, extension);
+            NOXCameraInterface *camera = FindCameraByMasterId(masterId);
+            if (camera == nullptr || !camera->IsDiscovered()) {
+                RegisterCamera(info, masterId, port);
+                camera = FindCameraByMasterId(masterId);
+            }
+            const uint32_t apPort = info.GetCameraPeerIndex(port);
+            if (camera == nullptr || apPort == DiscoveryInfo::kNone) continue;
+            camera->SetLinkCameraPort(extension, port);
+            camera->SetLinkApPort(extension, apPort);
+            camera->SetLinkApMasterId(extension, info.GetApMasterId(apPort));
+            camera->SetLinkApExtensionId(extension, info.GetApExtensionId(apPort));
+        }
+    }
+}
+
+void NOXBoardInterface::RegisterCamera(DiscoveryInfo &info, uint32_t masterId, uint32_t port) {
+    Log(kLevelDetail, "Registering new camera with master id " + std::to_string(masterId) + " at port " +
+                          std::to_string(port));
+    auto camera = std::make_unique<NOXCameraInterface>(this, port);
+    camera->SetDiscovered(true);
+    camera->SetLinkUp(false);
+    camera->SetConnected(false);
+    camera->SetDummy(false);
+    const int32_t links = info.CountConnectedCameraLinks(masterId);
+    camera->SetLinkCount(links < 0 ? 0 : static_cast<uint32_t>(links));
+    Log(kLevelDetail, "Number of links: " + std::to_string(links));
+    camera->SetMasterId(masterId);
+    camera->SetCommandPort(info.GetCommandPort(masterId));
+    Log(kLevelDetail, "Command port: " + std::to_string(camera->CommandPort()));
+    camera->SetBitRate(info.GetBitRate(masterId));  // a rate outside the link rates is not stored
+    Log(kLevelDetail, "Bitrate: " + std::to_string(info.GetBitRate(masterId)));
+    camera->SetDiscoveryBitRate(info.GetDiscoveryBitRate(masterId));
+    Log(kLevelDetail, "Discovery Bitrate: " + std::to_string(camera->DiscoveryBitRate()));
+    camera->SetStreamPacketSize(info.GetStreamPacketSize(masterId));
+    Log(kLevelDetail, "Stream packet size: " + std::to_string(camera->StreamPacketSize()));
+    camera->SetControlPacketSize(info.GetControlPacketSize(masterId));
+    Log(kLevelDetail, "Control packet size: " + std::to_string(camera->ControlPacketSize()));
+    if (auto texts = info.GetCameraInfo(masterId);
+        texts && std::any_of(texts->begin(), texts->end(), [](const auto &text) { return text.has_value(); }))
+        camera->SetCameraInfo(*texts);
+    AddCamera(std::move(camera), -1);
+}
+
+void NOXBoardInterface::RegisterPlaceholderCameras(DiscoveryInfo &info) {
+    std::vector<uint32_t> freeMasterPorts;
+    for (uint32_t port = 0; port < kCameraSlots && port < info.GetPortCount(); ++port) {
+        if (info.GetApPeerIndex(port) == DiscoveryInfo::kNone && info.GetApMasterId(port) != DiscoveryInfo::kNone &&
+            info.GetApExtensionId(port) == 0)
+            freeMasterPorts.push_back(port);
+    }
+    Log(kLevelDetail, std::to_string(freeMasterPorts.size()) + " unconnected AP master ports.");
+
+    const DiscoverySelect routing = info.ComputeDiscoverySelect();
+    uint32_t placeholderId = kFirstPlaceholderId;
+    for (uint32_t apPort : freeMasterPorts) {
+        const uint32_t cameraPort = routing.ReverseEntry(apPort);
+        if (cameraPort == DiscoverySelect::kNoEntry) continue;
+        if (!HasCameraOnPort(cameraPort)) {
+            Log(kLevelDetail, "Registering dummy camera at port " + std::to_string(cameraPort));
+            const uint32_t apMaster = info.GetApMasterId(apPort);
+            const int32_t apLinks = std::max(info.CountApLinks(apMaster), 0);
+            auto camera = std::make_unique<NOXCameraInterface>(this, cameraPort);
+            camera->MakePlaceholder(placeholderId, apPort, static_cast<uint32_t>(apLinks));
+            for (uint32_t extension = 0; extension < static_cast<uint32_t>(apLinks); ++extension) {
+                const uint32_t operatorPort = info.FindApPort(apMaster, extension);
+                const uint32_t routedPort = routing.ReverseEntry(operatorPort);
+                if (routedPort == DiscoverySelect::kNoEntry) continue;
+                // Placeholder links start at record 1 unless the operator has four ports.
+                const uint32_t record = apLinks < 4 ? extension + 1 : extension;
+                camera->SetLinkCameraPort(record, routedPort);
+                camera->SetLinkApPort(record, operatorPort);
+                camera->SetLinkApMasterId(record, apMaster);
+                camera->SetLinkApExtensionId(record, extension);
+            }
+            AddCamera(std::move(camera), -1);
+        }
+        ++placeholderId;
+    }
+}
+
+// --- The model ---------------------------------------------------------------
+
+DiscoveryInfo *NOXBoardInterface::GetDiscoveryInfo(bool update) {
+    return controller_ ? controller_->GetDiscoveryInfo(update) : nullptr;
+}
+
+int32_t NOXBoardInterface::AllocateCameraOperator(DiscoveryInfo &info, uint32_t cameraMasterId) {
+    if (!controller_) return ERR_INTERNAL;
+    return vexo::genicam::AllocateCameraOperator(info, cameraMasterId, *controller_, IsClhs(), GetLogger());
+}
+
+int32_t NOXBoardInterface::CountLinksOfMaster(uint32_t masterId) {
+    if (IsClhs()) {
+        RecursiveMutex::Guard guard(Registry().mutex);
+        int32_t total = 0;
+        for (NOXBoardInterface *board : Registry().boards) {
+            if (!board->IsClhs() || !board->controller_) continue;
+            RecursiveMutex::Guard model(board->controller_->LinkMutex());
+            DiscoveryInfo *info = board->GetDiscoveryInfo(false);
+            const int32_t links = info ? info->CountConnectedCameraLinks(masterId) : -1;
+            if (links != -1) total += links;
+        }
+        return total;
+    }
+    if (!controller_) return ERR_INTERNAL;
+    RecursiveMutex::Guard model(controller_->LinkMutex());
+    DiscoveryInfo *info = GetDiscoveryInfo(false);
+    return info ? info->CountConnectedCameraLinks(masterId) : ERR_INTERNAL;
+}
+
+int32_t NOXBoardInterface::ListControllersOfMaster(uint32_t masterId,
+                                                   std::vector<FirmwareControllerBase *> &controllers) {
+    if (!IsClhs()) return ERR_INTERNAL;
+    controllers.clear();
+    RecursiveMutex::Guard guard(Registry().mutex);
+    for (NOXBoardInterface *board : Registry().boards) {
+        if (!board->IsClhs() || !board->controller_) continue;
+        RecursiveMutex::Guard model(board->controller_->LinkMutex());
+        DiscoveryInfo *info = board->GetDiscoveryInfo(false);
+        if (info != nullptr && info->GetCommandPort(masterId) != DiscoveryInfo::kNone)
+            controllers.push_back(board->controller_.get());
+    }
+    return ERR_NONE;
+}
+
+// --- Events ------------------------------------------------------------------
+
+int32_t NOXBoardInterface::RegisterEventCallback(NoxEventCallback callback, void *context) {
+    RecursiveMutex::Guard guard(callbackLock_);
+    eventCallback_ = callback;
+    eventContext_ = callback != nullptr ? context : nullptr;
+    return ERR_NONE;
+}
+
+int32_t NOXBoardInterface::DispatchEvent(const NoxEvent &event, NOXCameraInterface *camera) {
+    RecursiveMutex::Guard guard(callbackLock_);
+    if (eventCallback_ == nullptr) return ERR_NO_EVENT_HANDLER;
+    try {
+        return eventCallback_(ToHandle(this), ToHandle(camera), &event, eventContext_);
+    } catch (...) {
+        return ERR_EXCEPTION;
+    }
+}
+
+void NOXBoardInterface::CheckCameraLinks() {
+    for (uint32_t slot = 0; slot < kCameraSlots; ++slot) {
+        // callbackLock keeps the camera alive for the callback once cameraLock is released.
+        RecursiveMutex::Guard callbacks(callbackLock_);
+        NOXCameraInterface *lost = nullptr;
+        {
+            RecursiveMutex::Guard guard(cameraLock_);
+            NOXCameraInterface *camera = cameras_[slot].get();
+            if (camera != nullptr && !camera->IsLinkUp(false)) {
+                camera->SetLinkUp(false);
+                lost = camera;
+            }
+        }
+        if (lost != nullptr) DispatchEvent(NoxEvent{kLinkLostEvent, slot, 0}, lost);
+    }
+}
+
+}  // namespace vexo::genicam

@@ -1,0 +1,523 @@
+#include "model/NOXCameraInterface.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <exception>
+
+#include "api/CallFrame.h"
+#include "board/BoardTypeTable.h"
+#include "board/FirmwareControllerBase.h"
+#include "discovery/DiscoveryInfo.h"
+#include "discovery/MasterRecord.h"
+#include "logging/LoggerNames.h"
+#include "logging/Logging.h"
+#include "model/NOXBoardInterface.h"
+#include "settings/TweakProperties.h"
+
+namespace vexo::genicam {
+
+using templates::platform::RecursiveMutex;
+using tools::logging::kLevelDetail;
+using tools::logging::kLevelError;
+using tools::logging::kLevelInfo;
+using tools::logging::kLevelWarning;
+
+namespace {
+
+constexpr uint32_t kMasterHostConnectionIdRegister = 0x4008;
+constexpr uint32_t kConnectionConfigRegister = 0x4014;
+constexpr uint32_t kClhsMasterIdRegister = 0x10000;
+constexpr uint32_t kTopologyReadTimeoutMs = 200;
+
+uint32_t InitialBitRate(ControllerKind kind) {
+    switch (kind) {
+        case ControllerKind::kCameraLinkHs: return 10000;
+        case ControllerKind::kCoaXPress: return 3125;
+        default: return 0;
+    }
+}
+
+uint32_t InitialControlPacketSize(ControllerKind kind) {
+    switch (kind) {
+        case ControllerKind::kCameraLinkHs: return 8192;
+        case ControllerKind::kCoaXPress: return 512;
+        default: return 0;
+    }
+}
+
+uint32_t ReadSyncInitialWait() {
+    const int32_t waitMs = templates::platform::TweakProperties::GetInt32("NOX::SyncMonitorInitialWaitInMs");
+    return waitMs < 0 ? 0u : static_cast<uint32_t>(waitMs);
+}
+
+std::string Hex64(uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%016" PRIX64, value);
+    return text;
+}
+
+}  // namespace
+
+NOXCameraInterface::NOXCameraInterface(NOXBoardInterface *board, uint32_t port)
+    : board_(board),
+      controllerKind_(board != nullptr ? board->Kind() : ControllerKind::kNone),
+      commandPort_(port),
+      bitRate_(InitialBitRate(controllerKind_)),
+      controlPacketSize_(InitialControlPacketSize(controllerKind_)),
+      syncInitialWaitMs_(ReadSyncInitialWait()) {
+    // The camera is known by the port it was made for until its links are known.
+    if (port < kMaxLinks) links_[0].cameraPort = port;
+    syncStopwatch_.Restart();
+}
+
+NOXCameraInterface::~NOXCameraInterface() = default;
+
+tools::logging::Logger *NOXCameraInterface::GetLogger() {
+    tools::logging::Logger *logger = logger_.load(std::memory_order_acquire);
+    if (logger == nullptr) {
+        logger = tools::logging::Logging::Instance()->GetLogger(tools::logging::names::kCameraInterface);
+        logger_.store(logger, std::memory_order_release);
+    }
+    return logger;
+}
+
+void NOXCameraInterface::Log(uint32_t level, const std::string &message) { WriteRecord(GetLogger(), level, {}, message); }
+
+void NOXCameraInterface::Trace(const std::string &marker) {
+    if (FirmwareControllerBase *controller = Controller()) controller->ConsoleTrace(marker);
+}
+
+FirmwareControllerBase *NOXCameraInterface::Controller() const {
+    return board_ != nullptr ? board_->Controller() : nullptr;
+}
+
+// --- Parameters and link records ---------------------------------------------
+
+int32_t NOXCameraInterface::SetBitRate(uint32_t bitRate) {
+    if (!DiscoveryInfo::IsSupportedBitRate(bitRate)) return ERR_INVALID_LINK_SPEED;
+    bitRate_ = bitRate;
+    return ERR_NONE;
+}
+
+int32_t NOXCameraInterface::SetLinkCount(uint32_t count) {
+    if (count > kMaxLinks) return ERR_INVALID_ARGUMENT;
+    linkCount_ = count;
+    return ERR_NONE;
+}
+
+int32_t NOXCameraInterface::SetStreamPacketSize(uint32_t bytes) {
+    streamPacketSize_ = bytes;
+    return ERR_NONE;
+}
+
+void NOXCameraInterface::MakePlaceholder(uint32_t placeholderId, uint32_t apPort, uint32_t linkCount) {
+    SetDiscovered(true);
+    SetLinkUp(false);
+    SetConnected(false);
+    SetDummy(true);
+    linkCount_ = std::min(linkCount, kMaxLinks);
+    SetMasterId(placeholderId);
+    SetCommandPort(apPort);
+    bitRate_ = discoveryBitRate_ = streamPacketSize_ = controlPacketSize_ = 0;
+}
+
+int32_t NOXCameraInterface::SetLinkCameraPort(uint32_t link, uint32_t port) {
+    if (link >= kMaxLinks || port >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    links_[link].cameraPort = port;
+    return ERR_NONE;
+}
+
+int32_t NOXCameraInterface::SetLinkApPort(uint32_t link, uint32_t port) {
+    if (link >= kMaxLinks || port >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    links_[link].apPort = port;
+    return ERR_NONE;
+}
+
+int32_t NOXCameraInterface::SetLinkApMasterId(uint32_t link, uint32_t apMasterId) {
+    if (link == kNone) {
+        apMasterId_ = apMasterId;
+        return ERR_NONE;
+    }
+    if (link >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    links_[link].apMasterId = apMasterId;
+    return ERR_NONE;
+}
+
+int32_t NOXCameraInterface::SetLinkApExtensionId(uint32_t link, uint32_t extensionId) {
+    if (link >= kMaxLinks || extensionId >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    links_[link].apExtensionId = extensionId;
+    return ERR_NONE;
+}
+
+int32_t NOXCameraInterface::GetLinkCameraPort(uint32_t link, uint32_t &port) const {
+    if (link >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    port = links_[link].cameraPort;
+    return ERR_NONE;
+}
+
+int32_t NOXCameraInterface::GetLinkApPort(uint32_t link, uint32_t &port) const {
+    if (link >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    port = links_[link].apPort;
+    return ERR_NONE;
+}
+
+int32_t NOXCameraInterface::GetLinkApMasterId(uint32_t link, uint32_t &apMasterId) const {
+    if (link >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    apMasterId = links_[link].apMasterId;
+    return ERR_NONE;
+}
+
+int32_t NOXCameraInterface::GetLinkApExtensionId(uint32_t link, uint32_t &extensionId) const {
+    if (link >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    extensionId = links_[link].apExtensionId;
+    return ERR_NONE;
+}
+
+LinkRecord NOXCameraInterface::Link(uint32_t link) const { return link < kMaxLinks ? links_[link] : LinkRecord{}; }
+
+bool NOXCameraInterface::UsesCameraPort(uint32_t port) const {
+    return std::any_of(links_.begin(), links_.end(), [port](const LinkRecord &link) { return link.cameraPort == port; });
+}
+
+uint32_t NOXCameraInterface::GetPortIndex() {
+    if (IsDiscovered()) return CommandPort();
+    if (FirmwareControllerBase *controller = Controller()) {
+        RecursiveMutex::Guard model(controller->LinkMutex());
+        if (DiscoveryInfo *info = board_->GetDiscoveryInfo(false)) {
+            const uint32_t masterPort = info->FindCameraMasterPort(MasterId());
+            if (masterPort != kNone) {
+                const uint32_t apPort = info->GetCameraPeerIndex(masterPort);
+                return apPort != kNone ? apPort : masterPort;
+            }
+        }
+    }
+    for (const LinkRecord &link : links_)
+        if (link.HasCameraPort()) return link.cameraPort;
+    return kNone;
+}
+
+// --- Identification ------------------------------------------------------------
+
+void NOXCameraInterface::SetCameraInfo(const std::array<std::optional<std::string>, 8> &texts) {
+    const char **fields[] = {&infoFields_.vendorName,       &infoFields_.modelName,       &infoFields_.familyName,
+                             &infoFields_.version,          &infoFields_.firmwareVersion, &infoFields_.manufacturerInfo,
+                             &infoFields_.serialNumber,     &infoFields_.userId};
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (!texts[i]) continue;
+        std::string &stored = infoStrings_[kCameraInfoNames[i]];
+        stored = *texts[i];
+        *fields[i] = stored.c_str();
+    }
+    infoValid_ = true;
+}
+
+const NoxCameraInfo *NOXCameraInterface::GetCameraInfo() {
+    FirmwareControllerBase *controller = Controller();
+    if (!IsDummy() && !infoValid_ && controller != nullptr) {
+        RecursiveMutex::Guard model(controller->LinkMutex());
+        controller->ReadCameraInfo(CommandPort());
+        if (DiscoveryInfo *info = board_->GetDiscoveryInfo(false)) {
+            if (auto texts = info->GetCameraInfo(MasterId());
+                texts && std::any_of(texts->begin(), texts->end(), [](const auto &text) { return text.has_value(); }))
+                SetCameraInfo(*texts);
+        }
+    }
+    return infoValid_ ? &infoFields_ : nullptr;
+}
+
+// --- Link connect -------------------------------------------------------------
+
+int32_t NOXCameraInterface::LinkConnect() {
+    FirmwareControllerBase *controller = Controller();
+    if (controller == nullptr) {
+        Log(kLevelError, "No physical interface for camera found");
+        return ERR_INVALID_CAMERA_HANDLE;
+    }
+    // The model changes below must not interleave with a scan or a link check.
+    RecursiveMutex::Guard model(controller->LinkMutex());
+    Trace("[LinkConnect       ] Entered.");
+    if (!board_->IsCameraLink() && (bitRate_ == 0 || streamPacketSize_ == 0)) {
+        Log(kLevelError, "No link speed or no stream packet size set");
+        return ERR_DISCOVERY_INCOMPLETE;
+    }
+    DiscoveryInfo *info = board_->GetDiscoveryInfo(true);
+    if (info == nullptr) return ERR_INTERNAL;
+
+    if (!IsDiscovered()) {
+        Log(kLevelDetail, "Connecting camera...");
+        bool anyUnconnected = false;
+        if (int32_t status = CheckLinkRecordsComplete(); status != ERR_NONE) return status;
+        for (uint32_t i = 0, seen = 0; i < kMaxLinks && seen < linkCount_; ++i) {
+            if (!links_[i].HasCameraPort()) continue;
+            ++seen;
+            anyUnconnected |= !links_[i].HasApPort();
+        }
+        const int32_t layout = anyUnconnected ? DetermineLayout(*info) : ConnectModelFromRecords(*info);
+        if (layout != ERR_NONE) return layout;
+        if (int32_t status = StoreConnectionParameters(*info); status != ERR_NONE) return status;
+        Trace("[LinkConnect       ] Masters connected.");
+        Log(kLevelDetail, "Synchronize link speed...");
+        const int32_t portMask = info->GetCameraPortMask(MasterId(), -1);
+        if (int32_t status = controller->LockLinks(static_cast<uint32_t>(portMask), bitRate_); status != ERR_NONE) {
+            Log(kLevelError, "Failed to detect the current link speed");
+            return status;
+        }
+        Trace("[LinkConnect       ] Link speed detected.");
+        Log(kLevelDetail, "Camera connected.");
+    }
+
+    if (MasterId() == 0 || static_cast<int32_t>(CommandPort()) < 0) {
+        Log(kLevelError, "No master for camera set or detected");
+        return ERR_NO_MASTER;
+    }
+    UpdateDiscoverySelect(*info);
+    Trace("[LinkConnect       ] Discovery Mux updated.");
+    if (CommandPort() == links_[0].apPort) {
+        if (int32_t status = SetUpMasterLink(); status != ERR_NONE) return status;
+    }
+    SetDiscovered(true);
+    SetLinkUp(true);
+    syncStopwatch_.Restart();
+    syncWaitOver_.store(false);
+    Trace("[LinkConnect       ] Leaving.");
+    return CheckTopology() ? ERR_NONE : ERR_LINK_LAYOUT_MISMATCH;
+}
+
+int32_t NOXCameraInterface::CheckLinkRecordsComplete() {
+    uint32_t found = 0, connected = 0;
+    for (uint32_t i = 0; i < kMaxLinks && found < linkCount_; ++i) {
+        if (!links_[i].HasCameraPort()) continue;
+        ++found;
+        if (links_[i].HasApPort()) ++connected;
+        if (connected > 0 && connected < found) {
+            Log(kLevelError, "Number of links configured does not match number of links found!");
+            Log(kLevelDetail, "Links found: " + std::to_string(found) + ", expected: " + std::to_string(connected));
+            return ERR_DISCOVERY_INCOMPLETE;
+        }
+    }
+    return ERR_NONE;
+}
+
+int32_t NOXCameraInterface::DetermineLayout(DiscoveryInfo &info) {
+    Log(kLevelDetail, "Determining camera link layout...");
+    const uint32_t masterId = MasterId();
+    uint32_t extension = kNone;
+    info.FirstCameraLink(masterId, extension);
+    if (extension != kNone && extension > 0) info.SetCommandPort(masterId, info.FindCameraPort(masterId, extension));
+    if (int32_t status = board_->AllocateCameraOperator(info, masterId); status != ERR_NONE) return status;
+    for (info.FirstCameraLink(masterId, extension); extension != kNone;
+         info.NextCameraLink(masterId, extension, extension)) {
+        if (extension >= kMaxLinks || !links_[extension].HasCameraPort()) {
+            Log(kLevelError, "Discovery info contains unconnected ports!");
+            Log(kLevelDetail, "Camera master id: " + std::to_string(masterId) +
+                                  ", extension id: " + std::to_string(extension));
+            return ERR_INTERNAL;
+        }
+        LinkRecord &link = links_[extension];
+        link.apPort = info.GetCameraPeerIndex(link.cameraPort);
+        link.apMasterId = info.GetApMasterId(link.apPort);
+        link.apExtensionId = info.GetApExtensionId(link.apPort);
+    }
+    return ERR_NONE;
+}
+
+int32_t NOXCameraInterface::ConnectModelFromRecords(DiscoveryInfo &info) {
+    Log(kLevelDetail, "Connecting ports...");
+    const uint32_t masterId = MasterId();
+    try {
+        uint32_t connected = 0;
+        for (uint32_t i = 0; i < kMaxLinks && connected < linkCount_; ++i) {
+            const LinkRecord &link = links_[i];
+            if (!link.HasCameraPort() || !link.HasApPort()) continue;
+            // A configuration whose master link is not the first connected one
+            // still reaches the camera through the first connected applet port.
+            if (i != 0 && connected == 0) info.SetCommandPort(masterId, link.apPort);
+            const uint32_t apMaster = apMasterId_ != kNone ? apMasterId_ : link.apMasterId;
+            info.ConnectLink(masterId, i, apMaster, link.apExtensionId);
+            ++connected;
+        }
+    } catch (const std::exception &error) {
+        Log(kLevelError, std::string("Failed to connect ports on camera: ") + error.what());
+        return ERR_DISCOVERY_INCOMPLETE;
+    } catch (...) {
+        Log(kLevelError, "Failed to connect ports on camera");
+        return ERR_DISCOVERY_INCOMPLETE;
+    }
+    return ERR_NONE;
+}
+
+int32_t NOXCameraInterface::StoreConnectionParameters(DiscoveryInfo &info) {
+    Log(kLevelDetail, "Setting camera connection parameters...");
+    const uint32_t masterId = MasterId();
+    SetCommandPort(info.GetCommandPort(masterId));
+    if (discoveryBitRate_ == 0) discoveryBitRate_ = bitRate_;
+    Log(kLevelDetail, "Master ID: " + std::to_string(masterId));
+    Log(kLevelDetail, "Command port: " + std::to_string(CommandPort()));
+    Log(kLevelDetail, "Bitrate: " + std::to_string(bitRate_));
+    Log(kLevelDetail, "Discovery Bitrate: " + std::to_string(discoveryBitRate_));
+    Log(kLevelDetail, "Stream packet size: " + std::to_string(streamPacketSize_));
+    Log(kLevelDetail, "Control packet size: " + std::to_string(controlPacketSize_));
+    try {
+        info.SetBitRate(masterId, bitRate_);
+        info.SetDiscoveryBitRate(masterId, discoveryBitRate_);
+        info.SetStreamPacketSize(masterId, streamPacketSize_);
+        info.SetControlPacketSize(masterId, controlPacketSize_);
+    } catch (const std::exception &error) {
+        Log(kLevelError, std::string("Failed to set connection parameters: ") + error.what());
+        return ERR_INTERNAL;
+    } catch (...) {
+        Log(kLevelError, "Failed to set connection parameters");
+        return ERR_INTERNAL;
+    }
+    return ERR_NONE;
+}
+
+int32_t NOXCameraInterface::SetUpMasterLink() {
+    FirmwareControllerBase *controller = Controller();
+    const uint32_t masterId = MasterId();
+    const uint32_t port = CommandPort();
+    Log(kLevelDetail, "Setting up total number of links...");
+    const int32_t totalLinks = board_->CountLinksOfMaster(masterId);
+    if (totalLinks <= 0) {
+        Log(kLevelError, "Failed to get total number of links!");
+        return ERR_INTERNAL;
+    }
+    if (board_->IsCxp()) {
+        Log(kLevelDetail, "Setting camera master id and packet sizes...");
+        if (controller->WriteRegister(port, kMasterHostConnectionIdRegister, masterId, 1, 0, 0) != ERR_NONE)
+            Log(kLevelWarning, "Failed to set the master id on the camera");
+        Trace("[LinkConnect       ] MasterHostLinkId set.");
+        uint32_t controlPacketSize = 0;
+        if (controller->ReadControlPacketSizeMax(port, &controlPacketSize) != ERR_NONE)
+            Log(kLevelWarning, "Failed to get the control packet size on the camera");
+        else
+            controlPacketSize_ = controlPacketSize;
+        Trace("[LinkConnect       ] Control packet size set.");
+        if (streamPacketSize_ == 0) {
+            Log(kLevelError, "No stream packet size set");
+            return ERR_DISCOVERY_INCOMPLETE;
+        }
+        if (controller->WriteStreamPacketSizeMax(port, streamPacketSize_) != ERR_NONE)
+            Log(kLevelWarning, "Failed to set the stream packet size on the camera");
+        Trace("[LinkConnect       ] Stream packet size set.");
+    }
+    Log(kLevelDetail, "Setting the link speed...");
+    if (int32_t status = controller->SetLinkConfig(masterId, bitRate_, static_cast<uint32_t>(totalLinks), 0, nullptr);
+        status != ERR_NONE) {
+        Log(kLevelError, "Failed to set the link speed and connect to the camera");
+        return status;
+    }
+    Trace("[LinkConnect       ] Link speed set and connected.");
+    if (board_->IsClhs()) {
+        Log(kLevelDetail, "Setting camera master id...");
+        if (controller->WriteRegister(port, kClhsMasterIdRegister, masterId, 1, 0, 0) != ERR_NONE)
+            Log(kLevelWarning, "Failed to set the master id on the camera");
+    }
+    Log(kLevelDetail, "Links physically connected.");
+    return ERR_NONE;
+}
+
+void NOXCameraInterface::UpdateDiscoverySelect(DiscoveryInfo &info) {
+    FirmwareControllerBase *controller = Controller();
+    if (controller == nullptr) return;
+    controller->SetDiscoverySelect(info.ComputeDiscoverySelect());
+    if (GetLogger()->IsEnabled(kLevelDetail))
+        Log(kLevelDetail, "Current link layout of board: " + Hex64(controller->GetDiscoverySelect().Value()));
+}
+
+// --- Topology check -------------------------------------------------------------
+
+bool NOXCameraInterface::CheckTopology() {
+    Log(kLevelDetail, "Checking topology...");
+    FirmwareControllerBase *controller = Controller();
+    if (controller == nullptr) {
+        topologyOk_.store(false);
+        return false;
+    }
+    RecursiveMutex::Guard model(controller->LinkMutex());
+    DiscoveryInfo *info = board_->GetDiscoveryInfo(false);
+    const uint32_t apMaster = info != nullptr ? info->GetApMasterId(CommandPort()) : kNone;
+    const int32_t apLinks = info != nullptr ? info->CountApLinks(apMaster) : -1;
+    if (apLinks < 0) {
+        topologyOk_.store(false);
+        return false;
+    }
+    const bool acceptsPartlyUsed =
+        board_->IsCxp() && AcceptsPartlyUsedOperators(controller->BoardType(), controller->FirmwareVersion());
+    bool answer = true;
+    if (!acceptsPartlyUsed) answer = CheckApPortsConnected(*info, apMaster, apLinks);
+    if (board_->IsCxp()) {
+        answer = CheckCameraLinksOnOperator(*info, apMaster) && answer;
+        answer = CheckConfiguredLinkCount(apLinks, acceptsPartlyUsed, answer);
+    }
+    topologyOk_.store(answer);
+    return answer;
+}
+
+bool NOXCameraInterface::CheckApPortsConnected(DiscoveryInfo &info, uint32_t apMaster, int32_t apLinks) {
+    bool answer = true;
+    for (int32_t extension = 0; extension < apLinks; ++extension) {
+        const uint32_t apPort = info.FindApPort(apMaster, static_cast<uint32_t>(extension));
+        if (info.GetApPeerIndex(apPort) != kNone) continue;
+        answer = false;
+        Log(kLevelDetail, "Camera operator requires " + std::to_string(apLinks) + " links; link " +
+                              std::to_string(extension) + " is unconnected");
+    }
+    return answer;
+}
+
+bool NOXCameraInterface::CheckCameraLinksOnOperator(DiscoveryInfo &info, uint32_t apMaster) {
+    const int32_t cameraLinks = info.CountCameraLinks(MasterId());
+    if (cameraLinks < 0) return false;
+    for (int32_t extension = 0; extension < cameraLinks; ++extension) {
+        const uint32_t port = info.FindCameraPort(MasterId(), static_cast<uint32_t>(extension));
+        const uint32_t apPort = port != kNone ? info.GetCameraPeerIndex(port) : kNone;
+        if (apPort != kNone && info.GetApMasterId(apPort) == apMaster) continue;
+        Log(kLevelWarning, "Camera has " + std::to_string(cameraLinks) +
+                               " active links; not all links are connected to the same camera operator");
+        return false;
+    }
+    return true;
+}
+
+bool NOXCameraInterface::CheckConfiguredLinkCount(int32_t apLinks, bool acceptsPartlyUsed, bool answer) {
+    uint32_t connectionConfig = 0;
+    if (Controller()->ReadRaw(CommandPort(), kConnectionConfigRegister, &connectionConfig, 4, 1,
+                              kTopologyReadTimeoutMs) != ERR_NONE) {
+        Log(kLevelWarning, "Failed to read link configuration from camera");
+        return answer;
+    }
+    const int32_t configured = static_cast<int32_t>(connectionConfig >> 16);
+    if (configured == apLinks) return answer;
+    Log(kLevelInfo, "Camera is configured to use " + std::to_string(configured) + " links; camera operator provides " +
+                        std::to_string(apLinks) + " links");
+    if (configured < apLinks && acceptsPartlyUsed) return answer;
+    Log(kLevelWarning, "Applet topology does not match connected camera(s)");
+    Log(kLevelWarning, "Please check if the applet used matches the camera(s) connected");
+    return false;
+}
+
+// --- Link monitoring ------------------------------------------------------------
+
+bool NOXCameraInterface::IsLinkUp(bool force) {
+    if (!force) {
+        if (!IsLinkUpFlag()) return true;
+        if (!syncWaitOver_.load()) {
+            const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(syncStopwatch_.Elapsed());
+            if (elapsed.count() <= static_cast<int64_t>(syncInitialWaitMs_)) return true;
+            syncWaitOver_.store(true);
+        }
+    }
+    FirmwareControllerBase *controller = Controller();
+    if (controller == nullptr) return false;
+    RecursiveMutex::Guard model(controller->LinkMutex());
+    DiscoveryInfo *info = board_->GetDiscoveryInfo(false);
+    if (info == nullptr) return false;
+    uint32_t extension = kNone;
+    const uint32_t port = info->FirstCameraLink(MasterId(), extension);
+    if (port == kNone) return false;
+    return controller->IsLinkSynchronized(port);
+}
+
+}  // namespace vexo::genicam

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "LogFile.h"
+#include "TempDirectory.h"
+#include "TestBoard.h"
+#include "api/LibraryLogger.h"
+#include "model/NOXCameraInterface.h"
+#include "nox_genicam.h"
+#include "vexosim.h"
+
+using namespace vexo::genicam;
+using nox_test::FakeController;
+using nox_test::TestBoard;
+
+namespace {
+
+class LinkConnect : public testing::Test {
+protected:
+    void Open(const char *topology = nullptr) {
+        ASSERT_EQ(vexosim_load_topology(topology), 0);
+        session_ = OpenGrabber(0);
+        ASSERT_NE(session_, nullptr);
+        board_ = std::make_unique<TestBoard>();
+        ASSERT_EQ(board_->Init(session_, false, 0), ERR_NONE);
+    }
+    void TearDown() override {
+        board_.reset();
+        if (session_ != nullptr) CloseGrabber(session_);
+    }
+    FakeController &Fake() { return *board_->fake; }
+    DiscoveryInfo &Model() { return Fake().Info(); }
+
+    // A camera as a configuration file describes it: master id, links and their applet ports.
+    NOXCameraInterface *AddConfiguredCamera(uint32_t masterId, uint32_t links) {
+        auto camera = std::make_unique<NOXCameraInterface>(board_.get(), 0);
+        camera->SetMasterId(masterId);
+        EXPECT_EQ(camera->SetLinkCount(links), ERR_NONE);
+        EXPECT_EQ(camera->SetBitRate(6250), ERR_NONE);
+        camera->SetStreamPacketSize(4096);
+        NOXCameraInterface *raw = camera.get();
+        EXPECT_EQ(board_->AddCamera(std::move(camera), -1), ERR_NONE);
+        return raw;
+    }
+
+    GrabberSession *session_ = nullptr;
+    std::unique_ptr<TestBoard> board_;
+};
+
+}  // namespace
+
+TEST_F(LinkConnect, ADiscoveredCameraIsConfiguredThroughItsMasterLink) {
+    Open();
+    Fake().discover = [](DiscoveryInfo &info) {
+        nox_test::FillDefaultModel(info);
+        return 0;
+    };
+    ASSERT_EQ(board_->DiscoverCameras(0xF, 0, 0, 0), ERR_NONE);
+    NOXCameraInterface *camera = board_->GetCamera(0);
+    ASSERT_EQ(camera->LinkConnect(), ERR_NONE);
+    EXPECT_TRUE(camera->IsTopologyOk());
+    EXPECT_TRUE(camera->IsLinkUpFlag());
+    EXPECT_EQ(Fake().CountCalls("LockLinks"), 0) << "a discovered camera's speed is known";
+    EXPECT_EQ(camera->ControlPacketSize(), 1024u) << "read back from the camera";
+
+    bool wroteMasterId = false, wroteStreamSize = false, configured = false;
+    for (const auto &call : Fake().Calls()) {
+        if (call.name == "WriteRegister" && call.arguments[1] == 0x4008) {
+            wroteMasterId = true;
+            EXPECT_EQ(call.arguments[0], 0u);      // command port
+            EXPECT_EQ(call.arguments[2], 0x101u);  // master id
+            EXPECT_EQ(call.arguments[3], 1u);      // big-endian on the wire
+        }
+        if (call.name == "WriteStreamPacketSizeMax") {
+            wroteStreamSize = true;
+            EXPECT_EQ(call.arguments[1], 8192u);
+        }
+        if (call.name == "SetLinkConfig") {
+            configured = true;
+            EXPECT_EQ(call.arguments, (std::vector<uint64_t>{0x101, 12500, 2}));
+        }
+    }
+    EXPECT_TRUE(wroteMasterId && wroteStreamSize && configured);
+    EXPECT_EQ(Fake().GetDiscoverySelect().Value(), Model().ComputeDiscoverySelect().Value());
+}
+
+TEST_F(LinkConnect, AConfiguredCameraConnectsTheModelLinkByLink) {
+    Open();
+    DiscoveryInfo &info = Model();
+    nox_test::FillDefaultModel(info, false);
+    NOXCameraInterface *camera = AddConfiguredCamera(0x101, 2);
+    ASSERT_EQ(camera->SetLinkApPort(0, 0), ERR_NONE);
+    camera->SetLinkApMasterId(0, 1);
+    camera->SetLinkApExtensionId(0, 0);
+    camera->SetLinkCameraPort(1, 1);
+    camera->SetLinkApPort(1, 1);
+    camera->SetLinkApMasterId(1, 1);
+    camera->SetLinkApExtensionId(1, 1);
+
+    ASSERT_EQ(camera->LinkConnect(), ERR_NONE);
+    EXPECT_EQ(info.GetCameraPeerIndex(0), 0u);
+    EXPECT_EQ(info.GetCameraPeerIndex(1), 1u);
+    EXPECT_EQ(info.GetCommandPort(0x101), 0u);
+    EXPECT_EQ(info.GetBitRate(0x101), 6250u);
+    EXPECT_EQ(info.GetStreamPacketSize(0x101), 4096u);
+    EXPECT_EQ(info.GetDiscoveryBitRate(0x101), 6250u) << "an unknown discovery rate takes the link rate";
+    ASSERT_EQ(Fake().CountCalls("LockLinks"), 1);
+    for (const auto &call : Fake().Calls()) {
+        if (call.name == "LockLinks") {
+            EXPECT_EQ(call.arguments, (std::vector<uint64_t>{0x3, 6250}));
+        }
+    }
+    EXPECT_TRUE(camera->IsDiscovered());
+    EXPECT_TRUE(camera->IsLinkUpFlag());
+}
+
+TEST_F(LinkConnect, AnExtensionRecordConnectedFirstBecomesTheCommandPort) {
+    Open();
+    DiscoveryInfo &info = Model();
+    nox_test::FillDefaultModel(info, false);
+    info.SetCameraPort(3, 0x105, 1);  // only an extension link of camera 0x105 arrives here
+    // Made for no port of the board: its only link record is the one configured.
+    auto camera = std::make_unique<NOXCameraInterface>(board_.get(), 7);
+    camera->SetMasterId(0x105);
+    camera->SetLinkCount(1);
+    camera->SetBitRate(3125);
+    camera->SetStreamPacketSize(1024);
+    camera->SetLinkCameraPort(1, 3);
+    camera->SetLinkApPort(1, 3);
+    camera->SetLinkApMasterId(1, 3);
+    camera->SetLinkApExtensionId(1, 0);
+    NOXCameraInterface *raw = camera.get();
+    ASSERT_EQ(board_->AddCamera(std::move(camera), -1), ERR_NONE);
+    raw->LinkConnect();
+    EXPECT_EQ(info.GetCommandPort(0x105), 3u) << "the first connected record's applet port";
+    EXPECT_EQ(info.GetCameraPeerIndex(3), 3u);
+    EXPECT_EQ(raw->CommandPort(), 3u);
+}
+
+TEST_F(LinkConnect, RecordsWithOneConnectedAndOneUnconnectedLinkAreIncomplete) {
+    nox_test::TempDirectory directory;
+    const auto file = directory / "model.log";
+    ::setenv("VEXO_LOG", "2", 1);
+    ::setenv("VEXO_LOG_FILE", file.c_str(), 1);
+    GenICamInit();
+    Open();
+    nox_test::FillDefaultModel(Model(), false);
+    NOXCameraInterface *camera = AddConfiguredCamera(0x101, 2);
+    camera->SetLinkApPort(0, 0);
+    camera->SetLinkCameraPort(1, 1);  // no applet port
+    EXPECT_EQ(camera->LinkConnect(), ERR_DISCOVERY_INCOMPLETE);
+    EXPECT_FALSE(camera->IsLinkUpFlag());
+    GenICamDeinit();
+
+    bool error = false, counts = false;
+    for (const auto &line : nox_test::ReadLogLines(file)) {
+        if (line.logger != "vexo.genicam.NOXCameraInterface") continue;
+        error |= line.level == "error" &&
+                 line.text.ends_with("|Number of links configured does not match number of links found!");
+        counts |= line.level == "detail" && line.text.ends_with("|Links found: 2, expected: 1");
+    }
+    EXPECT_TRUE(error);
+    EXPECT_TRUE(counts);
+}
+
+TEST_F(LinkConnect, MissingSpeedOrPacketSizeAndMissingMasterAreRefused) {
+    Open();
+    auto camera = std::make_unique<NOXCameraInterface>(board_.get(), 0);
+    camera->SetStreamPacketSize(0);
+    EXPECT_EQ(camera->LinkConnect(), ERR_DISCOVERY_INCOMPLETE);
+    EXPECT_EQ(camera->SetBitRate(3000), ERR_INVALID_LINK_SPEED);
+    EXPECT_EQ(camera->SetLinkCount(5), ERR_INVALID_ARGUMENT);
+    uint32_t port = 0;
+    EXPECT_EQ(camera->GetLinkCameraPort(4, port), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(camera->SetLinkApExtensionId(0, 4), ERR_INVALID_ARGUMENT);
+
+    // A discovered camera without a master id.
+    camera->SetStreamPacketSize(1024);
+    camera->SetDiscovered(true);
+    EXPECT_EQ(camera->LinkConnect(), ERR_NO_MASTER);
+}
+
+namespace {
+// A 2-link camera on a 4-port operator, its ConnectionConfig saying 2 links.
+void ConnectTwoLinksToFourPortOperator(DiscoveryInfo &info) {
+    info.Reset();
+    for (uint32_t port = 0; port < 4; ++port) info.SetApPort(port, 1, port);
+    info.SetApTopologyKnown();
+    info.SetCameraPort(0, 0x101, 0);
+    info.SetCameraPort(1, 0x101, 1);
+    info.SetBitRate(0x101, 6250);
+    info.SetStreamPacketSize(0x101, 8192);
+    info.ConnectMasters(0x101, 1, true, 1);
+}
+}  // namespace
+
+TEST_F(LinkConnect, PartlyUsedOperatorsPassOnlyOnFirmwareThatAcceptsThem) {
+    // cxp4-c accepts partly used operators from firmware 771 (3.3) on.
+    for (const auto &[firmware, expected] : {std::pair{"[3, 4]", ERR_NONE}, std::pair{"[3, 2]", ERR_LINK_LAYOUT_MISMATCH}}) {
+        SCOPED_TRACE(firmware);
+        const std::string topology =
+            std::string(R"({"boards": [{"model": "cxp4-c", "firmware": )") + firmware + "}]}";
+        Open(topology.c_str());
+        Fake().discover = [](DiscoveryInfo &info) {
+            ConnectTwoLinksToFourPortOperator(info);
+            return 0;
+        };
+        ASSERT_EQ(board_->DiscoverCameras(0xF, 0, 0, 0), ERR_NONE);
+        NOXCameraInterface *camera = board_->GetCamera(0);
+        ASSERT_NE(camera, nullptr);
+        EXPECT_EQ(camera->LinkConnect(), expected);
+        EXPECT_EQ(camera->IsTopologyOk(), expected == ERR_NONE);
+        EXPECT_TRUE(camera->IsLinkUpFlag()) << "the links are up either way";
+        TearDown();
+        board_.reset();
+        session_ = nullptr;
+    }
+}

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+#include "TestBoard.h"
+#include "model/NOXCameraInterface.h"
+#include "nox_genicam.h"
+#include "vexosim.h"
+
+using namespace vexo::genicam;
+using nox_test::TestBoard;
+
+namespace {
+
+struct EventLog {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::vector<std::pair<NoxEvent, NoxCameraHandle *>> events;
+    std::function<void(NoxBoardHandle *)> reaction;
+
+    static int32_t Callback(NoxBoardHandle *board, NoxCameraHandle *camera, const NoxEvent *event, void *context) {
+        auto *log = static_cast<EventLog *>(context);
+        if (log->reaction) log->reaction(board);
+        std::lock_guard<std::mutex> lock(log->mutex);
+        log->events.emplace_back(*event, camera);
+        log->arrived.notify_all();
+        return 0;
+    }
+    size_t Count() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return events.size();
+    }
+    bool WaitFor(size_t count, std::chrono::milliseconds bound) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return arrived.wait_for(lock, bound, [&] { return events.size() >= count; });
+    }
+};
+
+class Monitoring : public testing::Test {
+protected:
+    void Open(const char *initialWaitMs) {
+        ::setenv("VEXO_NOX_SYNC_MONITOR_INITIAL_WAIT_IN_MS", initialWaitMs, 1);
+        ASSERT_EQ(vexosim_load_topology(nullptr), 0);
+        session_ = OpenGrabber(0);
+        ASSERT_NE(session_, nullptr);
+        board_ = std::make_unique<TestBoard>();
+        ASSERT_EQ(board_->Init(session_, false, 0), ERR_NONE);
+        board_->fake->discover = [](DiscoveryInfo &info) {
+            nox_test::FillDefaultModel(info);
+            return 0;
+        };
+        ASSERT_EQ(board_->DiscoverCameras(0xF, 0, 0, 0), ERR_NONE);
+        camera_ = board_->GetCamera(1);  // the 1-link camera on port 2
+        ASSERT_EQ(camera_->LinkConnect(), ERR_NONE);
+    }
+    void TearDown() override {
+        board_.reset();
+        if (session_ != nullptr) CloseGrabber(session_);
+    }
+
+    GrabberSession *session_ = nullptr;
+    std::unique_ptr<TestBoard> board_;
+    NOXCameraInterface *camera_ = nullptr;
+    EventLog log_;
+};
+
+}  // namespace
+
+TEST_F(Monitoring, ALostLinkIsReportedOnceByTheMonitorThread) {
+    Open("0");
+    ASSERT_EQ(board_->RegisterEventCallback(&EventLog::Callback, &log_), ERR_NONE);
+    board_->fake->SetSynchronized(2, false);
+    ASSERT_TRUE(log_.WaitFor(1, std::chrono::seconds(5)));
+    {
+        std::lock_guard<std::mutex> lock(log_.mutex);
+        const auto &[event, camera] = log_.events[0];
+        EXPECT_EQ(event.type, 100);
+        EXPECT_EQ(event.slot, 1u);
+        EXPECT_EQ(event.reserved, 0u);
+        EXPECT_EQ(camera, ToHandle(camera_));
+    }
+    EXPECT_FALSE(camera_->IsLinkUpFlag());
+    // Further passes do not report the same loss again.
+    for (int pass = 0; pass < 5; ++pass) board_->CheckCameraLinks();
+    EXPECT_FALSE(log_.WaitFor(2, std::chrono::milliseconds(300)));
+    EXPECT_EQ(log_.Count(), 1u);
+
+    // A new connect re-arms the report.
+    board_->fake->SetSynchronized(2, true);
+    ASSERT_EQ(camera_->LinkConnect(), ERR_NONE);
+    board_->fake->SetSynchronized(2, false);
+    EXPECT_TRUE(log_.WaitFor(2, std::chrono::seconds(5)));
+}
+
+TEST_F(Monitoring, NothingIsReportedDuringTheInitialWait) {
+    Open("600000");
+    ASSERT_EQ(board_->RegisterEventCallback(&EventLog::Callback, &log_), ERR_NONE);
+    board_->fake->SetSynchronized(2, false);
+    for (int pass = 0; pass < 3; ++pass) board_->CheckCameraLinks();
+    EXPECT_EQ(log_.Count(), 0u);
+    EXPECT_TRUE(camera_->IsLinkUpFlag());
+    // A forced check sees the loss at once.
+    EXPECT_FALSE(camera_->IsLinkUp(true));
+}
+
+TEST_F(Monitoring, WithoutACallbackTheFlagStillClears) {
+    Open("0");
+    board_->fake->SetSynchronized(2, false);
+    // The initial wait of 0 ms is over once a millisecond has passed since the connect.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (camera_->IsLinkUpFlag() && std::chrono::steady_clock::now() < deadline) board_->CheckCameraLinks();
+    EXPECT_FALSE(camera_->IsLinkUpFlag());
+    EXPECT_EQ(board_->DispatchEvent(NoxEvent{100, 1, 0}, camera_), ERR_NO_EVENT_HANDLER);
+    // Cameras that never connected are not watched.
+    EXPECT_TRUE(board_->GetCamera(0)->IsLinkUp(false));
+}
+
+TEST_F(Monitoring, TheCallbackMayCallBackIntoTheBoard) {
+    Open("0");
+    log_.reaction = [this](NoxBoardHandle *handle) {
+        NOXBoardInterface *board = FromHandle(handle);
+        EXPECT_EQ(board, board_.get());
+        EXPECT_EQ(board->GetCameraCount(), 3u);
+        EXPECT_NE(board->FindCameraByPort(2), nullptr);
+        board->RegisterEventCallback(&EventLog::Callback, &log_);
+        board->GetCamera(1)->IsLinkUp(true);
+    };
+    ASSERT_EQ(board_->RegisterEventCallback(&EventLog::Callback, &log_), ERR_NONE);
+    board_->fake->SetSynchronized(2, false);
+    EXPECT_TRUE(log_.WaitFor(1, std::chrono::seconds(5)));
+}
+
+TEST_F(Monitoring, AThrowingCallbackStaysInsideTheBoard) {
+    Open("0");
+    auto throwing = [](NoxBoardHandle *, NoxCameraHandle *, const NoxEvent *, void *) -> int32_t {
+        throw std::runtime_error("application fault");
+    };
+    ASSERT_EQ(board_->RegisterEventCallback(throwing, nullptr), ERR_NONE);
+    EXPECT_EQ(board_->DispatchEvent(NoxEvent{100, 0, 0}, camera_), ERR_EXCEPTION);
+    ASSERT_EQ(board_->RegisterEventCallback(nullptr, &log_), ERR_NONE);
+    EXPECT_EQ(board_->DispatchEvent(NoxEvent{100, 0, 0}, camera_), ERR_NO_EVENT_HANDLER);
+}
+
+TEST_F(Monitoring, FreeingABoardWhileItsMonitorWorksIsClean) {
+    Open("0");
+    ASSERT_EQ(board_->RegisterEventCallback(&EventLog::Callback, &log_), ERR_NONE);
+    board_->fake->SetSynchronized(2, false);
+    // The monitor may be in a pass right now; destruction must stop it before the cameras go.
+    board_.reset();
+    SUCCEED();
+}

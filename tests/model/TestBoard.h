@@ -1,0 +1,49 @@
+#pragma once
+// A board whose controller is a FakeController, opened on the simulator's board 0.
+#include <memory>
+
+#include "FakeController.h"
+#include "board/BoardLibraries.h"
+#include "model/NOXBoardInterface.h"
+
+namespace nox_test {
+
+class TestBoard : public vexo::genicam::NOXBoardInterface {
+public:
+    FakeController *fake = nullptr;
+
+protected:
+    std::unique_ptr<vexo::genicam::FirmwareControllerBase> MakeController(vexo::genicam::ControllerKind,
+                                                                          uint64_t device, uint64_t applet, bool,
+                                                                          uint32_t) override {
+        auto controller = std::make_unique<FakeController>(device, applet, this);
+        fake = controller.get();
+        return controller;
+    }
+};
+
+// The model of the simulator's default topology after a discovery: a 2-link
+// camera 0x101 on ports 0 and 1, a 1-link camera 0x103 on port 2; operators
+// 1 (ports 0, 1), 2 (port 2) and 3 (port 3).
+inline void FillDefaultModel(vexo::genicam::DiscoveryInfo &info, bool connect = true) {
+    info.Reset();
+    info.SetApPort(0, 1, 0);
+    info.SetApPort(1, 1, 1);
+    info.SetApPort(2, 2, 0);
+    info.SetApPort(3, 3, 0);
+    info.SetApTopologyKnown();
+    info.SetCameraPort(0, 0x101, 0);
+    info.SetCameraPort(1, 0x101, 1);
+    info.SetCameraPort(2, 0x103, 0);
+    for (uint32_t master : {0x101u, 0x103u}) {
+        info.SetBitRate(master, master == 0x101 ? 12500 : 6250);
+        info.SetDiscoveryBitRate(master, 3125);
+        info.SetStreamPacketSize(master, 8192);
+        info.SetControlPacketSize(master, 1024);
+    }
+    if (!connect) return;
+    info.ConnectMasters(0x101, 1, false, 1);
+    info.ConnectMasters(0x103, 2, false, 1);
+}
+
+}  // namespace nox_test
