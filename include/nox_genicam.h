@@ -159,6 +159,103 @@ NOX_API void GenICamDeinit(void);
 /* Text of a status; "Unknown Error." for codes without a description. Never null. */
 NOX_API const char *Nox_getErrorDescription(int32_t status);
 
+/* ---- Boards, scanning, cameras, power, links and events ---------------------------------------- */
+
+/* Opens the board of a grabber session (brings the library up when needed). Port mask 0xFFFF by default. */
+NOX_API int32_t Nox_initBoard(GrabberSession *session, int32_t initFlag, NoxBoardHandle **board);
+NOX_API int32_t Nox_initBoardEx(GrabberSession *session, uint32_t initFlag, NoxBoardHandle **board, uint32_t portMask);
+/* Frees the board, its cameras and their handles. */
+NOX_API void Nox_freeBoard(NoxBoardHandle *board);
+/* Discovers the cameras on the ports of the mask (which must hold every port of the board); speed 0
+   detects it. A new scan replaces the cameras (and handles) of the previous one. */
+NOX_API int32_t Nox_scanPorts(NoxBoardHandle *board, uint32_t portMask, uint32_t speed, uint32_t flags);
+NOX_API int32_t Nox_scanPortsEx(NoxBoardHandle *board, uint32_t portMask, uint32_t speed, uint32_t flags,
+                                uint32_t option);
+/* Number of cameras of the last scan (placeholders for free camera operators included), or a status. */
+NOX_API int32_t Nox_getCameraCount(NoxBoardHandle *board);
+/* The camera in a slot; a null handle (and 0) for an empty slot. */
+NOX_API int32_t Nox_getCameraByIndex(NoxBoardHandle *board, uint32_t index, NoxCameraHandle **camera);
+/* The camera one of whose links arrives at the port, created when there is none. */
+NOX_API int32_t Nox_getCamera(NoxBoardHandle *board, uint32_t port, NoxCameraHandle **camera);
+/* 1 when a discovered camera (not a placeholder) is there, else 0. */
+NOX_API int32_t Nox_isCameraAvailable(NoxBoardHandle *board, uint32_t port);
+NOX_API int32_t Nox_isCameraAvailableAtIndex(NoxBoardHandle *board, uint32_t index);
+/* Identification texts, owned by the camera; null when unknown. */
+NOX_API NoxCameraInfo *Nox_getCameraInfo(NoxCameraHandle *camera);
+/* Power over CoaXPress: command 0 off, 1 on, 2 power cycle (Nox_powerSwitch); others do nothing. */
+NOX_API int32_t Nox_powerSwitch(NoxBoardHandle *board, uint32_t portMask);
+NOX_API int32_t Nox_powerSwitchExt(NoxBoardHandle *board, uint32_t portMask, uint32_t command);
+/* Brings the camera's links up; a null camera connects every camera of the board and answers the
+   last failure. */
+NOX_API int32_t Nox_LinkConnect(NoxBoardHandle *board, NoxCameraHandle *camera);
+NOX_API int32_t Nox_CxpConnect(NoxBoardHandle *board, NoxCameraHandle *camera);
+/* Marks the links down; nothing is sent. */
+NOX_API int32_t Nox_LinkDisconnect(NoxCameraHandle *camera);
+NOX_API int32_t Nox_CxpDisconnect(NoxCameraHandle *camera);
+/* Drops the camera's GenICam connection and marks its links down. */
+NOX_API int32_t Nox_disconnectCamera(NoxCameraHandle *camera);
+/* The callback runs on the board's monitoring thread when a camera's link is lost (event type 100);
+   it may call back into the library. A null callback unregisters. */
+NOX_API int32_t Nox_RegisterEventCallback(NoxBoardHandle *board, NoxEventCallback callback, void *context);
+
+/* Data of Nox_callInternalFunction function 3: console trace of the board's link bring-up. */
+typedef struct NoxConsoleTraceRequest {
+    NoxBoardHandle *board;
+    uint8_t enable;
+} NoxConsoleTraceRequest;
+/* Function 1 (data: two uint32_t, board index and port mask): resets the board's Ethernet PHYs;
+   function 3 (data: NoxConsoleTraceRequest). 0, or -1 for any other function or a refusal. */
+NOX_API int32_t Nox_callInternalFunction(int32_t function, void *data, void *reserved);
+
+/* ---- Register and memory access ----------------------------------------------------------------
+   "Direct" functions address the camera on a board port; camera functions use the camera's command
+   port. Addresses are in the camera's register space; reads without a timeout wait up to 2000 ms. */
+NOX_API int32_t Nox_DirectRegisterRead(NoxBoardHandle *b, uint32_t port, uint32_t address, uint32_t *value);
+NOX_API int32_t Nox_DirectRegisterRead64(NoxBoardHandle *b, uint32_t port, uint64_t address, uint32_t *value);
+NOX_API int32_t Nox_DirectRegisterWrite(NoxBoardHandle *b, uint32_t port, uint32_t address, uint32_t value,
+                                        uint32_t swap);
+NOX_API int32_t Nox_DirectRegisterWrite64(NoxBoardHandle *b, uint32_t port, uint64_t address, uint32_t value,
+                                          uint32_t swap);
+NOX_API int32_t Nox_DirectRegisterReadMem(NoxBoardHandle *b, uint32_t port, uint32_t address, void *buffer,
+                                          uint32_t *length);
+NOX_API int32_t Nox_DirectRegisterReadMem64(NoxBoardHandle *b, uint32_t port, uint64_t address, void *buffer,
+                                            uint32_t *length);
+NOX_API int32_t Nox_DirectRegisterReadMemWithTimeOut(NoxBoardHandle *b, uint32_t port, uint32_t address,
+                                                     void *buffer, uint32_t *length, uint32_t timeout);
+NOX_API int32_t Nox_DirectRegisterReadMemWithTimeOut64(NoxBoardHandle *b, uint32_t port, uint64_t address,
+                                                       void *buffer, uint32_t *length, uint32_t timeout);
+NOX_API int32_t Nox_DirectRegisterWriteMem(NoxBoardHandle *b, uint32_t port, uint32_t address, const void *data,
+                                           uint32_t length);
+NOX_API int32_t Nox_DirectRegisterWriteMem64(NoxBoardHandle *b, uint32_t port, uint64_t address,
+                                             const void *data, uint32_t length);
+NOX_API int32_t Nox_DirectRegisterWriteMemWithTimeOut(NoxBoardHandle *b, uint32_t port, uint32_t address,
+                                                      const void *data, uint32_t length, uint32_t timeout);
+NOX_API int32_t Nox_DirectRegisterWriteMemWithTimeOut64(NoxBoardHandle *b, uint32_t port, uint64_t address,
+                                                        const void *data, uint32_t length, uint32_t timeout);
+/* A camera register as a big-endian 32-bit value; refused (-1202) while the camera's link is down. */
+NOX_API int32_t Nox_registerReadFromCamera(NoxCameraHandle *c, uint32_t *value, uint32_t address);
+NOX_API int32_t Nox_registerWriteToCamera(NoxCameraHandle *c, uint32_t value, uint32_t address);
+NOX_API int32_t Nox_memoryReadFromCamera(NoxCameraHandle *c, void *buffer, uint32_t address, uint32_t length);
+NOX_API int32_t Nox_memoryReadFromCameraWithTimeout(NoxCameraHandle *c, void *buffer, uint32_t address,
+                                                    uint32_t length, uint32_t timeout);
+/* As Nox_memoryReadFromCamera; adds no terminating zero. */
+NOX_API int32_t Nox_stringReadFromCamera(NoxCameraHandle *c, char *buffer, uint32_t address, uint32_t length);
+NOX_API int32_t Nox_memoryWriteToCamera(NoxCameraHandle *c, const void *data, uint32_t address, uint32_t length);
+NOX_API int32_t Nox_memoryWriteToCameraWithTimeout(NoxCameraHandle *c, const void *data, uint32_t address,
+                                                   uint32_t length, uint32_t timeout);
+
+/* ---- Board and camera properties ----------------------------------------------------------------
+   Type 1: uint32_t; type 2: double (power measurements). A wrong type answers -1990
+   (Nox_getCameraPropertyWithType writes the property's type first, so callers may ask for it). */
+NOX_API int32_t Nox_getBoardPropertyWithType(NoxBoardHandle *b, const char *name, void *value, uint32_t type,
+                                             uint32_t index);
+NOX_API int32_t Nox_setBoardPropertyWithType(NoxBoardHandle *b, const char *name, void *value, uint32_t type,
+                                             uint32_t *index);
+NOX_API int32_t Nox_getCameraPropertyWithType(NoxCameraHandle *c, const char *name, void *value, uint32_t *type,
+                                              uint32_t *index);
+NOX_API int32_t Nox_setCameraPropertyWithType(NoxCameraHandle *c, const char *name, void *value, uint32_t type,
+                                              uint32_t *index);
+
 #ifdef __cplusplus
 }
 #endif

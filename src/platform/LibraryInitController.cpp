@@ -38,10 +38,11 @@ void RunTeardown(ControllerInstance &instance) {
 
 LibraryInitController::Lock::Lock() : guard_(State().lock) {}
 
-void LibraryInitController::Init() {
+int32_t LibraryInitController::Init() {
     Lock lock;
     ControllerState &state = State();
     if (++state.useCount == 1) state.instance = new ControllerInstance;
+    return state.useCount;
 }
 
 void LibraryInitController::Deinit() {

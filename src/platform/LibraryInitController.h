@@ -14,7 +14,8 @@ class LibraryInitController {
 public:
     using TeardownFunction = void (*)();
 
-    static void Init();
+    // Returns the use count after this Init.
+    static int32_t Init();
     // A Deinit with the count already at 0 (a nested call from teardown) does nothing.
     static void Deinit();
 
