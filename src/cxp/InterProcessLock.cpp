@@ -142,6 +142,9 @@ void InterProcessLock::Lock() {
 }
 
 bool InterProcessLock::TryLock(std::chrono::milliseconds timeout) {
+    // The uncontended case needs no deadline, and so no clock.
+    const int result = ::pthread_mutex_trylock(&shared_->mutex);
+    if (result != EBUSY || timeout <= std::chrono::milliseconds::zero()) return Acquired(shared_->mutex, result);
     const timespec deadline = DeadlineAfter(timeout);
     return Acquired(shared_->mutex, ::pthread_mutex_clocklock(&shared_->mutex, CLOCK_MONOTONIC, &deadline));
 }

@@ -1,0 +1,290 @@
+#include "cxp/CxpController.h"
+
+#include <cstring>
+#include <thread>
+
+#include "api/CallFrame.h"
+#include "cxp/CxpCameraRegisters.h"
+#include "cxp/CxpControllerImpl.h"
+#include "cxp/CxpLinkSpeed.h"
+#include "logging/LoggerNames.h"
+#include "nox_genicam.h"
+
+namespace vexo::genicam {
+
+using cxp::CxpRegister;
+using cxp::kAcknowledgeRequired;
+using cxp::kCameraRegisterTimeoutMs;
+namespace camera_register = cxp::camera_register;
+using templates::platform::RecursiveMutex;
+using tools::logging::kLevelDetail;
+using tools::logging::kLevelWarning;
+
+namespace {
+
+constexpr uint32_t kPacketSizeReadTimeoutMs = 250;
+constexpr uint64_t kAddressSpace = 1ull << 32;
+constexpr uint32_t kAppletIdsWithoutRegister = 1;
+
+uint32_t Nibble(uint64_t value, uint32_t index) { return index < 16 ? static_cast<uint32_t>(value >> (4 * index)) & 0xF : 0; }
+
+constexpr uint32_t kRevision1_1 = 0x00010001;
+
+}  // namespace
+
+// A device string of the camera's bootstrap registers.
+struct CxpController::CameraRegister {
+    const char *name;
+    uint32_t address;
+    uint32_t bytes;
+    const char *failure;
+    uint32_t minimumRevision;  // 0: every camera has it
+};
+
+CxpController::CxpController(uint64_t device, uint64_t applet, ControllerOwner *owner, uint32_t, uint32_t powerUp)
+    : FirmwareControllerBase(device, applet, owner),
+      settings_(cxp::CxpSettings::Load()),
+      log_(CachedLogger(tools::logging::names::kCxpController)) {
+    settings_.Log(log_.Logger());
+    impl_ = std::make_unique<CxpControllerImpl>(device, applet, BoardType(), BoardIndex(), log_.Logger());
+    if (powerUp != 0) PowerOn(0xF, 0);
+}
+
+CxpController::~CxpController() = default;
+
+tools::logging::Logger *CxpController::GetLogger() { return CachedLogger(tools::logging::names::kCxpController); }
+
+BoardFamily CxpController::Family() const { return impl_->Family(); }
+
+uint32_t CxpController::RaiseTimeout(uint32_t timeoutMs) const {
+    return std::max(timeoutMs, settings_.commandAckTimeoutMs);
+}
+
+void CxpController::Sleep(uint32_t milliseconds) {
+    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void CxpController::SleepLogged(uint32_t milliseconds) {
+    log_.Write(kLevelDetail, "Waiting " + std::to_string(milliseconds) + " milliseconds");
+    Sleep(milliseconds);
+}
+
+// --- camera registers -------------------------------------------------------------
+
+int32_t CxpController::AccessBlock(bool write, uint32_t port, uint64_t address, void *buffer, uint32_t bytes,
+                                   bool swap, uint32_t acknowledgeMode, uint32_t timeoutMs) {
+    if (address >= kAddressSpace || address + bytes > kAddressSpace) return ERR_INVALID_ARGUMENT;
+    RecursiveMutex::Guard guard(LinkMutex());
+    return impl_->ExecRWPacket(write, port, static_cast<uint32_t>(address), buffer, bytes, swap, acknowledgeMode,
+                               RaiseTimeout(timeoutMs));
+}
+
+// Whole words only travel on the wire, so partial ones go through a zeroed copy.
+int32_t CxpController::AccessPadded(bool write, uint32_t port, uint64_t address, const void *source, void *target,
+                                    uint32_t bytes, bool swap, uint32_t timeoutMs) {
+    if ((write ? source : target) == nullptr) return ERR_INVALID_POINTER;
+    const size_t padded = (size_t{bytes} + 3) & ~size_t{3};
+    if (padded > kAddressSpace - 4) return ERR_INVALID_ARGUMENT;
+    std::vector<std::byte> scratch(padded);
+    if (write) std::memcpy(scratch.data(), source, bytes);
+    const int32_t status = AccessBlock(write, port, address, scratch.data(), static_cast<uint32_t>(padded), swap,
+                                       kAcknowledgeRequired, timeoutMs);
+    if (!write && status == ERR_NONE) std::memcpy(target, scratch.data(), bytes);
+    return status;
+}
+
+int32_t CxpController::WriteMemory(uint32_t port, uint64_t address, const void *data, uint32_t bytes, uint8_t swap,
+                                   uint32_t timeoutMs) {
+    return AccessPadded(true, port, address, data, nullptr, bytes, swap != 0, timeoutMs);
+}
+
+int32_t CxpController::WriteRaw(uint32_t port, uint64_t address, const void *data, uint32_t bytes, uint8_t swap,
+                                uint32_t timeoutMs) {
+    if (bytes % 4 != 0) return AccessPadded(true, port, address, data, nullptr, bytes, swap != 0, timeoutMs);
+    return AccessBlock(true, port, address, const_cast<void *>(data), bytes, swap != 0, kAcknowledgeRequired,
+                       timeoutMs);
+}
+
+int32_t CxpController::WriteRegister(uint32_t port, uint64_t address, uint32_t value, uint8_t swap,
+                                     uint32_t acknowledgeMode, uint32_t timeoutMs) {
+    return AccessBlock(true, port, address, &value, sizeof value, swap != 0, acknowledgeMode, timeoutMs);
+}
+
+int32_t CxpController::ReadMemory(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, uint32_t timeoutMs) {
+    return AccessPadded(false, port, address, nullptr, buffer, bytes, false, timeoutMs);
+}
+
+int32_t CxpController::ReadRaw(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, uint8_t swap,
+                               uint32_t timeoutMs) {
+    if (bytes % 4 != 0) return AccessPadded(false, port, address, nullptr, buffer, bytes, swap != 0, timeoutMs);
+    return AccessBlock(false, port, address, buffer, bytes, swap != 0, kAcknowledgeRequired, timeoutMs);
+}
+
+int32_t CxpController::ReadCameraRegister(uint32_t port, uint32_t address, uint32_t &value, uint32_t timeoutMs) {
+    RecursiveMutex::Guard guard(LinkMutex());
+    return impl_->ExecRWPacket(false, port, address, &value, sizeof value, true, kAcknowledgeRequired, timeoutMs);
+}
+
+int32_t CxpController::WriteCameraRegister(uint32_t port, uint32_t address, uint32_t value, uint32_t acknowledgeMode,
+                                           uint32_t timeoutMs) {
+    RecursiveMutex::Guard guard(LinkMutex());
+    return impl_->ExecRWPacket(true, port, address, &value, sizeof value, true, acknowledgeMode, timeoutMs);
+}
+
+// A packet size register of the camera into *value, written only on success.
+int32_t CxpController::ReadPacketSizeRegister(uint32_t port, uint32_t address, uint32_t *value) {
+    if (value == nullptr) return ERR_INVALID_POINTER;
+    uint32_t bytes = 0;
+    const int32_t status = ReadCameraRegister(port, address, bytes, RaiseTimeout(kPacketSizeReadTimeoutMs));
+    if (status == ERR_NONE) *value = bytes;
+    return status;
+}
+
+int32_t CxpController::ReadStreamPacketSizeMax(uint32_t port, uint32_t *value) {
+    return ReadPacketSizeRegister(port, camera_register::kStreamPacketSizeMax, value);
+}
+
+int32_t CxpController::WriteStreamPacketSizeMax(uint32_t port, uint32_t value) {
+    return WriteCameraRegister(port, camera_register::kStreamPacketSizeMax, value, kAcknowledgeRequired,
+                               RaiseTimeout(kCameraRegisterTimeoutMs));
+}
+
+int32_t CxpController::ReadControlPacketSizeMax(uint32_t port, uint32_t *value) {
+    return ReadPacketSizeRegister(port, camera_register::kControlPacketSizeMax, value);
+}
+
+void CxpController::ClearAckBuffers(uint32_t port) {
+    RecursiveMutex::Guard guard(LinkMutex());
+    std::vector<uint32_t> words;
+    if (!impl_->ClearAckBuffer(port, words)) {
+        log_.Write(kLevelWarning, "No valid interface");
+        return;
+    }
+    log_.Write(kLevelWarning,
+               "Cleared " + std::to_string(words.size()) + " words from buffer on port " + std::to_string(port));
+    for (size_t i = 0; i < words.size(); ++i)
+        log_.Write(kLevelDetail, "[AckBuffer] [#" + std::to_string(i) + "] " + cxp::Hex(words[i]));
+}
+
+bool CxpController::IsLinkConfigRegister(uint64_t address) {
+    return address >= camera_register::kConnectionReset && address <= camera_register::kConnectionConfig &&
+           address % 4 == 0;
+}
+
+// --- applet ------------------------------------------------------------------------
+
+uint32_t CxpController::GetAppletMasterId(uint32_t port) {
+    if (!impl_->Registers().Has(CxpRegister::kAppletMasterId)) return Nibble(kAppletIdsWithoutRegister, port);
+    uint64_t value = 0;
+    return impl_->ReadRegister(CxpRegister::kAppletMasterId, 0, value) == ERR_NONE ? Nibble(value, port) : 0;
+}
+
+uint32_t CxpController::GetAppletExtensionId(uint32_t port) {
+    uint64_t value = 0;
+    return impl_->ReadRegister(CxpRegister::kAppletExtensionId, 0, value) == ERR_NONE ? Nibble(value, port) : 0;
+}
+
+DiscoverySelect CxpController::GetDiscoverySelect() {
+    uint64_t value = DiscoverySelect::kIdentity;
+    if (impl_->ReadRegister(CxpRegister::kDiscoverySelectRead, 0, value) != ERR_NONE)
+        value = DiscoverySelect::kIdentity;
+    return DiscoverySelect(value);
+}
+
+// The control cores follow the routing: an applet port now fed by physical
+// port e takes the reset state that the applet port fed by e had before.
+int32_t CxpController::SetDiscoverySelect(DiscoverySelect value) {
+    const cxp::CxpRegisterMap &registers = impl_->Registers();
+    if (!registers.Has(CxpRegister::kDiscoverySelectWrite) || !registers.Has(CxpRegister::kDiscoverySelectRead)) {
+        log_.Write(kLevelDetail, "No Discovery Select interface");
+        return ERR_NONE;
+    }
+    RecursiveMutex::Guard guard(LinkMutex());
+    const uint32_t ports = impl_->PortCount();
+    std::array<uint32_t, cxp::kMaxPorts> remembered{};
+    for (uint32_t port = 0; port < ports; ++port) remembered[port] = impl_->ControlCoreResetValue(port);
+    impl_->SetControlCoreReset(impl_->AllPortsMask(), 6);
+    uint64_t oldValue = 0;
+    const bool oldKnown = impl_->ReadRegister(CxpRegister::kDiscoverySelectRead, 0, oldValue) == ERR_NONE;
+    const int32_t status = impl_->WriteRegister(CxpRegister::kDiscoverySelectWrite, 0, value.Value());
+    const DiscoverySelect old(oldValue);
+    for (uint32_t port = 0; oldKnown && port < ports; ++port) {
+        const uint32_t feeder = value.ReverseEntry(port);
+        if (feeder >= ports) continue;
+        for (uint32_t before = 0; before < ports; ++before)
+            if (old.ReverseEntry(before) == feeder) impl_->SetControlCoreReset(1u << port, remembered[before]);
+    }
+    log_.Write(kLevelDetail, "Discovery Select value changed to " + cxp::Hex(value.Value()));
+    return status;
+}
+
+uint32_t CxpController::GetNrOfPorts() { return impl_->PortCount(); }
+
+DiscoveryInfo *CxpController::GetDiscoveryInfo(bool update) {
+    RecursiveMutex::Guard guard(LinkMutex());
+    DiscoveryInfo &info = impl_->Info();
+    if (!update) return &info;
+    // Applet ports no operator uses read id 0: they record no AP master.
+    for (uint32_t port = 0; port < info.GetPortCount(); ++port) {
+        const uint32_t master = GetAppletMasterId(port);
+        const uint32_t extension = GetAppletExtensionId(port);
+        info.SetApPort(port, master == 0 ? DiscoveryInfo::kNone : master, master == 0 ? DiscoveryInfo::kNone : extension);
+    }
+    info.SetApTopologyKnown();
+    return &info;
+}
+
+int32_t CxpController::SetControlCoreReset(uint32_t portMask, uint32_t value) {
+    RecursiveMutex::Guard guard(LinkMutex());
+    return impl_->SetControlCoreReset(portMask, value);
+}
+
+int32_t CxpController::ResetControlCore(uint32_t portMask) {
+    RecursiveMutex::Guard guard(LinkMutex());
+    for (uint32_t value : {6u, 2u, 0u})
+        if (int32_t status = SetControlCoreReset(portMask, value); status != ERR_NONE) return status;
+    return ERR_NONE;
+}
+
+// --- camera information -----------------------------------------------------------
+
+int32_t CxpController::ReadCameraInfo(uint32_t port) {
+    static constexpr CameraRegister kStrings[] = {
+        {"DeviceVendorName", 0x2000, 32, "Failed to read camera info manufacturer id", 0},
+        {"DeviceModelName", 0x2020, 32, "Failed to read camera info device name", 0},
+        {"DeviceManufacturerInfo", 0x2040, 48, "Failed to read camera info manufacturer info", 0},
+        {"DeviceVersion", 0x2070, 32, "Failed to read camera info device version", 0},
+        {"DeviceFirmwareVersion", 0x2090, 32, "Failed to read camera info device firmware version", kRevision1_1},
+        {"DeviceSerialNumber", 0x20B0, 16, "Failed to read camera info device serial number", 0},
+        {"DeviceUserId", 0x20C0, 16, "Failed to read camera info device user id", 0},
+    };
+    RecursiveMutex::Guard guard(LinkMutex());
+    DiscoveryInfo &info = impl_->Info();
+    if (info.GetCameraExtensionId(port) != 0) return ERR_NONE;
+    const uint32_t master = info.GetCameraMasterId(port);
+    if (master == 0 || master == DiscoveryInfo::kNone) return ERR_NONE;
+    const uint32_t commandPort = info.GetCommandPort(master);
+    const uint32_t revision = info.GetProtocolRevision(master);
+    for (const CameraRegister &item : kStrings) {
+        if (item.minimumRevision != 0 && (revision == DiscoveryInfo::kNone || revision < item.minimumRevision))
+            continue;
+        RecordCameraInfo(master, commandPort == DiscoveryInfo::kNone ? port : commandPort, item);
+    }
+    return ERR_NONE;
+}
+
+// The camera's text need not end in a zero byte; it ends at the field's size.
+void CxpController::RecordCameraInfo(uint32_t masterId, uint32_t commandPort, const CameraRegister &item) {
+    std::array<char, 64> text{};
+    const int32_t status = impl_->ExecRWPacket(false, commandPort, item.address, text.data(), item.bytes, false,
+                                               kAcknowledgeRequired, kCameraRegisterTimeoutMs);
+    if (status != ERR_NONE) {
+        log_.Write(kLevelWarning, item.failure);
+        impl_->Info().SetCameraInfo(masterId, item.name, "");
+        return;
+    }
+    const std::string value(text.data(), strnlen(text.data(), item.bytes));
+    impl_->Info().SetCameraInfo(masterId, item.name, value.c_str());
+}
+
+}  // namespace vexo::genicam

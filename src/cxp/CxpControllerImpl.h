@@ -1,0 +1,188 @@
+#pragma once
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "board/BoardTypeTable.h"
+#include "cxp/CxpLog.h"
+#include "cxp/CxpPacket.h"
+#include "cxp/CxpRegisterMap.h"
+#include "cxp/InterProcessLock.h"
+#include "cxp/PacketCaptureFile.h"
+#include "discovery/DiscoveryInfo.h"
+#include "platform/RecursiveMutex.h"
+
+namespace vexo::genicam {
+
+// The board side of a CoaXPress controller: the applet's register map, the
+// number of ports and transceiver interface, the control packet exchange with
+// the cameras, the board registers shared with other processes (control core
+// resets, LED modes, power enable mask, transceiver state) and the discovery
+// info. Owned by its CxpController.
+//
+// Locks, in this order: the implementation's recursive mutex (every public
+// operation), then the board's inter-process register lock (the packet-sent
+// poll, control core resets, LED modes, power mask, transceiver state). The
+// register lock is awaited at most kRegisterLockTimeout; an operation that
+// cannot get it fails.
+class CxpControllerImpl {
+public:
+    static constexpr int32_t kStatusAckTimeout = -1997;
+    static constexpr std::chrono::milliseconds kRegisterLockTimeout{5000};
+    // The longest a camera may make us wait with one wait acknowledgment.
+    static constexpr uint32_t kMaxWaitAckMs = 65535;
+
+    // Per-port state of the link synchronisation check.
+    struct SyncState {
+        std::chrono::steady_clock::time_point lastCheck;
+        uint64_t errorCount = 0;
+        bool inSync = false;
+    };
+
+    // Builds the register map, detects ports and interface type, holds every
+    // control core in reset (7), sets LED mode 1 and opens the packet logs when
+    // "Global::EnablePCAP" is on. Throws std::runtime_error when the register
+    // lock cannot be opened or a setting cannot be read.
+    CxpControllerImpl(uint64_t device, uint64_t applet, int32_t boardType, uint32_t boardIndex,
+                      tools::logging::Logger *logger);
+    // Sets LED mode 2 on every port.
+    ~CxpControllerImpl();
+
+    CxpControllerImpl(const CxpControllerImpl &) = delete;
+    CxpControllerImpl &operator=(const CxpControllerImpl &) = delete;
+
+    uint32_t PortCount() const { return portCount_; }
+    uint32_t AllPortsMask() const { return (1u << portCount_) - 1; }
+    uint32_t InterfaceType() const { return interfaceType_; }
+    BoardFamily Family() const { return family_; }
+    const cxp::CxpRegisterMap &Registers() const { return registers_; }
+    bool HasControlCoreReset() const { return controlCoreResetAvailable_; }
+    uint32_t MaxControlPacketSize() const { return maxControlPacketSize_; }
+    size_t OpenPacketLogCount() const;
+    DiscoveryInfo &Info() { return info_; }
+    templates::platform::RecursiveMutex &Mutex() { return mutex_; }
+
+    // --- Control packets ----------------------------------------------------
+    // Reads (write = false) or writes bytes / 4 words of camera memory through
+    // applet port `port`, cut into packets that the camera and the board
+    // accept. Acknowledge mode: 0 required, 1 optional, 2 none. Returns 0,
+    // ERR_INVALID_POINTER without buffer, or ERR_GENCP_TOO_FEW_DATA when the
+    // exchange stopped before every word was transferred.
+    int32_t ExecRWPacket(bool write, uint32_t port, uint32_t address, void *buffer, uint32_t bytes, bool swap,
+                         uint32_t acknowledgeMode, uint32_t timeoutMs);
+    // Empties the port's acknowledgment buffer; returns the words it held (at
+    // most kMaxDrainWords are read). False when the port has no receive register.
+    bool ClearAckBuffer(uint32_t port, std::vector<uint32_t> &words);
+
+    // --- Board registers ----------------------------------------------------
+    int32_t ReadRegister(cxp::CxpRegister reg, uint32_t port, uint64_t &value);
+    int32_t WriteRegister(cxp::CxpRegister reg, uint32_t port, uint64_t value);
+
+    // Writes the value to the control core reset of every port of the mask
+    // and records it; logs the change or "Failed to reset CXP Control Core".
+    int32_t SetControlCoreReset(uint32_t portMask, uint32_t value);
+    uint32_t ControlCoreResetValue(uint32_t port);
+    void SetLedMode(uint32_t port, uint32_t mode);
+    uint32_t LedMode(uint32_t port);
+
+    // Transceiver error count of a port; 0 for a port beyond the port count or
+    // an interface without counters (logged); nothing when it cannot be read.
+    std::optional<uint64_t> ReadTransceiverErrorCount(uint32_t port);
+    // The requested ports whose transceivers report the link up. Interfaces
+    // without such a report (types other than 6 and 10) answer the request.
+    uint32_t LinkUpMask(uint32_t requested, bool &reported);
+
+    // Programs the uplink of a port to the high (10000, 12500) or low rate,
+    // once the transceiver reports ready (at most 500 ms). Ports of boards
+    // without an uplink register need nothing and succeed.
+    int32_t SetUplink(uint32_t port, bool high);
+    bool HasUplinkRegisters() const;
+    // Programs the downlink receiver of a port for the bit rate through the
+    // board's transceiver interface.
+    int32_t SetDownlink(uint32_t port, uint32_t mbps);
+
+    // Reads the power enable mask of the existing ports, applies
+    // (mask | set) & ~clear and writes it when it differs.
+    int32_t UpdatePowerMask(uint32_t set, uint32_t clear, bool &changed);
+
+    SyncState &Sync(uint32_t port) { return sync_[port < cxp::kMaxPorts ? port : 0]; }
+
+private:
+    // One acknowledgment, start and type markers removed, end marker not kept.
+    struct AckBuffer {
+        static constexpr uint32_t kCapacity = 1024;
+        std::array<uint32_t, kCapacity> words{};
+        uint32_t length = 0;
+        bool overflow = false;  // more words arrived than fit; they were dropped
+        std::span<const uint32_t> View() const { return {words.data(), length}; }
+    };
+    // What became of one packet.
+    struct PacketOutcome {
+        int32_t status;
+        uint32_t wordsDone;
+        bool resend;
+    };
+    // The register lock, held for one scope when it could be taken in time.
+    class RegisterLockGuard {
+    public:
+        explicit RegisterLockGuard(CxpControllerImpl &impl);
+        ~RegisterLockGuard();
+        RegisterLockGuard(const RegisterLockGuard &) = delete;
+        RegisterLockGuard &operator=(const RegisterLockGuard &) = delete;
+        bool Held() const { return held_; }
+
+    private:
+        InterProcessLock &lock_;
+        bool held_;
+    };
+
+    static constexpr uint32_t kMaxDrainWords = 65536;
+    static constexpr uint32_t kSentPollReads = 500;
+    static constexpr uint32_t kAckRounds = 4;
+    static constexpr uint32_t kMaxResends = 4;
+    static constexpr uint32_t kMinAckWaitMs = 200;
+
+    void OpenPacketLogs();
+    bool HasControlChannel(uint32_t port) const;
+    uint32_t RecordedControlPacketSize(uint32_t port) const;
+    int32_t DrainReceiveBuffer(uint32_t port);
+    int32_t SendPacket(uint32_t port, std::span<const uint32_t> packet);
+    int32_t ConfirmSent(uint32_t port);
+    PacketOutcome CollectAck(bool write, uint32_t port, uint32_t acknowledgeMode, uint32_t timeoutMs,
+                             uint32_t packetWords, std::span<std::byte> readTarget, bool swap);
+    PacketOutcome DecodeWriteAck(uint32_t rounds, uint32_t &waitMs, bool &again);
+    PacketOutcome DecodeReadData(std::span<std::byte> readTarget, bool swap);
+    int32_t ReceiveAck(uint32_t port, uint32_t waitMs);
+    int32_t WaitForFirstAckWord(uint32_t address, uint32_t waitMs, std::chrono::steady_clock::time_point start);
+    int32_t ReadRestOfAck(uint32_t address, uint32_t waitMs, std::chrono::steady_clock::time_point start);
+    int32_t WaitForBoardBit(cxp::CxpRegister reg, uint32_t port, uint32_t bit);
+
+    uint64_t device_;
+    int32_t boardType_;
+    uint32_t boardIndex_;
+    BoardFamily family_;
+    cxp::CxpLog log_;
+    templates::platform::RecursiveMutex mutex_;
+    InterProcessLock registerLock_;
+    cxp::CxpRegisterMap registers_;
+    uint32_t portCount_ = 0;
+    uint32_t interfaceType_ = 0;
+    bool controlCoreResetAvailable_ = false;
+    std::array<SyncState, cxp::kMaxPorts> sync_{};
+    std::array<uint32_t, cxp::kMaxPorts> controlCoreReset_{};
+    std::array<uint32_t, cxp::kMaxPorts> ledMode_{};
+    std::array<std::unique_ptr<cxp::PacketCaptureFile>, cxp::kMaxPorts> packetLogs_{};
+    DiscoveryInfo info_;
+    uint32_t maxControlPacketSize_ = cxp::kMaxControlPacketBytes;
+    bool packetCapture_ = false;
+
+    // Scratch of the packet exchange, kept here so no packet allocates.
+    std::array<uint32_t, cxp::kMaxCommandWords> packet_{};
+    AckBuffer ack_;
+};
+
+}  // namespace vexo::genicam

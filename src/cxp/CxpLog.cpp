@@ -1,0 +1,30 @@
+#include "cxp/CxpLog.h"
+
+#include <cstdio>
+
+#include "api/CallFrame.h"
+
+namespace vexo::genicam::cxp {
+
+void CxpLog::Write(uint32_t level, const std::string &context, const std::string &text) const {
+    if (!On(level)) return;
+    WriteRecord(logger_, level, context.empty() ? ContextFunction() : [&context] { return context; }, text);
+}
+
+std::string Hex(uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string PortList(uint32_t mask) {
+    std::string list;
+    for (uint32_t port = 0; port < 32; ++port) {
+        if (!(mask >> port & 1)) continue;
+        if (!list.empty()) list += ", ";
+        list += std::to_string(port);
+    }
+    return list;
+}
+
+}  // namespace vexo::genicam::cxp

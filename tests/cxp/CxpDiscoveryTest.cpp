@@ -1,0 +1,318 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "SimBoard.h"
+#include "cxp/CxpControllerImpl.h"
+#include "discovery/DiscoveryInfo.h"
+
+using namespace cxp_test;
+using vexo::genicam::CxpController;
+using vexo::genicam::DiscoveryInfo;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr uint32_t kBoard = 0;
+constexpr uint32_t kNone = DiscoveryInfo::kNone;
+
+// A camera register through the controller, most significant byte first.
+uint32_t CameraRegister(CxpController &controller, uint32_t port, uint32_t address) {
+    uint32_t value = 0;
+    EXPECT_EQ(controller.ReadRaw(port, address, &value, 4, 1, 0), 0) << std::hex << address;
+    return value;
+}
+
+// (master id, extension id) of every camera port.
+using Links = std::vector<std::pair<uint32_t, uint32_t>>;
+Links CameraSide(const DiscoveryInfo &info) {
+    Links links;
+    for (uint32_t port = 0; port < info.GetPortCount(); ++port)
+        links.emplace_back(info.GetCameraMasterId(port), info.GetCameraExtensionId(port));
+    return links;
+}
+
+std::vector<uint64_t> LedModes(const SimBoard &board, uint32_t ports) {
+    std::vector<uint64_t> modes;
+    for (uint32_t port = 0; port < ports; ++port)
+        modes.push_back(board.Read("CxpLedModeSelectRead_" + std::to_string(port)));
+    return modes;
+}
+
+// Calls `check` until it answers true, for at most `bound`.
+template <class Check>
+bool Eventually(Check &&check, std::chrono::milliseconds bound = std::chrono::seconds(5)) {
+    const auto deadline = Clock::now() + bound;
+    while (Clock::now() < deadline) {
+        if (check()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return check();
+}
+
+}  // namespace
+
+TEST(CxpDiscovery, DefaultTopologyFindsBothCamerasAndConfiguresTheirLinks) {
+    nox_test::TempDirectory directory;
+    const auto log = CaptureLog(directory, "vexo.genicam=2");
+    ControllerUnderTest board;
+    CxpController &controller = *board.controller;
+    ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
+    const DiscoveryInfo &info = *controller.GetDiscoveryInfo(false);
+
+    // Host ids name the master link's port and the board: (port + 1) | board << 8.
+    EXPECT_EQ(CameraSide(info), (Links{{1, 0}, {1, 1}, {3, 0}, {kNone, kNone}}));
+    EXPECT_EQ(board.owner.allocated, (std::vector<uint32_t>{1, 3}));
+    EXPECT_EQ(controller.FoundPortsMask(), 0x7u);
+
+    // The camera of two links runs at 12500, the other refuses everything above 6250.
+    EXPECT_EQ(info.GetDiscoveryBitRate(1), 3125u);
+    EXPECT_EQ(info.GetBitRate(1), 12500u);
+    EXPECT_EQ(info.GetBitRate(3), 6250u);
+    EXPECT_EQ(controller.DetectedBitRate(0), 12500u);
+    EXPECT_EQ(controller.DetectedBitRate(2), 6250u);
+    for (uint32_t master : {1u, 3u}) {
+        EXPECT_EQ(info.GetControlPacketSize(master), 1024u);
+        EXPECT_EQ(info.GetStreamPacketSize(master), 8192u);
+        EXPECT_EQ(info.GetProtocolRevision(master), 0x00020000u);
+    }
+    const auto texts = info.GetCameraInfo(3);
+    ASSERT_TRUE(texts.has_value());
+    EXPECT_EQ((*texts)[1], "VX-4M");
+    EXPECT_EQ((*texts)[6], "SN0002");
+
+    // Commands reach each camera through its operator's first applet port.
+    EXPECT_EQ(info.GetCommandPort(1), 0u);
+    EXPECT_EQ(info.GetCommandPort(3), 2u);
+    EXPECT_EQ(CameraRegister(controller, 0, 0x4008), 1u);
+    EXPECT_EQ(CameraRegister(controller, 2, 0x4008), 3u);
+    EXPECT_EQ(CameraRegister(controller, 0, 0x4014), 0x00020058u);
+    EXPECT_EQ(CameraRegister(controller, 2, 0x4014), 0x00010048u);
+    EXPECT_EQ(CameraRegister(controller, 0, 0x4010), 8192u);
+    EXPECT_EQ(board.board.Read("rDiscoverySelect"), 0xFFFF3210FFFF3210u);
+    EXPECT_EQ(LedModes(board.board, 4), (std::vector<uint64_t>{2, 8, 2, 5}));
+    // High uplinks for the fast camera, low for the other.
+    EXPECT_EQ(board.board.Read("CxpTransceiverUpLinkBitRate_1"), 1u);
+    EXPECT_EQ(board.board.Read("CxpTransceiverUpLinkBitRate_2"), 0u);
+    EXPECT_EQ(controller.GetUplinkSetting(0), 1u);
+    EXPECT_EQ(controller.GetDownlinkBitRate(2), 6250u);
+
+    const auto infos = LogTexts(log, "info");
+    EXPECT_TRUE(Contains(infos, "Found camera master link on port 0"));
+    EXPECT_TRUE(Contains(infos, "Found camera master link on port 2"));
+    EXPECT_TRUE(Contains(infos, "Camera on port 0 is a VX-12M using 2 links at 12.5 Gbit/s"));
+    EXPECT_TRUE(Contains(infos, "Camera on port 2 is a VX-4M using 1 links at 6.25 Gbit/s"));
+    const auto details = LogTexts(log, "detail");
+    EXPECT_TRUE(Contains(details, "Starting discovery; port mask 0xf; links 4; flags 0x0"));
+    EXPECT_TRUE(Contains(details, "Trying to lock links at 3.125 Gbps"));
+    EXPECT_TRUE(Contains(details, "Links locked at 3.125 Gbit/s on ports [0, 1, 2]"));
+    EXPECT_TRUE(Contains(details, "None of the free AP operators offers more extension links for connections"));
+    EXPECT_TRUE(Contains(details, "Discovery Select value changed to 0xffff3210ffff3210"));
+}
+
+TEST(CxpDiscovery, CrossedCablesRouteTheMasterLinkToTheOperatorsFirstPort) {
+    const std::string topology = OneBoard(R"({"model": "cxp4-c", "applet": {"operators": [[0, 1], [2], [3]]},
+        "cameras": [{"links": [1, 0], "speeds": [3125, 6250]}]})");
+    ControllerUnderTest board(topology.c_str());
+    CxpController &controller = *board.controller;
+    ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
+    const DiscoveryInfo &info = *controller.GetDiscoveryInfo(false);
+    EXPECT_EQ(CameraSide(info), (Links{{2, 1}, {2, 0}, {kNone, kNone}, {kNone, kNone}}));
+    EXPECT_EQ(info.GetCommandPort(2), 0u);
+    EXPECT_EQ(info.GetCameraPeerIndex(1), 0u);
+    EXPECT_EQ(board.board.Read("rDiscoverySelect"), 0xFFFF3201FFFF3201u);
+    EXPECT_EQ(info.GetBitRate(2), 6250u);
+    // Applet port 0 now reaches the master link on port 1.
+    EXPECT_EQ(CameraRegister(controller, 0, 0x4004), 0u);
+    EXPECT_EQ(CameraRegister(controller, 1, 0x4004), 1u);
+    EXPECT_EQ(CameraRegister(controller, 0, 0x4014), 0x00020048u);
+    EXPECT_EQ(LedModes(board.board, 4), (std::vector<uint64_t>{8, 2, 5, 5}));
+}
+
+TEST(CxpDiscovery, FamilyABoardProgramsItsReceiversThroughTheConfigurationPort) {
+    const std::string topology = OneBoard(R"({"model": "cxp4-a", "applet": {"operators": [[0, 1], [2], [3]]},
+        "cameras": [{"links": [0, 1]}, {"links": [3], "speeds": [1250, 3125]}]})");
+    ControllerUnderTest board(topology.c_str());
+    CxpController &controller = *board.controller;
+    ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
+    const DiscoveryInfo &info = *controller.GetDiscoveryInfo(false);
+    EXPECT_EQ(info.GetBitRate(1), 6250u);
+    EXPECT_EQ(info.GetBitRate(4), 3125u);
+    EXPECT_EQ(board.board.Read("CxpTransceiverGtxDrpWriteData_0"), 0x48u);
+    EXPECT_EQ(board.board.Read("CxpTransceiverGtxDrpWriteData_3"), 0x38u);
+    EXPECT_EQ(CameraRegister(controller, 0, 0x4014), 0x00020048u);
+    EXPECT_EQ(LedModes(board.board, 4), (std::vector<uint64_t>{2, 8, 5, 2}));
+}
+
+TEST(CxpDiscovery, TwoPortFamilyBBoardProgramsItsReceiversByRateCode) {
+    const std::string topology = OneBoard(R"({"model": "cxp2-b", "cameras": [{"links": [0]}, {"links": [1]}]})");
+    ControllerUnderTest board(topology.c_str());
+    CxpController &controller = *board.controller;
+    ASSERT_EQ(controller.Discovery(0, 0, 0x3, 0), 0);
+    const DiscoveryInfo &info = *controller.GetDiscoveryInfo(false);
+    EXPECT_EQ(CameraSide(info), (Links{{1, 0}, {2, 0}}));
+    EXPECT_EQ(info.GetBitRate(1), 6250u);
+    EXPECT_EQ(info.GetBitRate(2), 6250u);
+    EXPECT_EQ(board.board.Read("CxpTransceiverGtxSetBitRate_1"), 0x48u);
+    EXPECT_EQ(CameraRegister(controller, 1, 0x4014), 0x00010048u);
+    EXPECT_EQ(LedModes(board.board, 2), (std::vector<uint64_t>{2, 2}));
+}
+
+TEST(CxpDiscovery, ACameraRefusingTheFastestSpeedGetsTheNextOne) {
+    nox_test::TempDirectory directory;
+    const auto log = CaptureLog(directory, "vexo.genicam=2");
+    const std::string topology = OneBoard(R"({"model": "cxp2-c", "applet": {"operators": [[0, 1]]},
+        "cameras": [{"links": [0, 1], "speeds": [1250, 2500, 3125, 5000, 6250, 10000]}]})");
+    ControllerUnderTest board(topology.c_str());
+    ASSERT_EQ(board.controller->Discovery(0, 0, 0x3, 0), 0);
+    EXPECT_EQ(board.controller->GetDiscoveryInfo(false)->GetBitRate(1), 10000u);
+    EXPECT_EQ(CameraRegister(*board.controller, 0, 0x4014), 0x00020050u);
+    const auto details = LogTexts(log, "detail");
+    EXPECT_TRUE(Contains(details, "Trying 12.5 Gbps..."));
+    EXPECT_TRUE(Contains(LogTexts(log, "error"), "Camera configuration failed."));
+    EXPECT_TRUE(Contains(details, "Trying 10 Gbps..."));
+}
+
+TEST(CxpDiscovery, UserAndCameraDefaultSpeedsAreTriedFirst) {
+    nox_test::TempDirectory directory;
+    const auto log = CaptureLog(directory, "vexo.genicam=2");
+    ControllerUnderTest board;
+    ASSERT_EQ(board.controller->Discovery(0, 5000, 0xF, 0), 0);
+    EXPECT_EQ(board.controller->GetDiscoveryInfo(false)->GetBitRate(1), 5000u);
+    EXPECT_TRUE(Contains(LogTexts(log, "detail"), "Trying 5 Gbps (user defined speed)..."));
+
+    ASSERT_EQ(board.controller->Discovery(0, 0, 0xF, CxpController::kFlagCameraDefaultSpeed), 0);
+    EXPECT_EQ(board.controller->GetDiscoveryInfo(false)->GetBitRate(1), 12500u);
+    EXPECT_TRUE(Contains(LogTexts(log, "detail"), "Trying 12.5 Gbps (camera default speed)..."));
+}
+
+TEST(CxpDiscovery, NothingPluggedFindsNoCamera) {
+    nox_test::TempDirectory directory;
+    const auto log = CaptureLog(directory);
+    const std::string topology = OneBoard(R"({"model": "cxp4-c", "cameras": []})");
+    ControllerUnderTest board(topology.c_str());
+    EXPECT_EQ(board.controller->Discovery(0, 0, 0xF, 0), ERR_NO_CAMERA_FOUND);
+    EXPECT_EQ(board.owner.allocated.size(), 0u);
+    const std::vector<std::string> expected = {
+        "No physical connections found", "Try waiting for the camera to fully power up",
+        "If there were errors try connecting the camera links 1:1 to the frame grabber ports, or try using reverse "
+        "order"};
+    EXPECT_EQ(LogTexts(log, "error"), expected);
+    EXPECT_EQ(LedModes(board.board, 4), (std::vector<uint64_t>{5, 5, 5, 5}));
+}
+
+TEST(CxpDiscovery, RefusedSpeedsAndMasksTouchNoRegister) {
+    nox_test::TempDirectory directory;
+    const auto log = CaptureLog(directory);
+    const std::string topology = OneBoard(R"({"model": "cxp4-b"})");
+    ControllerUnderTest board(topology.c_str());
+    RecordingHardware recording;
+    EXPECT_EQ(board.controller->Discovery(0, 12500, 0xF, 0), ERR_INVALID_LINK_SPEED);
+    EXPECT_EQ(board.controller->Discovery(0, 3000, 0xF, 0), ERR_INVALID_LINK_SPEED);
+    EXPECT_EQ(recording.Reads() + recording.Writes(), 0u);
+    EXPECT_EQ(board.controller->Discovery(0, 0, 0x7, 0), ERR_INVALID_PORT);
+    EXPECT_EQ(board.controller->Discovery(0, 0, 0xB, 0), ERR_INVALID_PORT);
+    EXPECT_EQ(recording.Reads() + recording.Writes(), 0u);
+    const auto errors = LogTexts(log, "error");
+    EXPECT_TRUE(Contains(errors, "Invalid user speed 12500"));
+    EXPECT_TRUE(Contains(errors, "Invalid port mask 7"));
+    // Bits beyond the board's ports do not matter.
+    EXPECT_EQ(board.controller->Discovery(0, 0, 0xFF, 0), ERR_NO_CAMERA_FOUND);
+}
+
+TEST(CxpDiscovery, AnOperatorWithMoreLinksMakesTheCameraAskedForMore) {
+    nox_test::TempDirectory directory;
+    const auto log = CaptureLog(directory, "vexo.genicam=2");
+    const std::string topology = OneBoard(R"({"model": "cxp4-c", "applet": {"operators": [[0, 1], [2, 3]]},
+        "cameras": [{"links": [0, 1], "speeds": [3125, 6250]}]})");
+    ControllerUnderTest board(topology.c_str());
+    ASSERT_EQ(vexosim_plug(kBoard, 1, 0), 0);
+    ASSERT_EQ(board.controller->Discovery(0, 0, 0xF, 0), 0);
+    const auto details = LogTexts(log, "detail");
+    EXPECT_TRUE(Contains(details, "Asking the camera how many links it would want..."));
+    EXPECT_TRUE(Contains(details, "Configuring the camera to use 2 links at 3.125 Gbps..."));
+    // The second link is unplugged: the camera ends with its one link on the larger operator.
+    const DiscoveryInfo &info = *board.controller->GetDiscoveryInfo(false);
+    EXPECT_EQ(info.CountCameraLinks(1), 1);
+    EXPECT_EQ(info.GetCameraPeerIndex(0), 0u);
+    EXPECT_EQ(CameraRegister(*board.controller, 0, 0x4014), 0x00010048u);
+}
+
+TEST(CxpDiscovery, LinkSynchronisationIsCheckedAtMostEveryHundredMilliseconds) {
+    nox_test::TempDirectory directory;
+    const auto log = CaptureLog(directory);
+    ControllerUnderTest board;
+    CxpController &controller = *board.controller;
+    ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
+    EXPECT_FALSE(controller.IsLinkSynchronized(3));
+    EXPECT_FALSE(controller.IsLinkSynchronized(7));
+    {
+        RecordingHardware recording;
+        // Wait for a check that reads the transceiver, then ask again at once.
+        bool quiet = false;
+        for (int attempt = 0; attempt < 20 && !quiet; ++attempt) {
+            ASSERT_TRUE(Eventually([&] {
+                recording.Reset();
+                const bool synchronised = controller.IsLinkSynchronized(0);
+                return recording.Reads() > 0 && synchronised;
+            }));
+            const auto checked = Clock::now();
+            recording.Reset();
+            const bool again = controller.IsLinkSynchronized(0);
+            if (Clock::now() - checked >= std::chrono::milliseconds(90)) continue;  // too slow to tell
+            EXPECT_TRUE(again);
+            EXPECT_EQ(recording.Reads(), 0u);
+            quiet = true;
+        }
+        EXPECT_TRUE(quiet);
+    }
+    // A pulled cable and heavy noise both end the synchronisation.
+    ASSERT_EQ(vexosim_plug(kBoard, 1, 0), 0);
+    EXPECT_TRUE(Eventually([&] { return !controller.IsLinkSynchronized(1); }));
+    ASSERT_EQ(vexosim_link_noise(kBoard, 2, 1000), 0);
+    EXPECT_TRUE(Eventually([&] { return !controller.IsLinkSynchronized(2); }));
+    EXPECT_TRUE(controller.IsLinkSynchronized(0));
+    bool logged = false;
+    for (const nox_test::LogLine &line : nox_test::ReadLogLines(log))
+        logged |= line.level == "warning" && line.text.find(",port-index=2|Transceiver is no longer synchronized: ") !=
+                                                  std::string::npos;
+    EXPECT_TRUE(logged);
+}
+
+TEST(CxpDiscovery, LinksRelockAndCamerasChangeTheirConfiguration) {
+    nox_test::TempDirectory directory;
+    const auto log = CaptureLog(directory, "vexo.genicam=2");
+    ControllerUnderTest board;
+    CxpController &controller = *board.controller;
+    ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
+    EXPECT_EQ(controller.LockLinks(0x3, 12500), 0);
+    EXPECT_EQ(controller.LockLinks(0x4, 0), 0);
+    EXPECT_EQ(controller.DetectedBitRate(2), 6250u);
+
+    uint32_t applied = 0;
+    EXPECT_EQ(controller.SetLinkConfig(1, 3125, 2, 0, &applied), 0);
+    EXPECT_EQ(applied, 0x00020038u);
+    EXPECT_EQ(CameraRegister(controller, 0, 0x4014), 0x00020038u);
+    EXPECT_EQ(controller.GetDiscoveryInfo(false)->GetBitRate(1), 3125u);
+    EXPECT_EQ(controller.SetLinkConfig(1, 3125, 2, 0, nullptr), 0);
+    EXPECT_TRUE(Contains(LogTexts(log, "detail"), "Current camera configuration matches desired settings: 2 links, 3.125 Gbps"));
+    EXPECT_EQ(controller.SetLinkConfig(77, 3125, 1, 0, nullptr), ERR_STREAM_PACKET_SIZE_REJECTED);
+    EXPECT_EQ(controller.SetLinkConfig(1, 3000, 1, 0, nullptr), ERR_INVALID_LINK_SPEED);
+
+    // A camera that cannot follow: its ports are forgotten, the camera is not.
+    ASSERT_EQ(vexosim_plug(kBoard, 1, 0), 0);
+    EXPECT_EQ(controller.SetLinkConfig(1, 6250, 2, 0, nullptr), ERR_LINK_TIMEOUT);
+    EXPECT_EQ(controller.DetectedBitRate(0), 0u);
+    EXPECT_EQ(controller.GetDiscoveryInfo(false)->CountCameraLinks(1), 2);
+    EXPECT_EQ(controller.LockLinks(0x2, 0), ERR_STREAM_PACKET_SIZE_REJECTED);
+
+    EXPECT_EQ(controller.ResetControlCore(0x4), 0);
+    EXPECT_EQ(board.board.Read("CxpControlCoreReset_2"), 0u);
+    EXPECT_EQ(controller.SetUplinkSpeed(3, 1), 0);
+    EXPECT_EQ(board.board.Read("CxpTransceiverUpLinkBitRate_3"), 1u);
+    EXPECT_EQ(controller.SetUplinkSpeed(3, 3125), 0);
+    EXPECT_EQ(controller.GetUplinkSetting(3), 0u);
+    EXPECT_EQ(controller.SetUplinkSpeed(4, 0), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(controller.SetUplinkSpeed(3, 3000), ERR_INVALID_ARGUMENT);
+}

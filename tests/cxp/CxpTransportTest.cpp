@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <numeric>
+
+#include "SimBoard.h"
+#include "cxp/CxpControllerImpl.h"
+#include "cxp/CxpPacket.h"
+#include "discovery/DiscoveryInfo.h"
+
+using namespace cxp_test;
+using vexo::genicam::CxpController;
+using vexo::genicam::CxpControllerImpl;
+using vexo::genicam::DiscoveryInfo;
+
+namespace {
+
+constexpr uint32_t kBoard = 0;
+constexpr uint32_t kMasterOfFirstCamera = 1;  // host id of the camera whose master link is on port 0
+constexpr uint32_t kDescriptionAddress = 0x100000;
+constexpr uint32_t kUserIdAddress = 0x20C0;
+
+// One command packet as the board's transmit register saw it.
+struct SentPacket {
+    uint32_t command;
+    uint32_t dataWords;
+    uint32_t address;
+};
+
+// Splits the words written to a transmit register at the packet markers.
+std::vector<SentPacket> Packets(const std::vector<uint64_t> &written) {
+    std::vector<SentPacket> packets;
+    std::vector<uint32_t> words;
+    for (uint64_t value : written) {
+        if (value == vexo::genicam::cxp::kPacketStartMarker) {
+            words.clear();
+        } else if (value == vexo::genicam::cxp::kPacketEndMarker) {
+            EXPECT_GE(words.size(), 4u);
+            if (words.size() < 4) continue;
+            const uint32_t bytes = vexo::genicam::cxp::SwapBytes(words[1] & 0xFFFFFF00u);
+            packets.push_back({words[1] & 0xFF, bytes / 4, vexo::genicam::cxp::SwapBytes(words[2])});
+        } else {
+            words.push_back(static_cast<uint32_t>(value));
+        }
+    }
+    return packets;
+}
+
+// A controller on the default topology after discovery: both cameras have
+// their links up and the first camera's commands go through applet port 0.
+class CxpTransport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        log_ = CaptureLog(directory_);
+        board_ = std::make_unique<ControllerUnderTest>();
+        ASSERT_EQ(Controller().Discovery(0, 0, 0xF, 0), 0);
+    }
+
+    CxpController &Controller() { return *board_->controller; }
+    CxpControllerImpl &Impl() { return Controller().Impl(); }
+    DiscoveryInfo &Info() { return *Controller().GetDiscoveryInfo(false); }
+    uint32_t TransmitAddress(uint32_t port) {
+        return Impl().Registers().Address(vexo::genicam::cxp::CxpRegister::kTxCmdWriteData, port);
+    }
+    std::vector<std::string> Log(const std::string &level = "") { return LogTexts(log_, level); }
+    int32_t WriteUserId(uint32_t value, uint32_t acknowledgeMode = 0) {
+        return Controller().WriteRegister(0, kUserIdAddress, value, 1, acknowledgeMode, 0);
+    }
+
+    nox_test::TempDirectory directory_;
+    std::filesystem::path log_;
+    std::unique_ptr<ControllerUnderTest> board_;
+};
+
+}  // namespace
+
+TEST_F(CxpTransport, RecordedPacketSizeCutsABlockIntoPacketsOfTheCamerasSize) {
+    Info().SetControlPacketSize(kMasterOfFirstCamera, 128);
+    RecordingHardware recording;
+    std::array<uint8_t, 256> block{};
+    std::iota(block.begin(), block.end(), uint8_t{0});
+    // Without acknowledgments every packet goes out, whatever the camera thinks of it.
+    const vexosim_port_stats before = Stats(kBoard, 0);
+    EXPECT_EQ(Impl().ExecRWPacket(true, 0, 0x6000, block.data(), 256, false, 2, 200), 0);
+    const std::vector<SentPacket> packets = Packets(recording.WritesTo(TransmitAddress(0)));
+    ASSERT_EQ(packets.size(), 3u);
+    const uint32_t expectedWords[] = {26, 26, 12};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(packets[i].command, 1u);
+        EXPECT_EQ(packets[i].dataWords, expectedWords[i]);
+        EXPECT_EQ(packets[i].address, 0x6000u + 104u * i);
+    }
+    EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 3u);
+}
+
+TEST_F(CxpTransport, ReadsInSmallPacketsGiveTheSameBytesAsOneLargePacket) {
+    std::array<uint8_t, 256> whole{}, pieces{};
+    vexosim_port_stats before = Stats(kBoard, 0);
+    ASSERT_EQ(Controller().ReadMemory(0, kDescriptionAddress, whole.data(), 256, 0), 0);
+    EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 1u);
+
+    Info().SetControlPacketSize(kMasterOfFirstCamera, 128);
+    before = Stats(kBoard, 0);
+    ASSERT_EQ(Controller().ReadMemory(0, kDescriptionAddress, pieces.data(), 256, 0), 0);
+    const vexosim_port_stats after = Stats(kBoard, 0);
+    EXPECT_EQ(after.commandsReceived - before.commandsReceived, 3u);
+    EXPECT_EQ(after.bytesRead - before.bytesRead, 256u);
+    EXPECT_EQ(pieces, whole);
+    EXPECT_NE(whole, decltype(whole){});
+
+    // Writes of one word per packet land in the camera's memory word by word.
+    Info().SetControlPacketSize(kMasterOfFirstCamera, 28);
+    const char userId[16] = "vexo test id";
+    before = Stats(kBoard, 0);
+    ASSERT_EQ(Controller().WriteMemory(0, kUserIdAddress, userId, 16, 0, 0), 0);
+    EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 4u);
+    EXPECT_EQ(Stats(kBoard, 0).bytesWritten - before.bytesWritten, 16u);
+    char readBack[16] = {};
+    ASSERT_EQ(Controller().ReadMemory(0, kUserIdAddress, readBack, 16, 0), 0);
+    EXPECT_STREQ(readBack, "vexo test id");
+}
+
+TEST_F(CxpTransport, AFourByteRegisterReadIsOnePacket) {
+    RecordingHardware recording;
+    uint32_t standard = 0;
+    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &standard, 4, 1, 0), 0);
+    EXPECT_EQ(standard, 0xC0A79AE5u);
+    const std::vector<SentPacket> packets = Packets(recording.WritesTo(TransmitAddress(0)));
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(packets[0].command, 0u);
+    EXPECT_EQ(packets[0].dataWords, 1u);
+    // Start, type, command, address, CRC, end.
+    EXPECT_EQ(recording.WritesTo(TransmitAddress(0)).size(), 6u);
+    // Without the swap flag the data stays in wire order.
+    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &standard, 4, 0, 0), 0);
+    EXPECT_EQ(standard, 0xE59AA7C0u);
+}
+
+TEST_F(CxpTransport, WaitAndTentativeAcknowledgmentsPostponeAWrite) {
+    ASSERT_EQ(vexosim_fault(kBoard, 0, "wait_ack:30", 1), 0);
+    EXPECT_EQ(WriteUserId(0x41424344), 0);
+    ASSERT_EQ(vexosim_fault(kBoard, 0, "tentative_ack", 1), 0);
+    EXPECT_EQ(WriteUserId(0x45464748), 0);
+    uint32_t value = 0;
+    EXPECT_EQ(Controller().ReadRaw(0, kUserIdAddress, &value, 4, 1, 0), 0);
+    EXPECT_EQ(value, 0x45464748u);
+    const auto texts = Log();
+    EXPECT_TRUE(Contains(texts, "ExecRWPacket - Got WAIT ACK, wait for: 30 ms, retries left: 4"));
+    EXPECT_TRUE(Contains(texts, "ExecRWPacket - Got TENTATIVE ACK"));
+    // A read has no use for a postponed answer.
+    ASSERT_EQ(vexosim_fault(kBoard, 0, "wait_ack:30", 1), 0);
+    EXPECT_EQ(Controller().ReadRaw(0, kUserIdAddress, &value, 4, 1, 0), ERR_GENCP_TOO_FEW_DATA);
+}
+
+TEST_F(CxpTransport, MalformedAcknowledgmentsAreResentFourTimesAtMost) {
+    vexosim_port_stats before = Stats(kBoard, 0);
+    ASSERT_EQ(vexosim_fault(kBoard, 0, "malformed_ack", 4), 0);
+    EXPECT_EQ(WriteUserId(1), 0);
+    EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 5u);
+
+    before = Stats(kBoard, 0);
+    ASSERT_EQ(vexosim_fault(kBoard, 0, "malformed_ack", 5), 0);
+    EXPECT_EQ(WriteUserId(2), ERR_GENCP_TOO_FEW_DATA);
+    EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 5u);
+    EXPECT_TRUE(Contains(Log(), "ExecRWPacket - Malformed Packet"));
+}
+
+TEST_F(CxpTransport, ErrorAcknowledgmentsAndMissingOnesEndTheExchange) {
+    // An error code of a single packet: the words were not transferred.
+    ASSERT_EQ(vexosim_fault(kBoard, 0, "ack_code:42", 1), 0);
+    EXPECT_EQ(WriteUserId(3), ERR_GENCP_TOO_FEW_DATA);
+    // The camera's own refusal, the same way.
+    EXPECT_EQ(Controller().WriteRegister(0, 0x0000, 1, 1, 0, 0), ERR_GENCP_TOO_FEW_DATA);
+    // A read answer with a broken CRC.
+    uint32_t value = 0;
+    ASSERT_EQ(vexosim_fault(kBoard, 0, "bad_crc_ack", 1), 0);
+    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &value, 4, 1, 0), ERR_GENCP_TOO_FEW_DATA);
+    // No answer: required fails, optional succeeds.
+    ASSERT_EQ(vexosim_fault(kBoard, 0, "no_ack", 1), 0);
+    EXPECT_EQ(WriteUserId(4, 0), ERR_GENCP_TOO_FEW_DATA);
+    EXPECT_TRUE(Contains(Log("error"), "No ACK received"));
+    ASSERT_EQ(vexosim_fault(kBoard, 0, "no_ack", 1), 0);
+    EXPECT_EQ(WriteUserId(5, 1), 0);
+    EXPECT_TRUE(Contains(Log(), "ExecRWPacket - ACK timed out but it is optional anyway."));
+    // An unknown acknowledge mode sends the packet but cannot finish it.
+    EXPECT_EQ(WriteUserId(6, 3), ERR_GENCP_TOO_FEW_DATA);
+    // Afterwards the port works as before.
+    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &value, 4, 1, 0), 0);
+    EXPECT_EQ(value, 0xC0A79AE5u);
+}
+
+TEST_F(CxpTransport, ArgumentsThatCannotBeServedAreRefusedUpFront) {
+    RecordingHardware recording;
+    EXPECT_EQ(Impl().ExecRWPacket(false, 0, 0, nullptr, 4, true, 0, 200), ERR_INVALID_POINTER);
+    EXPECT_EQ(Controller().ReadMemory(0, 0, nullptr, 4, 0), ERR_INVALID_POINTER);
+    EXPECT_EQ(Controller().WriteMemory(0, 0, nullptr, 4, 0, 0), ERR_INVALID_POINTER);
+    uint32_t value = 0;
+    EXPECT_EQ(Controller().ReadRaw(0, 0x100000000ull, &value, 4, 1, 0), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(Controller().ReadRaw(0, 0xFFFFFFFCull, &value, 8, 1, 0), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(recording.Reads() + recording.Writes(), 0u);
+    // A port without a control channel.
+    EXPECT_EQ(Controller().ReadRaw(5, 0, &value, 4, 1, 0), ERR_GENCP_TOO_FEW_DATA);
+    EXPECT_EQ(Controller().ReadStreamPacketSizeMax(0, nullptr), ERR_INVALID_POINTER);
+}
+
+TEST_F(CxpTransport, PartialWordsAreReadAndWrittenWhole) {
+    // Six bytes of the vendor name: the caller's seventh byte stays as it was.
+    char vendor[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
+    EXPECT_EQ(Controller().ReadRaw(0, 0x2000, vendor, 6, 0, 0), 0);
+    EXPECT_EQ(std::string(vendor, 8), "Vexo Vxx");
+    // Six bytes written: the tail word carries them, zero padded.
+    EXPECT_EQ(Controller().WriteRaw(0, kUserIdAddress, "abcdef", 6, 0, 0), 0);
+    char readBack[8] = {};
+    EXPECT_EQ(Controller().ReadMemory(0, kUserIdAddress, readBack, 8, 0), 0);
+    EXPECT_EQ(std::string(readBack, 8), std::string("abcdef\0\0", 8));
+}
+
+TEST_F(CxpTransport, PacketSizeRegistersOfTheCamera) {
+    uint32_t bytes = 0;
+    EXPECT_EQ(Controller().ReadControlPacketSizeMax(0, &bytes), 0);
+    EXPECT_EQ(bytes, 1024u);
+    EXPECT_EQ(Controller().WriteStreamPacketSizeMax(0, 4096), 0);
+    EXPECT_EQ(Controller().ReadStreamPacketSizeMax(0, &bytes), 0);
+    EXPECT_EQ(bytes, 4096u);
+}
+
+TEST_F(CxpTransport, ClearingTheAcknowledgmentBufferLogsWhatItHeld) {
+    // A read sent without waiting for its answer leaves the answer behind.
+    uint32_t value = 0;
+    ASSERT_EQ(Impl().ExecRWPacket(false, 0, 0x0000, &value, 4, true, 2, 200), 0);
+    Controller().ClearAckBuffers(0);
+    Controller().ClearAckBuffers(7);
+    const auto warnings = Log("warning");
+    // Code, size, data, CRC and the end word.
+    EXPECT_TRUE(Contains(warnings, "Cleared 5 words from buffer on port 0"));
+    EXPECT_TRUE(Contains(warnings, "No valid interface"));
+    EXPECT_TRUE(Contains(Log("detail"), "[AckBuffer] [#2] 0xe59aa7c0"));
+    Controller().ClearAckBuffers(0);
+    EXPECT_TRUE(Contains(Log("warning"), "Cleared 0 words from buffer on port 0"));
+}
+
+TEST(CxpTransportWithoutCrc, AcknowledgmentsWithoutCrcAreAccepted) {
+    const std::string topology = OneBoard(R"({"model": "cxp2-c", "cameras": [{"links": [0], "ack_crc": false}]})");
+    ControllerUnderTest board(topology.c_str());
+    ASSERT_EQ(board.controller->Discovery(0, 0, 0x3, 0), 0);
+    uint32_t config = 0;
+    EXPECT_EQ(board.controller->ReadRaw(0, 0x4014, &config, 4, 1, 0), 0);
+    EXPECT_EQ(config, 0x00010058u);
+}
