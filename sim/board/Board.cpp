@@ -1,0 +1,13 @@
+#include "board/Board.h"
+
+namespace vexo::sim {
+
+int64_t Board::QueryInfo(std::string_view key) const {
+    if (key == "board/type") return config_.model->typeCode;
+    if (key == "board/serial") return config_.serial;
+    if (key == "firmware/major") return config_.firmwareMajor;
+    if (key == "firmware/minor") return config_.firmwareMinor;
+    return -1;
+}
+
+}  // namespace vexo::sim

@@ -1,0 +1,67 @@
+#pragma once
+#include <cstdint>
+#include <string_view>
+
+#include "camera/CameraFault.h"
+#include "camera/TrafficCounters.h"
+#include "topology/Topology.h"
+
+namespace vexo::sim {
+
+inline constexpr int32_t kFailed = -1;
+inline constexpr int32_t kInvalidSerialPort = -61;
+
+// One simulated board as the board libraries see it. Each technology has its
+// own model; what a model does not have fails (registers, faults) or is absent
+// (serial ports). Calls are serialised by the board's slot lock.
+class Board {
+public:
+    Board(const BoardConfig &config, uint32_t index) : config_(config), index_(index) {}
+    virtual ~Board() = default;
+    Board(const Board &) = delete;
+    Board &operator=(const Board &) = delete;
+
+    const BoardConfig &Config() const { return config_; }
+    uint32_t Index() const { return index_; }
+    // "board/type", "board/serial", "firmware/major", "firmware/minor"; -1 otherwise.
+    int64_t QueryInfo(std::string_view key) const;
+
+    // Applet registers: 0 on success, -1 for an address the applet lacks or an
+    // access the register does not allow.
+    virtual int32_t ReadRegister(uint32_t address, uint64_t &value) = 0;
+    virtual int32_t WriteRegister(uint32_t address, uint64_t value) = 0;
+    // The board address of an applet register, 0 when the applet lacks it.
+    virtual uint32_t FindAppletRegister(std::string_view name) const = 0;
+
+    // Camera Link serial channel; a board without serial ports has none to open.
+    virtual uint32_t QueryCameraStatus(uint32_t) { return 0; }
+    virtual int32_t OpenSerialPort(uint32_t, uint32_t, uint32_t *, uint32_t *) { return kInvalidSerialPort; }
+    virtual int32_t SetSerialBaudRate(uint32_t, uint32_t) { return kInvalidSerialPort; }
+    virtual int32_t CountQueueWords(uint32_t) { return kFailed; }
+    virtual int32_t ReadQueueWords(uint32_t, void *, uint32_t, uint32_t) { return kFailed; }
+    virtual int32_t WriteQueueBytes(uint32_t, const void *, uint32_t, uint32_t) { return kFailed; }
+    virtual void FlushQueue(uint32_t) {}
+    virtual void ReleaseQueue(uint32_t) {}
+
+    // Test controls of the camera ports: 0, or -1 for a port the board lacks.
+    virtual int32_t Plug(uint32_t, bool) { return kFailed; }
+    virtual int32_t InjectFault(uint32_t, const CameraFault &) { return kFailed; }
+    virtual int32_t SetLinkNoise(uint32_t, uint32_t) { return kFailed; }
+    virtual int32_t ReadTraffic(uint32_t, TrafficCounters &) const { return kFailed; }
+
+private:
+    BoardConfig config_;
+    uint32_t index_;
+};
+
+// A board whose technology the simulator has no model for: it reports its
+// identity, but its applet has no registers and it has no camera ports.
+class PlainBoard final : public Board {
+public:
+    using Board::Board;
+    int32_t ReadRegister(uint32_t, uint64_t &) override { return kFailed; }
+    int32_t WriteRegister(uint32_t, uint64_t) override { return kFailed; }
+    uint32_t FindAppletRegister(std::string_view) const override { return 0; }
+};
+
+}  // namespace vexo::sim

@@ -1,0 +1,37 @@
+#include "board/ControlChannel.h"
+
+namespace vexo::sim {
+
+ControlChannel::Event ControlChannel::Accept(uint64_t value) {
+    if (value == kPacketStartMarker) {
+        open_ = true;  // a start inside a frame abandons the partial one
+        broken_ = false;
+        length_ = 0;
+        return Event::Opened;
+    }
+    if (!open_) return Event::None;  // words outside a frame are dropped
+    if (value == kPacketEndMarker) {
+        open_ = false;
+        return Event::Closed;
+    }
+    if (value >> 32 != 0 || length_ == frame_.size())
+        broken_ = true;
+    else
+        frame_[length_++] = uint32_t(value);
+    return Event::None;
+}
+
+void ControlChannel::PushAnswer(std::span<const uint32_t> words) {
+    if (words.size() > kQueueCapacity - count_) return;
+    for (uint32_t word : words) queue_[(head_ + count_++) % kQueueCapacity] = word;
+}
+
+std::optional<uint32_t> ControlChannel::PopAnswerWord() {
+    if (count_ == 0) return std::nullopt;
+    const uint32_t word = queue_[head_];
+    head_ = (head_ + 1) % kQueueCapacity;
+    --count_;
+    return word;
+}
+
+}  // namespace vexo::sim

@@ -1,0 +1,65 @@
+#include "camera/CameraFault.h"
+
+#include <array>
+#include <charconv>
+
+#include "camera/ControlPacket.h"
+
+namespace vexo::sim {
+namespace {
+
+struct FaultName {
+    std::string_view name;
+    FaultKind kind;
+    bool takesValue;
+};
+
+constexpr std::array<FaultName, 7> kFaultNames{{
+    {"no_ack", FaultKind::NoAck, false},
+    {"wait_ack", FaultKind::WaitAck, true},
+    {"tentative_ack", FaultKind::TentativeAck, false},
+    {"malformed_ack", FaultKind::MalformedAck, false},
+    {"bad_crc_ack", FaultKind::BadCrcAck, false},
+    {"ack_code", FaultKind::AckCode, true},
+    {"delay_ack", FaultKind::DelayAck, true},
+}};
+
+std::optional<uint32_t> ParseNumber(std::string_view text, int base) {
+    if (base == 16 && (text.starts_with("0x") || text.starts_with("0X"))) text.remove_prefix(2);
+    uint32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<uint32_t> ParseValue(FaultKind kind, std::string_view text) {
+    if (kind == FaultKind::AckCode) {
+        const std::optional<uint32_t> code = ParseNumber(text, 16);
+        if (!code) return std::nullopt;
+        return *code <= 0xFF ? ReplicatedCode(uint8_t(*code)) : *code;
+    }
+    const std::optional<uint32_t> ms = ParseNumber(text, 10);
+    if (!ms || *ms > kMaxFaultDelayMs) return std::nullopt;
+    return ms;
+}
+
+}  // namespace
+
+std::optional<CameraFault> ParseCameraFault(std::string_view text, uint32_t count) {
+    const size_t colon = text.find(':');
+    const std::string_view name = text.substr(0, colon);
+    for (const FaultName &fault : kFaultNames) {
+        if (fault.name != name) continue;
+        if (fault.takesValue != (colon != std::string_view::npos)) return std::nullopt;
+        CameraFault parsed{fault.kind, 0, count};
+        if (fault.takesValue) {
+            const std::optional<uint32_t> value = ParseValue(fault.kind, text.substr(colon + 1));
+            if (!value) return std::nullopt;
+            parsed.value = *value;
+        }
+        return parsed;
+    }
+    return std::nullopt;
+}
+
+}  // namespace vexo::sim

@@ -1,0 +1,32 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace vexo::sim {
+
+enum class FaultKind { None, NoAck, WaitAck, TentativeAck, MalformedAck, BadCrcAck, AckCode, DelayAck };
+
+// How the camera answers the next `remaining` commands on one link.
+struct CameraFault {
+    FaultKind kind = FaultKind::None;
+    uint32_t value = 0;  // milliseconds (wait_ack, delay_ack) or the code word (ack_code)
+    uint32_t remaining = 0;
+
+    // The fault for the command arriving now, counting it off.
+    FaultKind TakeOne() {
+        if (remaining == 0) return FaultKind::None;
+        --remaining;
+        return kind;
+    }
+};
+
+inline constexpr uint32_t kMaxFaultDelayMs = 60000;
+
+// Reads "no_ack", "wait_ack:<ms>", "tentative_ack", "malformed_ack",
+// "bad_crc_ack", "ack_code:<hex>", "delay_ack:<ms>". An ack_code of one byte
+// is replicated into all four bytes of the code word; a longer one is the
+// word itself. Nothing for anything else.
+std::optional<CameraFault> ParseCameraFault(std::string_view text, uint32_t count);
+
+}  // namespace vexo::sim

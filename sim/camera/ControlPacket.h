@@ -1,0 +1,74 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace vexo::sim {
+
+inline constexpr uint64_t kPacketStartMarker = 0x1FBFBFBFBull;
+inline constexpr uint64_t kPacketEndMarker = 0x3FDFDFDFDull;
+inline constexpr uint32_t kAckEndWord = 0xFDFDFDFDu;
+inline constexpr uint32_t kCommandTypeWord = 0x02020202u;
+inline constexpr uint32_t kMaxControlPacketBytes = 4096;
+// Longest frame a board accepts between the markers: the largest packet plus headroom.
+inline constexpr uint32_t kMaxFrameWords = kMaxControlPacketBytes / 4 + 8;
+
+// Acknowledgment codes; on the wire each is replicated in all four bytes.
+enum class AckCode : uint8_t {
+    Success = 0x00,
+    Tentative = 0x02,
+    Wait = 0x04,
+    InvalidAddress = 0x40,
+    InvalidData = 0x41,
+    InvalidOpcode = 0x42,
+    WriteToReadOnly = 0x43,
+    ReadFromWriteOnly = 0x44,
+    SizeTooLarge = 0x45,
+    IncorrectSize = 0x46,
+};
+
+constexpr uint32_t ReplicatedCode(uint8_t code) { return uint32_t(code) * 0x01010101u; }
+constexpr uint32_t CodeWord(AckCode code) { return ReplicatedCode(uint8_t(code)); }
+
+// A command as it arrived between the packet markers.
+struct Command {
+    uint8_t opcode;                  // 0 read, 1 write
+    uint32_t size;                   // bytes of data
+    uint32_t address;
+    std::span<const uint32_t> data;  // write data words
+};
+
+enum class FrameVerdict { Command, BadCrc, Malformed };
+
+struct ParsedFrame {
+    FrameVerdict verdict;
+    Command command;
+};
+
+// Checks a frame's shape and CRC and decodes it. Only a frame judged Command
+// carries a meaningful command.
+ParsedFrame ParseCommandFrame(std::span<const uint32_t> frame);
+
+// An acknowledgment packet as the camera sends it, end marker included.
+class AckPacket {
+public:
+    static constexpr uint32_t kCapacity = kMaxControlPacketBytes / 4 + 8;
+
+    void Clear() { size_ = 0; }
+    bool Empty() const { return size_ == 0; }
+    void Push(uint32_t word) {
+        if (size_ < kCapacity) words_[size_++] = word;
+    }
+    // Appends the CRC over everything so far (complemented when asked to be
+    // wrong; left out when withCrc is false) and the end marker.
+    void Finish(bool withCrc, bool corruptCrc = false);
+    std::span<const uint32_t> Words() const { return {words_.data(), size_}; }
+    uint32_t *Data() { return words_.data(); }
+    void Resize(uint32_t size) { size_ = size < kCapacity ? size : kCapacity; }
+
+private:
+    std::array<uint32_t, kCapacity> words_{};
+    uint32_t size_ = 0;
+};
+
+}  // namespace vexo::sim

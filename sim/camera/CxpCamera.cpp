@@ -1,0 +1,325 @@
+#include "camera/CxpCamera.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "common/RateCodes.h"
+#include "common/WireBytes.h"
+
+namespace vexo::sim {
+namespace {
+
+// Bootstrap register addresses.
+namespace bootstrap {
+constexpr uint32_t kStandard = 0x0000;
+constexpr uint32_t kRevision = 0x0004;
+constexpr uint32_t kXmlManifestSize = 0x0008;
+constexpr uint32_t kXmlManifestSelector = 0x000C;
+constexpr uint32_t kXmlVersion = 0x0010;
+constexpr uint32_t kXmlSchemaVersion = 0x0014;
+constexpr uint32_t kXmlUrlAddress = 0x0018;
+constexpr uint32_t kConnectionReset = 0x4000;
+constexpr uint32_t kDeviceConnectionId = 0x4004;
+constexpr uint32_t kMasterHostConnectionId = 0x4008;
+constexpr uint32_t kControlPacketSizeMax = 0x400C;
+constexpr uint32_t kStreamPacketSizeMax = 0x4010;
+constexpr uint32_t kConnectionConfig = 0x4014;
+constexpr uint32_t kConnectionConfigDefault = 0x4018;
+}  // namespace bootstrap
+
+constexpr uint32_t kStandardMagic = 0xC0A79AE5;
+constexpr uint32_t kStringsBase = 0x2000;
+constexpr uint32_t kUserIdAddress = 0x20C0;
+constexpr uint32_t kFamilyNameSize = 32;
+constexpr uint32_t kDescriptionVersion = 0x00010000;  // 1.0.0
+constexpr uint32_t kSchemaVersion = 0x00010100;       // 1.1.0
+// Code word of a malformed acknowledgment: its bytes disagree, so it is no code at all.
+constexpr uint32_t kMalformedCodeWord = 0x00FF00FF;
+
+struct BootstrapSlot {
+    uint32_t address;
+    RegisterAccess access;
+};
+
+constexpr std::array<BootstrapSlot, 14> kBootstrap{{
+    {bootstrap::kStandard, RegisterAccess::ReadOnly},
+    {bootstrap::kRevision, RegisterAccess::ReadOnly},
+    {bootstrap::kXmlManifestSize, RegisterAccess::ReadOnly},
+    {bootstrap::kXmlManifestSelector, RegisterAccess::ReadWrite},
+    {bootstrap::kXmlVersion, RegisterAccess::ReadOnly},
+    {bootstrap::kXmlSchemaVersion, RegisterAccess::ReadOnly},
+    {bootstrap::kXmlUrlAddress, RegisterAccess::ReadOnly},
+    {bootstrap::kConnectionReset, RegisterAccess::ReadWrite},
+    {bootstrap::kDeviceConnectionId, RegisterAccess::ReadOnly},
+    {bootstrap::kMasterHostConnectionId, RegisterAccess::ReadWrite},
+    {bootstrap::kControlPacketSizeMax, RegisterAccess::ReadOnly},
+    {bootstrap::kStreamPacketSizeMax, RegisterAccess::ReadWrite},
+    {bootstrap::kConnectionConfig, RegisterAccess::ReadWrite},
+    {bootstrap::kConnectionConfigDefault, RegisterAccess::ReadOnly},
+}};
+
+bool IsSuccessCodeWord(uint32_t word) { return word == 0 || word == 0x01010101u || word == 0x03030303u; }
+
+void CopyText(const std::string &text, uint8_t *field, size_t size) {
+    std::memcpy(field, text.data(), std::min(text.size(), size));
+}
+
+}  // namespace
+
+CxpCamera::CxpCamera(const CameraConfig &config, DescriptionHandle description)
+    : config_(config), description_(std::move(description)) {
+    FillStrings();
+    FillUrl();
+    const uint32_t descriptionSize = uint32_t((description_->bytes.size() + 3) & ~size_t(3));
+    regions_ = {{
+        {kStringsBase, uint32_t(strings_.size()), strings_.data(), strings_.data(), kUserIdAddress},
+        {feature_address::kDeviceFamilyName, kFamilyNameSize, familyName_.data(), nullptr, 0},
+        {kUrlAddress, kUrlBlockSize, url_.data(), nullptr, 0},
+        {kDescriptionAddress, descriptionSize, description_->bytes.data(), nullptr, 0},
+    }};
+    PowerOnState();
+}
+
+void CxpCamera::FillStrings() {
+    CopyText(config_.vendor, &strings_[0x00], 32);
+    CopyText(config_.model, &strings_[0x20], 32);
+    CopyText(config_.manufacturerInfo, &strings_[0x40], 48);
+    CopyText(config_.version, &strings_[0x70], 32);
+    CopyText(config_.firmwareVersion, &strings_[0x90], 32);
+    CopyText(config_.serial, &strings_[0xB0], 16);
+    CopyText(config_.userId, &strings_[0xC0], 16);
+    CopyText(config_.family, familyName_.data(), familyName_.size());
+}
+
+void CxpCamera::FillUrl() {
+    std::snprintf(reinterpret_cast<char *>(url_.data()), url_.size() - 1, "Local:%s;%x;%zx",
+                  description_->fileName.c_str(), kDescriptionAddress, description_->bytes.size());
+}
+
+std::optional<uint32_t> CxpCamera::LinkOn(uint32_t physicalPort) const {
+    const auto it = std::find(config_.links.begin(), config_.links.end(), physicalPort);
+    if (it == config_.links.end()) return std::nullopt;
+    return uint32_t(it - config_.links.begin());
+}
+
+void CxpCamera::SetRunning(bool running) {
+    if (running_ && !running) PowerOnState();
+    running_ = running;
+}
+
+void CxpCamera::ResetConnection() {
+    bitRate_ = config_.discoverySpeed;
+    configuredLinks_ = uint32_t(config_.links.size());
+    masterHostId_ = 0;
+}
+
+// The user id lives in flash and survives; everything else starts over.
+void CxpCamera::PowerOnState() {
+    ResetConnection();
+    streamPacketSizeMax_ = config_.streamPacketSizeMax;
+    manifestSelector_ = 0;
+    features_.Reset();
+}
+
+const CxpCamera::Answer &CxpCamera::Receive(uint32_t link, std::span<const uint32_t> frame, CameraFault &fault,
+                                            TrafficCounters &counters, Clock::time_point now) {
+    answer_.preliminary.Clear();
+    answer_.final.Clear();
+    answer_.finalDelayMs = 0;
+    const ParsedFrame parsed = ParseCommandFrame(frame);
+    if (parsed.verdict == FrameVerdict::Malformed) {
+        ++counters.framingErrors;
+        return answer_;
+    }
+    if (parsed.verdict == FrameVerdict::BadCrc) {
+        ++counters.crcErrors;
+        return answer_;
+    }
+    ++counters.commandsReceived;
+    const FaultKind kind = fault.TakeOne();
+    // An error code forced on the camera means the command was refused, so it is not executed.
+    if (kind == FaultKind::AckCode && !IsSuccessCodeWord(fault.value))
+        answer_.final.Push(fault.value);
+    else
+        Execute(link, parsed.command, answer_.final, counters, now);
+    FinishAnswer(kind, fault.value);
+    counters.acksSent += uint64_t(!answer_.preliminary.Empty()) + uint64_t(!answer_.final.Empty());
+    return answer_;
+}
+
+void CxpCamera::FinishAnswer(FaultKind fault, uint32_t faultValue) {
+    AckPacket &final = answer_.final;
+    AckPacket &preliminary = answer_.preliminary;
+    switch (fault) {
+        case FaultKind::NoAck: final.Clear(); return;
+        case FaultKind::BadCrcAck: final.Finish(true, true); return;
+        case FaultKind::MalformedAck:
+            final.Clear();
+            final.Push(kMalformedCodeWord);
+            break;
+        case FaultKind::AckCode: final.Data()[0] = faultValue; break;
+        case FaultKind::WaitAck:
+            preliminary.Push(CodeWord(AckCode::Wait));
+            preliminary.Push(WireWordOf(4));
+            preliminary.Push(WireWordOf(faultValue));
+            preliminary.Finish(config_.ackCrc);
+            answer_.finalDelayMs = faultValue;
+            break;
+        case FaultKind::TentativeAck:
+            preliminary.Push(CodeWord(AckCode::Tentative));
+            preliminary.Finish(config_.ackCrc);
+            break;
+        case FaultKind::DelayAck: answer_.finalDelayMs = faultValue; break;
+        case FaultKind::None: break;
+    }
+    final.Finish(config_.ackCrc);
+}
+
+void CxpCamera::Execute(uint32_t link, const Command &command, AckPacket &ack, TrafficCounters &counters,
+                        Clock::time_point now) {
+    const auto answerWith = [&ack](AckCode code) { ack.Push(CodeWord(code)); };
+    if (command.opcode > 1) return answerWith(AckCode::InvalidOpcode);
+    const bool write = command.opcode == 1;
+    const uint32_t dataWords = uint32_t(command.data.size());
+    if (command.size == 0 || (write && (command.size > 4 * dataWords || command.size + 4 <= 4 * dataWords)))
+        return answerWith(AckCode::IncorrectSize);
+    if (command.size > MaxDataBytes()) return answerWith(AckCode::SizeTooLarge);
+
+    if (write) {
+        for (uint32_t i = 0; i < dataWords; ++i) WireBytesOf(command.data[i], &scratch_[4 * i]);
+        const AckCode code = WriteBytes(link, command.address, scratch_.data(), command.size, now);
+        if (code == AckCode::Success) counters.bytesWritten += command.size;
+        return answerWith(code);
+    }
+    const uint32_t words = (command.size + 3) / 4;
+    std::fill_n(scratch_.begin(), 4 * words, uint8_t(0));
+    const AckCode code = ReadBytes(link, command.address, command.size, scratch_.data(), now);
+    if (code != AckCode::Success) return answerWith(code);
+    counters.bytesRead += command.size;
+    ack.Push(CodeWord(AckCode::Success));
+    ack.Push(WireWordOf(command.size));
+    for (uint32_t i = 0; i < words; ++i) ack.Push(PacketWord(&scratch_[4 * i]));
+}
+
+const CxpCamera::MemoryRegion *CxpCamera::FindRegion(uint64_t address) const {
+    for (const MemoryRegion &region : regions_)
+        if (address >= region.base && address < uint64_t(region.base) + region.size) return &region;
+    return nullptr;
+}
+
+AckCode CxpCamera::ReadBytes(uint32_t link, uint32_t address, uint32_t size, uint8_t *out, Clock::time_point now) {
+    for (uint32_t done = 0; done < size;) {
+        const uint64_t at = uint64_t(address) + done;
+        if (const MemoryRegion *region = FindRegion(at)) {
+            const uint32_t count = uint32_t(std::min<uint64_t>(size - done, region->base + region->size - at));
+            std::memcpy(out + done, region->bytes + (at - region->base), count);
+            done += count;
+            continue;
+        }
+        const std::optional<RegisterAccess> access = at <= 0xFFFFFFFFu ? RegisterAccessAt(link, uint32_t(at)) : std::nullopt;
+        if (!access) return AckCode::InvalidAddress;
+        if (*access == RegisterAccess::WriteOnly) return AckCode::ReadFromWriteOnly;
+        uint8_t value[4];
+        BigEndianBytes(ReadRegister(link, uint32_t(at), now), value);
+        const uint32_t count = std::min<uint32_t>(4, size - done);
+        std::memcpy(out + done, value, count);
+        done += count;
+    }
+    return AckCode::Success;
+}
+
+// Checks the whole write first, then applies it, so a refused write changes nothing.
+AckCode CxpCamera::WriteBytes(uint32_t link, uint32_t address, const uint8_t *data, uint32_t size, Clock::time_point now) {
+    for (const bool apply : {false, true}) {
+        for (uint32_t done = 0; done < size;) {
+            const uint64_t at = uint64_t(address) + done;
+            if (const MemoryRegion *region = FindRegion(at)) {
+                const uint32_t count = uint32_t(std::min<uint64_t>(size - done, region->base + region->size - at));
+                if (!region->writable || at < region->writableFrom) return AckCode::WriteToReadOnly;
+                if (apply) std::memcpy(region->writable + (at - region->base), data + done, count);
+                done += count;
+                continue;
+            }
+            const std::optional<RegisterAccess> access =
+                at <= 0xFFFFFFFFu ? RegisterAccessAt(link, uint32_t(at)) : std::nullopt;
+            if (!access) return AckCode::InvalidAddress;
+            if (*access == RegisterAccess::ReadOnly) return AckCode::WriteToReadOnly;
+            if (size - done < 4) return AckCode::IncorrectSize;
+            const uint32_t value = BigEndianValue(data + done);
+            if (!apply) {
+                const AckCode code = ValidateRegister(uint32_t(at), value);
+                if (code != AckCode::Success) return code;
+            } else {
+                WriteRegister(uint32_t(at), value, now);
+            }
+            done += 4;
+        }
+    }
+    return AckCode::Success;
+}
+
+std::optional<RegisterAccess> CxpCamera::RegisterAccessAt(uint32_t link, uint32_t address) const {
+    for (const BootstrapSlot &slot : kBootstrap) {
+        if (slot.address != address) continue;
+        // Only the master connection sets the host id; the others report it.
+        if (address == bootstrap::kMasterHostConnectionId && link != 0) return RegisterAccess::ReadOnly;
+        return slot.access;
+    }
+    return features_.Access(address);
+}
+
+uint32_t CxpCamera::ReadRegister(uint32_t link, uint32_t address, Clock::time_point now) const {
+    switch (address) {
+        case bootstrap::kStandard: return kStandardMagic;
+        case bootstrap::kRevision: return config_.revision;
+        case bootstrap::kXmlManifestSize: return 1;
+        case bootstrap::kXmlManifestSelector: return manifestSelector_;
+        case bootstrap::kXmlVersion: return kDescriptionVersion;
+        case bootstrap::kXmlSchemaVersion: return kSchemaVersion;
+        case bootstrap::kXmlUrlAddress: return kUrlAddress;
+        case bootstrap::kConnectionReset: return 0;
+        case bootstrap::kDeviceConnectionId: return link;
+        case bootstrap::kMasterHostConnectionId: return masterHostId_;
+        case bootstrap::kControlPacketSizeMax: return config_.controlPacketSize;
+        case bootstrap::kStreamPacketSizeMax: return streamPacketSizeMax_;
+        case bootstrap::kConnectionConfig: return configuredLinks_ << 16 | RateCode(bitRate_);
+        case bootstrap::kConnectionConfigDefault: return config_.defaultLinks << 16 | RateCode(config_.defaultSpeed);
+        default: return features_.Read(address, now);
+    }
+}
+
+AckCode CxpCamera::ValidateRegister(uint32_t address, uint32_t value) const {
+    const auto check = [](bool valid) { return valid ? AckCode::Success : AckCode::InvalidData; };
+    switch (address) {
+        case bootstrap::kXmlManifestSelector: return check(value == 0);
+        case bootstrap::kConnectionReset: return check(value <= 1);
+        case bootstrap::kMasterHostConnectionId: return AckCode::Success;
+        case bootstrap::kStreamPacketSizeMax: return check(value >= 4 && value % 4 == 0);
+        case bootstrap::kConnectionConfig: {
+            const uint32_t links = value >> 16, rate = RateFromCode(value & 0xFFFF);
+            const bool supported = std::find(config_.speeds.begin(), config_.speeds.end(), rate) != config_.speeds.end();
+            return check(links >= 1 && links <= config_.links.size() && supported);
+        }
+        default: return features_.Validate(address, value);
+    }
+}
+
+void CxpCamera::WriteRegister(uint32_t address, uint32_t value, Clock::time_point now) {
+    switch (address) {
+        case bootstrap::kXmlManifestSelector: manifestSelector_ = value; break;
+        case bootstrap::kConnectionReset:
+            if (value == 1) ResetConnection();
+            break;
+        case bootstrap::kMasterHostConnectionId: masterHostId_ = value; break;
+        // A camera cannot send packets larger than it is built for.
+        case bootstrap::kStreamPacketSizeMax: streamPacketSizeMax_ = std::min(value, config_.streamPacketSizeMax); break;
+        case bootstrap::kConnectionConfig:
+            configuredLinks_ = value >> 16;
+            bitRate_ = RateFromCode(value & 0xFFFF);
+            break;
+        default: features_.Write(address, value, now); break;
+    }
+}
+
+}  // namespace vexo::sim

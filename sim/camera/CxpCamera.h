@@ -1,0 +1,100 @@
+#pragma once
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "camera/CameraFault.h"
+#include "camera/ControlPacket.h"
+#include "camera/FeatureRegisters.h"
+#include "camera/TrafficCounters.h"
+#include "description/DescriptionImage.h"
+#include "topology/Topology.h"
+
+namespace vexo::sim {
+
+// Camera addresses of the description: the URL text and the file it names.
+inline constexpr uint32_t kUrlAddress = 0x8000;
+inline constexpr uint32_t kUrlBlockSize = 512;
+inline constexpr uint32_t kDescriptionAddress = 0x100000;
+
+// A CoaXPress camera: bootstrap registers, connection state, feature
+// registers and the description, reached through control packets on its
+// links. The board decides whether packets reach it and answers get back.
+class CxpCamera {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // The answer to one command: an optional wait or tentative acknowledgment
+    // sent at once, and the final acknowledgment (if any) after a delay.
+    struct Answer {
+        AckPacket preliminary;
+        AckPacket final;
+        uint32_t finalDelayMs = 0;
+    };
+
+    CxpCamera(const CameraConfig &config, DescriptionHandle description);
+
+    const CameraConfig &Config() const { return config_; }
+    uint32_t MasterPort() const { return config_.links.front(); }
+    // The link index (0: master connection) the camera has on a physical port.
+    std::optional<uint32_t> LinkOn(uint32_t physicalPort) const;
+
+    bool Running() const { return running_; }
+    // The supply comes or goes; a camera that stops forgets its connection and
+    // comes back at its discovery speed.
+    void SetRunning(bool running);
+    // Bit rate every link currently transmits at.
+    uint32_t BitRate() const { return bitRate_; }
+
+    // Handles a frame that arrived on a link.
+    const Answer &Receive(uint32_t link, std::span<const uint32_t> frame, CameraFault &fault,
+                          TrafficCounters &counters, Clock::time_point now);
+
+private:
+    struct MemoryRegion {
+        uint32_t base;
+        uint32_t size;
+        const uint8_t *bytes;
+        uint8_t *writable;  // null: read only
+        uint32_t writableFrom;
+    };
+
+    void ResetConnection();
+    void PowerOnState();
+    void FillStrings();
+    void FillUrl();
+
+    void Execute(uint32_t link, const Command &command, AckPacket &ack, TrafficCounters &counters, Clock::time_point now);
+    void FinishAnswer(FaultKind fault, uint32_t faultValue);
+    AckCode ReadBytes(uint32_t link, uint32_t address, uint32_t size, uint8_t *out, Clock::time_point now);
+    AckCode WriteBytes(uint32_t link, uint32_t address, const uint8_t *data, uint32_t size, Clock::time_point now);
+
+    const MemoryRegion *FindRegion(uint64_t address) const;
+    std::optional<RegisterAccess> RegisterAccessAt(uint32_t link, uint32_t address) const;
+    uint32_t ReadRegister(uint32_t link, uint32_t address, Clock::time_point now) const;
+    AckCode ValidateRegister(uint32_t address, uint32_t value) const;
+    void WriteRegister(uint32_t address, uint32_t value, Clock::time_point now);
+    uint32_t MaxDataBytes() const { return config_.controlPacketSize - 24; }
+
+    CameraConfig config_;
+    DescriptionHandle description_;
+    FeatureRegisters features_;
+    std::array<MemoryRegion, 4> regions_{};
+    std::array<uint8_t, 0xD0> strings_{};  // 0x2000 to 0x20CF
+    std::array<uint8_t, 32> familyName_{};
+    std::array<uint8_t, kUrlBlockSize> url_{};
+
+    bool running_ = false;
+    uint32_t bitRate_ = 0;
+    uint32_t configuredLinks_ = 0;
+    uint32_t masterHostId_ = 0;
+    uint32_t streamPacketSizeMax_ = 0;
+    uint32_t manifestSelector_ = 0;
+
+    Answer answer_;
+    std::array<uint8_t, kMaxControlPacketBytes> scratch_{};
+};
+
+}  // namespace vexo::sim

@@ -1,0 +1,118 @@
+// libvexo_hal: the hardware library's entry points and the simulator's
+// control entry points. Every board lives here.
+#include <cstdint>
+#include <string_view>
+
+#include "common/Export.h"
+#include "libraries/PrivateKeys.h"
+#include "simulator/Simulator.h"
+#include "vexosim.h"
+
+using vexo::sim::Board;
+using vexo::sim::kFailed;
+using vexo::sim::Simulator;
+
+namespace {
+
+template <class Result, class Action>
+Result OnBoardOf(uint64_t handle, Result failure, Action &&action) {
+    const std::optional<uint32_t> index = vexo::sim::BoardOfHandle(handle);
+    return index ? Simulator::Instance().WithBoard(*index, failure, action) : failure;
+}
+
+template <class Action>
+int32_t OnBoard(uint32_t board, Action &&action) {
+    return Simulator::Instance().WithBoard(board, kFailed, action);
+}
+
+}  // namespace
+
+VEXOSIM_EXPORT int32_t InitDevice(void) { return 0; }
+
+VEXOSIM_EXPORT int32_t ReadBoardRegister(uint64_t device, uint32_t address, uint64_t *value) {
+    if (!value) return kFailed;
+    return OnBoardOf(device, kFailed, [&](Board &board) { return board.ReadRegister(address, *value); });
+}
+
+VEXOSIM_EXPORT int32_t WriteBoardRegister(uint64_t device, uint32_t address, uint64_t value) {
+    return OnBoardOf(device, kFailed, [&](Board &board) { return board.WriteRegister(address, value); });
+}
+
+VEXOSIM_EXPORT int64_t QueryBoardInfo(uint64_t device, const char *key) {
+    if (!key) return -1;
+    const std::string_view text(key);
+    return OnBoardOf(device, int64_t(-1), [&](Board &board) -> int64_t {
+        if (text.starts_with(vexo::sim::kAppletRegisterKey))
+            return board.FindAppletRegister(text.substr(vexo::sim::kAppletRegisterKey.size()));
+        return board.QueryInfo(text);
+    });
+}
+
+VEXOSIM_EXPORT uint32_t QueryBoardIndex(uint64_t device, uint32_t) {
+    return OnBoardOf(device, 0xFFFFFFFFu, [](Board &board) { return board.Index(); });
+}
+
+VEXOSIM_EXPORT uint32_t QueryCameraStatus(uint64_t device, uint32_t index) {
+    return OnBoardOf(device, 0u, [&](Board &board) { return board.QueryCameraStatus(index); });
+}
+
+VEXOSIM_EXPORT int32_t OpenSerialPort(uint64_t device, uint32_t port, uint32_t baud, uint32_t *rxQueue,
+                                      uint32_t *txQueue) {
+    if (!rxQueue || !txQueue) return kFailed;
+    return OnBoardOf(device, kFailed, [&](Board &board) { return board.OpenSerialPort(port, baud, rxQueue, txQueue); });
+}
+
+VEXOSIM_EXPORT int32_t SetSerialBaudRate(uint64_t device, uint32_t port, uint32_t baud) {
+    return OnBoardOf(device, kFailed, [&](Board &board) { return board.SetSerialBaudRate(port, baud); });
+}
+
+VEXOSIM_EXPORT int32_t CountQueueWords(uint64_t device, uint32_t queue) {
+    return OnBoardOf(device, kFailed, [&](Board &board) { return board.CountQueueWords(queue); });
+}
+
+VEXOSIM_EXPORT int32_t ReadQueueWords(uint64_t device, uint32_t queue, void *buffer, uint32_t bytes,
+                                      uint32_t timeoutMs) {
+    if (!buffer && bytes) return kFailed;
+    return OnBoardOf(device, kFailed, [&](Board &board) { return board.ReadQueueWords(queue, buffer, bytes, timeoutMs); });
+}
+
+VEXOSIM_EXPORT int32_t WriteQueueBytes(uint64_t device, uint32_t queue, const void *data, uint32_t bytes,
+                                       uint32_t timeoutMs) {
+    if (!data && bytes) return kFailed;
+    return OnBoardOf(device, kFailed, [&](Board &board) { return board.WriteQueueBytes(queue, data, bytes, timeoutMs); });
+}
+
+VEXOSIM_EXPORT void FlushQueue(uint64_t device, uint32_t queue) {
+    OnBoardOf(device, 0, [&](Board &board) { return board.FlushQueue(queue), 0; });
+}
+
+VEXOSIM_EXPORT void ReleaseQueue(uint64_t device, uint32_t queue) {
+    OnBoardOf(device, 0, [&](Board &board) { return board.ReleaseQueue(queue), 0; });
+}
+
+VEXOSIM_EXPORT int32_t vexosim_load_topology(const char *jsonText) { return Simulator::Instance().Load(jsonText); }
+
+VEXOSIM_EXPORT int32_t vexosim_plug(uint32_t board, uint32_t port, int32_t plugged) {
+    return OnBoard(board, [&](Board &b) { return b.Plug(port, plugged != 0); });
+}
+
+VEXOSIM_EXPORT int32_t vexosim_fault(uint32_t board, uint32_t port, const char *kind, uint32_t count) {
+    if (!kind) return kFailed;
+    const std::optional<vexo::sim::CameraFault> fault = vexo::sim::ParseCameraFault(kind, count);
+    if (!fault) return kFailed;
+    return OnBoard(board, [&](Board &b) { return b.InjectFault(port, *fault); });
+}
+
+VEXOSIM_EXPORT int32_t vexosim_link_noise(uint32_t board, uint32_t port, uint32_t errorsPerMs) {
+    return OnBoard(board, [&](Board &b) { return b.SetLinkNoise(port, errorsPerMs); });
+}
+
+VEXOSIM_EXPORT int32_t vexosim_stats(uint32_t board, uint32_t port, vexosim_port_stats *out) {
+    if (!out) return kFailed;
+    vexo::sim::TrafficCounters traffic;
+    const int32_t status = OnBoard(board, [&](Board &b) { return b.ReadTraffic(port, traffic); });
+    if (status == 0)
+        *out = {traffic.commandsReceived, traffic.crcErrors, traffic.framingErrors,
+                traffic.acksSent, traffic.bytesRead, traffic.bytesWritten};
+    return status;
+}

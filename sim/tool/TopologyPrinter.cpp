@@ -1,0 +1,77 @@
+#include "tool/TopologyPrinter.h"
+
+#include <iomanip>
+
+namespace vexo::sim {
+namespace {
+
+template <class Range>
+void PrintList(std::ostream &out, const Range &values, const char *separator = ", ") {
+    bool first = true;
+    for (const auto &value : values) {
+        out << (first ? "" : separator) << value;
+        first = false;
+    }
+}
+
+void PrintApplet(const BoardConfig &board, std::ostream &out) {
+    const AppletConfig &applet = board.applet;
+    out << "  applet:";
+    for (size_t i = 0; i < applet.operators.size(); ++i) {
+        out << (i ? ";" : "") << " operator " << i + 1 << " on applet ports [";
+        PrintList(out, applet.operators[i]);
+        out << "]";
+    }
+    out << "\n    stream packet size " << applet.streamPacketSize;
+    if (applet.legacyResetNames) out << ", control core resets named CxpReset_<p>";
+    if (applet.rxStatus) out << ", with CxpTransceiverRxStatus";
+    out << "\n";
+    if (!applet.omitRegisters.empty()) {
+        out << "    left out: ";
+        PrintList(out, applet.omitRegisters);
+        out << "\n";
+    }
+}
+
+void PrintCamera(const CameraConfig &camera, size_t index, std::ostream &out) {
+    out << "  camera " << index << ": " << camera.vendor << " " << camera.model << ", serial " << camera.serial
+        << ", revision " << camera.revisionText << ", "
+        << (camera.power == CameraPower::PoCxp ? "powered over CoaXPress" : "externally powered") << "\n";
+    out << "    links:";
+    for (size_t link = 0; link < camera.links.size(); ++link)
+        out << (link ? "," : "") << " port " << camera.links[link]
+            << (link == 0 ? " (master)" : " (extension " + std::to_string(link) + ")");
+    out << "\n    speeds: ";
+    PrintList(out, camera.speeds, " ");
+    out << "; discovery " << camera.discoverySpeed << "; default " << camera.defaultLinks << " link"
+        << (camera.defaultLinks == 1 ? "" : "s") << " at " << camera.defaultSpeed << "\n";
+    out << "    control packets up to " << camera.controlPacketSize << " bytes, stream packets up to "
+        << camera.streamPacketSizeMax << " bytes" << (camera.ackCrc ? "" : ", acknowledgments without CRC") << "\n";
+    out << "    description: " << (camera.description.file ? *camera.description.file : std::string("built-in"))
+        << (camera.description.zip ? ", zipped" : ", plain XML") << "\n";
+}
+
+}  // namespace
+
+void PrintTopology(const LoadedTopology &loaded, std::ostream &out) {
+    out << "topology: " << loaded.origin << "\n";
+    if (loaded.topology.boards.empty()) out << "no boards\n";
+    for (size_t index = 0; index < loaded.topology.boards.size(); ++index) {
+        const BoardConfig &board = loaded.topology.boards[index];
+        const BoardModel &model = *board.model;
+        out << "board " << index << ": " << model.name << " (type 0x" << std::hex << std::uppercase << std::setw(4)
+            << std::setfill('0') << model.typeCode << std::dec << std::nouppercase << std::setfill(' ') << ", "
+            << TechnologyName(model.technology) << ", " << model.portCount << " ports";
+        if (model.family != BoardFamily::None) out << ", family " << FamilyLetter(model.family);
+        if (const uint32_t type = TransceiverInterfaceType(model, board.applet.rxStatus))
+            out << ", transceiver interface " << type;
+        out << ")\n  serial " << board.serial << ", firmware " << board.firmwareMajor << "." << board.firmwareMinor
+            << ", power over CoaXPress " << (board.powerOnAtStart ? "on" : "off") << " at start\n";
+        if (model.technology != Technology::CoaXPress) continue;
+        PrintApplet(board, out);
+        if (board.cameras.empty()) out << "  no cameras\n";
+        for (size_t camera = 0; camera < board.cameras.size(); ++camera) PrintCamera(board.cameras[camera], camera, out);
+    }
+}
+
+}  // namespace vexo::sim

@@ -1,0 +1,64 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "topology/BoardModels.h"
+
+namespace vexo::sim {
+
+// Where a camera's GenICam description comes from and how it is served.
+struct DescriptionSource {
+    std::optional<std::string> file;  // none: the built-in description
+    bool zip = true;
+};
+
+enum class CameraPower { PoCxp, External };
+
+struct CameraConfig {
+    std::vector<uint32_t> links;   // physical ports, master connection first
+    std::vector<uint32_t> speeds;  // accepted bit rates, ascending
+    uint32_t discoverySpeed = 3125;
+    uint32_t defaultLinks = 0;
+    uint32_t defaultSpeed = 0;
+    uint32_t controlPacketSize = 1024;
+    uint32_t streamPacketSizeMax = 16384;
+    std::string revisionText = "2.0";
+    uint32_t revision = 0x00020000;
+    CameraPower power = CameraPower::PoCxp;
+    bool ackCrc = true;
+    std::string vendor = "Vexo Vision";
+    std::string model = "VX-12M";
+    std::string family = "VX";
+    std::string version = "1.0";
+    std::string firmwareVersion = "2.3.1";
+    std::string manufacturerInfo = "virtual camera";
+    std::string serial = "SN0001";
+    std::string userId;
+    DescriptionSource description;
+};
+
+struct AppletConfig {
+    std::vector<std::vector<uint32_t>> operators;  // AP masters in order (ids 1, 2, ...), applet ports by extension
+    uint32_t streamPacketSize = 8192;
+    std::vector<std::string> omitRegisters;
+    bool legacyResetNames = false;
+    bool rxStatus = false;
+};
+
+struct BoardConfig {
+    const BoardModel *model = nullptr;
+    uint32_t serial = 0;
+    uint32_t firmwareMajor = 3;
+    uint32_t firmwareMinor = 4;
+    bool powerOnAtStart = true;
+    AppletConfig applet;
+    std::vector<CameraConfig> cameras;
+};
+
+struct Topology {
+    std::vector<BoardConfig> boards;
+};
+
+}  // namespace vexo::sim

@@ -1,0 +1,300 @@
+#include "topology/TopologyParser.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <nlohmann/json.hpp>
+#include <set>
+
+#include "board/AppletRegisterMap.h"
+#include "common/Handles.h"
+#include "common/RateCodes.h"
+
+namespace vexo::sim {
+namespace {
+
+using Json = nlohmann::json;
+
+// Unwinds the parse to the one message the caller gets.
+struct Rejection {
+    std::string message;
+};
+
+[[noreturn]] void Reject(const std::string &path, const std::string &what) {
+    throw Rejection{path.empty() ? what : "\"" + path + "\": " + what};
+}
+
+std::string Join(const std::string &path, std::string_view key) {
+    return path.empty() ? std::string(key) : path + "." + std::string(key);
+}
+
+std::string Element(const std::string &path, size_t index) { return path + "[" + std::to_string(index) + "]"; }
+
+uint32_t ToUnsigned(const Json &value, const std::string &path, uint64_t min, uint64_t max) {
+    if (!value.is_number_unsigned() && !(value.is_number_integer() && value.get<int64_t>() >= 0))
+        Reject(path, "expected a non-negative integer");
+    const uint64_t number = value.get<uint64_t>();
+    if (number < min || number > max)
+        Reject(path, "value " + std::to_string(number) + " outside " + std::to_string(min) + " to " + std::to_string(max));
+    return uint32_t(number);
+}
+
+uint32_t ToBitRate(const Json &value, const std::string &path) {
+    const uint32_t rate = ToUnsigned(value, path, 0, 0xFFFFFFFFu);
+    if (!IsBitRate(rate)) Reject(path, "not a bit rate: " + std::to_string(rate));
+    return rate;
+}
+
+// An object whose keys are checked against the allowed set when it is opened.
+class ObjectReader {
+public:
+    ObjectReader(const Json &object, std::string path, std::initializer_list<std::string_view> allowed)
+        : object_(object), path_(std::move(path)) {
+        if (!object_.is_object()) Reject(path_, "expected an object");
+        for (const auto &item : object_.items())
+            if (std::find(allowed.begin(), allowed.end(), item.key()) == allowed.end())
+                throw Rejection{"unknown key \"" + Join(path_, item.key()) + "\""};
+    }
+
+    const Json *Find(std::string_view key) const {
+        const auto it = object_.find(key);
+        return it == object_.end() ? nullptr : &*it;
+    }
+    std::string PathOf(std::string_view key) const { return Join(path_, key); }
+
+    uint32_t Unsigned(std::string_view key, uint32_t fallback, uint64_t min, uint64_t max) const {
+        const Json *value = Find(key);
+        return value ? ToUnsigned(*value, PathOf(key), min, max) : fallback;
+    }
+    bool Boolean(std::string_view key, bool fallback) const {
+        const Json *value = Find(key);
+        if (!value) return fallback;
+        if (!value->is_boolean()) Reject(PathOf(key), "expected true or false");
+        return value->get<bool>();
+    }
+    std::string Text(std::string_view key, std::string fallback, size_t maxLength) const {
+        const Json *value = Find(key);
+        if (!value) return fallback;
+        if (!value->is_string()) Reject(PathOf(key), "expected a string");
+        std::string text = value->get<std::string>();
+        if (text.size() > maxLength) Reject(PathOf(key), "longer than " + std::to_string(maxLength) + " bytes");
+        return text;
+    }
+    const Json &Array(std::string_view key) const {
+        const Json *value = Find(key);
+        if (!value->is_array()) Reject(PathOf(key), "expected an array");
+        return *value;
+    }
+
+private:
+    const Json &object_;
+    std::string path_;
+};
+
+std::vector<uint32_t> ReadPortList(const Json &list, const std::string &path, uint32_t portCount) {
+    if (!list.is_array() || list.empty()) Reject(path, "expected a non-empty array of ports");
+    std::vector<uint32_t> ports;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const uint32_t port = ToUnsigned(list[i], Element(path, i), 0, portCount - 1);
+        if (std::find(ports.begin(), ports.end(), port) != ports.end()) Reject(Element(path, i), "port listed twice");
+        ports.push_back(port);
+    }
+    return ports;
+}
+
+uint32_t RevisionValue(const std::string &text, const std::string &path) {
+    if (text == "1.0") return 0x00010000;
+    if (text == "1.1") return 0x00010001;
+    if (text == "2.0") return 0x00020000;
+    Reject(path, "unknown revision \"" + text + "\" (1.0, 1.1 or 2.0)");
+}
+
+DescriptionSource ReadDescriptionSource(const Json &value, const std::string &path) {
+    const ObjectReader xml(value, path, {"file", "zip"});
+    DescriptionSource source;
+    source.zip = xml.Boolean("zip", true);
+    if (const Json *file = xml.Find("file"); file && !file->is_null()) {
+        if (!file->is_string() || file->get<std::string>().empty()) Reject(xml.PathOf("file"), "expected a file name or null");
+        source.file = file->get<std::string>();
+    }
+    return source;
+}
+
+std::vector<uint32_t> ReadSpeeds(const ObjectReader &camera) {
+    const Json *value = camera.Find("speeds");
+    if (!value) {
+        std::vector<uint32_t> all;
+        for (const BitRate &rate : kBitRates) all.push_back(rate.mbps);
+        return all;
+    }
+    const std::string path = camera.PathOf("speeds");
+    if (!value->is_array() || value->empty()) Reject(path, "expected a non-empty array of bit rates");
+    std::vector<uint32_t> speeds;
+    for (size_t i = 0; i < value->size(); ++i) {
+        const uint32_t rate = ToBitRate((*value)[i], Element(path, i));
+        if (std::find(speeds.begin(), speeds.end(), rate) != speeds.end()) Reject(Element(path, i), "bit rate listed twice");
+        speeds.push_back(rate);
+    }
+    std::sort(speeds.begin(), speeds.end());
+    return speeds;
+}
+
+CameraConfig ReadCamera(const Json &value, const std::string &path, uint32_t portCount) {
+    const ObjectReader camera(value, path,
+                              {"links", "speeds", "discovery_speed", "default_links", "default_speed", "control_packet_size",
+                               "stream_packet_size_max", "revision", "power", "ack_crc", "vendor", "model", "family",
+                               "version", "firmware_version", "manufacturer_info", "serial", "user_id", "xml"});
+    CameraConfig config;
+    if (!camera.Find("links")) Reject(camera.PathOf("links"), "missing: a camera needs at least one link");
+    config.links = ReadPortList(*camera.Find("links"), camera.PathOf("links"), portCount);
+    config.speeds = ReadSpeeds(camera);
+    if (const Json *discovery = camera.Find("discovery_speed"))
+        config.discoverySpeed = ToBitRate(*discovery, camera.PathOf("discovery_speed"));
+    config.defaultLinks = camera.Unsigned("default_links", uint32_t(config.links.size()), 1, config.links.size());
+    config.defaultSpeed = config.speeds.back();
+    if (const Json *speed = camera.Find("default_speed")) {
+        config.defaultSpeed = ToBitRate(*speed, camera.PathOf("default_speed"));
+        if (std::find(config.speeds.begin(), config.speeds.end(), config.defaultSpeed) == config.speeds.end())
+            Reject(camera.PathOf("default_speed"), "not one of the camera's speeds");
+    }
+    config.controlPacketSize = camera.Unsigned("control_packet_size", 1024, 32, 4096);
+    config.streamPacketSizeMax = camera.Unsigned("stream_packet_size_max", 16384, 4, 0x1000000);
+    config.revisionText = camera.Text("revision", "2.0", 8);
+    config.revision = RevisionValue(config.revisionText, camera.PathOf("revision"));
+    const std::string power = camera.Text("power", "pocxp", 16);
+    if (power != "pocxp" && power != "external") Reject(camera.PathOf("power"), "expected \"pocxp\" or \"external\"");
+    config.power = power == "pocxp" ? CameraPower::PoCxp : CameraPower::External;
+    config.ackCrc = camera.Boolean("ack_crc", true);
+    config.vendor = camera.Text("vendor", config.vendor, 32);
+    config.model = camera.Text("model", config.model, 32);
+    config.family = camera.Text("family", config.family, 32);
+    config.version = camera.Text("version", config.version, 32);
+    config.firmwareVersion = camera.Text("firmware_version", config.firmwareVersion, 32);
+    config.manufacturerInfo = camera.Text("manufacturer_info", config.manufacturerInfo, 48);
+    config.serial = camera.Text("serial", config.serial, 16);
+    config.userId = camera.Text("user_id", config.userId, 16);
+    if (const Json *xml = camera.Find("xml")) config.description = ReadDescriptionSource(*xml, camera.PathOf("xml"));
+    return config;
+}
+
+std::vector<std::vector<uint32_t>> DefaultOperators(uint32_t portCount) {
+    std::vector<std::vector<uint32_t>> operators;
+    for (uint32_t port = 0; port < portCount; ++port) operators.push_back({port});
+    return operators;
+}
+
+std::vector<std::vector<uint32_t>> ReadOperators(const Json &list, const std::string &path, uint32_t portCount) {
+    if (!list.is_array() || list.empty()) Reject(path, "expected a non-empty array of operators");
+    std::vector<std::vector<uint32_t>> operators;
+    std::set<uint32_t> used;
+    for (size_t i = 0; i < list.size(); ++i) {
+        std::vector<uint32_t> ports = ReadPortList(list[i], Element(path, i), portCount);
+        for (uint32_t port : ports)
+            if (!used.insert(port).second)
+                Reject(Element(path, i), "applet port " + std::to_string(port) + " belongs to two operators");
+        operators.push_back(std::move(ports));
+    }
+    return operators;
+}
+
+AppletConfig ReadApplet(const Json *value, const std::string &path, const BoardModel &model) {
+    AppletConfig applet;
+    applet.operators = DefaultOperators(model.portCount);
+    if (!value) return applet;
+    const ObjectReader reader(*value, path,
+                              {"operators", "stream_packet_size", "omit_registers", "legacy_reset_names", "rx_status"});
+    if (reader.Find("operators"))
+        applet.operators = ReadOperators(*reader.Find("operators"), reader.PathOf("operators"), model.portCount);
+    applet.streamPacketSize = reader.Unsigned("stream_packet_size", 8192, 4, 0xFFFFFFFFu);
+    if (reader.Find("omit_registers")) {
+        const Json &names = reader.Array("omit_registers");
+        for (size_t i = 0; i < names.size(); ++i) {
+            const std::string namePath = Element(reader.PathOf("omit_registers"), i);
+            if (!names[i].is_string()) Reject(namePath, "expected a register name");
+            const std::string name = names[i].get<std::string>();
+            if (!IsAppletRegisterName(name)) Reject(namePath, "no applet register is named \"" + name + "\"");
+            applet.omitRegisters.push_back(name);
+        }
+    }
+    applet.legacyResetNames = reader.Boolean("legacy_reset_names", false);
+    applet.rxStatus = reader.Boolean("rx_status", false);
+    if (applet.rxStatus && model.name != "cxp2-b") Reject(reader.PathOf("rx_status"), "only a cxp2-b applet has it");
+    return applet;
+}
+
+void CheckLinksAreFree(const std::vector<CameraConfig> &cameras, const std::string &path) {
+    std::set<uint32_t> taken;
+    for (size_t i = 0; i < cameras.size(); ++i)
+        for (uint32_t port : cameras[i].links)
+            if (!taken.insert(port).second)
+                Reject(Element(path, i), "port " + std::to_string(port) + " already carries another camera's link");
+}
+
+BoardConfig ReadBoard(const Json &value, const std::string &path, uint32_t index) {
+    const ObjectReader board(value, path, {"model", "serial", "firmware", "power_on_at_start", "applet", "cameras"});
+    BoardConfig config;
+    if (!board.Find("model")) Reject(board.PathOf("model"), "missing: every board names its model");
+    const std::string modelName = board.Text("model", "", 32);
+    config.model = FindBoardModel(modelName);
+    if (!config.model) Reject(board.PathOf("model"), "unknown board model \"" + modelName + "\"");
+    if (!config.model->served) Reject(board.PathOf("model"), "board model \"" + modelName + "\" is not simulated yet");
+    config.serial = board.Unsigned("serial", 1000 + index, 0, 0xFFFFFFFFu);
+    if (const Json *firmware = board.Find("firmware")) {
+        if (!firmware->is_array() || firmware->size() != 2) Reject(board.PathOf("firmware"), "expected [major, minor]");
+        config.firmwareMajor = ToUnsigned((*firmware)[0], Element(board.PathOf("firmware"), 0), 0, 255);
+        config.firmwareMinor = ToUnsigned((*firmware)[1], Element(board.PathOf("firmware"), 1), 0, 255);
+    }
+    config.powerOnAtStart = board.Boolean("power_on_at_start", true);
+    if (config.model->technology != Technology::CoaXPress) {
+        if (board.Find("applet") || board.Find("cameras"))
+            Reject(path, "a " + modelName + " board has no simulated applet or cameras");
+        return config;
+    }
+    config.applet = ReadApplet(board.Find("applet"), board.PathOf("applet"), *config.model);
+    if (board.Find("cameras")) {
+        const Json &cameras = board.Array("cameras");
+        for (size_t i = 0; i < cameras.size(); ++i)
+            config.cameras.push_back(ReadCamera(cameras[i], Element(board.PathOf("cameras"), i), config.model->portCount));
+        CheckLinksAreFree(config.cameras, board.PathOf("cameras"));
+    }
+    return config;
+}
+
+Topology ReadTopology(const Json &document) {
+    const ObjectReader root(document, "", {"boards"});
+    Topology topology;
+    if (!root.Find("boards")) return topology;
+    const Json &boards = root.Array("boards");
+    if (boards.size() > kMaxBoards) Reject("boards", "at most " + std::to_string(kMaxBoards) + " boards");
+    for (size_t i = 0; i < boards.size(); ++i)
+        topology.boards.push_back(ReadBoard(boards[i], Element("boards", i), uint32_t(i)));
+    return topology;
+}
+
+constexpr std::string_view kDefaultTopology = R"({ "boards": [ {
+    "model": "cxp4-c",
+    "applet": { "operators": [[0, 1], [2], [3]] },
+    "cameras": [
+        { "links": [0, 1], "default_links": 2, "default_speed": 12500 },
+        { "links": [2], "speeds": [1250, 2500, 3125, 5000, 6250], "model": "VX-4M", "serial": "SN0002" }
+    ]
+} ] })";
+
+}  // namespace
+
+TopologyResult ParseTopology(std::string_view jsonText) {
+    Json document;
+    try {
+        document = Json::parse(jsonText, nullptr, true, true);
+    } catch (const Json::parse_error &error) {
+        return TopologyError{std::string("not valid JSON: ") + error.what()};
+    }
+    try {
+        return ReadTopology(document);
+    } catch (const Rejection &rejection) {
+        return TopologyError{rejection.message};
+    }
+}
+
+Topology DefaultTopology() { return std::get<Topology>(ParseTopology(kDefaultTopology)); }
+
+}  // namespace vexo::sim
