@@ -1,0 +1,231 @@
+// The camera's GenICam description as the system retrieves it, and the
+// feature registers it describes.
+#include <arv.h>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <bit>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "SimHarness.h"
+
+using namespace simtest;
+using SimDescription = SimTest;
+
+namespace {
+
+struct Url {
+    std::string name;
+    uint32_t address = 0;
+    uint32_t length = 0;
+};
+
+Url ReadUrl(const Session &board, uint32_t appletPort) {
+    const std::optional<uint32_t> where = board.ReadCamera(appletPort, kXmlUrlAddress);
+    EXPECT_TRUE(where && *where);
+    const std::vector<uint8_t> bytes = board.ReadCameraBytes(appletPort, where.value_or(0), 256);
+    const std::string text(bytes.begin(), std::find(bytes.begin(), bytes.end(), 0));
+    EXPECT_TRUE(text.starts_with("Local:")) << text;
+    const size_t first = text.find(';'), second = text.find(';', first + 1);
+    EXPECT_NE(second, std::string::npos) << text;
+    if (second == std::string::npos) return {};
+    return {text.substr(6, first - 6), uint32_t(std::stoul(text.substr(first + 1, second - first - 1), nullptr, 16)),
+            uint32_t(std::stoul(text.substr(second + 1), nullptr, 16))};
+}
+
+uint32_t LittleEndian(const std::vector<uint8_t> &bytes, size_t at, size_t width) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < width; ++i) value |= uint32_t(bytes.at(at + i)) << (8 * i);
+    return value;
+}
+
+// The first entry of a zip archive, inflated with zlib.
+std::string FirstEntry(const std::vector<uint8_t> &zip, std::string *entryName = nullptr) {
+    EXPECT_EQ(LittleEndian(zip, 0, 4), 0x04034B50u);
+    EXPECT_EQ(LittleEndian(zip, 8, 2), 8u) << "deflated";
+    const uint32_t packed = LittleEndian(zip, 18, 4), size = LittleEndian(zip, 22, 4);
+    const uint32_t nameLength = LittleEndian(zip, 26, 2), extraLength = LittleEndian(zip, 28, 2);
+    if (entryName) *entryName = std::string(zip.begin() + 30, zip.begin() + 30 + nameLength);
+    const size_t data = 30 + nameLength + extraLength;
+    EXPECT_LE(data + packed, zip.size());
+    std::string text(size, '\0');
+    z_stream stream{};
+    EXPECT_EQ(inflateInit2(&stream, -15), Z_OK);
+    stream.next_in = const_cast<Bytef *>(zip.data() + data);
+    stream.avail_in = packed;
+    stream.next_out = reinterpret_cast<Bytef *>(text.data());
+    stream.avail_out = size;
+    EXPECT_EQ(inflate(&stream, Z_FINISH), Z_STREAM_END);
+    inflateEnd(&stream);
+    EXPECT_EQ(LittleEndian(zip, 14, 4), uint32_t(crc32(0, reinterpret_cast<const Bytef *>(text.data()), size)));
+    return text;
+}
+
+std::vector<uint8_t> ReadDescription(const Session &board, uint32_t appletPort, Url *url = nullptr) {
+    const Url found = ReadUrl(board, appletPort);
+    if (url) *url = found;
+    return board.ReadCameraBytes(appletPort, found.address, found.length);
+}
+
+enum class Kind { String, Integer, Float, Boolean, Enumeration, Command };
+
+bool IsKind(ArvGcNode *node, Kind kind) {
+    switch (kind) {
+        case Kind::String: return ARV_IS_GC_STRING(node) && !ARV_IS_GC_ENUMERATION(node);
+        case Kind::Integer: return ARV_IS_GC_INTEGER(node) && !ARV_IS_GC_ENUMERATION(node);
+        case Kind::Float: return ARV_IS_GC_FLOAT(node);
+        case Kind::Boolean: return ARV_IS_GC_BOOLEAN(node);
+        case Kind::Enumeration: return ARV_IS_GC_ENUMERATION(node);
+        case Kind::Command: return ARV_IS_GC_COMMAND(node);
+    }
+    return false;
+}
+
+void CollectFeatures(ArvGc *gc, const char *category, std::set<std::string> &out) {
+    ArvGcNode *node = arv_gc_get_node(gc, category);
+    if (!ARV_IS_GC_CATEGORY(node)) return;
+    for (const GSList *item = arv_gc_category_get_features(ARV_GC_CATEGORY(node)); item; item = item->next) {
+        const char *name = static_cast<const char *>(item->data);
+        out.insert(name);
+        CollectFeatures(gc, name, out);
+    }
+}
+
+void ExpectDescribesTheCamera(const std::string &xml) {
+    ASSERT_TRUE(xml.starts_with("<?xml")) << xml.substr(0, 64);
+    EXPECT_NE(xml.find("http://www.genicam.org/GenApi/Version_1_1"), std::string::npos);
+    ArvGc *gc = arv_gc_new(nullptr, xml.data(), xml.size());
+    ASSERT_NE(gc, nullptr);
+    std::set<std::string> underRoot;
+    CollectFeatures(gc, "Root", underRoot);
+
+    const auto ro = ARV_GC_ACCESS_MODE_RO, rw = ARV_GC_ACCESS_MODE_RW, wo = ARV_GC_ACCESS_MODE_WO;
+    struct Feature {
+        const char *name;
+        Kind kind;
+        ArvGcAccessMode access;
+    };
+    const Feature table[] = {
+        {"DeviceVendorName", Kind::String, ro}, {"DeviceModelName", Kind::String, ro},
+        {"DeviceManufacturerInfo", Kind::String, ro}, {"DeviceVersion", Kind::String, ro},
+        {"DeviceFirmwareVersion", Kind::String, ro}, {"DeviceSerialNumber", Kind::String, ro},
+        {"DeviceUserID", Kind::String, rw}, {"SensorWidth", Kind::Integer, ro}, {"SensorHeight", Kind::Integer, ro},
+        {"Width", Kind::Integer, rw}, {"Height", Kind::Integer, rw}, {"OffsetX", Kind::Integer, rw},
+        {"OffsetY", Kind::Integer, rw}, {"PixelFormat", Kind::Enumeration, rw}, {"PayloadSize", Kind::Integer, ro},
+        {"ExposureTime", Kind::Float, rw}, {"Gain", Kind::Float, rw}, {"DeviceTemperature", Kind::Float, ro},
+        {"ReverseX", Kind::Boolean, rw}, {"AcquisitionMode", Kind::Enumeration, rw},
+        {"AcquisitionStart", Kind::Command, wo}, {"AcquisitionStop", Kind::Command, wo},
+        {"TriggerSelector", Kind::Enumeration, rw}, {"TriggerMode", Kind::Enumeration, rw},
+        {"TriggerSource", Kind::Enumeration, rw}, {"TriggerSoftware", Kind::Command, wo},
+        {"SequencerSetSelector", Kind::Integer, rw}, {"SequencerExposureTime", Kind::Float, rw},
+        {"TestWriteOnly", Kind::Integer, wo}, {"TestFailingRegister", Kind::Integer, ro},
+    };
+    for (const Feature &feature : table) {
+        SCOPED_TRACE(feature.name);
+        ArvGcNode *node = arv_gc_get_node(gc, feature.name);
+        ASSERT_NE(node, nullptr);
+        EXPECT_TRUE(IsKind(node, feature.kind));
+        EXPECT_EQ(arv_gc_feature_node_get_actual_access_mode(ARV_GC_FEATURE_NODE(node)), feature.access);
+        EXPECT_TRUE(underRoot.count(feature.name)) << "not reachable from the category Root";
+    }
+    std::map<std::string, int64_t> formats;
+    for (const GSList *entry = arv_gc_enumeration_get_entries(ARV_GC_ENUMERATION(arv_gc_get_node(gc, "PixelFormat")));
+         entry; entry = entry->next)
+        formats[arv_gc_feature_node_get_name(ARV_GC_FEATURE_NODE(entry->data))] =
+            arv_gc_enum_entry_get_value(ARV_GC_ENUM_ENTRY(entry->data), nullptr);
+    EXPECT_EQ(formats, (std::map<std::string, int64_t>{
+                           {"Mono8", 0x01080001}, {"Mono10", 0x01100003}, {"Mono12", 0x01100005}, {"RGB8", 0x02180014}}));
+    g_object_unref(gc);
+}
+
+std::string Text(const std::vector<uint8_t> &bytes) { return {bytes.begin(), bytes.end()}; }
+
+float AsFloat(uint32_t bits) { return std::bit_cast<float>(bits); }
+
+}  // namespace
+
+TEST_F(SimDescription, BuiltInDescriptionIsServedZippedAndAravisLoadsIt) {
+    Session board;
+    Url url;
+    const std::vector<uint8_t> zip = ReadDescription(board, 0, &url);
+    EXPECT_EQ(url.name, "VexoVision_VirtualCxpCamera.zip");
+    std::string entry;
+    const std::string xml = FirstEntry(zip, &entry);
+    EXPECT_EQ(entry, "VexoVision_VirtualCxpCamera.xml");
+    ExpectDescribesTheCamera(xml);
+    EXPECT_EQ(Text(ReadDescription(board, 2)), Text(zip)) << "both cameras serve the same description";
+
+    // The tool writes the same description as plain XML.
+    const auto [status, written] = RunCommand(VEXOSIM_TOOL " xml");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(written, xml);
+}
+
+TEST_F(SimDescription, TopologyChoosesPlainXmlOrAnotherFile) {
+    const std::string custom = testing::TempDir() + "/custom-description.xml";
+    const std::string content = "<?xml version=\"1.0\"?><RegisterDescription/>";
+    std::ofstream(custom, std::ios::binary) << content;
+    LoadTopology(R"({"boards": [{"model": "cxp4-c", "cameras": [
+        {"links": [0], "xml": {"zip": false}},
+        {"links": [1], "xml": {"file": ")" + custom + R"("}},
+        {"links": [2], "xml": {"file": ")" + custom + R"(", "zip": false}}]}]})");
+    Session board;
+    Url url;
+    const std::string plain = Text(ReadDescription(board, 0, &url));
+    EXPECT_EQ(url.name, "VexoVision_VirtualCxpCamera.xml");
+    ExpectDescribesTheCamera(plain);
+
+    std::string entry;
+    EXPECT_EQ(FirstEntry(ReadDescription(board, 1, &url), &entry), content);
+    EXPECT_EQ(url.name, "custom-description.zip");
+    EXPECT_EQ(entry, "custom-description.xml");
+    EXPECT_EQ(Text(ReadDescription(board, 2, &url)), content);
+    EXPECT_EQ(url.name, "custom-description.xml");
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(vexosim_load_topology(R"({"boards": [{"model": "cxp2-c", "cameras": [
+        {"links": [0], "xml": {"file": "/nonexistent/description.xml"}}]}]})"), -1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("/nonexistent/description.xml"), std::string::npos);
+}
+
+TEST_F(SimDescription, FeatureRegistersBehaveAsDescribed) {
+    Session board;
+    const auto fired = std::chrono::steady_clock::now();
+    ASSERT_EQ(board.WriteCamera(0, 0x6050, 1), kAckSuccess);  // TriggerSoftware
+    EXPECT_EQ(board.ReadCamera(0, 0x6050), 1u) << "not done yet";
+    std::optional<uint32_t> busy;
+    while ((busy = board.ReadCamera(0, 0x6050)) == 1u && std::chrono::steady_clock::now() - fired < std::chrono::seconds(5))
+        std::this_thread::yield();
+    EXPECT_EQ(busy, 0u);
+    EXPECT_GE(std::chrono::steady_clock::now() - fired, std::chrono::milliseconds(50));
+
+    EXPECT_EQ(board.WriteCamera(0, 0x6080, 7), kAckSuccess);  // TestWriteOnly
+    EXPECT_EQ(board.Exchange(0, ReadPacket(0x6080, 4)).value().Code(), kAckReadFromWriteOnly);
+    EXPECT_EQ(board.Exchange(0, ReadPacket(0x6084, 4)).value().Code(), kAckInvalidAddress);  // TestFailingRegister
+    EXPECT_EQ(board.WriteCamera(0, 0x6000, 2048), kAckWriteToReadOnly);                    // SensorWidth
+
+    // Selector-indexed registers: TriggerMode per trigger, exposure per sequencer set.
+    EXPECT_EQ(board.WriteCamera(0, 0x6044, 1), kAckSuccess);
+    EXPECT_EQ(board.ReadCamera(0, 0x6040), 0u);
+    EXPECT_EQ(board.ReadCamera(0, 0x6044), 1u);
+    EXPECT_EQ(board.WriteCamera(0, 0x6068, std::bit_cast<uint32_t>(250.0f)), kAckSuccess);
+    EXPECT_EQ(AsFloat(board.ReadCamera(0, 0x6068).value()), 250.0f);
+    EXPECT_EQ(AsFloat(board.ReadCamera(0, 0x6060).value()), 10000.0f);
+    EXPECT_EQ(board.WriteCamera(0, 0x6020, std::bit_cast<uint32_t>(5.0f)), kAckInvalidData) << "below 10 us";
+    EXPECT_EQ(board.WriteCamera(0, 0x6024, std::bit_cast<uint32_t>(25.0f)), kAckInvalidData) << "above 24 dB";
+    EXPECT_EQ(board.WriteCamera(0, 0x6048, 3), kAckInvalidData) << "no such trigger source";
+
+    // Image size: steps of 16 inside the sensor, payload from size and format.
+    EXPECT_EQ(board.WriteCamera(0, 0x6008, 17), kAckInvalidData);
+    EXPECT_EQ(board.WriteCamera(0, 0x6010, 16), kAckInvalidData) << "full width leaves no room for an offset";
+    EXPECT_EQ(board.WriteCamera(0, 0x6008, 4080), kAckSuccess);
+    EXPECT_EQ(board.WriteCamera(0, 0x6010, 16), kAckSuccess);
+    EXPECT_EQ(board.WriteCamera(0, 0x6018, 0x02180014), kAckSuccess);  // RGB8
+    EXPECT_EQ(board.ReadCamera(0, 0x601C), 4080u * 3072u * 3u);
+    EXPECT_EQ(board.WriteCamera(0, 0x6018, 0x01080002), kAckInvalidData);
+    EXPECT_EQ(AsFloat(board.ReadCamera(0, 0x6028).value()), 42.5f);
+}

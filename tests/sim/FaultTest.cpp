@@ -1,0 +1,116 @@
+// Faults of vexosim_fault: each shapes the answers to exactly `count` commands.
+#include <gtest/gtest.h>
+
+#include "SimHarness.h"
+
+using namespace simtest;
+using SimFault = SimTest;
+using std::chrono::milliseconds;
+
+namespace {
+
+constexpr uint32_t kMagicWord = 0xE59AA7C0;  // 0xC0A79AE5 as it travels
+constexpr milliseconds kBound(5000);
+
+std::vector<uint32_t> WithCrc(std::vector<uint32_t> words) {
+    words.push_back(Crc(words));
+    return words;
+}
+
+const std::vector<uint32_t> &NormalAnswer() {
+    static const std::vector<uint32_t> words = WithCrc({kAckSuccess, 0x04000000, kMagicWord});
+    return words;
+}
+
+// What one faulted read of the standard register brings.
+void ExpectFaultedAnswer(const Session &board, const std::string &fault) {
+    const auto sent = std::chrono::steady_clock::now();
+    board.Send(0, ReadPacket(kStandard, 4));
+    const std::optional<Ack> first = board.TakeAck(0);
+    const auto late = [&](const std::optional<Ack> &ack, milliseconds after) {
+        ASSERT_TRUE(ack) << "the answer never came";
+        EXPECT_EQ(ack->words, NormalAnswer());
+        EXPECT_GE(std::chrono::steady_clock::now() - sent, after);
+    };
+    if (fault == "no_ack") {
+        EXPECT_FALSE(first);
+    } else if (fault == "wait_ack:20") {
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->words, WithCrc({kAckWait, 0x04000000, 0x14000000})) << "wait 20 ms, most significant byte first";
+        late(board.WaitAck(0, kBound), milliseconds(20));
+    } else if (fault == "tentative_ack") {
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->words, WithCrc({kAckTentative}));
+        EXPECT_EQ(board.TakeAck(0).value().words, NormalAnswer());
+    } else if (fault == "malformed_ack") {
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->words, WithCrc({0x00FF00FF}));
+    } else if (fault == "bad_crc_ack") {
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->words.size(), 4u);
+        EXPECT_EQ(std::vector<uint32_t>(first->words.begin(), first->words.end() - 1),
+                  std::vector<uint32_t>(NormalAnswer().begin(), NormalAnswer().end() - 1));
+        EXPECT_FALSE(first->CrcValid());
+    } else if (fault == "ack_code:42") {
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->words, WithCrc({kAckInvalidOpcode}));
+    } else if (fault == "delay_ack:20") {
+        EXPECT_FALSE(first);
+        late(board.WaitAck(0, kBound), milliseconds(20));
+    }
+}
+
+}  // namespace
+
+TEST_F(SimFault, EachKindShapesExactlyCountAnswers) {
+    for (const std::string fault : {"no_ack", "wait_ack:20", "tentative_ack", "malformed_ack", "bad_crc_ack",
+                                    "ack_code:42", "delay_ack:20"}) {
+        SCOPED_TRACE(fault);
+        Session board;
+        const vexosim_port_stats before = Stats(0, 0);
+        ASSERT_EQ(vexosim_fault(0, 0, fault.c_str(), 2), 0);
+        ExpectFaultedAnswer(board, fault);
+        ExpectFaultedAnswer(board, fault);
+        EXPECT_EQ(board.Exchange(0, ReadPacket(kStandard, 4)).value().words, NormalAnswer()) << "the third is answered normally";
+        EXPECT_EQ(Stats(0, 0).commandsReceived - before.commandsReceived, 3u);
+        EXPECT_EQ(board.ReadCamera(1, kStandard), 0xC0A79AE5u) << "other ports are not affected";
+    }
+}
+
+TEST_F(SimFault, ForcedCodesDecideWhetherTheCommandRuns) {
+    Session board;
+    ASSERT_EQ(vexosim_fault(0, 0, "ack_code:0x41", 1), 0);
+    EXPECT_EQ(board.Exchange(0, WritePacket(kUserId, TextWords("refused", 16))).value().Code(), kAckInvalidData);
+    EXPECT_EQ(board.ReadCameraBytes(0, kUserId, 4), std::vector<uint8_t>(4, 0)) << "a refused write is not executed";
+
+    ASSERT_EQ(vexosim_fault(0, 0, "ack_code:01", 1), 0);
+    EXPECT_EQ(board.Exchange(0, WritePacket(kUserId, TextWords("done", 16))).value().Code(), 0x01010101u);
+    EXPECT_EQ(board.ReadCameraBytes(0, kUserId, 4), (std::vector<uint8_t>{'d', 'o', 'n', 'e'}));
+
+    ASSERT_EQ(vexosim_fault(0, 0, "no_ack", 1), 0);
+    EXPECT_FALSE(board.Exchange(0, WritePacket(kMasterHostId, 0x55)));
+    EXPECT_EQ(board.ReadCamera(0, kMasterHostId), 0x55u) << "the answer is lost, not the command";
+
+    ASSERT_EQ(vexosim_fault(0, 0, "no_ack", 5), 0);
+    ASSERT_EQ(vexosim_fault(0, 0, "no_ack", 0), 0);
+    EXPECT_TRUE(board.ReadCamera(0, kStandard)) << "count 0 clears the fault";
+
+    for (const char *bad : {"", "no_ack:3", "wait_ack", "wait_ack:x", "delay_ack:60001", "ack_code:zz", "lost"})
+        EXPECT_EQ(vexosim_fault(0, 0, bad, 1), -1) << bad;
+    EXPECT_EQ(vexosim_fault(0, 4, "no_ack", 1), -1);
+    EXPECT_EQ(vexosim_fault(7, 0, "no_ack", 1), -1);
+}
+
+TEST_F(SimFault, ALateAnswerHoldsBackTheAnswersBehindIt) {
+    Session board;
+    ASSERT_EQ(vexosim_fault(0, 0, "delay_ack:30", 1), 0);
+    board.Send(0, ReadPacket(kStandard, 4));
+    board.Send(0, ReadPacket(kDeviceConnectionId, 4));
+    EXPECT_FALSE(board.TakeAck(0));
+    const std::optional<Ack> first = board.WaitAck(0, kBound);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->words, NormalAnswer());
+    const std::optional<Ack> second = board.WaitAck(0, kBound);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->ReadData(), std::vector<uint32_t>{0});
+}

@@ -1,0 +1,192 @@
+#include "SimHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace simtest {
+
+uint32_t ByteSwap(uint32_t value) { return __builtin_bswap32(value); }
+
+uint32_t Crc(std::span<const uint32_t> words) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (uint32_t word : words)
+        for (int i = 0; i < 4; ++i) {
+            crc ^= (word >> (8 * i)) & 0xFF;
+            for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+        }
+    return crc;
+}
+
+namespace {
+
+std::vector<uint32_t> Packet(uint8_t opcode, uint32_t address, uint32_t bytes, std::span<const uint32_t> data) {
+    // Header: command byte, then the byte count most significant byte first.
+    const uint32_t header = opcode | (bytes >> 16 & 0xFF) << 8 | (bytes >> 8 & 0xFF) << 16 | (bytes & 0xFF) << 24;
+    std::vector<uint32_t> packet{0x02020202, header, ByteSwap(address)};
+    packet.insert(packet.end(), data.begin(), data.end());
+    packet.push_back(Crc(std::span(packet).subspan(1)));
+    return packet;
+}
+
+}  // namespace
+
+std::vector<uint32_t> ReadPacket(uint32_t address, uint32_t bytes) { return Packet(0, address, bytes, {}); }
+
+std::vector<uint32_t> WritePacket(uint32_t address, std::span<const uint32_t> dataWords) {
+    return Packet(1, address, uint32_t(4 * dataWords.size()), dataWords);
+}
+
+std::vector<uint32_t> WritePacket(uint32_t address, uint32_t value) {
+    const uint32_t word = ByteSwap(value);
+    return WritePacket(address, std::span(&word, 1));
+}
+
+std::vector<uint32_t> TextWords(const std::string &text, size_t bytes) {
+    std::vector<uint32_t> words((bytes + 3) / 4, 0);
+    std::memcpy(words.data(), text.data(), std::min(text.size(), bytes));
+    return words;
+}
+
+uint32_t ConnectionConfig(uint32_t links, uint32_t mbps) {
+    const uint32_t code = mbps == 1250 ? 0x28 : mbps == 2500 ? 0x30 : mbps == 3125 ? 0x38 : mbps == 5000 ? 0x40
+                        : mbps == 6250 ? 0x48 : mbps == 10000 ? 0x50 : 0x58;
+    return links << 16 | code;
+}
+
+std::vector<uint32_t> Ack::ReadData() const {
+    const uint32_t bytes = ByteSwap(words.at(1));
+    const size_t count = (bytes + 3) / 4;
+    EXPECT_EQ(words.size(), count + 3) << "code, size, data and CRC";
+    EXPECT_TRUE(CrcValid());
+    if (words.size() < count + 2) return {};
+    return {words.begin() + 2, words.begin() + 2 + long(count)};
+}
+
+bool Ack::CrcValid() const {
+    return words.size() >= 2 && Crc(std::span(words).first(words.size() - 1)) == words.back();
+}
+
+Session::Session(uint32_t board) : session_(OpenGrabber(board)) {
+    if (!session_) {
+        ADD_FAILURE() << "board " << board << " is not served";
+        return;
+    }
+    std::memcpy(&device_, reinterpret_cast<const unsigned char *>(session_) + 408, 8);
+    std::memcpy(&applet_, reinterpret_cast<const unsigned char *>(session_) + 416, 8);
+}
+
+Session::~Session() { CloseGrabber(session_); }
+
+uint32_t Session::Address(const std::string &name) const {
+    const int64_t address = FindAppletRegister(applet_, name.c_str());
+    EXPECT_GT(address, 0) << "applet lacks " << name;
+    return uint32_t(address);
+}
+
+uint64_t Session::Read(const std::string &name) const {
+    uint64_t value = 0;
+    EXPECT_EQ(ReadBoardRegister(device_, Address(name), &value), 0) << "reading " << name;
+    return value;
+}
+
+void Session::Write(const std::string &name, uint64_t value) const {
+    EXPECT_EQ(WriteBoardRegister(device_, Address(name), value), 0) << "writing " << name;
+}
+
+void Session::Send(uint32_t appletPort, std::span<const uint32_t> packet) const {
+    Write("CxpTxCmdWriteData_", appletPort, kStart);
+    for (uint32_t word : packet) Write("CxpTxCmdWriteData_", appletPort, word);
+    Write("CxpTxCmdWriteData_", appletPort, kEnd);
+}
+
+bool Session::PacketSent(uint32_t appletPort) const { return Read("CxpTxCmdPacketSent") >> appletPort & 1; }
+
+std::optional<Ack> Session::TakeAck(uint32_t appletPort) const {
+    constexpr size_t kLongestAck = 4096;
+    const uint32_t address = Address("CxpRxCmdAckPacketData_" + std::to_string(appletPort));
+    Ack ack;
+    uint64_t value = 0;
+    while (ack.words.size() < kLongestAck && ReadBoardRegister(device_, address, &value) == 0 && !(value & kEmpty)) {
+        if (uint32_t(value) == kAckEnd) return ack;
+        ack.words.push_back(uint32_t(value));
+    }
+    EXPECT_TRUE(ack.words.empty()) << "an acknowledgment without its end marker";
+    return std::nullopt;
+}
+
+std::optional<Ack> Session::WaitAck(uint32_t appletPort, std::chrono::milliseconds bound) const {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    do {
+        if (std::optional<Ack> ack = TakeAck(appletPort)) return ack;
+        std::this_thread::yield();
+    } while (std::chrono::steady_clock::now() < deadline);
+    return std::nullopt;
+}
+
+std::optional<Ack> Session::Exchange(uint32_t appletPort, std::span<const uint32_t> packet) const {
+    Send(appletPort, packet);
+    return TakeAck(appletPort);
+}
+
+std::optional<uint32_t> Session::ReadCamera(uint32_t appletPort, uint32_t address) const {
+    const std::optional<Ack> ack = Exchange(appletPort, ReadPacket(address, 4));
+    if (!ack || ack->Code() != kAckSuccess) return std::nullopt;
+    const std::vector<uint32_t> data = ack->ReadData();
+    if (data.size() != 1) return std::nullopt;
+    return ByteSwap(data[0]);
+}
+
+std::vector<uint8_t> Session::ReadCameraBytes(uint32_t appletPort, uint32_t address, uint32_t bytes) const {
+    constexpr uint32_t kChunk = 512;
+    std::vector<uint8_t> out;
+    for (uint32_t done = 0; done < bytes;) {
+        const uint32_t count = std::min(kChunk, bytes - done);
+        const std::optional<Ack> ack = Exchange(appletPort, ReadPacket(address + done, count));
+        if (!ack || ack->Code() != kAckSuccess) {
+            ADD_FAILURE() << "read of " << count << " bytes at " << address + done << " failed";
+            return {};
+        }
+        const std::vector<uint32_t> data = ack->ReadData();
+        const auto *first = reinterpret_cast<const uint8_t *>(data.data());
+        out.insert(out.end(), first, first + std::min<size_t>(count, 4 * data.size()));
+        done += count;
+    }
+    return out;
+}
+
+uint32_t Session::WriteCamera(uint32_t appletPort, uint32_t address, uint32_t value) const {
+    const std::optional<Ack> ack = Exchange(appletPort, WritePacket(address, value));
+    return ack ? ack->Code() : ~0u;
+}
+
+void Session::SetLinkRate(uint32_t port, uint32_t mbps) const {
+    Write("CxpTransceiverUpLinkBitRate_", port, mbps >= 10000 ? 1 : 0);
+    Write("CxpTransceiverDownLinkBitRate_", port, mbps);
+}
+
+bool Session::Locked(uint32_t port) const { return Read("CxpTransceiverStatus_", port) >> 48 & 1; }
+
+vexosim_port_stats Stats(uint32_t board, uint32_t port) {
+    vexosim_port_stats stats{};
+    EXPECT_EQ(vexosim_stats(board, port, &stats), 0);
+    return stats;
+}
+
+std::pair<int, std::string> RunCommand(const std::string &command) {
+    FILE *pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return {-1, ""};
+    std::string output;
+    char chunk[4096];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, n);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+void LoadTopology(const std::string &json) { ASSERT_EQ(vexosim_load_topology(json.c_str()), 0) << json; }
+
+}  // namespace simtest

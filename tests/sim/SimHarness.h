@@ -1,0 +1,133 @@
+#pragma once
+// Drives the virtual frame grabber through its C entry points only, the way
+// the board libraries' callers do: sessions, applet registers by name and
+// control packets built and checked here, independently of the simulator.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "grablib5.h"
+#include "vexosim.h"
+
+extern "C" {
+int32_t ReadBoardRegister(uint64_t device, uint32_t address, uint64_t *value);
+int32_t WriteBoardRegister(uint64_t device, uint32_t address, uint64_t value);
+int64_t QueryBoardInfo(uint64_t device, const char *key);
+uint32_t QueryBoardIndex(uint64_t device, uint32_t reserved);
+int64_t FindAppletRegister(uint64_t applet, const char *name);
+}
+
+namespace simtest {
+
+inline constexpr uint64_t kStart = 0x1FBFBFBFBull;
+inline constexpr uint64_t kEnd = 0x3FDFDFDFDull;
+inline constexpr uint64_t kEmpty = 1ull << 33;
+inline constexpr uint32_t kAckEnd = 0xFDFDFDFDu;
+
+// Acknowledgment code words.
+inline constexpr uint32_t kAckSuccess = 0x00000000;
+inline constexpr uint32_t kAckTentative = 0x02020202;
+inline constexpr uint32_t kAckWait = 0x04040404;
+inline constexpr uint32_t kAckInvalidAddress = 0x40404040;
+inline constexpr uint32_t kAckInvalidData = 0x41414141;
+inline constexpr uint32_t kAckInvalidOpcode = 0x42424242;
+inline constexpr uint32_t kAckWriteToReadOnly = 0x43434343;
+inline constexpr uint32_t kAckReadFromWriteOnly = 0x44444444;
+inline constexpr uint32_t kAckSizeTooLarge = 0x45454545;
+
+// Camera register addresses.
+inline constexpr uint32_t kStandard = 0x0000;
+inline constexpr uint32_t kXmlUrlAddress = 0x0018;
+inline constexpr uint32_t kConnectionReset = 0x4000;
+inline constexpr uint32_t kDeviceConnectionId = 0x4004;
+inline constexpr uint32_t kMasterHostId = 0x4008;
+inline constexpr uint32_t kConnectionConfig = 0x4014;
+inline constexpr uint32_t kConnectionConfigDefault = 0x4018;
+inline constexpr uint32_t kModelName = 0x2020;
+inline constexpr uint32_t kUserId = 0x20C0;
+
+uint32_t ByteSwap(uint32_t value);
+// Reflected CRC-32 (0xEDB88320), initial 0xFFFFFFFF, no final complement, over each word's wire bytes.
+uint32_t Crc(std::span<const uint32_t> words);
+
+// Command packets: type word, header, address, data, CRC.
+std::vector<uint32_t> ReadPacket(uint32_t address, uint32_t bytes);
+std::vector<uint32_t> WritePacket(uint32_t address, std::span<const uint32_t> dataWords);  // words in wire order
+std::vector<uint32_t> WritePacket(uint32_t address, uint32_t value);  // a register value, sent most significant byte first
+// Wire bytes of a text as packet words, zero-padded to whole words.
+std::vector<uint32_t> TextWords(const std::string &text, size_t bytes);
+
+uint32_t ConnectionConfig(uint32_t links, uint32_t mbps);
+
+// One acknowledgment as it left the receive queue (end marker not kept).
+struct Ack {
+    std::vector<uint32_t> words;
+    uint32_t Code() const { return words.at(0); }
+    // The data of a read acknowledgment, checked against its size and CRC.
+    std::vector<uint32_t> ReadData() const;
+    bool CrcValid() const;
+};
+
+// A session of one simulated board.
+class Session {
+public:
+    explicit Session(uint32_t board = 0);
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    uint64_t Device() const { return device_; }
+    uint64_t Applet() const { return applet_; }
+
+    uint32_t Address(const std::string &name) const;  // fails the test when the applet lacks it
+    uint64_t Read(const std::string &name) const;
+    void Write(const std::string &name, uint64_t value) const;
+    uint64_t Read(const std::string &base, uint32_t port) const { return Read(base + std::to_string(port)); }
+    void Write(const std::string &base, uint32_t port, uint64_t value) const { Write(base + std::to_string(port), value); }
+
+    // Sends one framed packet to an applet port's transmit register.
+    void Send(uint32_t appletPort, std::span<const uint32_t> packet) const;
+    bool PacketSent(uint32_t appletPort) const;
+    // The acknowledgment waiting in the receive queue now, if any.
+    std::optional<Ack> TakeAck(uint32_t appletPort) const;
+    // The next acknowledgment, waiting for it up to `bound`.
+    std::optional<Ack> WaitAck(uint32_t appletPort, std::chrono::milliseconds bound) const;
+    // Sends a packet and takes the answer that comes at once.
+    std::optional<Ack> Exchange(uint32_t appletPort, std::span<const uint32_t> packet) const;
+
+    // Camera register access through the control channel; nothing when unanswered or refused.
+    std::optional<uint32_t> ReadCamera(uint32_t appletPort, uint32_t address) const;
+    std::vector<uint8_t> ReadCameraBytes(uint32_t appletPort, uint32_t address, uint32_t bytes) const;
+    uint32_t WriteCamera(uint32_t appletPort, uint32_t address, uint32_t value) const;  // the ack code, or ~0 for none
+
+    // Family C: programs a port's downlink and uplink for a bit rate.
+    void SetLinkRate(uint32_t port, uint32_t mbps) const;
+    bool Locked(uint32_t port) const;  // family C status bit 48
+
+private:
+    GrabberSession *session_;
+    uint64_t device_ = 0;
+    uint64_t applet_ = 0;
+};
+
+vexosim_port_stats Stats(uint32_t board, uint32_t port);
+
+// Runs a shell command; its exit status and everything it wrote (stderr included).
+std::pair<int, std::string> RunCommand(const std::string &command);
+
+// Every case starts from the default topology, whatever ran before it in the process.
+class SimTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(vexosim_load_topology(nullptr), 0); }
+};
+
+// Loads a topology and fails the test when it is rejected.
+void LoadTopology(const std::string &json);
+
+}  // namespace simtest

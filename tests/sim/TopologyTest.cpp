@@ -1,0 +1,150 @@
+// Topology files and texts, defaults, board identity and the libraries as the system loads them.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "SimHarness.h"
+
+using namespace simtest;
+using SimTopology = SimTest;
+
+namespace {
+
+std::string WriteTemp(const std::string &name, const std::string &text) {
+    const std::string path = testing::TempDir() + "/" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+const char *kUnknownKeyTopology = R"({"boards": [{"model": "cxp4-c", "cameras": [{"links": [0], "colour": "red"}]}]})";
+
+}  // namespace
+
+// Not a fixture case: the simulator must first start in the child, from the file.
+TEST(SimTopologyFile, AnUnknownKeyInTheConfigFileIsReportedOnceAndNoBoardIsServed) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string path = WriteTemp("unknown-key.json", kUnknownKeyTopology);
+    EXPECT_EXIT(
+        {
+            setenv("VEXO_SIM_CONFIG", path.c_str(), 1);
+            const bool none = !OpenGrabber(0) && !OpenGrabber(0) && QueryBoardInfo(0, "board/type") == -1;
+            std::exit(none ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "^vexosim: [^\n]*unknown key \"boards\\[0\\]\\.cameras\\[0\\]\\.colour\"[^\n]*\n$");
+}
+
+TEST_F(SimTopology, RejectedTopologiesNameTheProblemAndServeNoBoard) {
+    const std::pair<const char *, const char *> cases[] = {
+        {kUnknownKeyTopology, "unknown key \"boards[0].cameras[0].colour\""},
+        {R"({"board": []})", "unknown key \"board\""},
+        {R"({"boards": [{"model": "cxp4-c", "applet": {"rxstatus": true}}]})", "unknown key \"boards[0].applet.rxstatus\""},
+        {R"({"boards": [{"model": "cxp8-z"}]})", "unknown board model \"cxp8-z\""},
+        {R"({"boards": [{"model": "cl2-g1"}]})", "not simulated yet"},
+        {R"({"boards": [{}]})", "\"boards[0].model\": missing"},
+        {R"({"boards": [{"model": "cxp2-c", "cameras": [{"links": [2]}]}]})", "\"boards[0].cameras[0].links[0]\": value 2 outside 0 to 1"},
+        {R"({"boards": [{"model": "cxp4-c", "cameras": [{"links": [0, 1]}, {"links": [1]}]}]})", "already carries another camera's link"},
+        {R"({"boards": [{"model": "cxp4-c", "cameras": [{"links": [0], "speeds": [1250], "default_speed": 3125}]}]})", "not one of the camera's speeds"},
+        {R"({"boards": [{"model": "cxp4-c", "cameras": [{"links": [0], "discovery_speed": 3000}]}]})", "not a bit rate: 3000"},
+        {R"({"boards": [{"model": "cxp4-c", "applet": {"rx_status": true}}]})", "only a cxp2-b applet has it"},
+        {R"({"boards": [{"model": "cxp4-c", "applet": {"omit_registers": ["CxpNothing_"]}}]})", "no applet register is named \"CxpNothing_\""},
+        {R"({"boards": [{"model": "cxp4-c", "applet": {"operators": [[0, 1], [1]]}}]})", "applet port 1 belongs to two operators"},
+        {R"({"boards": [{"model": "cxp4-c", "cameras": [{"links": [0], "vendor": "a vendor name far longer than thirty-two bytes"}]}]})", "longer than 32 bytes"},
+        {R"({"boards": [ )", "not valid JSON"},
+    };
+    for (const auto &[json, message] : cases) {
+        SCOPED_TRACE(json);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(vexosim_load_topology(json), -1);
+        const std::string reported = testing::internal::GetCapturedStderr();
+        EXPECT_NE(reported.find(message), std::string::npos) << reported;
+        EXPECT_EQ(OpenGrabber(0), nullptr);
+    }
+    ASSERT_EQ(vexosim_load_topology(nullptr), 0);
+    Session board;
+    EXPECT_EQ(QueryBoardInfo(board.Device(), "board/type"), 0x0C41);
+}
+
+TEST_F(SimTopology, DefaultsFillWhatATopologyLeavesOut) {
+    LoadTopology(R"({"boards": [
+        // comments are allowed
+        {"model": "cxp2-b", "cameras": [{"links": [1, 0], "speeds": [1250, 5000]}]},
+        {"model": "cxp4-a", "serial": 77, "firmware": [5, 1]},
+        {"model": "gige4"}]})");
+    Session b(0), a(1), plain(2);
+    EXPECT_EQ(OpenGrabber(3), nullptr);
+    EXPECT_EQ(QueryBoardInfo(b.Device(), "board/type"), 0x0B21);
+    EXPECT_EQ(QueryBoardInfo(b.Device(), "board/serial"), 1000);
+    EXPECT_EQ(QueryBoardInfo(b.Device(), "firmware/major"), 3);
+    EXPECT_EQ(QueryBoardInfo(b.Device(), "firmware/minor"), 4);
+    EXPECT_EQ(QueryBoardInfo(b.Device(), "board/colour"), -1);
+    EXPECT_EQ(QueryBoardInfo(a.Device(), "board/serial"), 77);
+    EXPECT_EQ(QueryBoardInfo(a.Device(), "firmware/major"), 5);
+    EXPECT_EQ(QueryBoardIndex(a.Device(), 0), 1u);
+    EXPECT_EQ(QueryBoardInfo(plain.Device(), "board/type"), 0x0E41);
+    EXPECT_EQ(FindAppletRegister(plain.Applet(), "StreamPacketSize"), 0) << "no CoaXPress applet";
+
+    // The camera's master link is on port 1; its defaults come from its speeds and links.
+    EXPECT_EQ(b.ReadCamera(1, kDeviceConnectionId), 0u);
+    EXPECT_EQ(b.ReadCamera(0, kDeviceConnectionId), 1u);
+    EXPECT_EQ(b.ReadCamera(1, kConnectionConfigDefault), ConnectionConfig(2, 5000));
+    EXPECT_EQ(b.ReadCamera(1, 0x400C), 1024u);
+    EXPECT_EQ(b.ReadCamera(1, 0x4010), 16384u);
+    EXPECT_EQ(b.ReadCamera(1, 0x0004), 0x00020000u);
+    const std::vector<uint8_t> vendor = b.ReadCameraBytes(1, 0x2000, 12);
+    EXPECT_EQ(std::string(vendor.begin(), vendor.end()), std::string("Vexo Vision\0", 12));
+
+    uint32_t rx = 0, tx = 0;
+    const auto open = reinterpret_cast<int32_t (*)(uint64_t, uint32_t, uint32_t, uint32_t *, uint32_t *)>(
+        dlsym(RTLD_DEFAULT, "OpenSerialPort"));
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open(b.Device(), 0, 9600, &rx, &tx), -61) << "a CoaXPress board has no serial ports";
+}
+
+TEST_F(SimTopology, LibrariesLoadedByPathAreTheSameSimulator) {
+    Dl_info info{};
+    ASSERT_NE(dladdr(reinterpret_cast<void *>(&ReadBoardRegister), &info), 0);
+    const std::string hal = info.dli_fname;
+    const std::string folder = hal.substr(0, hal.rfind('/'));
+    EXPECT_EQ(hal, folder + "/libvexo_hal.so");
+    for (const char *name : {"libvexo_hal.so", "libopmod.so", "libgrablib5.so"}) {
+        void *library = dlopen((folder + "/" + name).c_str(), RTLD_NOW);
+        ASSERT_NE(library, nullptr) << dlerror();
+        dlclose(library);
+    }
+    void *loaded = dlopen(hal.c_str(), RTLD_NOW);
+    ASSERT_NE(loaded, nullptr);
+    using Plug = int32_t (*)(uint32_t, uint32_t, int32_t);
+    const auto plug = reinterpret_cast<Plug>(dlsym(loaded, "vexosim_plug"));
+    EXPECT_EQ(plug, &vexosim_plug);
+    EXPECT_EQ(dlsym(loaded, "ReadBoardRegister"), reinterpret_cast<void *>(&ReadBoardRegister));
+    EXPECT_EQ(dlsym(loaded, "Install"), nullptr) << "nothing but the entry points is exported";
+
+    Session board;
+    ASSERT_TRUE(board.Locked(0));
+    ASSERT_EQ(plug(0, 0, 0), 0);
+    EXPECT_FALSE(board.Locked(0)) << "the same boards behind both";
+    dlclose(loaded);
+}
+
+TEST_F(SimTopology, ToolPrintsTheTopologyInForceOrWhyItIsRejected) {
+    const std::string good = WriteTemp("two-boards.json", R"({"boards": [
+        {"model": "cxp2-b", "applet": {"rx_status": true}, "cameras": [{"links": [0, 1], "model": "VX-2L"}]},
+        {"model": "gige4"}]})");
+    const auto [status, output] = RunCommand("VEXO_SIM_CONFIG=" + good + " " VEXOSIM_TOOL " topology");
+    EXPECT_EQ(status, 0) << output;
+    for (const char *line : {"board 0: cxp2-b (type 0x0B21, CoaXPress, 2 ports, family B, transceiver interface 6)",
+                             "camera 0: Vexo Vision VX-2L", "links: port 0 (master), port 1 (extension 1)",
+                             "board 1: gige4 (type 0x0E41, none, 4 ports)"})
+        EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
+
+    const std::string bad = WriteTemp("bad.json", kUnknownKeyTopology);
+    const auto [badStatus, badOutput] = RunCommand("VEXO_SIM_CONFIG=" + bad + " " VEXOSIM_TOOL " topology");
+    EXPECT_NE(badStatus, 0);
+    EXPECT_NE(badOutput.find("unknown key \"boards[0].cameras[0].colour\""), std::string::npos) << badOutput;
+
+    const auto [defaultStatus, defaultOutput] = RunCommand("VEXO_SIM_CONFIG= " VEXOSIM_TOOL " topology");
+    EXPECT_EQ(defaultStatus, 0);
+    EXPECT_NE(defaultOutput.find("topology: built-in default"), std::string::npos) << defaultOutput;
+}
