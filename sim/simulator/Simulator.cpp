@@ -6,9 +6,11 @@
 
 namespace vexo::sim {
 
+// Never destroyed: threads of the library under test may still call in while
+// the process exits.
 Simulator &Simulator::Instance() {
-    static Simulator simulator;
-    return simulator;
+    static Simulator *const simulator = new Simulator;
+    return *simulator;
 }
 
 Simulator::Simulator() { Install(LoadTopologyInForce()); }

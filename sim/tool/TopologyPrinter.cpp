@@ -65,9 +65,12 @@ void PrintTopology(const LoadedTopology &loaded, std::ostream &out) {
         if (model.family != BoardFamily::None) out << ", family " << FamilyLetter(model.family);
         if (const uint32_t type = TransceiverInterfaceType(model, board.applet.rxStatus))
             out << ", transceiver interface " << type;
-        out << ")\n  serial " << board.serial << ", firmware " << board.firmwareMajor << "." << board.firmwareMinor
-            << ", power over CoaXPress " << (board.powerOnAtStart ? "on" : "off") << " at start\n";
-        if (model.technology != Technology::CoaXPress) continue;
+        out << ")\n  serial " << board.serial << ", firmware " << board.firmwareMajor << "." << board.firmwareMinor;
+        if (model.technology != Technology::CoaXPress) {
+            out << "\n";
+            continue;
+        }
+        out << ", power over CoaXPress " << (board.powerOnAtStart ? "on" : "off") << " at start\n";
         PrintApplet(board, out);
         if (board.cameras.empty()) out << "  no cameras\n";
         for (size_t camera = 0; camera < board.cameras.size(); ++camera) PrintCamera(board.cameras[camera], camera, out);
