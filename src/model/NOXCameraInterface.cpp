@@ -10,6 +10,8 @@
 #include "board/FirmwareControllerBase.h"
 #include "discovery/DiscoveryInfo.h"
 #include "discovery/MasterRecord.h"
+#include "genapi/CNodeMapRef.h"
+#include "genapi/IPort.h"
 #include "logging/LoggerNames.h"
 #include "logging/Logging.h"
 #include "model/NOXBoardInterface.h"
@@ -71,7 +73,7 @@ NOXCameraInterface::NOXCameraInterface(NOXBoardInterface *board, uint32_t port)
     syncStopwatch_.Restart();
 }
 
-NOXCameraInterface::~NOXCameraInterface() = default;
+NOXCameraInterface::~NOXCameraInterface() { SetConnected(false); }
 
 tools::logging::Logger *NOXCameraInterface::GetLogger() {
     tools::logging::Logger *logger = logger_.load(std::memory_order_acquire);
@@ -195,6 +197,29 @@ uint32_t NOXCameraInterface::GetPortIndex() {
     for (const LinkRecord &link : links_)
         if (link.HasCameraPort()) return link.cameraPort;
     return kNone;
+}
+
+// --- GenICam ---------------------------------------------------------------------
+
+void NOXCameraInterface::SetConnected(bool value) {
+    connected_.store(value);
+    if (value) return;
+    nodeMap_.reset();
+    port_.reset();
+}
+
+void NOXCameraInterface::SetGenApiObjects(std::unique_ptr<GenApi::CNodeMapRef> nodeMap,
+                                          std::unique_ptr<GenApi::IPort> port) {
+    nodeMap_ = std::move(nodeMap);
+    port_ = std::move(port);
+}
+
+GenApi::INodeMap *NOXCameraInterface::NodeMap() const { return nodeMap_ ? nodeMap_->_Ptr() : nullptr; }
+
+const char *NOXCameraInterface::KeepFeatureText(const std::string &feature, std::string text) {
+    std::string &kept = featureTexts_[feature];
+    kept = std::move(text);
+    return kept.c_str();
 }
 
 // --- Identification ------------------------------------------------------------

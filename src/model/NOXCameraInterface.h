@@ -3,14 +3,22 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "board/ControllerKind.h"
 #include "logging/Logger.h"
 #include "model/LinkRecord.h"
 #include "nox_genicam.h"
 #include "platform/Stopwatch.h"
+
+namespace GenApi {
+class CNodeMapRef;
+class INodeMap;
+class IPort;
+}  // namespace GenApi
 
 namespace vexo::genicam {
 
@@ -45,7 +53,8 @@ public:
     bool IsDiscovered() const { return discovered_.load(); }
     void SetDiscovered(bool value) { discovered_.store(value); }
     bool IsConnected() const { return connected_.load(); }
-    void SetConnected(bool value) { connected_.store(value); }
+    // Clearing the flag releases the node map and then its port.
+    void SetConnected(bool value);
     bool IsLinkUpFlag() const { return linkUp_.load(); }
     void SetLinkUp(bool value) { linkUp_.store(value); }
     bool IsDummy() const { return dummy_.load(); }
@@ -100,6 +109,21 @@ public:
     // Fetched from the camera on first use unless a placeholder; null while unknown.
     const NoxCameraInfo *GetCameraInfo();
 
+    // --- GenICam ---------------------------------------------------------
+    // Takes the node map and the port it is connected to, releasing the
+    // previous ones (node map first: it reads through its port).
+    void SetGenApiObjects(std::unique_ptr<GenApi::CNodeMapRef> nodeMap, std::unique_ptr<GenApi::IPort> port);
+    // The camera's node map; null while no GenICam connection exists. Valid
+    // until the connection is dropped or replaced.
+    GenApi::INodeMap *NodeMap() const;
+    // The copy of the camera's description (empty when there is none).
+    const std::vector<uint8_t> &Description() const { return description_; }
+    void SetDescription(std::vector<uint8_t> bytes) { description_ = std::move(bytes); }
+    // Keeps a copy of a text handed out for a feature and returns it. The
+    // pointer stays valid until the next text for the same feature replaces
+    // it, or the camera is deleted. Not guarded: callers serialise per camera.
+    const char *KeepFeatureText(const std::string &feature, std::string text);
+
     // --- Links -----------------------------------------------------------
     // Brings the camera's links up: completes the layout in the model, locks
     // the links, writes the routing, sets the camera's master id and packet
@@ -149,6 +173,11 @@ private:
     std::array<LinkRecord, kMaxLinks> links_;
     std::atomic<bool> topologyOk_{false};
     std::atomic<tools::logging::Logger *> logger_{nullptr};
+    // Declared before the node map so that the node map goes first.
+    std::unique_ptr<GenApi::IPort> port_;
+    std::unique_ptr<GenApi::CNodeMapRef> nodeMap_;
+    std::vector<uint8_t> description_;
+    std::map<std::string, std::string> featureTexts_;
 };
 
 inline NoxCameraHandle *ToHandle(NOXCameraInterface *camera) { return reinterpret_cast<NoxCameraHandle *>(camera); }
