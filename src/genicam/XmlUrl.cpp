@@ -79,7 +79,7 @@ XmlUrlResult XmlUrl::Parse(std::string_view text) {
     if (!address || !length || *length == 0) return Failure(kInvalidFormat);
     // The file is read chunk by chunk from its address on; it must not wrap.
     if (uint64_t{*address} + *length > uint64_t{UINT32_MAX} + 1) return Failure(kInvalidFormat);
-    if (*length > kMaxLength) return Failure("XML file in camera exceeds 64 MiB");
+    if (*length > kMaxLength) return Failure(kInvalidFormat);
     return XmlUrlResult{0, {}, XmlUrl{std::string(fileName), *address, *length}};
 }
 

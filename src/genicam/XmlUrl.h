@@ -28,8 +28,8 @@ struct XmlUrl {
     // Parses a URL text. Failures carry ERR_EXCEPTION and the message to log:
     // "No valid XML URL found" when the text is no "Local:" URL, "Invalid
     // format of XML URL" when a ";" or a number is missing or malformed, the
-    // length is 0, or the file would end past the 32-bit address space, and
-    // "XML file in camera exceeds 64 MiB" above kMaxLength.
+    // length is 0 or above kMaxLength, or the file would end past the 32-bit
+    // address space.
     static XmlUrlResult Parse(std::string_view text);
 
     // The URL of the first entry of a GenCP manifest table (64 bytes, fields

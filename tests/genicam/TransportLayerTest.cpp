@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "board/FirmwareControllerBase.h"
+#include "discovery/DiscoveryInfo.h"
+#include "genicam/CTransportLayer.h"
+#include "model/NOXInterface.h"
+#include "nox_genicam.h"
+
+using vexo::genicam::CTransportLayer;
+
+namespace {
+
+// Records the register operations the port hands on; reads fill the buffer
+// with a pattern or fail with a chosen status.
+class RecordingController : public vexo::genicam::FirmwareControllerBase {
+public:
+    struct Call {
+        std::string operation;
+        uint32_t port;
+        uint64_t address;
+        uint32_t bytes;
+        uint32_t value;
+        uint8_t swap;
+        uint32_t timeout;
+    };
+
+    RecordingController() : FirmwareControllerBase(0, 0, nullptr) {}
+
+    int32_t WriteMemory(uint32_t port, uint64_t address, const void *data, uint32_t bytes, uint8_t swap,
+                        uint32_t timeout) override {
+        written.assign(static_cast<const uint8_t *>(data), static_cast<const uint8_t *>(data) + bytes);
+        calls.push_back({"WriteMemory", port, address, bytes, 0, swap, timeout});
+        return status;
+    }
+    int32_t WriteRaw(uint32_t, uint64_t, const void *, uint32_t, uint8_t, uint32_t) override { return ERR_INTERNAL; }
+    int32_t WriteRegister(uint32_t port, uint64_t address, uint32_t value, uint8_t swap, uint32_t mode,
+                          uint32_t timeout) override {
+        calls.push_back({"WriteRegister", port, address, 4, value, swap, timeout});
+        acknowledgeMode = mode;
+        return status;
+    }
+    int32_t ReadMemory(uint32_t, uint64_t, void *, uint32_t, uint32_t) override { return ERR_INTERNAL; }
+    int32_t ReadRaw(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, uint8_t swap,
+                    uint32_t timeout) override {
+        calls.push_back({"ReadRaw", port, address, bytes, 0, swap, timeout});
+        if (status != ERR_NONE) return status;
+        for (uint32_t i = 0; i < bytes; ++i) static_cast<uint8_t *>(buffer)[i] = static_cast<uint8_t>(0xA0 + i);
+        return ERR_NONE;
+    }
+    vexo::genicam::DiscoveryInfo *GetDiscoveryInfo(bool) override { return nullptr; }
+    int32_t Discovery(uint32_t, uint32_t, uint32_t, uint32_t) override { return 0; }
+    bool IsLinkConfigRegister(uint64_t address) override { return address >= 0x4000 && address <= 0x4014; }
+
+    std::vector<Call> calls;
+    std::vector<uint8_t> written;
+    uint32_t acknowledgeMode = 99;
+    int32_t status = ERR_NONE;
+};
+
+class Board : public vexo::genicam::NOXInterface {
+public:
+    explicit Board(std::unique_ptr<RecordingController> controller) { controller_ = std::move(controller); }
+};
+
+struct PortOnBoard {
+    PortOnBoard() {
+        auto owned = std::make_unique<RecordingController>();
+        controller = owned.get();
+        board = std::make_unique<Board>(std::move(owned));
+    }
+    RecordingController *controller;
+    std::unique_ptr<Board> board;
+};
+
+TEST(TransportLayer, WritesOfFourBytesAreRegisterWritesOthersMemoryWrites) {
+    PortOnBoard setup;
+    CTransportLayer port(setup.board.get(), 2);
+    EXPECT_EQ(port.GetAccessMode(), GenApi::RW);
+
+    const uint32_t value = 0x11223344;
+    port.Write(&value, 0x6008, 4);
+    const uint8_t block[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    port.Write(block, 0x6100, 8);
+    ASSERT_EQ(setup.controller->calls.size(), 2u);
+    const auto &registerWrite = setup.controller->calls[0];
+    EXPECT_EQ(registerWrite.operation, "WriteRegister");
+    EXPECT_EQ(registerWrite.port, 2u);
+    EXPECT_EQ(registerWrite.address, 0x6008u);
+    // Host order as handed over; the controller owns the wire's byte order.
+    EXPECT_EQ(registerWrite.value, value);
+    EXPECT_EQ(registerWrite.swap, 0);
+    EXPECT_EQ(registerWrite.timeout, 0u);
+    EXPECT_EQ(setup.controller->acknowledgeMode, 0u);
+    const auto &memoryWrite = setup.controller->calls[1];
+    EXPECT_EQ(memoryWrite.operation, "WriteMemory");
+    EXPECT_EQ(memoryWrite.address, 0x6100u);
+    EXPECT_EQ(memoryWrite.bytes, 8u);
+    EXPECT_EQ(memoryWrite.swap, 0);
+    EXPECT_EQ(setup.controller->written, std::vector<uint8_t>(block, block + 8));
+}
+
+TEST(TransportLayer, LinkConfigurationRegistersAreNotWritten) {
+    PortOnBoard setup;
+    CTransportLayer port(setup.board.get(), 0);
+    const uint32_t value = 0x2000;
+    for (int64_t address : {0x4000, 0x4008, 0x4010, 0x4014}) EXPECT_NO_THROW(port.Write(&value, address, 4));
+    EXPECT_TRUE(setup.controller->calls.empty());
+    port.Write(&value, 0x4018, 4);
+    EXPECT_EQ(setup.controller->calls.size(), 1u);
+}
+
+TEST(TransportLayer, ReadsGoToTheControllerAndFailuresCarryTheStatusDescription) {
+    PortOnBoard setup;
+    CTransportLayer port(setup.board.get(), 3);
+    uint8_t buffer[6] = {};
+    port.Read(buffer, 0x2000, 6);
+    ASSERT_EQ(setup.controller->calls.size(), 1u);
+    const auto &read = setup.controller->calls[0];
+    EXPECT_EQ(read.operation, "ReadRaw");
+    EXPECT_EQ(read.port, 3u);
+    EXPECT_EQ(read.address, 0x2000u);
+    EXPECT_EQ(read.bytes, 6u);
+    EXPECT_EQ(read.swap, 0);
+    EXPECT_EQ(read.timeout, CTransportLayer::kReadTimeoutMs);
+    EXPECT_EQ(buffer[0], 0xA0);
+    EXPECT_EQ(buffer[5], 0xA5);
+
+    for (int32_t status : {ERR_CXP_INVALID_ADDRESS, ERR_CXP_ACK_TIMEOUT, ERR_GENCP_BUSY}) {
+        setup.controller->status = status;
+        try {
+            port.Read(buffer, 0x6084, 4);
+            ADD_FAILURE() << "no exception for status " << status;
+        } catch (const std::runtime_error &error) {
+            EXPECT_STREQ(error.what(), Nox_getErrorDescription(status));
+        }
+        const uint32_t value = 1;
+        EXPECT_THROW(port.Write(&value, 0x6000, 4), std::runtime_error);
+        EXPECT_THROW(port.Write(buffer, 0x6000, 6), std::runtime_error);
+    }
+}
+
+TEST(TransportLayer, RefusesAccessesThatWouldBeCutAndBoardsWithoutController) {
+    PortOnBoard setup;
+    CTransportLayer port(setup.board.get(), 0);
+    uint8_t buffer[4] = {};
+    EXPECT_THROW(port.Read(buffer, -4, 4), std::runtime_error);
+    EXPECT_THROW(port.Read(buffer, 0, -1), std::runtime_error);
+    EXPECT_THROW(port.Read(buffer, 0, int64_t{1} << 32), std::runtime_error);
+    EXPECT_TRUE(setup.controller->calls.empty());
+
+    CTransportLayer detached(nullptr, 0);
+    try {
+        detached.Read(buffer, 0, 4);
+        ADD_FAILURE() << "no exception without a board";
+    } catch (const std::runtime_error &error) {
+        EXPECT_STREQ(error.what(), Nox_getErrorDescription(ERR_NO_CXP_INTERFACE));
+    }
+    EXPECT_THROW(detached.Write(buffer, 0, 4), std::runtime_error);
+}
+
+}  // namespace
