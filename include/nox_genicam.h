@@ -256,6 +256,60 @@ NOX_API int32_t Nox_getCameraPropertyWithType(NoxCameraHandle *c, const char *na
 NOX_API int32_t Nox_setCameraPropertyWithType(NoxCameraHandle *c, const char *name, void *value, uint32_t type,
                                               uint32_t *index);
 
+/* ---- GenICam features ---------------------------------------------------------------------------
+   By name, through the camera's node map once Nox_connectCamera succeeded (-1100 before). A feature
+   of another kind answers -1102; a read of a write-only feature -1104, a write of a read-only one
+   -1105; a failure inside GenICam or on the wire -1999 (the log tells why). Out values are written
+   only on success. */
+NOX_API int32_t Nox_getIntegerValue(NoxCameraHandle *c, const char *feature, int64_t *value);
+/* Negative values are refused (-1991). */
+NOX_API int32_t Nox_setIntegerValue(NoxCameraHandle *c, const char *feature, int64_t value);
+NOX_API int32_t Nox_getBooleanValue(NoxCameraHandle *c, const char *feature, uint32_t *value);
+NOX_API int32_t Nox_setBooleanValue(NoxCameraHandle *c, const char *feature, uint32_t value);
+NOX_API int32_t Nox_getFloatValue(NoxCameraHandle *c, const char *feature, double *value);
+NOX_API int32_t Nox_setFloatValue(NoxCameraHandle *c, const char *feature, double value);
+/* The text is owned by the camera and stays valid until the next text handed out for the same
+   feature (by this function or Nox_getEnumerationValueAsString) or until the camera is deleted.
+   Calls for one camera must not run concurrently. */
+NOX_API int32_t Nox_getStringValue(NoxCameraHandle *c, const char *feature, const char **value);
+NOX_API int32_t Nox_setStringValue(NoxCameraHandle *c, const char *feature, const char *value);
+NOX_API int32_t Nox_getEnumerationValue(NoxCameraHandle *c, const char *feature, int64_t *value);
+/* The current entry's name, kept as Nox_getStringValue keeps its texts. */
+NOX_API int32_t Nox_getEnumerationValueAsString(NoxCameraHandle *c, const char *feature, const char **value);
+/* An entry name the enumeration does not have is refused (-1991). */
+NOX_API int32_t Nox_setEnumerationValue(NoxCameraHandle *c, const char *feature, const char *entry);
+NOX_API int32_t Nox_executeCommand(NoxCameraHandle *c, const char *feature);
+/* 1 once the camera reports the command complete, else 0. */
+NOX_API int32_t Nox_isCommandDone(NoxCameraHandle *c, const char *feature, uint32_t *done);
+/* Execute the camera's AcquisitionStart / AcquisitionStop; the grabber's acquisition is not touched. */
+NOX_API int32_t Nox_startAcquisition(NoxCameraHandle *c);
+NOX_API int32_t Nox_stopAcquisition(NoxCameraHandle *c);
+
+/* ---- Camera connection and description ----------------------------------------------------------
+   Nox_connectCamera reads the camera's description (zipped or plain) from its register space after
+   Nox_LinkConnect (-1211 before) and builds the node map; a failed register read answers the read's
+   status, every other failure -1999, and leaves the camera without a GenICam connection.
+   Descriptions larger than 64 MiB are refused. Camera Link HS and Camera Link cameras answer -2000
+   for now. */
+NOX_API int32_t Nox_connectCamera(NoxCameraHandle *c);
+/* The same from a description file (plain or zipped); the file becomes the description copy. */
+NOX_API int32_t Nox_connectCameraWithExternalXml(NoxCameraHandle *c, const char *fileName);
+/* The description copy. A null buffer asks for its size; a smaller size than needed is refused
+   (-1991). Without a copy the answer is a single zero byte (size 1). */
+NOX_API int32_t Nox_getGenICamXML(NoxCameraHandle *c, char *buffer, size_t *size);
+/* Replaces the description copy by size bytes of text (at most 64 MiB); the node map stays. */
+NOX_API int32_t Nox_setGenICamXML(NoxCameraHandle *c, const char *text, size_t size);
+
+/* ---- Camera parameter files ---------------------------------------------------------------------
+   One "Name=value" line per feature, features that are not readable and writable commented out with
+   "# "; a selector is written once per value, each followed by the features it selects.
+   Nox_SaveCameraParameters answers -1006 when the file could not be written completely.
+   Nox_LoadCameraParameters applies the lines in order; a line that cannot be applied (unknown
+   feature, bad value, refused by the camera) is skipped, or, with flag bit 0, ends the load with
+   -1102. Command lines are not executed. */
+NOX_API int32_t Nox_SaveCameraParameters(NoxCameraHandle *c, const char *fileName);
+NOX_API int32_t Nox_LoadCameraParameters(NoxCameraHandle *c, const char *fileName, uint32_t flags);
+
 #ifdef __cplusplus
 }
 #endif

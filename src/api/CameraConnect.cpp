@@ -1,0 +1,189 @@
+// The camera's GenICam connection: its description fetched from the camera
+// or taken from a file, the node map built from it, the description copy.
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "api/ApiSupport.h"
+#include "board/FirmwareControllerBase.h"
+#include "genapi/CNodeMapFactory.h"
+#include "genicam/CameraRegisterAccess.h"
+#include "genicam/DescriptionLoader.h"
+#include "genicam/DescriptionReader.h"
+#include "genicam/GenApiEnvironment.h"
+
+using namespace vexo::genicam;
+
+namespace {
+
+constexpr size_t kMaxDescriptionSize = GenApi::CNodeMapFactory::kMaxDescriptionSize;
+const std::string kTracePrefix = "[ConnectCamera     ] ";
+
+ContextFunction CameraContext(NoxCameraHandle *handle) {
+    return [=] { return CameraItem(Camera(handle)); };
+}
+
+// Progress of a connect: trace lines to the board's console trace, messages
+// into the call's records.
+class ConnectLog final : public DescriptionLog {
+public:
+    ConnectLog(const CallFrameResult &frame, NOXCameraInterface &camera) : frame_(frame), camera_(camera) {}
+
+    void Trace(const std::string &line) override {
+        if (NOXBoardInterface *board = camera_.Board(); board != nullptr && board->Controller() != nullptr)
+            board->Controller()->ConsoleTrace(line);
+    }
+    void Info(const std::string &message) override { frame_.LogRecord(vexo::tools::logging::kLevelInfo, message); }
+    void Error(const std::string &message) override { frame_.LogError(message); }
+
+private:
+    const CallFrameResult &frame_;
+    NOXCameraInterface &camera_;
+};
+
+int32_t Refuse(CallFrameResult &frame, int32_t status, const std::string &message) {
+    frame.LogError(message);
+    return frame.Return(status);
+}
+
+// Loads a description fetched from the camera into GenApi, inside the GenApi
+// environment, and makes it the camera's connection and description copy.
+int32_t ConnectDescription(CallFrameResult &frame, NOXCameraInterface &camera, std::vector<uint8_t> description,
+                           ConnectLog &log) {
+    GenApiEnvironment environment;
+    DescriptionLoader::BlankEmptyToolTips(description);
+    try {
+        DescriptionLoader::Load(camera, description.data(), description.size(), log);
+    } catch (const std::exception &exception) {
+        camera.SetConnected(false);
+        return Refuse(frame, ERR_EXCEPTION, std::string("Exception while interpreting camera XML; Exception: ") +
+                                                exception.what());
+    }
+    try {
+        camera.SetDescription(std::move(description));
+        camera.SetConnected(true);
+        frame.LogRecord(vexo::tools::logging::kLevelInfo, "GenICam connection succeeded");
+    } catch (const std::exception &exception) {
+        camera.SetConnected(false);
+        return Refuse(frame, ERR_EXCEPTION,
+                      std::string("Exception while connecting node map to transport layer: ") + exception.what());
+    }
+    log.Trace(kTracePrefix + "Leaving.");
+    return frame.Return(ERR_NONE);
+}
+
+int32_t ConnectCamera(CallFrameResult &frame, NoxCameraHandle *handle) {
+    NOXCameraInterface &camera = *Camera(handle);
+    // A failed connect must leave no node map behind, an earlier one included.
+    camera.SetConnected(false);
+    ConnectLog log(frame, camera);
+    log.Trace(kTracePrefix + "Entered.");
+    switch (camera.Kind()) {
+        case ControllerKind::kCoaXPress: break;
+        case ControllerKind::kCameraLinkHs:
+        case ControllerKind::kCameraLink:
+            return Refuse(frame, ERR_NOT_IMPLEMENTED, "Description retrieval is not available for this camera's link");
+        default: return Refuse(frame, ERR_NO_CXP_INTERFACE, "No description source for this camera's board");
+    }
+    ExportedRegisterAccess registers(handle);
+    RetrievedDescription description = DescriptionReader(registers, log).ReadCoaXPress(camera.ControlPacketSize());
+    if (!description.Ok()) return frame.Return(description.status);
+    return ConnectDescription(frame, camera, std::move(description.bytes), log);
+}
+
+// The whole file plus a terminating zero; nothing when it cannot be read, is
+// empty or is larger than a description may be.
+std::optional<std::vector<uint8_t>> ReadDescriptionFile(const char *fileName) {
+    std::ifstream file(fileName, std::ios::binary | std::ios::ate);
+    if (!file) return std::nullopt;
+    const std::streamoff size = file.tellg();
+    if (size <= 0 || static_cast<uint64_t>(size) > kMaxDescriptionSize) return std::nullopt;
+    std::vector<uint8_t> bytes(static_cast<size_t>(size) + 1, 0);
+    file.seekg(0);
+    if (!file.read(reinterpret_cast<char *>(bytes.data()), size)) return std::nullopt;
+    return bytes;
+}
+
+int32_t ConnectCameraWithFile(CallFrameResult &frame, NoxCameraHandle *handle, const char *fileName) {
+    NOXCameraInterface &camera = *Camera(handle);
+    ConnectLog log(frame, camera);
+    GenApiEnvironment environment;
+    camera.SetConnected(false);
+    std::optional<std::vector<uint8_t>> bytes = ReadDescriptionFile(fileName);
+    if (!bytes) return Refuse(frame, ERR_FILE_ACCESS, "Failed to load file");
+    // The copy is the file as read; it stays even when the file is refused below.
+    camera.SetDescription(std::move(*bytes));
+    const std::vector<uint8_t> &description = camera.Description();
+    try {
+        DescriptionLoader::Load(camera, description.data(), description.size() - 1, log);
+    } catch (const std::exception &exception) {
+        camera.SetConnected(false);
+        return Refuse(frame, ERR_EXCEPTION, std::string("Exception while interpreting camera XML; Exception: ") +
+                                                exception.what());
+    }
+    camera.SetConnected(true);
+    return frame.Return(ERR_NONE);
+}
+
+}  // namespace
+
+extern "C" NOX_API int32_t Nox_connectCamera(NoxCameraHandle *handle) {
+    NOX_CALL_FRAME(frame, "Nox_connectCamera", CameraContext(handle));
+    if (handle == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
+    if (!Camera(handle)->IsDiscovered())
+        return Refuse(frame, ERR_NO_PHYSICAL_CONNECTION,
+                      "Camera has no physical layer connection; Call Nox_LinkConnect first");
+    try {
+        return ConnectCamera(frame, handle);
+    } catch (const std::exception &exception) {
+        Camera(handle)->SetConnected(false);
+        return Refuse(frame, ERR_EXCEPTION, std::string("Cannot connect to camera: ") + exception.what());
+    }
+}
+
+extern "C" NOX_API int32_t Nox_connectCameraWithExternalXml(NoxCameraHandle *handle, const char *fileName) {
+    NOX_CALL_FRAME(frame, "Nox_connectCameraWithExternalXml", CameraContext(handle),
+                   [=] { return std::string("File: ") + (fileName != nullptr ? fileName : ""); });
+    if (handle == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
+    if (fileName == nullptr || *fileName == '\0') return Refuse(frame, ERR_INVALID_FILENAME, "Invalid file name");
+    std::error_code error;
+    if (!std::filesystem::exists(fileName, error)) return Refuse(frame, ERR_FILE_NOT_FOUND, "File not found");
+    try {
+        return ConnectCameraWithFile(frame, handle, fileName);
+    } catch (const std::exception &exception) {
+        Camera(handle)->SetConnected(false);
+        return Refuse(frame, ERR_EXCEPTION, std::string("Cannot connect to camera: ") + exception.what());
+    }
+}
+
+extern "C" NOX_API int32_t Nox_getGenICamXML(NoxCameraHandle *handle, char *buffer, size_t *size) {
+    NOX_CALL_FRAME(frame, "Nox_getGenICamXML", CameraContext(handle));
+    if (size == nullptr) return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer size");
+    if (handle == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
+    if (Camera(handle)->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
+    const std::vector<uint8_t> &description = Camera(handle)->Description();
+    // Without a copy the answer is one zero byte, and its size says so, so
+    // that a buffer sized by a first call always holds what the second writes.
+    const size_t needed = description.empty() ? 1 : description.size();
+    if (buffer == nullptr) {
+        *size = needed;
+        return frame.Return(ERR_NONE);
+    }
+    if (*size < needed) return Refuse(frame, ERR_INVALID_ARGUMENT, "Buffer too small for the camera XML");
+    *size = needed;
+    if (description.empty()) buffer[0] = '\0';
+    else std::copy(description.begin(), description.end(), buffer);
+    return frame.Return(ERR_NONE);
+}
+
+extern "C" NOX_API int32_t Nox_setGenICamXML(NoxCameraHandle *handle, const char *text, size_t size) {
+    NOX_CALL_FRAME(frame, "Nox_setGenICamXML", CameraContext(handle));
+    if (text == nullptr || *text == '\0') return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer");
+    if (size == 0 || size > kMaxDescriptionSize) return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer size");
+    if (handle == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
+    if (Camera(handle)->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
+    Camera(handle)->SetDescription(std::vector<uint8_t>(text, text + size));
+    return frame.Return(ERR_NONE);
+}

@@ -1,0 +1,286 @@
+// GenICam features by name: typed get and set, enumerations, commands and
+// the acquisition shortcuts, through the camera's node map.
+#include <sstream>
+#include <string>
+
+#include "api/ApiSupport.h"
+#include "genapi/GenApi.h"
+
+using namespace vexo::genicam;
+
+namespace {
+
+bool IsEmpty(const char *text) { return text == nullptr || *text == '\0'; }
+
+ContextFunction CameraContext(NoxCameraHandle *handle) {
+    return [=] { return CameraItem(Camera(handle)); };
+}
+
+ParameterFunction FeatureText(const char *name) {
+    return [=] { return std::string("Feature: ") + (name != nullptr ? name : ""); };
+}
+
+template <class Value>
+ParameterFunction FeatureValueText(const char *name, Value value) {
+    return [=] {
+        std::ostringstream text;
+        text << "Feature: " << (name != nullptr ? name : "") << "; Value: " << value;
+        return text.str();
+    };
+}
+
+ParameterFunction FeatureTextValueText(const char *name, const char *value) {
+    return [=] {
+        return std::string("Feature: ") + (name != nullptr ? name : "") + "; Value: " + (value != nullptr ? value : "");
+    };
+}
+
+// The camera's node of that name as the node kind; the refusal's status otherwise.
+template <class Kind>
+int32_t LookUp(const CallFrameResult &frame, NoxCameraHandle *handle, const char *name, GenApi::CPointer<Kind> &node) {
+    if (handle == nullptr) {
+        frame.LogError("Invalid camera handle");
+        return ERR_INVALID_CAMERA_HANDLE;
+    }
+    GenApi::INodeMap *nodeMap = Camera(handle)->NodeMap();
+    if (nodeMap == nullptr) {
+        frame.LogError("Failed to get camera node map");
+        return ERR_NO_GENICAM_CONNECTION;
+    }
+    node = nodeMap->GetNode(name);
+    if (!node.IsValid()) {
+        frame.LogError("Failed to get feature");
+        return ERR_INVALID_FEATURE;
+    }
+    return ERR_NONE;
+}
+
+// Runs the part of a call that may raise; a raised exception becomes
+// ERR_EXCEPTION with its text after the prefix. Nothing raised below the
+// exported interface leaves it.
+template <class Body>
+int32_t Guarded(CallFrameResult &frame, const std::string &prefix, Body body) {
+    try {
+        return frame.Return(body());
+    } catch (const std::exception &exception) {
+        frame.LogError(prefix + exception.what());
+    } catch (...) {
+        frame.LogError(prefix + "unknown exception");
+    }
+    return frame.Return(ERR_EXCEPTION);
+}
+
+int32_t RefuseName(CallFrameResult &frame, const char *message = "Invalid feature name") {
+    frame.LogError(message);
+    return frame.Return(ERR_INVALID_FEATURE);
+}
+
+int32_t RefuseArgument(CallFrameResult &frame, const char *message) {
+    frame.LogError(message);
+    return frame.Return(ERR_INVALID_ARGUMENT);
+}
+
+// The text getters check the camera first, then name and out pointer.
+int32_t CheckTextRequest(CallFrameResult &frame, NoxCameraHandle *handle, const char *name, const char **value) {
+    if (handle == nullptr) {
+        frame.LogError("Invalid camera handle");
+        return frame.Return(ERR_INVALID_CAMERA_HANDLE);
+    }
+    if (IsEmpty(name)) return RefuseName(frame);
+    if (value == nullptr) return RefuseArgument(frame, "Invalid value pointer");
+    return ERR_NONE;
+}
+
+// The enumeration of that name unless it is write only.
+int32_t LookUpReadableEnumeration(const CallFrameResult &frame, NoxCameraHandle *handle, const char *name,
+                                  GenApi::CEnumerationPtr &node) {
+    if (int32_t status = LookUp(frame, handle, name, node); status != ERR_NONE) return status;
+    if (node->GetAccessMode() == GenApi::WO) {
+        frame.LogError("Value is write only");
+        return ERR_FEATURE_WRITE_ONLY;
+    }
+    return ERR_NONE;
+}
+
+// Integer, boolean and float reads: checks, look-up, access mode, value.
+template <class Kind, class Out, class Read>
+int32_t TypedGet(CallFrameResult &frame, NoxCameraHandle *handle, const char *name, Out *value, Read read) {
+    if (IsEmpty(name)) return RefuseName(frame);
+    if (value == nullptr) return RefuseArgument(frame, "Invalid value pointer");
+    return Guarded(frame, std::string("Exception while getting feature ") + name + ": ", [&] {
+        GenApi::CPointer<Kind> node;
+        if (int32_t status = LookUp(frame, handle, name, node); status != ERR_NONE) return status;
+        if (node->GetAccessMode() == GenApi::WO) {
+            frame.LogError(std::string("Feature ") + name + " is write only");
+            return static_cast<int32_t>(ERR_FEATURE_WRITE_ONLY);
+        }
+        const Out result = read(*node);
+        *value = result;
+        return static_cast<int32_t>(ERR_NONE);
+    });
+}
+
+// Integer, boolean, float and string writes, after the caller's value check.
+template <class Kind, class Write>
+int32_t TypedSet(CallFrameResult &frame, NoxCameraHandle *handle, const char *name, Write write) {
+    return Guarded(frame, std::string("Exception while setting feature ") + name + ": ", [&] {
+        GenApi::CPointer<Kind> node;
+        if (int32_t status = LookUp(frame, handle, name, node); status != ERR_NONE) return status;
+        if (node->GetAccessMode() == GenApi::RO) {
+            frame.LogError(std::string("Feature ") + name + " is read only");
+            return static_cast<int32_t>(ERR_FEATURE_READ_ONLY);
+        }
+        write(*node);
+        return static_cast<int32_t>(ERR_NONE);
+    });
+}
+
+}  // namespace
+
+extern "C" NOX_API int32_t Nox_getIntegerValue(NoxCameraHandle *handle, const char *feature, int64_t *value) {
+    NOX_CALL_FRAME(frame, "Nox_getIntegerValue", CameraContext(handle), FeatureText(feature));
+    return TypedGet<GenApi::IInteger>(frame, handle, feature, value, [](GenApi::IInteger &node) { return node.GetValue(); });
+}
+
+extern "C" NOX_API int32_t Nox_setIntegerValue(NoxCameraHandle *handle, const char *feature, int64_t value) {
+    NOX_CALL_FRAME(frame, "Nox_setIntegerValue", CameraContext(handle), FeatureValueText(feature, value));
+    if (IsEmpty(feature)) return RefuseName(frame);
+    if (value < 0) return RefuseArgument(frame, "Invalid value");
+    return TypedSet<GenApi::IInteger>(frame, handle, feature, [=](GenApi::IInteger &node) { node.SetValue(value); });
+}
+
+extern "C" NOX_API int32_t Nox_getBooleanValue(NoxCameraHandle *handle, const char *feature, uint32_t *value) {
+    NOX_CALL_FRAME(frame, "Nox_getBooleanValue", CameraContext(handle), FeatureText(feature));
+    return TypedGet<GenApi::IBoolean>(frame, handle, feature, value,
+                                      [](GenApi::IBoolean &node) { return node.GetValue() ? 1u : 0u; });
+}
+
+extern "C" NOX_API int32_t Nox_setBooleanValue(NoxCameraHandle *handle, const char *feature, uint32_t value) {
+    NOX_CALL_FRAME(frame, "Nox_setBooleanValue", CameraContext(handle), FeatureValueText(feature, value));
+    if (IsEmpty(feature)) return RefuseName(frame);
+    return TypedSet<GenApi::IBoolean>(frame, handle, feature, [=](GenApi::IBoolean &node) { node.SetValue(value != 0); });
+}
+
+extern "C" NOX_API int32_t Nox_getFloatValue(NoxCameraHandle *handle, const char *feature, double *value) {
+    NOX_CALL_FRAME(frame, "Nox_getFloatValue", CameraContext(handle), FeatureText(feature));
+    return TypedGet<GenApi::IFloat>(frame, handle, feature, value, [](GenApi::IFloat &node) { return node.GetValue(); });
+}
+
+extern "C" NOX_API int32_t Nox_setFloatValue(NoxCameraHandle *handle, const char *feature, double value) {
+    NOX_CALL_FRAME(frame, "Nox_setFloatValue", CameraContext(handle), FeatureValueText(feature, value));
+    if (IsEmpty(feature)) return RefuseName(frame);
+    return TypedSet<GenApi::IFloat>(frame, handle, feature, [=](GenApi::IFloat &node) { node.SetValue(value); });
+}
+
+extern "C" NOX_API int32_t Nox_getStringValue(NoxCameraHandle *handle, const char *feature, const char **value) {
+    NOX_CALL_FRAME(frame, "Nox_getStringValue", CameraContext(handle), FeatureText(feature));
+    if (int32_t status = CheckTextRequest(frame, handle, feature, value); status != ERR_NONE) return status;
+    return Guarded(frame, "Exception while getting string value:", [&] {
+        GenApi::CStringPtr node;
+        if (int32_t status = LookUp(frame, handle, feature, node); status != ERR_NONE) return status;
+        *value = Camera(handle)->KeepFeatureText(feature, node->GetValue());
+        return static_cast<int32_t>(ERR_NONE);
+    });
+}
+
+extern "C" NOX_API int32_t Nox_setStringValue(NoxCameraHandle *handle, const char *feature, const char *value) {
+    NOX_CALL_FRAME(frame, "Nox_setStringValue", CameraContext(handle), FeatureTextValueText(feature, value));
+    if (IsEmpty(feature)) return RefuseName(frame);
+    if (value == nullptr) return RefuseArgument(frame, "Invalid value");
+    return TypedSet<GenApi::IString>(frame, handle, feature, [=](GenApi::IString &node) { node.SetValue(value); });
+}
+
+extern "C" NOX_API int32_t Nox_getEnumerationValue(NoxCameraHandle *handle, const char *feature, int64_t *value) {
+    NOX_CALL_FRAME(frame, "Nox_getEnumerationValue", CameraContext(handle), FeatureText(feature));
+    if (IsEmpty(feature)) return RefuseName(frame);
+    if (value == nullptr) return RefuseArgument(frame, "Invalid value pointer");
+    return Guarded(frame, "Exception while getting enum value:", [&] {
+        GenApi::CEnumerationPtr node;
+        if (int32_t status = LookUpReadableEnumeration(frame, handle, feature, node); status != ERR_NONE)
+            return status;
+        const int64_t current = node->GetIntValue();
+        *value = current;
+        return static_cast<int32_t>(ERR_NONE);
+    });
+}
+
+extern "C" NOX_API int32_t Nox_getEnumerationValueAsString(NoxCameraHandle *handle, const char *feature,
+                                                           const char **value) {
+    NOX_CALL_FRAME(frame, "Nox_getEnumerationValueAsString", CameraContext(handle), FeatureText(feature));
+    if (int32_t status = CheckTextRequest(frame, handle, feature, value); status != ERR_NONE) return status;
+    return Guarded(frame, "Exception while getting enum value:", [&] {
+        GenApi::CEnumerationPtr node;
+        if (int32_t status = LookUpReadableEnumeration(frame, handle, feature, node); status != ERR_NONE)
+            return status;
+        GenApi::IEnumEntry *entry = node->GetCurrentEntry();
+        if (entry == nullptr) {
+            frame.LogError("Invalid data in feature");
+            return static_cast<int32_t>(ERR_INVALID_DATA);
+        }
+        *value = Camera(handle)->KeepFeatureText(feature, entry->GetSymbolic());
+        return static_cast<int32_t>(ERR_NONE);
+    });
+}
+
+extern "C" NOX_API int32_t Nox_setEnumerationValue(NoxCameraHandle *handle, const char *feature, const char *entry) {
+    NOX_CALL_FRAME(frame, "Nox_setEnumerationValue", CameraContext(handle), FeatureTextValueText(feature, entry));
+    if (IsEmpty(feature)) return RefuseName(frame);
+    if (entry == nullptr) return RefuseArgument(frame, "Invalid value");
+    return Guarded(frame, "Exception while setting enum value:", [&] {
+        GenApi::CEnumerationPtr node;
+        if (int32_t status = LookUp(frame, handle, feature, node); status != ERR_NONE) return status;
+        GenApi::IEnumEntry *found = node->GetEntryByName(entry);
+        if (found == nullptr) {
+            frame.LogError("Invalid enum value");
+            return static_cast<int32_t>(ERR_INVALID_ARGUMENT);
+        }
+        // Whether the camera takes the entry now is its own business: the
+        // value is written unverified, and a refusal comes back as an exception.
+        node->SetIntValue(found->GetValue(), false);
+        return static_cast<int32_t>(ERR_NONE);
+    });
+}
+
+extern "C" NOX_API int32_t Nox_executeCommand(NoxCameraHandle *handle, const char *feature) {
+    NOX_CALL_FRAME(frame, "Nox_executeCommand", CameraContext(handle), FeatureText(feature));
+    if (IsEmpty(feature)) return RefuseName(frame, "Invalid feature Name");
+    return Guarded(frame, "Exception while executing command:", [&] {
+        GenApi::CCommandPtr node;
+        if (int32_t status = LookUp(frame, handle, feature, node); status != ERR_NONE) return status;
+        node->Execute();
+        return static_cast<int32_t>(ERR_NONE);
+    });
+}
+
+extern "C" NOX_API int32_t Nox_isCommandDone(NoxCameraHandle *handle, const char *feature, uint32_t *done) {
+    NOX_CALL_FRAME(frame, "Nox_isCommandDone", CameraContext(handle), FeatureText(feature));
+    if (IsEmpty(feature)) return RefuseName(frame);
+    if (done == nullptr) return RefuseArgument(frame, "Invalid value pointer");
+    return Guarded(frame, "Exception while getting command state:", [&] {
+        GenApi::CCommandPtr node;
+        if (int32_t status = LookUp(frame, handle, feature, node); status != ERR_NONE) return status;
+        *done = node->IsDone() ? 1u : 0u;
+        return static_cast<int32_t>(ERR_NONE);
+    });
+}
+
+namespace {
+
+int32_t ExecuteShortcut(NoxCameraHandle *handle, const char *command) {
+    if (handle == nullptr) {
+        CallFrameResult frame(CameraContext(handle));
+        frame.LogError("Invalid camera handle");
+        return ERR_INVALID_CAMERA_HANDLE;
+    }
+    return Nox_executeCommand(handle, command);
+}
+
+}  // namespace
+
+extern "C" NOX_API int32_t Nox_startAcquisition(NoxCameraHandle *handle) {
+    return ExecuteShortcut(handle, "AcquisitionStart");
+}
+
+extern "C" NOX_API int32_t Nox_stopAcquisition(NoxCameraHandle *handle) {
+    return ExecuteShortcut(handle, "AcquisitionStop");
+}

@@ -1,0 +1,86 @@
+// Camera parameter files: the values of a connected camera's features saved
+// to a text file and loaded back.
+#include <fstream>
+#include <string>
+
+#include "api/ApiSupport.h"
+#include "genicam/ParameterDump.h"
+#include "genicam/ParameterLoader.h"
+
+using namespace vexo::genicam;
+
+namespace {
+
+constexpr uint32_t kStopAtFirstFailure = 0x1;
+
+ContextFunction FileContext(NoxCameraHandle *handle) {
+    return [=] { return CameraItem(Camera(handle)); };
+}
+
+// The refusals both functions share, in their order; 0 when the call may go on.
+int32_t CheckCall(const CallFrameResult &frame, NoxCameraHandle *handle, const char *fileName,
+                  const char *invalidCamera) {
+    if (handle == nullptr) {
+        frame.LogError(invalidCamera);
+        return ERR_INVALID_CAMERA_HANDLE;
+    }
+    if (Camera(handle)->NodeMap() == nullptr) {
+        frame.LogError("Invalid XML connection");
+        return ERR_NO_GENICAM_CONNECTION;
+    }
+    if (fileName == nullptr || *fileName == '\0') {
+        frame.LogError("Invalid param File Name");
+        return ERR_INVALID_FILENAME;
+    }
+    return ERR_NONE;
+}
+
+}  // namespace
+
+extern "C" NOX_API int32_t Nox_SaveCameraParameters(NoxCameraHandle *handle, const char *fileName) {
+    CallFrameResult frame(FileContext(handle));
+    if (int32_t status = CheckCall(frame, handle, fileName, "Invalid camera Handle"); status != ERR_NONE)
+        return frame.Return(status);
+    std::ofstream file(fileName, std::ios::out | std::ios::trunc);
+    if (!file) {
+        frame.LogError(std::string("Cannot open parameter file for writing: ") + fileName);
+        return frame.Return(ERR_INVALID_FILENAME);
+    }
+    try {
+        if (!ParameterDump(*Camera(handle)->NodeMap()).Write(file)) {
+            frame.LogError("Camera description has no category Root");
+            return frame.Return(ERR_EXCEPTION);
+        }
+    } catch (const std::exception &exception) {
+        frame.LogError(std::string("Exception while saving camera parameters: ") + exception.what());
+        return frame.Return(ERR_EXCEPTION);
+    }
+    file.close();
+    // A file that could not be written completely is no saved parameter set.
+    if (!file) {
+        frame.LogError(std::string("Failed to write parameter file: ") + fileName);
+        return frame.Return(ERR_FILE_ACCESS);
+    }
+    return frame.Return(ERR_NONE);
+}
+
+extern "C" NOX_API int32_t Nox_LoadCameraParameters(NoxCameraHandle *handle, const char *fileName, uint32_t flags) {
+    CallFrameResult frame(FileContext(handle));
+    if (int32_t status = CheckCall(frame, handle, fileName, "Invalid camera handle"); status != ERR_NONE)
+        return frame.Return(status);
+    std::ifstream file(fileName, std::ios::in | std::ios::binary);
+    if (!file) {
+        frame.LogError(std::string("Cannot open parameter file: ") + fileName);
+        return frame.Return(ERR_INVALID_FILENAME);
+    }
+    ParameterLoader::Result result;
+    try {
+        result = ParameterLoader(*Camera(handle)->NodeMap()).Load(file, (flags & kStopAtFirstFailure) != 0);
+    } catch (const std::exception &exception) {
+        frame.LogError(std::string("Exception while loading camera parameters: ") + exception.what());
+        return frame.Return(ERR_EXCEPTION);
+    }
+    for (const std::string &failure : result.failures)
+        frame.LogRecord(vexo::tools::logging::kLevelWarning, "Failed to apply parameter " + failure);
+    return frame.Return(result.stopped ? ERR_INVALID_FEATURE : ERR_NONE);
+}
