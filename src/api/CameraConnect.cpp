@@ -9,6 +9,7 @@
 #include "api/ApiSupport.h"
 #include "board/FirmwareControllerBase.h"
 #include "genapi/CNodeMapFactory.h"
+#include "genapi/GenericException.h"
 #include "genicam/CameraRegisterAccess.h"
 #include "genicam/DescriptionLoader.h"
 #include "genicam/DescriptionReader.h"
@@ -118,10 +119,14 @@ int32_t ConnectCameraWithFile(CallFrameResult &frame, NoxCameraHandle *handle, c
     const std::vector<uint8_t> &description = camera.Description();
     try {
         DescriptionLoader::Load(camera, description.data(), description.size() - 1, log);
-    } catch (const std::exception &exception) {
+    } catch (const GenICam::GenericException &exception) {
         camera.SetConnected(false);
         return Refuse(frame, ERR_EXCEPTION, std::string("Exception while interpreting camera XML; Exception: ") +
                                                 exception.what());
+    } catch (const std::exception &exception) {
+        // The description has no port "Device".
+        camera.SetConnected(false);
+        return Refuse(frame, ERR_EXCEPTION, exception.what());
     }
     camera.SetConnected(true);
     return frame.Return(ERR_NONE);

@@ -80,7 +80,8 @@ extern "C" NOX_API int32_t Nox_LoadCameraParameters(NoxCameraHandle *handle, con
         frame.LogError(std::string("Exception while loading camera parameters: ") + exception.what());
         return frame.Return(ERR_EXCEPTION);
     }
-    for (const std::string &failure : result.failures)
-        frame.LogRecord(vexo::tools::logging::kLevelWarning, "Failed to apply parameter " + failure);
+    // A load that goes on past failed lines succeeds: they are warnings then.
+    const uint32_t level = result.stopped ? vexo::tools::logging::kLevelError : vexo::tools::logging::kLevelWarning;
+    for (const std::string &failure : result.failures) frame.LogRecord(level, "Failed to apply parameter " + failure);
     return frame.Return(result.stopped ? ERR_INVALID_FEATURE : ERR_NONE);
 }

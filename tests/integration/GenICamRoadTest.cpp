@@ -1,0 +1,371 @@
+// Nox_connectCamera and the feature functions against the virtual frame
+// grabber, through the exported interface.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "GenICamRoad.h"
+#include "ZipBuilder.h"
+
+using nox_test::CameraRegister;
+using nox_test::FloatBits;
+using nox_test::LoggedRoad;
+
+namespace {
+
+// Registers of the simulated camera's features.
+constexpr uint32_t kWidth = 0x6008;
+constexpr uint32_t kPixelFormat = 0x6018;
+constexpr uint32_t kExposureTime = 0x6020;
+constexpr uint32_t kReverseX = 0x602C;
+constexpr uint32_t kStreamPacketSizeMax = 0x4010;
+
+std::string OneCameraTopology(const std::string &xml) {
+    return R"({ "boards": [ { "model": "cxp4-c", "cameras": [ { "links": [0], "xml": )" + xml + " } ] } ] }";
+}
+
+std::string Quoted(const std::filesystem::path &path) { return "\"" + path.string() + "\""; }
+
+void WriteBytes(const std::filesystem::path &path, const std::vector<uint8_t> &bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+uint32_t GenICamConnected(NoxCameraHandle *camera) {
+    uint32_t value = 99, type = 1;
+    EXPECT_EQ(Nox_getCameraPropertyWithType(camera, "ISGENICAMCONNECTED", &value, &type, nullptr), ERR_NONE);
+    return value;
+}
+
+// A description in which a feature lies on the camera's link configuration register.
+constexpr char kLinkRegisterDescription[] = R"xml(<?xml version="1.0" encoding="utf-8"?>
+<RegisterDescription ModelName="LinkRegister" VendorName="Nox" ToolTip="t"
+    StandardNameSpace="None" SchemaMajorVersion="1" SchemaMinorVersion="1" SchemaSubMinorVersion="0"
+    MajorVersion="1" MinorVersion="0" SubMinorVersion="0"
+    ProductGuid="3A0B5C3E-1D7F-4E2A-9B8C-0F1E2D3C4B5A" VersionGuid="4B1C6D4F-2E80-4F3B-AC9D-1A2B3C4D5E6F"
+    xmlns="http://www.genicam.org/GenApi/Version_1_1">
+  <Category Name="Root"><pFeature>StreamPacketSizeMax</pFeature><pFeature>Width</pFeature></Category>
+  <IntReg Name="StreamPacketSizeMax">
+    <Address>0x4010</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort>
+    <Sign>Unsigned</Sign><Endianess>BigEndian</Endianess>
+  </IntReg>
+  <IntReg Name="Width">
+    <Address>0x6008</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort>
+    <Sign>Unsigned</Sign><Endianess>BigEndian</Endianess>
+  </IntReg>
+  <Port Name="Device"/>
+</RegisterDescription>
+)xml";
+
+TEST(ConnectCamera, EveryCameraOfTheDefaultTopologyLoadsItsZippedDescription) {
+    LoggedRoad road;
+    for (uint32_t slot : {0u, 1u}) {
+        NoxCameraHandle *camera = road.Camera(slot);
+        EXPECT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
+        ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE) << slot;
+        EXPECT_EQ(GenICamConnected(camera), 1u);
+        const char *vendor = nullptr;
+        ASSERT_EQ(Nox_getStringValue(camera, "DeviceVendorName", &vendor), ERR_NONE);
+        EXPECT_STREQ(vendor, "Vexo Vision");
+        // The copy is the unzipped description.
+        size_t size = 0;
+        ASSERT_EQ(Nox_getGenICamXML(camera, nullptr, &size), ERR_NONE);
+        std::string xml(size, '\0');
+        ASSERT_EQ(Nox_getGenICamXML(camera, xml.data(), &size), ERR_NONE);
+        EXPECT_NE(xml.find("<RegisterDescription"), std::string::npos);
+    }
+    const char *model = nullptr;
+    ASSERT_EQ(Nox_getStringValue(road.Camera(1), "DeviceModelName", &model), ERR_NONE);
+    EXPECT_STREQ(model, "VX-4M");
+    EXPECT_TRUE(road.Errors().empty()) << ::testing::PrintToString(road.Errors());
+    EXPECT_EQ(Nox_connectCamera(nullptr), ERR_INVALID_CAMERA_HANDLE);
+    EXPECT_TRUE(road.Logged("Invalid camera handle"));
+}
+
+TEST(ConnectCamera, ACameraWhoseLinksWereNeverSetUpIsRefused) {
+    LoggedRoad road(nullptr, false);
+    NoxCameraHandle *camera = nullptr;
+    ASSERT_EQ(Nox_getCamera(road.Board(), 0, &camera), ERR_NONE);
+    EXPECT_EQ(Nox_connectCamera(camera), ERR_NO_PHYSICAL_CONNECTION);
+    EXPECT_TRUE(road.Logged("Camera has no physical layer connection; Call Nox_LinkConnect first"));
+}
+
+TEST(ConnectCamera, APlainXmlCameraConnectsToo) {
+    LoggedRoad road(OneCameraTopology(R"({ "zip": false })").c_str());
+    NoxCameraHandle *camera = road.Connected(0);
+    int64_t width = 0;
+    EXPECT_EQ(Nox_getIntegerValue(camera, "SensorWidth", &width), ERR_NONE);
+    EXPECT_EQ(width, 4096);
+}
+
+TEST(Features, ValuesLandInTheCameraRegisters) {
+    LoggedRoad road;
+    NoxCameraHandle *camera = road.Connected(0);
+
+    ASSERT_EQ(Nox_setIntegerValue(camera, "Width", 1024), ERR_NONE);
+    EXPECT_EQ(CameraRegister(camera, kWidth), 1024u);
+    int64_t width = 0;
+    EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
+    EXPECT_EQ(width, 1024);
+
+    ASSERT_EQ(Nox_setFloatValue(camera, "ExposureTime", 5000.5), ERR_NONE);
+    EXPECT_EQ(CameraRegister(camera, kExposureTime), FloatBits(5000.5f));
+    double exposure = 0;
+    EXPECT_EQ(Nox_getFloatValue(camera, "ExposureTime", &exposure), ERR_NONE);
+    EXPECT_DOUBLE_EQ(exposure, 5000.5);
+
+    ASSERT_EQ(Nox_setBooleanValue(camera, "ReverseX", 7), ERR_NONE);
+    EXPECT_EQ(CameraRegister(camera, kReverseX), 1u);
+    uint32_t reverse = 9;
+    EXPECT_EQ(Nox_getBooleanValue(camera, "ReverseX", &reverse), ERR_NONE);
+    EXPECT_EQ(reverse, 1u);
+
+    ASSERT_EQ(Nox_setEnumerationValue(camera, "PixelFormat", "Mono12"), ERR_NONE);
+    EXPECT_EQ(CameraRegister(camera, kPixelFormat), 0x01100005u);
+    int64_t format = 0;
+    EXPECT_EQ(Nox_getEnumerationValue(camera, "PixelFormat", &format), ERR_NONE);
+    EXPECT_EQ(format, 0x01100005);
+    const char *formatName = nullptr;
+    EXPECT_EQ(Nox_getEnumerationValueAsString(camera, "PixelFormat", &formatName), ERR_NONE);
+    EXPECT_STREQ(formatName, "Mono12");
+    int64_t payload = 0;
+    EXPECT_EQ(Nox_getIntegerValue(camera, "PayloadSize", &payload), ERR_NONE);
+    EXPECT_EQ(payload, 1024 * 3072 * 2);  // Height keeps its power-on value
+
+    ASSERT_EQ(Nox_setStringValue(camera, "DeviceUserID", "line-3"), ERR_NONE);
+    const char *user = nullptr;
+    EXPECT_EQ(Nox_getStringValue(camera, "DeviceUserID", &user), ERR_NONE);
+    EXPECT_STREQ(user, "line-3");
+
+    EXPECT_EQ(Nox_startAcquisition(camera), ERR_NONE);
+    EXPECT_EQ(Nox_stopAcquisition(camera), ERR_NONE);
+    EXPECT_TRUE(road.Errors().empty());
+}
+
+TEST(Features, SoftwareTriggerIsNotDoneUntilTheCameraClearsIt) {
+    LoggedRoad road;
+    NoxCameraHandle *camera = road.Connected(1);
+    uint32_t done = 7;
+    ASSERT_EQ(Nox_isCommandDone(camera, "TriggerSoftware", &done), ERR_NONE);
+    EXPECT_EQ(done, 1u);
+    ASSERT_EQ(Nox_executeCommand(camera, "TriggerSoftware"), ERR_NONE);
+    ASSERT_EQ(Nox_isCommandDone(camera, "TriggerSoftware", &done), ERR_NONE);
+    EXPECT_EQ(done, 0u);
+    // The camera clears it 50 ms after execution; wait for that, bounded.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (done == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_EQ(Nox_isCommandDone(camera, "TriggerSoftware", &done), ERR_NONE);
+    }
+    EXPECT_EQ(done, 1u);
+}
+
+TEST(Features, RefusalsComeWithTheirStatusAndLeaveTheCameraAlone) {
+    LoggedRoad road;
+    NoxCameraHandle *camera = road.Camera(0);
+    int64_t value = 42;
+    EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &value), ERR_NO_GENICAM_CONNECTION);
+    EXPECT_TRUE(road.Logged("Failed to get camera node map"));
+    EXPECT_EQ(Nox_executeCommand(camera, "TriggerSoftware"), ERR_NO_GENICAM_CONNECTION);
+    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
+    ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE);
+
+    EXPECT_EQ(Nox_getIntegerValue(camera, "ExposureTime", &value), ERR_INVALID_FEATURE);
+    EXPECT_TRUE(road.Logged("Failed to get feature"));
+    EXPECT_EQ(Nox_getIntegerValue(camera, "NoSuchFeature", &value), ERR_INVALID_FEATURE);
+    EXPECT_EQ(Nox_getIntegerValue(camera, "", &value), ERR_INVALID_FEATURE);
+    EXPECT_EQ(Nox_getIntegerValue(camera, nullptr, &value), ERR_INVALID_FEATURE);
+    EXPECT_EQ(Nox_getIntegerValue(camera, "Width", nullptr), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(Nox_getIntegerValue(nullptr, "Width", &value), ERR_INVALID_CAMERA_HANDLE);
+    EXPECT_EQ(Nox_getIntegerValue(camera, "TestWriteOnly", &value), ERR_FEATURE_WRITE_ONLY);
+    EXPECT_TRUE(road.Logged("Feature TestWriteOnly is write only"));
+    EXPECT_EQ(Nox_setFloatValue(camera, "DeviceTemperature", 20.0), ERR_FEATURE_READ_ONLY);
+    EXPECT_TRUE(road.Logged("Feature DeviceTemperature is read only"));
+    EXPECT_EQ(value, 42);  // written only on success
+
+    const uint32_t width = CameraRegister(camera, kWidth);
+    const uint64_t commands = nox_test::CommandsReceived(0);
+    EXPECT_EQ(Nox_setIntegerValue(camera, "Width", -1), ERR_INVALID_ARGUMENT);
+    EXPECT_TRUE(road.Logged("Invalid value"));
+    EXPECT_EQ(nox_test::CommandsReceived(0), commands);
+    EXPECT_EQ(CameraRegister(camera, kWidth), width);
+
+    EXPECT_EQ(Nox_setEnumerationValue(camera, "PixelFormat", "Mono99"), ERR_INVALID_ARGUMENT);
+    EXPECT_TRUE(road.Logged("Invalid enum value"));
+    EXPECT_EQ(Nox_setStringValue(camera, "DeviceUserID", nullptr), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(Nox_executeCommand(camera, ""), ERR_INVALID_FEATURE);
+    EXPECT_TRUE(road.Logged("Invalid feature Name"));
+    EXPECT_EQ(Nox_startAcquisition(nullptr), ERR_INVALID_CAMERA_HANDLE);
+    // The placeholder of a free camera operator has no camera to read from.
+    NoxCameraHandle *placeholder = road.Camera(2);
+    EXPECT_LT(Nox_connectCamera(placeholder), 0);
+    EXPECT_TRUE(road.Logged("Failed to read register: XML Manifest Size BSR"));
+    // The camera's own refusal of a value arrives as an exception.
+    EXPECT_EQ(Nox_setFloatValue(camera, "Gain", 99.0), ERR_EXCEPTION);
+    EXPECT_TRUE(road.Logged("Exception while setting feature Gain: "));
+}
+
+TEST(Features, AFailedReadCarriesTheDescriptionOfItsStatus) {
+    LoggedRoad road;
+    NoxCameraHandle *camera = road.Connected(0);
+    int64_t value = 0;
+    EXPECT_EQ(Nox_getIntegerValue(camera, "TestFailingRegister", &value), ERR_EXCEPTION);
+    // The status the camera's register path answers for that register.
+    uint32_t raw = 0;
+    const int32_t status = Nox_registerReadFromCamera(camera, &raw, 0x6084);
+    ASSERT_LT(status, 0);
+    bool found = false;
+    for (const std::string &error : road.Errors())
+        found |= error.rfind("Exception while getting feature TestFailingRegister: ", 0) == 0 &&
+                 error.find(Nox_getErrorDescription(status)) != std::string::npos;
+    EXPECT_TRUE(found) << ::testing::PrintToString(road.Errors());
+}
+
+TEST(Features, TextsStayValidUntilTheSameFeatureIsReadAgain) {
+    LoggedRoad road;
+    NoxCameraHandle *camera = road.Connected(0);
+    const char *vendor = nullptr, *model = nullptr, *format = nullptr;
+    ASSERT_EQ(Nox_getStringValue(camera, "DeviceVendorName", &vendor), ERR_NONE);
+    ASSERT_EQ(Nox_getStringValue(camera, "DeviceModelName", &model), ERR_NONE);
+    ASSERT_EQ(Nox_getEnumerationValueAsString(camera, "PixelFormat", &format), ERR_NONE);
+    EXPECT_STREQ(vendor, "Vexo Vision");
+    EXPECT_STREQ(model, "VX-12M");
+    EXPECT_STREQ(format, "Mono8");
+    ASSERT_EQ(Nox_setEnumerationValue(camera, "PixelFormat", "RGB8"), ERR_NONE);
+    ASSERT_EQ(Nox_getEnumerationValueAsString(camera, "PixelFormat", &format), ERR_NONE);
+    EXPECT_STREQ(format, "RGB8");
+    EXPECT_STREQ(vendor, "Vexo Vision");
+    EXPECT_STREQ(model, "VX-12M");
+    // They outlive the GenICam connection, too.
+    EXPECT_EQ(Nox_disconnectCamera(camera), ERR_NONE);
+    EXPECT_STREQ(model, "VX-12M");
+    EXPECT_EQ(Nox_getStringValue(camera, "DeviceModelName", &model), ERR_NO_GENICAM_CONNECTION);
+}
+
+TEST(TransportLayer, AWriteToTheLinkConfigurationSucceedsWithoutReachingTheCamera) {
+    LoggedRoad road;
+    const auto file = road.Directory() / "link.xml";
+    nox_test::WriteFile(file, kLinkRegisterDescription);
+    NoxCameraHandle *camera = road.Camera(0);
+    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
+    ASSERT_EQ(Nox_connectCameraWithExternalXml(camera, file.c_str()), ERR_NONE);
+    const uint32_t before = CameraRegister(camera, kStreamPacketSizeMax);
+    EXPECT_EQ(Nox_setIntegerValue(camera, "StreamPacketSizeMax", before / 2), ERR_NONE);
+    EXPECT_EQ(CameraRegister(camera, kStreamPacketSizeMax), before);
+    EXPECT_EQ(Nox_setIntegerValue(camera, "Width", 512), ERR_NONE);
+    EXPECT_EQ(CameraRegister(camera, kWidth), 512u);
+}
+
+TEST(ConnectCamera, BadDescriptionsFromTheCameraFailClearly) {
+    nox_test::TempDirectory directory;
+    const std::string xml = "<html><body/></html>";
+    std::vector<uint8_t> truncated = nox_test::ZipBuilder().Add("camera.xml", std::string(4000, 'x')).Build();
+    truncated.resize(truncated.size() - 30);
+    std::vector<uint8_t> wrongSize = nox_test::ZipBuilder().Add("camera.xml", std::string(4000, 'x')).Build();
+    nox_test::ZipBuilder::Patch32(wrongSize, nox_test::ZipBuilder::FirstCentralHeader(wrongSize) + 24, 5000);
+    WriteBytes(directory / "truncated.zip", truncated);
+    WriteBytes(directory / "wrong-size.zip", wrongSize);
+    nox_test::WriteFile(directory / "page.xml", xml);
+    const struct {
+        const char *file;
+        const char *message;
+    } cases[] = {{"truncated.zip", "Failed to unzip XML from camera"},
+                 {"wrong-size.zip", "Failed to unzip XML from camera"},
+                 {"page.xml", "Exception while interpreting camera XML; Exception: "}};
+    for (const auto &badCase : cases) {
+        LoggedRoad road(
+            OneCameraTopology(R"({ "file": )" + Quoted(directory / badCase.file) + R"(, "zip": false })").c_str());
+        NoxCameraHandle *camera = road.Camera(0);
+        ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
+        EXPECT_EQ(Nox_connectCamera(camera), ERR_EXCEPTION) << badCase.file;
+        EXPECT_TRUE(road.Logged(badCase.message)) << badCase.file;
+        EXPECT_EQ(GenICamConnected(camera), 0u);
+        int64_t value = 0;
+        EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &value), ERR_NO_GENICAM_CONNECTION);
+    }
+}
+
+TEST(ConnectCamera, AFailedConnectDropsTheEarlierConnection) {
+    LoggedRoad road;
+    NoxCameraHandle *camera = road.Connected(0);
+    const auto file = road.Directory() / "bad.xml";
+    nox_test::WriteFile(file, "<RegisterDescription/>");
+    EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, file.c_str()), ERR_EXCEPTION);
+    EXPECT_EQ(GenICamConnected(camera), 0u);
+    int64_t value = 0;
+    EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &value), ERR_NO_GENICAM_CONNECTION);
+    // The file's copy stays.
+    size_t size = 0;
+    ASSERT_EQ(Nox_getGenICamXML(camera, nullptr, &size), ERR_NONE);
+    EXPECT_EQ(size, std::strlen("<RegisterDescription/>") + 1);
+    EXPECT_EQ(Nox_connectCamera(camera), ERR_NONE);
+    EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &value), ERR_NONE);
+}
+
+TEST(ConnectCameraWithExternalXml, RefusesFilesThatCannotConnect) {
+    LoggedRoad road;
+    NoxCameraHandle *camera = road.Camera(0);
+    const auto empty = road.Directory() / "empty.xml";
+    nox_test::WriteFile(empty, "");
+    // 100 MB without writing them: the size alone must refuse it.
+    const auto huge = road.Directory() / "huge.xml";
+    nox_test::WriteFile(huge, "<");
+    std::filesystem::resize_file(huge, 100u << 20);
+
+    EXPECT_EQ(Nox_connectCameraWithExternalXml(nullptr, empty.c_str()), ERR_INVALID_CAMERA_HANDLE);
+    EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, nullptr), ERR_INVALID_FILENAME);
+    EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, ""), ERR_INVALID_FILENAME);
+    EXPECT_TRUE(road.Logged("Invalid file name"));
+    EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, (road.Directory() / "none.xml").c_str()), ERR_FILE_NOT_FOUND);
+    EXPECT_TRUE(road.Logged("File not found"));
+    EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, empty.c_str()), ERR_FILE_ACCESS);
+    EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, huge.c_str()), ERR_FILE_ACCESS);
+    EXPECT_TRUE(road.Logged("Failed to load file"));
+    EXPECT_EQ(GenICamConnected(camera), 0u);
+
+    // A description whose registers hang on another port than "Device".
+    std::string otherPort = kLinkRegisterDescription;
+    for (size_t at; (at = otherPort.find("Device")) != std::string::npos;) otherPort.replace(at, 6, "Other");
+    const auto file = road.Directory() / "other-port.xml";
+    nox_test::WriteFile(file, otherPort);
+    EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, file.c_str()), ERR_EXCEPTION);
+    EXPECT_TRUE(road.Logged("Failed to connect node map to transport layer"));
+    EXPECT_EQ(GenICamConnected(camera), 0u);
+}
+
+TEST(GenICamXml, CopyIsReportedReplacedAndSizedSafely) {
+    LoggedRoad road;
+    NoxCameraHandle *camera = road.Camera(0);
+    size_t size = 0;
+    EXPECT_EQ(Nox_getGenICamXML(camera, nullptr, nullptr), ERR_INVALID_DATA);
+    EXPECT_EQ(Nox_getGenICamXML(nullptr, nullptr, &size), ERR_INVALID_CAMERA_HANDLE);
+    // No copy yet: one zero byte, and the size says so.
+    ASSERT_EQ(Nox_getGenICamXML(camera, nullptr, &size), ERR_NONE);
+    EXPECT_EQ(size, 1u);
+    char buffer[32] = "unchanged";
+    size = 0;
+    EXPECT_EQ(Nox_getGenICamXML(camera, buffer, &size), ERR_INVALID_ARGUMENT);
+    EXPECT_STREQ(buffer, "unchanged");
+    size = sizeof buffer;
+    ASSERT_EQ(Nox_getGenICamXML(camera, buffer, &size), ERR_NONE);
+    EXPECT_EQ(size, 1u);
+    EXPECT_EQ(buffer[0], '\0');
+
+    EXPECT_EQ(Nox_setGenICamXML(camera, nullptr, 4), ERR_INVALID_DATA);
+    EXPECT_EQ(Nox_setGenICamXML(camera, "", 4), ERR_INVALID_DATA);
+    EXPECT_EQ(Nox_setGenICamXML(camera, "<a/>", 0), ERR_INVALID_DATA);
+    EXPECT_EQ(Nox_setGenICamXML(nullptr, "<a/>", 4), ERR_INVALID_CAMERA_HANDLE);
+    ASSERT_EQ(Nox_setGenICamXML(camera, "<a/>", 4), ERR_NONE);
+    size = 3;
+    EXPECT_EQ(Nox_getGenICamXML(camera, buffer, &size), ERR_INVALID_ARGUMENT);
+    size = sizeof buffer;
+    ASSERT_EQ(Nox_getGenICamXML(camera, buffer, &size), ERR_NONE);
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(std::string(buffer, 4), "<a/>");
+    // The node map is not touched by a new copy.
+    EXPECT_EQ(GenICamConnected(camera), 0u);
+}
+
+}  // namespace
