@@ -13,25 +13,6 @@ namespace cxp_test {
 
 using vexo::genicam::BoardLibraries;
 
-namespace {
-
-// The settling waits are for real cameras; the simulator's links settle at
-// once. Tests that need a wait set their own before building a controller.
-class NoSettlingWaits : public ::testing::Environment {
-public:
-    void SetUp() override {
-        for (const char *name : {"VEXO_CXP_WAIT_AFTER_LINK_RESET_DONE", "VEXO_CXP_WAIT_AFTER_CAMERA_CONFIG_CHANGED",
-                                 "VEXO_CXP_WAIT_AFTER_UPLINK_SPEED_CHANGED", "VEXO_CXP_WAIT_AFTER_POWERUP",
-                                 "VEXO_CXP_WAIT_AFTER_POWERDOWN"})
-            vexo::templates::platform::SetEnvironment(name, "0");
-    }
-};
-
-[[maybe_unused]] const ::testing::Environment *const kNoSettlingWaits =
-    ::testing::AddGlobalTestEnvironment(new NoSettlingWaits);
-
-}  // namespace
-
 std::string OneBoard(const std::string &board) { return "{\"boards\": [" + board + "]}"; }
 
 SimBoard::SimBoard(const char *topology, uint32_t index) : index_(index) {
