@@ -71,12 +71,15 @@ CxpCamera::CxpCamera(const CameraConfig &config, DescriptionHandle description)
     : config_(config), description_(std::move(description)) {
     FillStrings();
     FillUrl();
-    const uint32_t descriptionSize = uint32_t((description_->bytes.size() + 3) & ~size_t(3));
+    // The area is read in whole words: the bytes past the file's end read 0
+    // from a padded copy, never from beyond the shared image.
+    descriptionArea_.assign(description_->bytes.begin(), description_->bytes.end());
+    descriptionArea_.resize((descriptionArea_.size() + 3) & ~size_t(3), 0);
     regions_ = {{
         {kStringsBase, uint32_t(strings_.size()), strings_.data(), strings_.data(), kUserIdAddress},
         {feature_address::kDeviceFamilyName, kFamilyNameSize, familyName_.data(), nullptr, 0},
         {kUrlAddress, kUrlBlockSize, url_.data(), nullptr, 0},
-        {kDescriptionAddress, descriptionSize, description_->bytes.data(), nullptr, 0},
+        {kDescriptionAddress, uint32_t(descriptionArea_.size()), descriptionArea_.data(), nullptr, 0},
     }};
     PowerOnState();
 }

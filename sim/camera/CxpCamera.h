@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "camera/CameraFault.h"
 #include "camera/ControlPacket.h"
@@ -80,6 +81,7 @@ private:
 
     CameraConfig config_;
     DescriptionHandle description_;
+    std::vector<uint8_t> descriptionArea_;  // the description padded to whole words
     FeatureRegisters features_;
     std::array<MemoryRegion, 4> regions_{};
     std::array<uint8_t, 0xD0> strings_{};  // 0x2000 to 0x20CF
