@@ -191,8 +191,9 @@ DiscoverySelect CxpController::GetDiscoverySelect() {
     return DiscoverySelect(value);
 }
 
-// The control cores follow the routing: an applet port now fed by physical
-// port e takes the reset state that the applet port fed by e had before.
+// The control cores are held while the routing changes under them, then each
+// physical port gets its own reset state back: the cores stay with their
+// transceivers, whichever applet port those feed now.
 int32_t CxpController::SetDiscoverySelect(DiscoverySelect value) {
     const cxp::CxpRegisterMap &registers = impl_->Registers();
     if (!registers.Has(CxpRegister::kDiscoverySelectWrite) || !registers.Has(CxpRegister::kDiscoverySelectRead)) {
@@ -204,16 +205,8 @@ int32_t CxpController::SetDiscoverySelect(DiscoverySelect value) {
     std::array<uint32_t, cxp::kMaxPorts> remembered{};
     for (uint32_t port = 0; port < ports; ++port) remembered[port] = impl_->ControlCoreResetValue(port);
     impl_->SetControlCoreReset(impl_->AllPortsMask(), 6);
-    uint64_t oldValue = 0;
-    const bool oldKnown = impl_->ReadRegister(CxpRegister::kDiscoverySelectRead, 0, oldValue) == ERR_NONE;
     const int32_t status = impl_->WriteRegister(CxpRegister::kDiscoverySelectWrite, 0, value.Value());
-    const DiscoverySelect old(oldValue);
-    for (uint32_t port = 0; oldKnown && port < ports; ++port) {
-        const uint32_t feeder = value.ReverseEntry(port);
-        if (feeder >= ports) continue;
-        for (uint32_t before = 0; before < ports; ++before)
-            if (old.ReverseEntry(before) == feeder) impl_->SetControlCoreReset(1u << port, remembered[before]);
-    }
+    for (uint32_t port = 0; port < ports; ++port) impl_->SetControlCoreReset(1u << port, remembered[port]);
     log_.Write(kLevelDetail, "Discovery Select value changed to " + cxp::Hex(value.Value()));
     return status;
 }

@@ -111,7 +111,9 @@ int32_t CxpController::SetUplinkSpeed(uint32_t port, uint32_t setting) {
 int32_t CxpController::LockLinksAtSpeed(uint32_t portMask, uint32_t speed, uint32_t *locked, uint32_t extraWaitMs) {
     RecursiveMutex::Guard guard(LinkMutex());
     if (speed == 0 || !cxp::IsValidSpeed(speed, Family())) return ERR_INVALID_LINK_SPEED;
-    const uint32_t physical = MapPortMaskForward(portMask) & impl_->AllPortsMask();
+    // Transceivers and control cores belong to the physical ports; the routing
+    // only decides which applet port each of them feeds.
+    const uint32_t physical = portMask & impl_->AllPortsMask();
 
     uint32_t uplinkWait = extraWaitMs;
     if (Family() == BoardFamily::kC)
@@ -150,8 +152,7 @@ int32_t CxpController::LockLinksAtSpeed(uint32_t portMask, uint32_t speed, uint3
             log_.Write(kLevelDetail, "Wait for link up failed!");
             return ERR_LINK_TIMEOUT;
         }
-        // Back to the caller's ports.
-        *locked = MapPortMaskReverse(synchronised);
+        *locked = synchronised;
     } else if (synchronised != physical) {
         log_.Write(kLevelError, "Wait for link up failed!");
         return ERR_LINK_TIMEOUT;
@@ -204,9 +205,13 @@ uint32_t CxpController::WaitForLinkSynchronisation(uint32_t physicalMask, int32_
 
 uint32_t CxpController::VerifyStandardMagic(uint32_t synchronised, uint32_t speed) {
     uint32_t verified = 0;
+    const DiscoverySelect routing = GetDiscoverySelect();
     ForEachPort(synchronised, [&](uint32_t link) {
+        // Commands reach the camera on physical port `link` through the applet port it feeds.
+        const uint32_t appletPort = routing.ForwardEntry(link);
         uint32_t value = 0;
-        if (ReadCameraRegister(link, kStandardRegister, value, kCameraRegisterTimeoutMs) == ERR_NONE &&
+        if (appletPort < cxp::kMaxPorts &&
+            ReadCameraRegister(appletPort, kStandardRegister, value, kCameraRegisterTimeoutMs) == ERR_NONE &&
             value == cxp::kStandardMagic) {
             log_.Write(kLevelDetail, "CXP Standard Magic Value verified on link " + std::to_string(link));
             verified |= 1u << link;

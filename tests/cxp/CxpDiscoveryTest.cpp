@@ -130,6 +130,26 @@ TEST(CxpDiscovery, CrossedCablesRouteTheMasterLinkToTheOperatorsFirstPort) {
     EXPECT_EQ(LedModes(board.board, 4), (std::vector<uint64_t>{8, 2, 5, 5}));
 }
 
+TEST(CxpDiscovery, RoutingThatCyclesThreePortsKeepsTheTransceiversOnTheirPhysicalPorts) {
+    // The only free single-port operator left for the camera on port 0 is on applet port 2, so the
+    // routing sends 0 -> 2, 1 -> 0, 2 -> 1: a cycle, not a swap. The camera refuses 12500 and 10000.
+    const std::string topology = OneBoard(R"({"model": "cxp4-c", "applet": {"operators": [[0, 1], [2], [3]]},
+        "cameras": [{"links": [0], "speeds": [3125, 6250]}]})");
+    ControllerUnderTest board(topology.c_str());
+    CxpController &controller = *board.controller;
+    ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
+    const DiscoveryInfo &info = *controller.GetDiscoveryInfo(false);
+    ASSERT_EQ(info.GetCameraPeerIndex(0), 2u);
+    EXPECT_EQ(board.board.Read("rDiscoverySelect"), 0xFFFF3102FFFF3021u);
+    EXPECT_EQ(info.GetBitRate(1), 6250u);
+    // The transceiver of physical port 0 runs at the negotiated rate and stays in sync.
+    EXPECT_EQ(board.board.Read("CxpTransceiverDownLinkBitRate_0"), 6250u);
+    EXPECT_TRUE(controller.IsLinkSynchronized(0));
+    // The camera is reached through applet port 2.
+    EXPECT_EQ(CameraRegister(controller, 2, 0x0000), 0xC0A79AE5u);
+    EXPECT_EQ(CameraRegister(controller, 2, 0x4014), 0x00010048u);
+}
+
 TEST(CxpDiscovery, FamilyABoardProgramsItsReceiversThroughTheConfigurationPort) {
     const std::string topology = OneBoard(R"({"model": "cxp4-a", "applet": {"operators": [[0, 1], [2], [3]]},
         "cameras": [{"links": [0, 1]}, {"links": [3], "speeds": [1250, 3125]}]})");
