@@ -112,8 +112,8 @@ public:
     // afterwards. Ports of 4 or more: ERR_INVALID_ARGUMENT.
     int32_t SetUplinkSpeed(uint32_t port, uint32_t setting) override;
 
-    // Locks the links of the mask (camera ports, mapped through the current
-    // routing) at one speed. With `locked`: the ports that locked, and
+    // Locks the links of the mask (physical camera ports; their transceivers
+    // do not move with the routing) at one speed. With `locked`: the ports that locked, and
     // ERR_LINK_TIMEOUT when none did; without: every port must lock.
     // `extraWaitMs` is waited after the uplink change.
     int32_t LockLinksAtSpeed(uint32_t portMask, uint32_t speed, uint32_t *locked, uint32_t extraWaitMs);
