@@ -1,6 +1,8 @@
 // Boards, scanning, cameras, power, links and events.
 #include <exception>
+#include <memory>
 #include <new>
+#include <optional>
 
 #include "api/ApiSupport.h"
 #include "board/BoardLibraries.h"
@@ -47,7 +49,12 @@ int32_t InitBoard(GrabberSession *session, uint32_t initFlag, NoxBoardHandle **b
 }
 
 void FreeBoard(NoxBoardHandle *handle) {
-    NOX_CALL_FRAME(frame, "Nox_freeBoard", [=] { return BoardItem(Board(handle)); });
+    // The board is gone when the Leaving record is written: its items are rendered once, before.
+    auto items = std::make_shared<std::optional<std::string>>();
+    NOX_CALL_FRAME(frame, "Nox_freeBoard", [=] {
+        if (!*items) *items = BoardItem(Board(handle));
+        return **items;
+    });
     if (handle == nullptr) {
         frame.LogError("Invalid board handle");
         frame.Return(ERR_INVALID_BOARD_HANDLE);

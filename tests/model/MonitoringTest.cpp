@@ -79,9 +79,9 @@ TEST_F(Monitoring, ALostLinkIsReportedOnceByTheMonitorThread) {
     {
         std::lock_guard<std::mutex> lock(log_.mutex);
         const auto &[event, camera] = log_.events[0];
-        EXPECT_EQ(event.type, 100);
-        EXPECT_EQ(event.slot, 1u);
-        EXPECT_EQ(event.reserved, 0u);
+        EXPECT_EQ(uint16_t{event.type}, 100);
+        EXPECT_EQ(uint32_t{event.slot}, 1u);
+        EXPECT_EQ(uint32_t{event.reserved}, 0u);
         EXPECT_EQ(camera, ToHandle(camera_));
     }
     EXPECT_FALSE(camera_->IsLinkUpFlag());

@@ -117,8 +117,8 @@ TEST_F(SimulatedBoard, ALostMasterLinkIsReportedAfterTheInitialWait) {
 
     ASSERT_TRUE(events.WaitFor(1, std::chrono::seconds(10)));
     const auto &[event, when] = events.received[0];
-    EXPECT_EQ(event.type, 100);
-    EXPECT_EQ(event.slot, 1u);
+    EXPECT_EQ(uint16_t{event.type}, 100);
+    EXPECT_EQ(uint32_t{event.slot}, 1u);
     EXPECT_GE(when - connected, std::chrono::milliseconds(700)) << "nothing before the initial wait";
     EXPECT_FALSE(camera->IsLinkUpFlag());
     // Reported once, however long the link stays down.
