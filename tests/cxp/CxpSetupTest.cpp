@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <regex>
 
 #include "SimBoard.h"
 #include "cxp/CxpControllerImpl.h"
@@ -145,7 +144,7 @@ TEST(CxpSetup, PacketLoggingOpensOneCaptureFilePerPort) {
     const auto header = vexo::genicam::cxp::PacketCaptureFile::Header();
     const std::string headerBytes(header.begin(), header.end());
     for (const std::string &name : names) {
-        EXPECT_TRUE(std::regex_match(name, std::regex("packetlog-phy-cxp-0-0-[0-3]-[0-9]{8}-[0-9]{6}\\.pcap"))) << name;
+        EXPECT_THAT(name, testing::MatchesRegex("packetlog-phy-cxp-0-0-[0-3]-[0-9]{8}-[0-9]{6}\\.pcap"));
         EXPECT_EQ(nox_test::ReadFile(directory / name), headerBytes) << name;
         EXPECT_EQ(std::filesystem::status(directory / name).permissions() & std::filesystem::perms::all,
                   std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
