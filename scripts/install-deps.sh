@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libaravis-dev libusb-1.0-0-dev libboost-dev zlib1g-dev librapidxml-dev nlohmann-json3-dev
+  libaravis-dev libusb-1.0-0-dev libxml2-dev libboost-dev zlib1g-dev librapidxml-dev nlohmann-json3-dev
   libspdlog-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
 )
 
