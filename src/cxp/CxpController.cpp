@@ -5,6 +5,7 @@
 
 #include "api/CallFrame.h"
 #include "cxp/CxpCameraRegisters.h"
+#include "cxp/CxpControlCore.h"
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/CxpLinkSpeed.h"
 #include "logging/LoggerNames.h"
@@ -204,7 +205,7 @@ int32_t CxpController::SetDiscoverySelect(DiscoverySelect value) {
     const uint32_t ports = impl_->PortCount();
     std::array<uint32_t, cxp::kMaxPorts> remembered{};
     for (uint32_t port = 0; port < ports; ++port) remembered[port] = impl_->ControlCoreResetValue(port);
-    impl_->SetControlCoreReset(impl_->AllPortsMask(), 6);
+    impl_->SetControlCoreReset(impl_->AllPortsMask(), cxp::kResetReleaseUplink);
     const int32_t status = impl_->WriteRegister(CxpRegister::kDiscoverySelectWrite, 0, value.Value());
     for (uint32_t port = 0; port < ports; ++port) impl_->SetControlCoreReset(1u << port, remembered[port]);
     log_.Write(kLevelDetail, "Discovery Select value changed to " + cxp::Hex(value.Value()));

@@ -4,6 +4,7 @@
 
 #include "board/ControllerOwner.h"
 #include "cxp/CxpCameraRegisters.h"
+#include "cxp/CxpControlCore.h"
 #include "cxp/CxpController.h"
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/CxpLinkSpeed.h"
@@ -27,16 +28,10 @@ using tools::logging::kLevelWarning;
 
 namespace {
 
-constexpr uint32_t kResetHoldAll = 7;
-constexpr uint32_t kResetReleaseUplink = 6;
 constexpr uint32_t kDiscoveryResetSpeed = 3125;
 // A short settling pause for the transceivers while no link has locked yet.
 constexpr uint32_t kFirstAttemptExtraWaitMs = 1;
 
-constexpr uint32_t kLedLinkReset = 3;
-constexpr uint32_t kLedMasterLink = 2;
-constexpr uint32_t kLedExtensionLink = 8;
-constexpr uint32_t kLedNoCamera = 5;
 
 bool IsCamera(uint32_t masterId) { return masterId != 0 && masterId != DiscoveryInfo::kNone; }
 
@@ -90,11 +85,11 @@ int32_t CxpController::Discovery(uint32_t, uint32_t speed, uint32_t portMask, ui
 void CxpController::SetDiscoveryLedModes() {
     const DiscoveryInfo &info = impl_->Info();
     for (uint32_t port = 0; port < impl_->PortCount(); ++port) {
-        uint32_t mode = kLedExtensionLink;
+        uint32_t mode = cxp::kLedExtensionLink;
         if (info.GetCameraMasterId(port) == DiscoveryInfo::kNone)
-            mode = kLedNoCamera;
+            mode = cxp::kLedNoCamera;
         else if (info.GetCameraExtensionId(port) == 0)
-            mode = kLedMasterLink;
+            mode = cxp::kLedMasterLink;
         impl_->SetLedMode(port, mode);
     }
 }
@@ -102,8 +97,8 @@ void CxpController::SetDiscoveryLedModes() {
 int32_t CxpController::PerformCoreReset(uint32_t portMask) {
     log_.Write(kLevelTrace, "Starting PerformCoreReset");
     ResetDiscoverySelect();
-    SetControlCoreReset(portMask, kResetHoldAll);
-    SetControlCoreReset(portMask, kResetReleaseUplink);
+    SetControlCoreReset(portMask, cxp::kResetHoldAll);
+    SetControlCoreReset(portMask, cxp::kResetReleaseUplink);
     if (Family() == BoardFamily::kC) {
         log_.Write(kLevelDetail, "Resetting link speed");
         SetUplinks(portMask, kDiscoveryResetSpeed);
@@ -117,7 +112,7 @@ int32_t CxpController::PerformCoreReset(uint32_t portMask) {
 int32_t CxpController::PerformLinkReset(uint32_t portMask) {
     log_.Write(kLevelTrace, "Starting PerformLinkReset");
     ForEachPort(portMask, [&](uint32_t port) {
-        impl_->SetLedMode(port, kLedLinkReset);
+        impl_->SetLedMode(port, cxp::kLedLinkReset);
         log_.Write(kLevelDetail, "Performing link reset on port " + std::to_string(port));
         WriteCameraRegister(port, camera_register::kConnectionReset, 1, kNoAcknowledge, kCameraRegisterTimeoutMs);
         if (settings_.waitAfterLinkResetOnEachPortMs != 0) SleepLogged(settings_.waitAfterLinkResetOnEachPortMs);

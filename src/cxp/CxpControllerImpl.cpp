@@ -5,6 +5,7 @@
 
 #include "api/CallFrame.h"
 #include "board/BoardLibraries.h"
+#include "cxp/CxpControlCore.h"
 #include "cxp/CxpLinkSpeed.h"
 #include "cxp/CxpSettings.h"
 #include "nox_genicam.h"
@@ -21,10 +22,6 @@ using tools::logging::kLevelWarning;
 
 namespace {
 
-constexpr uint32_t kResetHoldAll = 7;
-constexpr uint32_t kInitialResetRecord = 6;
-constexpr uint32_t kLedAfterConstruction = 1;
-constexpr uint32_t kLedPacketLogging = 2;
 constexpr uint32_t kUplinkReadyBit = 49;
 constexpr uint32_t kTransceiverLockedBit = 48;
 constexpr uint64_t kStatusErrorCountMask = 0xFFFFFF;
@@ -72,14 +69,14 @@ CxpControllerImpl::CxpControllerImpl(uint64_t device, uint64_t applet, int32_t b
 
     controlCoreResetAvailable_ = registers_.HasAnyPort(CxpRegister::kControlCoreReset);
     if (!controlCoreResetAvailable_) log_.Write(kLevelWarning, "Failed to detect CXP core interface type");
-    SetControlCoreReset(AllPortsMask(), kResetHoldAll);
+    SetControlCoreReset(AllPortsMask(), cxp::kResetHoldAll);
 
     const auto now = std::chrono::steady_clock::now();
     for (uint32_t port = 0; port < cxp::kMaxPorts; ++port) {
         sync_[port] = SyncState{now, 0, false};
-        controlCoreReset_[port] = kInitialResetRecord;
+        controlCoreReset_[port] = cxp::kResetReleaseUplink;
     }
-    for (uint32_t port = 0; port < portCount_; ++port) SetLedMode(port, kLedAfterConstruction);
+    for (uint32_t port = 0; port < portCount_; ++port) SetLedMode(port, cxp::kLedAfterConstruction);
     info_ = DiscoveryInfo(portCount_);
 
     maxControlPacketSize_ = cxp::LoadMaxControlPacketSize();
@@ -90,7 +87,7 @@ CxpControllerImpl::CxpControllerImpl(uint64_t device, uint64_t applet, int32_t b
 }
 
 CxpControllerImpl::~CxpControllerImpl() {
-    for (uint32_t port = 0; port < portCount_; ++port) SetLedMode(port, kLedPacketLogging);
+    for (uint32_t port = 0; port < portCount_; ++port) SetLedMode(port, cxp::kLedPacketLogging);
 }
 
 void CxpControllerImpl::OpenPacketLogs() {
@@ -102,7 +99,7 @@ void CxpControllerImpl::OpenPacketLogs() {
         if (!file->IsOpen()) log_.Write(kLevelWarning, "Failed to open packet log " + file->FileName());
         packetLogs_[port] = std::move(file);
     }
-    for (uint32_t port = 0; port < portCount_; ++port) SetLedMode(port, kLedPacketLogging);
+    for (uint32_t port = 0; port < portCount_; ++port) SetLedMode(port, cxp::kLedPacketLogging);
 }
 
 size_t CxpControllerImpl::OpenPacketLogCount() const {

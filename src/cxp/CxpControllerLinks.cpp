@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "cxp/CxpCameraRegisters.h"
+#include "cxp/CxpControlCore.h"
 #include "cxp/CxpController.h"
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/CxpLinkSpeed.h"
@@ -23,9 +24,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr uint32_t kResetReleaseUplink = 6;     // downlink and acknowledgment receiver held
-constexpr uint32_t kResetReleaseDownlink = 2;   // acknowledgment receiver held
-constexpr uint32_t kResetRunning = 0;
 constexpr uint32_t kSyncRounds = 10;
 constexpr uint32_t kStandardRegister = cxp::camera_register::kStandard;
 constexpr uint32_t kConnectionConfigRegister = cxp::camera_register::kConnectionConfig;
@@ -123,20 +121,20 @@ int32_t CxpController::LockLinksAtSpeed(uint32_t portMask, uint32_t speed, uint3
                 uplinkWait = std::max(uplinkWait, settings_.waitAfterUplinkSpeedChangedMs);
         });
 
-    impl_->SetControlCoreReset(physical, kResetReleaseUplink);
+    impl_->SetControlCoreReset(physical, cxp::kResetReleaseUplink);
     ConsoleTrace("[CXP::LockLinksAtSpeed] ... CXP control core reset.");
     SetUplinks(physical, speed);
     ConsoleTrace("[CXP::LockLinksAtSpeed] ... Uplink transceiver bitrate set.");
     SleepLogged(uplinkWait);
     SetDownlinks(physical, speed);
     ConsoleTrace("[CXP::LockLinksAtSpeed] ... Downlink transceiver bitrate set.");
-    impl_->SetControlCoreReset(physical, kResetReleaseDownlink);
+    impl_->SetControlCoreReset(physical, cxp::kResetReleaseDownlink);
     int32_t syncStatus = ERR_NONE;
     uint32_t synchronised = WaitForLinkSynchronisation(physical, syncStatus);
     ConsoleTrace("[CXP::LockLinksAtSpeed] ... Waiting for link synchronisation done.");
 
     SleepLogged(settings_.waitAfterLinkLockFoundMs);
-    if (impl_->SetControlCoreReset(synchronised, kResetRunning) != ERR_NONE)
+    if (impl_->SetControlCoreReset(synchronised, cxp::kResetRunning) != ERR_NONE)
         log_.Write(kLevelWarning, "Resetting CXP control core failed.");
     if (settings_.skipRegisterCheckOnLinkConfig) {
         log_.Write(kLevelDetail, "CXP Standard Magic Value verification skipped");
