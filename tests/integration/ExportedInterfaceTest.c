@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <unistd.h>
 
 #include "grablib5.h"
 #include "nox_genicam.h"
@@ -307,6 +308,46 @@ static void Properties(void) {
     CloseRoad(&road);
 }
 
+/* Runs a link connect with standard output going to a temporary file; returns what was printed. */
+static char *PrintedDuringLinkConnect(Road *road, NoxCameraHandle *camera) {
+    fflush(stdout);
+    FILE *capture = tmpfile();
+    if (capture == NULL) return NULL;
+    const int saved = dup(STDOUT_FILENO);
+    dup2(fileno(capture), STDOUT_FILENO);
+    CHECK_STATUS(ERR_NONE, Nox_LinkConnect(road->board, camera));
+    fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    fseek(capture, 0, SEEK_END);
+    long size = ftell(capture);
+    if (size < 0) size = 0;
+    char *text = calloc((size_t)size + 1, 1);
+    rewind(capture);
+    if (text != NULL && size > 0 && fread(text, 1, (size_t)size, capture) != (size_t)size) text[0] = '\0';
+    fclose(capture);
+    return text;
+}
+
+static void ConsoleTrace(void) {
+    Road road;
+    if (!OpenRoad(&road, NULL)) return;
+    NoxConsoleTraceRequest trace = {road.board, 1};
+    CHECK_STATUS(0, Nox_callInternalFunction(3, &trace, NULL));
+    char *printed = PrintedDuringLinkConnect(&road, road.cameras[1]);
+    CHECK(printed != NULL && strstr(printed, "] [LinkConnect       ] Entered.\n") != NULL);
+    CHECK(printed != NULL && strstr(printed, "] [LinkConnect       ] Leaving.\n") != NULL);
+    CHECK(printed != NULL && printed[0] == '[' && printed[4] == '.' && printed[8] == ']');
+    free(printed);
+
+    trace.enable = 0;
+    CHECK_STATUS(0, Nox_callInternalFunction(3, &trace, NULL));
+    printed = PrintedDuringLinkConnect(&road, road.cameras[1]);
+    CHECK(printed != NULL && printed[0] == '\0');
+    free(printed);
+    CloseRoad(&road);
+}
+
 /* ---- Call trace ----------------------------------------------------------------------------------- */
 
 static void TraceOfOneCall(void) {
@@ -413,6 +454,7 @@ int main(int argc, char **argv) {
         {"registers", RegisterEdges},
         {"properties", Properties},
         {"trace", TraceOfOneCall},
+        {"console_trace", ConsoleTrace},
         {"concurrent_reads", ConcurrentReads},
     };
     if (argc != 2) {
