@@ -6,7 +6,6 @@
 
 #include "api/CallFrame.h"
 #include "board/BoardLibraries.h"
-#include "logging/Logging.h"
 #include "logging/LoggerNames.h"
 
 namespace vexo::genicam {
@@ -41,12 +40,7 @@ tools::logging::Logger *FirmwareControllerBase::GetLogger() {
 }
 
 tools::logging::Logger *FirmwareControllerBase::CachedLogger(const char *name) {
-    tools::logging::Logger *logger = logger_.load(std::memory_order_acquire);
-    if (logger == nullptr) {
-        logger = tools::logging::Logging::Instance()->GetLogger(name);
-        logger_.store(logger, std::memory_order_release);
-    }
-    return logger;
+    return logger_.Get(name);
 }
 
 std::string FirmwareControllerBase::BoardItems() const {

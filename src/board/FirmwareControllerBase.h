@@ -6,6 +6,7 @@
 #include <string>
 
 #include "discovery/DiscoverySelect.h"
+#include "logging/LazyLogger.h"
 #include "logging/Logger.h"
 #include "platform/RecursiveMutex.h"
 #include "platform/Stopwatch.h"
@@ -128,7 +129,7 @@ protected:
     std::string BoardItems() const;
 
 private:
-    std::atomic<tools::logging::Logger *> logger_{nullptr};
+    tools::logging::LazyLogger logger_;
     uint64_t device_;
     uint64_t applet_;
     ControllerOwner *owner_;

@@ -9,7 +9,6 @@
 #include "board/BoardTypeTable.h"
 #include "discovery/DiscoveryInfo.h"
 #include "logging/LoggerNames.h"
-#include "logging/Logging.h"
 #include "model/CameraOperatorAllocation.h"
 #include "model/ControllerFactory.h"
 #include "model/NOXCameraInterface.h"
@@ -61,12 +60,7 @@ NOXBoardInterface::~NOXBoardInterface() {
 }
 
 tools::logging::Logger *NOXBoardInterface::GetLogger() {
-    tools::logging::Logger *logger = logger_.load(std::memory_order_acquire);
-    if (logger == nullptr) {
-        logger = tools::logging::Logging::Instance()->GetLogger(tools::logging::names::kBoardInterface);
-        logger_.store(logger, std::memory_order_release);
-    }
-    return logger;
+    return logger_.Get(tools::logging::names::kBoardInterface);
 }
 
 void NOXBoardInterface::Log(uint32_t level, const std::string &message) { WriteRecord(GetLogger(), level, {}, message); }

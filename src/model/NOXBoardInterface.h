@@ -101,7 +101,7 @@ private:
     NoxEventCallback eventCallback_ = nullptr;
     void *eventContext_ = nullptr;
     std::unique_ptr<NoxBoardMonitoringThread> monitor_;
-    std::atomic<tools::logging::Logger *> logger_{nullptr};
+    tools::logging::LazyLogger logger_;
 };
 
 // The board handle of the exported interface is the board object's address.

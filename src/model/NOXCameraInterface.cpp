@@ -13,7 +13,6 @@
 #include "genapi/CNodeMapRef.h"
 #include "genapi/IPort.h"
 #include "logging/LoggerNames.h"
-#include "logging/Logging.h"
 #include "model/NOXBoardInterface.h"
 #include "settings/TweakProperties.h"
 
@@ -76,12 +75,7 @@ NOXCameraInterface::NOXCameraInterface(NOXBoardInterface *board, uint32_t port)
 NOXCameraInterface::~NOXCameraInterface() { SetConnected(false); }
 
 tools::logging::Logger *NOXCameraInterface::GetLogger() {
-    tools::logging::Logger *logger = logger_.load(std::memory_order_acquire);
-    if (logger == nullptr) {
-        logger = tools::logging::Logging::Instance()->GetLogger(tools::logging::names::kCameraInterface);
-        logger_.store(logger, std::memory_order_release);
-    }
-    return logger;
+    return logger_.Get(tools::logging::names::kCameraInterface);
 }
 
 void NOXCameraInterface::Log(uint32_t level, const std::string &message) { WriteRecord(GetLogger(), level, {}, message); }

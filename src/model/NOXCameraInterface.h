@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "board/ControllerKind.h"
+#include "logging/LazyLogger.h"
 #include "logging/Logger.h"
 #include "model/LinkRecord.h"
 #include "nox_genicam.h"
@@ -172,7 +173,7 @@ private:
     uint32_t syncInitialWaitMs_;
     std::array<LinkRecord, kMaxLinks> links_;
     std::atomic<bool> topologyOk_{false};
-    std::atomic<tools::logging::Logger *> logger_{nullptr};
+    tools::logging::LazyLogger logger_;
     // Declared before the node map so that the node map goes first.
     std::unique_ptr<GenApi::IPort> port_;
     std::unique_ptr<GenApi::CNodeMapRef> nodeMap_;

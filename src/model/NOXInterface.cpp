@@ -4,19 +4,13 @@
 
 #include "api/CallFrame.h"
 #include "logging/LoggerNames.h"
-#include "logging/Logging.h"
 
 namespace vexo::genicam {
 
 NOXInterface::~NOXInterface() = default;
 
 tools::logging::Logger *NOXInterface::GetLogger() {
-    tools::logging::Logger *logger = logger_.load(std::memory_order_acquire);
-    if (logger == nullptr) {
-        logger = tools::logging::Logging::Instance()->GetLogger(tools::logging::names::kNoxInterface);
-        logger_.store(logger, std::memory_order_release);
-    }
-    return logger;
+    return logger_.Get(tools::logging::names::kNoxInterface);
 }
 
 int32_t NOXInterface::DiscoverCameras(uint32_t portMask, uint32_t option, uint32_t speed, uint32_t flags) {

@@ -5,6 +5,7 @@
 
 #include "board/ControllerKind.h"
 #include "board/FirmwareControllerBase.h"
+#include "logging/LazyLogger.h"
 #include "logging/Logger.h"
 
 namespace vexo::genicam {
@@ -45,7 +46,7 @@ protected:
     std::unique_ptr<FirmwareControllerBase> controller_;
 
 private:
-    std::atomic<tools::logging::Logger *> logger_{nullptr};
+    tools::logging::LazyLogger logger_;
 };
 
 }  // namespace vexo::genicam
