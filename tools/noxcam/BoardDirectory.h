@@ -1,0 +1,34 @@
+#pragma once
+// The boards the board libraries offer, and what they tell about each.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "grablib5.h"
+
+namespace noxcam {
+
+struct BoardIdentity {
+    uint32_t index = 0;
+    int64_t typeCode = 0;
+    std::string model;   // the model name, or the type code in hex for a type the table lacks
+    int64_t serial = 0;
+    uint32_t ports = 0;  // 0 for a type the table lacks
+    uint32_t firmwareMajor = 0, firmwareMinor = 0;
+};
+
+// A grabber session, closed with the object.
+using SessionPointer = std::unique_ptr<GrabberSession, void (*)(GrabberSession *)>;
+
+// The session of the board with that index; null when there is no such board.
+SessionPointer OpenSession(uint32_t boardIndex);
+
+// What the hardware library reports about the board of an open session.
+BoardIdentity IdentifyBoard(uint32_t boardIndex, GrabberSession *session);
+
+// Every board from index 0 up to the first index without one.
+std::vector<BoardIdentity> ListBoards();
+
+}  // namespace noxcam

@@ -1,0 +1,63 @@
+#pragma once
+// The road every subcommand that needs a board or a camera takes, once: open the board, scan its
+// ports, connect the chosen camera's links, then its GenICam connection.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "BoardDirectory.h"
+#include "CommandLine.h"
+#include "ProgressLine.h"
+#include "nox_genicam.h"
+
+namespace noxcam {
+
+class Session {
+public:
+    // Brings the library up; the common options' environment must be in place before.
+    explicit Session(const CommonOptions &options);
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    // The open board (opened on first use).
+    NoxBoardHandle *Board();
+    const BoardIdentity &Identity();
+    // Bit p for every port of the board.
+    uint32_t PortMask();
+
+    // Discovers the cameras; speed 0 detects it. Runs once unless asked again.
+    void Scan(uint32_t speedMbps = 0);
+    // Number of slots of the last scan, placeholders included.
+    uint32_t SlotCount();
+
+    // The chosen camera (the -c slot, else the first discovered one) with its links up.
+    NoxCameraHandle *LinkedCamera();
+    // The same with its GenICam connection made, so features can be reached.
+    NoxCameraHandle *GenICamCamera();
+    uint32_t Slot();
+
+    ProgressLine &Progress() { return progress_; }
+
+private:
+    void OpenBoard();
+    uint32_t ChooseSlot();
+
+    const CommonOptions &options_;
+    ProgressLine progress_;
+    SessionPointer grabber_{nullptr, CloseGrabber};
+    BoardIdentity identity_;
+    NoxBoardHandle *board_ = nullptr;
+    bool scanned_ = false;
+    std::optional<uint32_t> slot_;
+    NoxCameraHandle *camera_ = nullptr;
+    bool linked_ = false;
+    bool genicam_ = false;
+};
+
+// A type-1 camera property ("LINKSPEED", "FGPORT" with a link index...); empty when the camera
+// cannot tell.
+std::optional<uint32_t> CameraProperty(NoxCameraHandle *camera, const char *name,
+                                       std::optional<uint32_t> index = std::nullopt);
+
+}  // namespace noxcam
