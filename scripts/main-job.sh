@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# The main job: until the command-line tool exists, report what the build produced.
+# The main job: noxcam against the virtual frame grabber's default topology, with the library's
+# default waits: discover the cameras, then show the first camera's features.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-echo "Built in $top/build:"
-for f in "$top"/build/lib/*.so "$top"/build/bin/*; do
-  [ -e "$f" ] && echo "  ${f#$top/}"
-done
+noxcam="$top/build/bin/noxcam"
+unset VEXO_SIM_CONFIG
+echo "\$ noxcam scan"
+"$noxcam" scan
+echo
+echo "\$ noxcam features"
+"$noxcam" features
