@@ -439,14 +439,7 @@ DiscoverySelect DiscoveryInfo::ComputeDiscoverySelect() const {
         const uint32_t peerApPort = state_->cameraPorts[cameraPort].peerIndex;
         if (peerApPort < ports) routing.Assign(cameraPort, peerApPort);
     }
-    for (uint32_t cameraPort = 0; cameraPort < kDefaultRoutedPorts; ++cameraPort) {
-        if (routing.ForwardEntry(cameraPort) != DiscoverySelect::kNoEntry) continue;
-        for (uint32_t apPort = 0; apPort < kDefaultRoutedPorts; ++apPort) {
-            if (routing.ReverseEntry(apPort) != DiscoverySelect::kNoEntry) continue;
-            routing.Assign(cameraPort, apPort);
-            break;
-        }
-    }
+    routing.AssignFreePorts(kDefaultRoutedPorts);
     return routing;
 }
 

@@ -11,6 +11,17 @@ void DiscoverySelect::Assign(uint32_t cameraPort, uint32_t appletPort) {
     SetEntry(0, appletPort, cameraPort);
 }
 
+void DiscoverySelect::AssignFreePorts(uint32_t ports) {
+    for (uint32_t cameraPort = 0; cameraPort < ports; ++cameraPort) {
+        if (ForwardEntry(cameraPort) != kNoEntry) continue;
+        for (uint32_t appletPort = 0; appletPort < ports; ++appletPort) {
+            if (ReverseEntry(appletPort) != kNoEntry) continue;
+            Assign(cameraPort, appletPort);
+            break;
+        }
+    }
+}
+
 uint32_t DiscoverySelect::MapForward(uint32_t portMask) const { return MapMask(kForwardShift, portMask); }
 uint32_t DiscoverySelect::MapReverse(uint32_t portMask) const { return MapMask(0, portMask); }
 

@@ -29,6 +29,9 @@ public:
     // reverse[appletPort] := cameraPort, so the tables stay each other's inverse.
     // Does nothing unless both are below 8.
     void Assign(uint32_t cameraPort, uint32_t appletPort);
+    // Gives every camera port below `ports` that feeds nothing the lowest
+    // applet port below `ports` that nothing feeds yet.
+    void AssignFreePorts(uint32_t ports);
 
     // Maps the set bits 0..7 of a port mask through one table; bit i of the
     // input sets bit entry(i) of the result; entries of 8 or more are skipped.

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "board/ControllerOwner.h"
@@ -70,6 +71,19 @@ public:
     int32_t CountLinksOfMaster(uint32_t masterId);
     // Camera Link HS only: the controllers of every board that knows the camera.
     int32_t ListControllersOfMaster(uint32_t masterId, std::vector<FirmwareControllerBase *> &controllers);
+
+    // --- Low-level link profiles ----------------------------------------------
+    // Writes the port routing, the applet ports' camera operators and the
+    // uplink speeds to the file. ERR_INVALID_BOARD_HANDLE without a controller,
+    // ERR_NOT_IMPLEMENTED on boards other than CoaXPress, ERR_FILE_ACCESS when
+    // the file cannot be written.
+    int32_t StoreLinkProfile(const std::string &path);
+    // Puts a stored routing and the uplink speeds back, provided the loaded
+    // applet has the stored camera operators (else ERR_LINK_LAYOUT_MISMATCH);
+    // ERR_INVALID_ARGUMENT for a file that is no profile; nothing reaches the
+    // board before the file has been checked. ERR_INTERNAL when the board
+    // refuses a step.
+    int32_t RestoreLinkProfile(const std::string &path);
 
     // --- Events ------------------------------------------------------------
     // A null callback unregisters.
