@@ -310,6 +310,29 @@ NOX_API int32_t Nox_setGenICamXML(NoxCameraHandle *c, const char *text, size_t s
 NOX_API int32_t Nox_SaveCameraParameters(NoxCameraHandle *c, const char *fileName);
 NOX_API int32_t Nox_LoadCameraParameters(NoxCameraHandle *c, const char *fileName, uint32_t flags);
 
+/* ---- Link configuration files and link profiles ---------------------------------------------------
+   A link configuration file (XML) records per camera of a board its links (physical and applet port),
+   master id, link speed and stream packet size. Nox_SaveBoardConfiguration writes the board's connected
+   cameras, in slot order up to the first one that is not connected (-1006 when the file could not be
+   written). Nox_LoadBoardConfiguration empties the board's camera slots and builds cameras from the
+   file without a scan; their first Nox_LinkConnect configures the links in full. A file that cannot
+   be opened answers -1003; errors inside a file end the reading, and what was read before is used.
+   Nox_LoadConnectionProfile opens the session's board, loads the file and brings every camera up as
+   far as it goes (states: 0 no camera, 1 link connect failed, 2 links up without GenICam connection,
+   3 connected); Nox_UnloadConnectionProfile disconnects the cameras, frees the board and the record.
+   A low-level link profile (text) records a CoaXPress board's port routing, the camera operator of each
+   applet port and the uplink speeds; restoring it on the same applet puts routing and speeds back
+   without a discovery (-1206 when the applet's operators differ, -1991 for a file that is no profile,
+   -1006 when the file cannot be opened; nothing reaches the board before the file has been checked).
+   Boards other than CoaXPress answer -2000. */
+NOX_API int32_t Nox_SaveBoardConfiguration(NoxBoardHandle *b, const char *fileName);
+NOX_API int32_t Nox_LoadBoardConfiguration(NoxBoardHandle *b, const char *fileName);
+NOX_API int32_t Nox_LoadConnectionProfile(GrabberSession *session, const char *fileName,
+                                          NoxConnectionProfile **profile);
+NOX_API int32_t Nox_UnloadConnectionProfile(NoxConnectionProfile *profile);
+NOX_API int32_t Nox_StoreLowLevelLinkProfile(NoxBoardHandle *b, const char *path);
+NOX_API int32_t Nox_RestoreLowLevelLinkProfile(NoxBoardHandle *b, const char *path);
+
 #ifdef __cplusplus
 }
 #endif

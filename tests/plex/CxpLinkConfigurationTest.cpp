@@ -1,0 +1,304 @@
+// The link configuration file: its exact text, and every way a file is refused.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "TempDirectory.h"
+#include "plex/CxpLinkConfiguration.h"
+
+using vexo::core::plex::CxpLinkConfiguration;
+
+namespace {
+
+constexpr uint32_t kNo = CxpLinkConfiguration::kNoIndex;
+
+std::string Text(const CxpLinkConfiguration &configuration) {
+    std::ostringstream out;
+    configuration.Write(out);
+    return out.str();
+}
+
+// The message of the error that reading `text` raises; empty when it reads.
+std::string ReadError(const std::string &text, CxpLinkConfiguration configuration = CxpLinkConfiguration("cxp")) {
+    try {
+        configuration.ReadText(text);
+    } catch (const std::runtime_error &error) {
+        return error.what();
+    }
+    return {};
+}
+
+std::string Root(const std::string &attributes, const std::string &body = "") {
+    return "<cxpconfiguration " + attributes + ">" + body + "</cxpconfiguration>";
+}
+
+// A board with a camera of two links (ports 0, 1) and one of one link (port 2).
+CxpLinkConfiguration TwoCameras() {
+    CxpLinkConfiguration configuration("cxp");
+    configuration.SetLinkCount(4);
+    configuration.SetLinkGroupCount(2);
+    configuration.SetGroupLinkCount(0, 2);
+    configuration.SetGroupMasterId(0, 1);
+    configuration.SetGroupSpeed(0, 12500);
+    configuration.SetGroupStreamPacketSize(0, 8192);
+    for (uint32_t link = 0; link < 2; ++link) {
+        configuration.SetLinkPhyIndex(0, link, link);
+        configuration.SetLinkApIndex(0, link, link);
+    }
+    configuration.SetGroupLinkCount(1, 1);
+    configuration.SetGroupMasterId(1, 3);
+    configuration.SetGroupSpeed(1, 6250);
+    configuration.SetLinkPhyIndex(1, 0, 2);
+    configuration.SetLinkApIndex(1, 0, 2);
+    return configuration;
+}
+
+constexpr const char *kTwoCamerasText =
+    "<cxpconfiguration links=\"4\" linkgroups=\"2\">\n"
+    "\t<linkgroup masterId=\"1\" speed=\"12500\" streampacketsize=\"8192\">\n"
+    "\t\t<link phyIndex=\"0\" apIndex=\"0\" linkIndex=\"0\" isMaster=\"true\"/>\n"
+    "\t\t<link phyIndex=\"1\" apIndex=\"1\" linkIndex=\"1\"/>\n"
+    "\t</linkgroup>\n"
+    "\t<linkgroup masterId=\"3\" speed=\"6250\" streampacketsize=\"4096\">\n"
+    "\t\t<link phyIndex=\"2\" apIndex=\"2\" linkIndex=\"0\" isMaster=\"true\"/>\n"
+    "\t</linkgroup>\n"
+    "</cxpconfiguration>\n";
+
+}  // namespace
+
+TEST(CxpLinkConfiguration, WritesTheLayoutByteForByteAndReadsItBack) {
+    EXPECT_EQ(Text(TwoCameras()), kTwoCamerasText);
+
+    CxpLinkConfiguration read("cxp");
+    read.ReadText(kTwoCamerasText);
+    EXPECT_EQ(Text(read), kTwoCamerasText);
+    EXPECT_EQ(read.GetGroupMasterPort(0), 0u);
+    EXPECT_EQ(read.GetGroupMasterPort(1), 2u);
+
+    // Other technologies change only the root element; an unknown one writes none.
+    CxpLinkConfiguration clhs("clhs"), unknown("gige");
+    clhs.SetLinkCount(1);
+    unknown.SetLinkGroupCount(0);
+    EXPECT_EQ(Text(clhs), "<clhsconfiguration links=\"1\" linkgroups=\"0\">\n</clhsconfiguration>\n");
+    EXPECT_EQ(Text(CxpLinkConfiguration("cl")), "<clconfiguration links=\"0\" linkgroups=\"0\">\n</clconfiguration>\n");
+    EXPECT_EQ(Text(unknown), "");
+    // Without a root check, any root element carries the counts.
+    unknown.ReadText("<anything links=\"2\" linkgroups=\"0\"/>");
+    EXPECT_EQ(unknown.GetLinkCount(), 2u);
+}
+
+TEST(CxpLinkConfiguration, SkipsUnsetLinksAndMarksOnlyLinkIndexZeroAsMaster) {
+    CxpLinkConfiguration configuration("cxp");
+    configuration.SetLinkGroupCount(1);
+    configuration.SetGroupLinkCount(0, 2);
+    configuration.SetLinkPhyIndex(0, 1, 3);
+    configuration.SetLinkApIndex(0, 1, 1);
+    configuration.SetLinkPhyIndex(0, 2, 2);  // index 2 has no applet port: skipped
+    configuration.SetLinkPhyIndex(0, 3, 0);
+    configuration.SetLinkApIndex(0, 3, 0);
+    EXPECT_EQ(Text(configuration),
+              "<cxpconfiguration links=\"0\" linkgroups=\"1\">\n"
+              "\t<linkgroup masterId=\"0\" speed=\"1250\" streampacketsize=\"4096\">\n"
+              "\t\t<link phyIndex=\"3\" apIndex=\"1\" linkIndex=\"1\"/>\n"
+              "\t\t<link phyIndex=\"0\" apIndex=\"0\" linkIndex=\"3\"/>\n"
+              "\t</linkgroup>\n"
+              "</cxpconfiguration>\n");
+}
+
+TEST(CxpLinkConfiguration, UnsupportedSpeedIsWrittenEmptyAndReadAsLeaveUnchanged) {
+    CxpLinkConfiguration configuration("cxp");
+    configuration.SetLinkGroupCount(1);
+    configuration.SetGroupSpeed(0, 3000);
+    const std::string text = Text(configuration);
+    EXPECT_NE(text.find("speed=\"\""), std::string::npos);
+
+    CxpLinkConfiguration read("cxp");
+    read.SetLinkGroupCount(1);
+    read.SetGroupSpeed(0, 5000);
+    read.ReadText(text);
+    EXPECT_EQ(read.GetGroupSpeed(0), 5000u);
+    EXPECT_EQ(CxpLinkConfiguration::SpeedFromText("10000"), 10000u);
+    EXPECT_EQ(CxpLinkConfiguration::SpeedFromText("03125"), 0u);
+}
+
+TEST(CxpLinkConfiguration, MasterLinkGivesMasterPortAndIdWhenTheGroupHasNone) {
+    CxpLinkConfiguration configuration("cxp");
+    configuration.ReadText(Root("links=\"4\" linkgroups=\"2\"",
+                                "<linkgroup streampacketsize=\"junk\">"
+                                "<link phyIndex=\"2\" apIndex=\"0\" isMaster=\"yes\"/></linkgroup>"
+                                "<linkgroup masterId=\"7\"><link phyIndex=\"3\" apIndex=\"1\" linkIndex=\"1\"/>"
+                                "<link phyIndex=\"1\" apIndex=\"3\" linkIndex=\"0\"/></linkgroup>"));
+    EXPECT_EQ(configuration.GetGroupMasterId(0), 3u);
+    EXPECT_EQ(configuration.GetGroupMasterPort(0), 2u);
+    EXPECT_EQ(configuration.GetGroupStreamPacketSize(0), 4096u);  // a bad size leaves the default
+    EXPECT_EQ(configuration.GetGroupLinkCount(0), 1u);
+    // Without a master link, the link at index 0 names the master port.
+    EXPECT_EQ(configuration.GetGroupMasterId(1), 7u);
+    EXPECT_EQ(configuration.GetGroupMasterPort(1), 1u);
+    EXPECT_EQ(configuration.GetLinkApIndex(1, 1), 1u);
+}
+
+TEST(CxpLinkConfiguration, LimitsOfGroupsAndLinks) {
+    CxpLinkConfiguration configuration("cxp");
+    configuration.SetLinkGroupCount(5);
+    EXPECT_EQ(configuration.GetLinkGroupCount(), 0u);
+    configuration.SetLinkCount(9);  // the physical link count has no limit of its own
+    EXPECT_EQ(configuration.GetLinkCount(), 9u);
+    EXPECT_THROW(configuration.GetGroupSpeed(0), std::runtime_error);
+    configuration.SetLinkGroupCount(1);
+    configuration.SetGroupLinkCount(0, 5);
+    EXPECT_EQ(configuration.GetGroupLinkCount(0), 0u);
+    try {
+        configuration.SetLinkPhyIndex(0, 4, 1);
+        FAIL();
+    } catch (const std::runtime_error &error) {
+        EXPECT_STREQ(error.what(), "link index out of bounds.");
+    }
+    try {
+        configuration.SetGroupMasterId(1, 1);
+        FAIL();
+    } catch (const std::runtime_error &error) {
+        EXPECT_STREQ(error.what(), "link group index out of bounds.");
+    }
+    // Copies share one record; Clear keeps the groups' contents.
+    CxpLinkConfiguration copy = configuration;
+    copy.SetGroupMasterId(0, 9);
+    configuration.Clear();
+    configuration.SetLinkGroupCount(1);
+    EXPECT_EQ(configuration.GetGroupMasterId(0), 9u);
+    EXPECT_EQ(configuration.GetLinkPhyIndex(0, 0), kNo);
+}
+
+TEST(CxpLinkConfiguration, EveryReadErrorNamesWhatIsWrong) {
+    const auto withLink = [](const std::string &link) {
+        return Root("links=\"4\" linkgroups=\"1\"", "<linkgroup>" + link + "</linkgroup>");
+    };
+    EXPECT_EQ(ReadError(""), "XML file is empty: '<buffer>'");
+    EXPECT_EQ(ReadError("<cxpconfiguration links=\"4\""),
+              "Error parsing XML file '<buffer>': expected >");
+    EXPECT_EQ(ReadError("<cxpconfiguration links=\"4\" linkgroups=\"1\"><linkgroup>"),
+              "Error parsing XML file '<buffer>': unexpected end of data");
+    EXPECT_EQ(ReadError("<clhsconfiguration links=\"1\" linkgroups=\"0\"/>"),
+              "Illegal root node found in XML file '<buffer>': clhsconfiguration");
+    EXPECT_EQ(ReadError("<cxpconfiguration linkgroups=\"1\"/>"),
+              "Attribute 'links' not found in <cxpconfiguration> of XML file '<buffer>'");
+    EXPECT_EQ(ReadError("<cxpconfiguration links=\"4\"/>"),
+              "Attribute 'linkgroups' not found in <cxpconfiguration> of XML file '<buffer>'");
+    EXPECT_EQ(ReadError(Root("links=\"-4\" linkgroups=\"1\"")),
+              "Illegal value of attribute 'links' in <cxpconfiguration> of XML file '<buffer>': -4");
+    EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"one\"")),
+              "Illegal value of attribute 'linkgroups' in <cxpconfiguration> of XML file '<buffer>': one");
+    EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"99999999999\"")),
+              "Illegal value of attribute 'linkgroups' in <cxpconfiguration> of XML file '<buffer>': 99999999999");
+    EXPECT_EQ(ReadError(Root("links=\"5\" linkgroups=\"1\"")), "No more than 4 physical links and linkgroups allowed!");
+    EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"5\"")), "No more than 4 physical links and linkgroups allowed!");
+    EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"1\"", "<linkgroup masterId=\"x1\"/>")),
+              "Illegal value of attribute 'masterId' in <linkgroup> of XML file '<buffer>': x1");
+    EXPECT_EQ(ReadError(withLink("<link phyIndex=\"0\" apIndex=\"0\"/><link phyIndex=\"1\" apIndex=\"1\"/>"
+                             "<link phyIndex=\"2\" apIndex=\"2\"/><link phyIndex=\"3\" apIndex=\"3\"/>"
+                             "<link phyIndex=\"0\" apIndex=\"0\"/>")),
+              "No more than 4 links per linkgroup allowed!");
+    EXPECT_EQ(ReadError(withLink("<link apIndex=\"0\"/>")),
+              "Attribute 'phyIndex' not found in <link> of XML file '<buffer>'");
+    EXPECT_EQ(ReadError(withLink("<link phyIndex=\" 1\" apIndex=\"0\"/>")),
+              "Illegal value of attribute 'phyIndex' in <link> of XML file '<buffer>':  1");
+    EXPECT_EQ(ReadError(withLink("<link phyIndex=\"1\"/>")),
+              "Attribute 'apIndex' not found in <link> of XML file '<buffer>'");
+    EXPECT_EQ(ReadError(withLink("<link phyIndex=\"1\" apIndex=\"\"/>")),
+              "Illegal value of attribute 'apIndex' in <link> of XML file '<buffer>': ");
+    EXPECT_EQ(ReadError(withLink("<link phyIndex=\"1\" apIndex=\"0\" linkIndex=\"+1\"/>")),
+              "Illegal value of attribute 'linkIndex' in <link> of XML file '<buffer>': +1");
+    EXPECT_EQ(ReadError(withLink("<link phyIndex=\"1\" apIndex=\"0\" linkIndex=\"4\"/>")), "link index out of bounds.");
+    // A second group where one is declared.
+    EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"1\"", "<linkgroup/><other/><linkgroup/>")),
+              "link group index out of bounds.");
+}
+
+TEST(CxpLinkConfiguration, AFailedReadKeepsWhatWasReadBefore) {
+    CxpLinkConfiguration configuration("cxp");
+    EXPECT_FALSE(ReadError(Root("links=\"4\" linkgroups=\"2\"",
+                                "<linkgroup masterId=\"5\"><link phyIndex=\"3\" apIndex=\"0\"/></linkgroup>"
+                                "<linkgroup><link phyIndex=\"1\"/></linkgroup>"),
+                           configuration)
+                     .empty());
+    // The first group is whole; the broken second one does not count.
+    EXPECT_EQ(configuration.GetLinkGroupCount(), 1u);
+    EXPECT_EQ(configuration.GetGroupMasterId(0), 5u);
+    EXPECT_EQ(configuration.GetLinkPhyIndex(0, 0), 3u);
+    // Counts refused in the root leave no group at all.
+    EXPECT_EQ(ReadError(Root("links=\"5\" linkgroups=\"2\""), configuration),
+              "No more than 4 physical links and linkgroups allowed!");
+    EXPECT_EQ(configuration.GetLinkGroupCount(), 0u);
+}
+
+TEST(CxpLinkConfiguration, ReadersAcceptCrLfAndIgnoreOtherElements) {
+    std::string text = kTwoCamerasText;
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2)) text.insert(at, "\r");
+    text.insert(0, "<?xml version=\"1.0\"?>\r\n<!-- saved by hand -->\r\n");
+    CxpLinkConfiguration configuration("cxp");
+    configuration.ReadText(text);
+    EXPECT_EQ(Text(configuration), kTwoCamerasText);
+}
+
+TEST(CxpLinkConfiguration, HostileFilesAreRefusedWithBoundedWork) {
+    // Deep nesting would drive the parser's recursion; it never gets there.
+    std::string nested;
+    for (int i = 0; i < 10000; ++i) nested += "<a>";
+    EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"1\"", nested)), "XML file is nested too deeply: '<buffer>'");
+    // Many repeated elements parse, then stop at the first group too many.
+    std::string repeated;
+    for (int i = 0; i < 10000; ++i) repeated += "<linkgroup/>";
+    EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"4\"", repeated)), "link group index out of bounds.");
+    std::string links;
+    for (int i = 0; i < 10000; ++i) links += "<link phyIndex=\"0\" apIndex=\"0\"/>";
+    EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"1\"", "<linkgroup>" + links + "</linkgroup>")),
+              "No more than 4 links per linkgroup allowed!");
+
+    // A 100 MB attribute, from a buffer and from a file.
+    const std::string huge = Root("links=\"" + std::string(100u << 20, '7') + "\" linkgroups=\"1\"");
+    EXPECT_EQ(ReadError(huge), "XML file is too large: '<buffer>'");
+    nox_test::TempDirectory directory;
+    const std::string path = (directory.Path() / "huge.xml").string();
+    nox_test::WriteFile(path, huge);
+    CxpLinkConfiguration configuration("cxp");
+    try {
+        configuration.ReadFile(path);
+        FAIL();
+    } catch (const std::runtime_error &error) {
+        EXPECT_EQ(std::string(error.what()), "XML file is too large: '" + path + "'");
+    }
+}
+
+TEST(CxpLinkConfiguration, FilesLoadAndSave) {
+    nox_test::TempDirectory directory;
+    const std::string path = (directory.Path() / "layout.xml").string();
+    CxpLinkConfiguration configuration = TwoCameras();
+    EXPECT_FALSE(configuration.Save());  // no file name yet
+    configuration.SetFileName(path);
+    ASSERT_TRUE(configuration.Save());
+    EXPECT_EQ(nox_test::ReadFile(path), kTwoCamerasText);
+
+    CxpLinkConfiguration loaded("cxp");
+    loaded.SetFileName(path);
+    loaded.Load();
+    EXPECT_EQ(Text(loaded), kTwoCamerasText);
+
+    // Missing, empty and unwritable files.
+    try {
+        loaded.ReadFile(path + ".missing");
+        FAIL();
+    } catch (const std::runtime_error &error) {
+        EXPECT_EQ(std::string(error.what()), "Error opening file '" + path + ".missing' for reading!");
+    }
+    nox_test::WriteFile(path + ".empty", "");
+    EXPECT_THROW(loaded.ReadFile(path + ".empty"), std::runtime_error);
+    loaded.SetFileName(path + ".missing");
+    loaded.Load();  // silent
+    EXPECT_EQ(loaded.GetLinkGroupCount(), 2u);
+    configuration.SetFileName((directory.Path() / "no-such-folder" / "layout.xml").string());
+    EXPECT_FALSE(configuration.Save());
+    configuration.SetFileName("/dev/full");
+    EXPECT_FALSE(configuration.Save());
+}
