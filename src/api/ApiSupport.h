@@ -15,8 +15,6 @@ namespace vexo::genicam {
 std::string BoardItem(NOXBoardInterface *board);
 std::string CameraItem(NOXCameraInterface *camera);
 
-inline bool IsEmpty(const char *text) { return text == nullptr || *text == '\0'; }
-
 inline NOXBoardInterface *Board(NoxBoardHandle *handle) { return FromHandle(handle); }
 inline NOXCameraInterface *Camera(NoxCameraHandle *handle) { return FromHandle(handle); }
 
