@@ -174,6 +174,22 @@ TEST_F(LinkFileRoad, SavingStopsAtTheFirstCameraThatIsNotConnected) {
     const std::string text = nox_test::ReadFile(file);
     EXPECT_NE(text.find("linkgroups=\"2\""), std::string::npos) << text;
 
+    // A free operator between cameras: slot 1 is its placeholder, so only slot 0 is saved.
+    Close();
+    Open(R"({"boards": [{"model": "cxp4-c", "applet": {"operators": [[0], [1], [2], [3]]},
+             "cameras": [{"links": [0]}, {"links": [2], "serial": "SN0002"}, {"links": [3], "serial": "SN0003"}]}]})");
+    ASSERT_EQ(Nox_scanPorts(board_, 0xF, 0, 0), ERR_NONE);
+    ASSERT_EQ(Nox_getCameraCount(board_), 4);
+    EXPECT_EQ(Property(Camera(1), "CONNECTED"), 0u);
+    EXPECT_EQ(Property(Camera(2), "CONNECTED"), 1u);
+    ASSERT_EQ(Nox_SaveBoardConfiguration(board_, PathOf("first.xml").c_str()), ERR_NONE);
+    EXPECT_EQ(nox_test::ReadFile(PathOf("first.xml")),
+              "<cxpconfiguration links=\"4\" linkgroups=\"1\">\n"
+              "\t<linkgroup masterId=\"1\" speed=\"12500\" streampacketsize=\"8192\">\n"
+              "\t\t<link phyIndex=\"0\" apIndex=\"0\" linkIndex=\"0\" isMaster=\"true\"/>\n"
+              "\t</linkgroup>\n"
+              "</cxpconfiguration>\n");
+
     // Argument checks, in order, and a file that cannot be written.
     EXPECT_EQ(Nox_SaveBoardConfiguration(nullptr, nullptr), ERR_INVALID_BOARD_HANDLE);
     EXPECT_EQ(Nox_SaveBoardConfiguration(board_, ""), ERR_INVALID_FILENAME);
