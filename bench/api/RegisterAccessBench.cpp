@@ -1,83 +1,87 @@
-// Camera register and memory access through the exported interface on the
-// simulator's default topology, link up at 12500 Mbit/s.
+// Camera register and memory access through the exported interface, against
+// the virtual frame grabber's default board with its first camera's links up
+// at 12500 Mbit/s. Each transfer reports its CoaXPress 1.1 wire time.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
-#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "grablib5.h"
-#include "nox_genicam.h"
+#include "SimulatedBoard.h"
+#include "TemporaryFolder.h"
+#include "Topologies.h"
+#include "TransferCounters.h"
 #include "vexosim.h"
 
 namespace {
 
-constexpr uint32_t kDescriptionAddress = 0x100000;  // where the simulated camera serves its description
-constexpr size_t kBlockBytes = 64 * 1024;
+using nox_bench::ReportWireTime;
+using nox_bench::Transfer;
 
-// The default topology, with a plain description of 128 KiB so that 64 KiB blocks can be read.
-std::string TopologyWithLargeDescription() {
-    const std::string path = "/tmp/nox-bench-description.xml";
-    if (FILE *file = std::fopen(path.c_str(), "wb")) {
-        const std::string filler(2 * kBlockBytes, 'x');
-        std::fwrite(filler.data(), 1, filler.size(), file);
-        std::fclose(file);
-    }
-    return R"({"boards": [{"model": "cxp4-c", "applet": {"operators": [[0, 1], [2], [3]]}, "cameras": [)"
-           R"({"links": [0, 1], "xml": {"file": ")" + path + R"(", "zip": false}}]}]})";
-}
+constexpr uint32_t kStandardRegister = 0x0000;
+constexpr uint32_t kWidthRegister = 0x6008;
+constexpr uint32_t kLargestRead = 1 << 20;
 
-class ConnectedCamera {
+// The default board, its first camera serving a plain description large
+// enough for the largest read.
+class CameraWithLargeMemory {
 public:
-    ConnectedCamera() {
-        for (const char *wait : {"VEXO_CXP_WAIT_AFTER_LINK_RESET_DONE", "VEXO_CXP_WAIT_AFTER_CAMERA_CONFIG_CHANGED",
-                                 "VEXO_CXP_WAIT_AFTER_UPLINK_SPEED_CHANGED", "VEXO_CXP_WAIT_AFTER_POWERUP"})
-            ::setenv(wait, "0", 1);
-        vexosim_load_topology(TopologyWithLargeDescription().c_str());
-        session_ = OpenGrabber(0);
-        Nox_initBoardEx(session_, 0, &board_, 0xF);
-        Nox_scanPorts(board_, 0xF, 0, 0);
-        Nox_getCameraByIndex(board_, 0, &camera_);
-        ok_ = camera_ != nullptr && Nox_LinkConnect(board_, camera_) == 0;
+    CameraWithLargeMemory() {
+        nox_bench::UseFastWaits();
+        const std::string description = folder_.Write("filler.xml", std::string(kLargestRead, 'x'));
+        ready_ = vexosim_load_topology(nox_bench::DefaultBoardWithDescription(description, false).c_str()) == 0;
     }
-    ~ConnectedCamera() {
-        Nox_freeBoard(board_);
-        CloseGrabber(session_);
+    NoxCameraHandle *Open() {
+        camera_.emplace(false);
+        return ready_ && camera_->Ok() ? camera_->Handle() : nullptr;
     }
-    NoxCameraHandle *Camera() const { return ok_ ? camera_ : nullptr; }
 
 private:
-    GrabberSession *session_ = nullptr;
-    NoxBoardHandle *board_ = nullptr;
-    NoxCameraHandle *camera_ = nullptr;
-    bool ok_ = false;
+    nox_bench::TemporaryFolder folder_;
+    bool ready_ = false;
+    std::optional<nox_bench::ConnectedCamera> camera_;
 };
 
-void BM_RegisterReadFromCamera(benchmark::State &state) {
-    ConnectedCamera connected;
-    if (connected.Camera() == nullptr) return state.SkipWithError("camera did not connect");
+void BM_RegisterRead(benchmark::State &state) {
+    CameraWithLargeMemory world;
+    NoxCameraHandle *camera = world.Open();
+    if (camera == nullptr) return state.SkipWithError("camera did not connect");
     uint32_t value = 0;
     for (auto _ : state) {
-        if (Nox_registerReadFromCamera(connected.Camera(), &value, 0x0000) != 0) return state.SkipWithError("read failed");
+        if (Nox_registerReadFromCamera(camera, &value, kStandardRegister) != ERR_NONE)
+            return state.SkipWithError("read failed");
         benchmark::DoNotOptimize(value);
     }
-    state.SetBytesProcessed(state.iterations() * 4);
+    ReportWireTime(state, Transfer::kRead, 4);
 }
-BENCHMARK(BM_RegisterReadFromCamera);
+BENCHMARK(BM_RegisterRead);
 
-void BM_MemoryReadFromCamera64KiB(benchmark::State &state) {
-    ConnectedCamera connected;
-    if (connected.Camera() == nullptr) return state.SkipWithError("camera did not connect");
-    std::vector<char> buffer(kBlockBytes);
+void BM_RegisterWrite(benchmark::State &state) {
+    CameraWithLargeMemory world;
+    NoxCameraHandle *camera = world.Open();
+    if (camera == nullptr) return state.SkipWithError("camera did not connect");
     for (auto _ : state) {
-        if (Nox_memoryReadFromCamera(connected.Camera(), buffer.data(), kDescriptionAddress,
-                                     static_cast<uint32_t>(buffer.size())) != 0)
+        if (Nox_registerWriteToCamera(camera, 640, kWidthRegister) != ERR_NONE)
+            return state.SkipWithError("write failed");
+    }
+    ReportWireTime(state, Transfer::kWrite, 4);
+}
+BENCHMARK(BM_RegisterWrite);
+
+void BM_MemoryRead(benchmark::State &state) {
+    CameraWithLargeMemory world;
+    NoxCameraHandle *camera = world.Open();
+    if (camera == nullptr) return state.SkipWithError("camera did not connect");
+    const auto bytes = static_cast<uint32_t>(state.range(0));
+    std::vector<char> buffer(bytes);
+    for (auto _ : state) {
+        if (Nox_memoryReadFromCamera(camera, buffer.data(), nox_bench::kDescriptionAddress, bytes) != ERR_NONE)
             return state.SkipWithError("read failed");
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(buffer.size()));
+    state.SetBytesProcessed(state.iterations() * int64_t{bytes});
+    ReportWireTime(state, Transfer::kRead, bytes);
 }
-BENCHMARK(BM_MemoryReadFromCamera64KiB);
+BENCHMARK(BM_MemoryRead)->Arg(512)->Arg(4 << 10)->Arg(64 << 10)->Arg(kLargestRead)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

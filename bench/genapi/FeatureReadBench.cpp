@@ -30,7 +30,7 @@ struct Camera {
     std::unique_ptr<GenApi::INodeMap> map;
 };
 
-void IntegerReadThroughLayer(benchmark::State &state) {
+void BM_InMemoryGetInteger(benchmark::State &state) {
     Camera camera;
     GenApi::CIntegerPtr width = camera.map->GetNode("Width");
     for (auto _ : state) {
@@ -38,9 +38,9 @@ void IntegerReadThroughLayer(benchmark::State &state) {
         camera.TrimLog();
     }
 }
-BENCHMARK(IntegerReadThroughLayer);
+BENCHMARK(BM_InMemoryGetInteger);
 
-void IntegerReadThroughLayerWithLookup(benchmark::State &state) {
+void BM_InMemoryGetIntegerByName(benchmark::State &state) {
     Camera camera;
     for (auto _ : state) {
         GenApi::CIntegerPtr width = camera.map->GetNode("Width");
@@ -48,9 +48,9 @@ void IntegerReadThroughLayerWithLookup(benchmark::State &state) {
         camera.TrimLog();
     }
 }
-BENCHMARK(IntegerReadThroughLayerWithLookup);
+BENCHMARK(BM_InMemoryGetIntegerByName);
 
-void IntegerReadDirect(benchmark::State &state) {
+void BM_InMemoryAravisGetInteger(benchmark::State &state) {
     Camera camera;
     auto *nodeMap = dynamic_cast<vexo::genicam::genapi::NodeMap *>(camera.map.get());
     ArvGcInteger *width = ARV_GC_INTEGER(arv_gc_get_node(nodeMap->Genicam(), "Width"));
@@ -59,6 +59,6 @@ void IntegerReadDirect(benchmark::State &state) {
         camera.TrimLog();
     }
 }
-BENCHMARK(IntegerReadDirect);
+BENCHMARK(BM_InMemoryAravisGetInteger);
 
 }  // namespace

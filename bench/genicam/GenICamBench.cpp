@@ -1,0 +1,167 @@
+// The GenICam binding against the virtual frame grabber: connecting a camera
+// (its description read over the control channel, unzipped and interpreted),
+// and feature access by name through the exported interface against the
+// same reads done directly on the interpreter's node map that the GenApi
+// layer wraps. Both reads cross the simulated control channel, so the ratio
+// of the two is what the layer and the exported call add.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "SimulatedBoard.h"
+#include "TemporaryFolder.h"
+#include "Topologies.h"
+#include "genapi/NodeMap.h"
+#include "model/NOXCameraInterface.h"
+#include "vexosim.h"
+
+namespace {
+
+using nox_bench::ConnectedCamera;
+
+constexpr size_t kLargeDescriptionBytes = 1 << 20;
+
+struct DefaultTopology {
+    DefaultTopology() {
+        nox_bench::UseFastWaits();
+        vexosim_load_topology(nullptr);
+    }
+};
+
+// The default topology's first camera, links up, description loaded.
+struct DefaultCamera : DefaultTopology {
+    ConnectedCamera camera{true};
+};
+
+ArvGc *InterpreterOf(NoxCameraHandle *handle) {
+    auto *camera = reinterpret_cast<vexo::genicam::NOXCameraInterface *>(handle);
+    auto *nodeMap = dynamic_cast<vexo::genicam::genapi::NodeMap *>(camera->NodeMap());
+    return nodeMap != nullptr ? nodeMap->Genicam() : nullptr;
+}
+
+// The camera's description as the library keeps it.
+std::string DescriptionOf(NoxCameraHandle *camera) {
+    size_t size = 0;
+    if (Nox_getGenICamXML(camera, nullptr, &size) != ERR_NONE) return {};
+    std::string text(size, '\0');
+    if (Nox_getGenICamXML(camera, text.data(), &size) != ERR_NONE) return {};
+    text.resize(text.find_last_not_of('\0') + 1);
+    return text;
+}
+
+void ConnectRepeatedly(benchmark::State &state) {
+    ConnectedCamera linked(false);
+    if (!linked.Ok()) return state.SkipWithError("no linked camera");
+    for (auto _ : state) {
+        if (Nox_connectCamera(linked.Handle()) != ERR_NONE) return state.SkipWithError("connect failed");
+    }
+}
+
+void BM_ConnectCamera(benchmark::State &state) {
+    DefaultTopology topology;
+    ConnectRepeatedly(state);
+}
+BENCHMARK(BM_ConnectCamera)->Unit(benchmark::kMillisecond);
+
+// A description of 1 MiB: the camera's own followed by generated features, served zipped.
+void BM_ConnectCameraLarge(benchmark::State &state) {
+    std::string builtIn;
+    {
+        DefaultCamera camera;
+        if (!camera.camera.Ok()) return state.SkipWithError("no connected camera");
+        builtIn = DescriptionOf(camera.camera.Handle());
+    }
+    if (builtIn.empty()) return state.SkipWithError("no description");
+    nox_bench::TemporaryFolder folder;
+    const std::string path = folder.Write("large.xml", nox_bench::LargeDescription(builtIn, kLargeDescriptionBytes));
+    if (vexosim_load_topology(nox_bench::DefaultBoardWithDescription(path, true).c_str()) != 0)
+        return state.SkipWithError("topology refused");
+    ConnectRepeatedly(state);
+    state.counters["description_bytes"] = static_cast<double>(kLargeDescriptionBytes);
+}
+BENCHMARK(BM_ConnectCameraLarge)->Unit(benchmark::kMillisecond);
+
+template <class Read>
+void ReadFeature(benchmark::State &state, Read read) {
+    DefaultCamera camera;
+    if (!camera.camera.Ok()) return state.SkipWithError("no connected camera");
+    for (auto _ : state) {
+        if (!read(camera.camera.Handle())) return state.SkipWithError("read failed");
+    }
+}
+
+void BM_GetInteger(benchmark::State &state) {
+    ReadFeature(state, [](NoxCameraHandle *camera) {
+        int64_t value = 0;
+        const bool ok = Nox_getIntegerValue(camera, "Width", &value) == ERR_NONE;
+        benchmark::DoNotOptimize(value);
+        return ok;
+    });
+}
+BENCHMARK(BM_GetInteger);
+
+void BM_GetFloat(benchmark::State &state) {
+    ReadFeature(state, [](NoxCameraHandle *camera) {
+        double value = 0;
+        const bool ok = Nox_getFloatValue(camera, "ExposureTime", &value) == ERR_NONE;
+        benchmark::DoNotOptimize(value);
+        return ok;
+    });
+}
+BENCHMARK(BM_GetFloat);
+
+void BM_GetEnumString(benchmark::State &state) {
+    ReadFeature(state, [](NoxCameraHandle *camera) {
+        const char *value = nullptr;
+        const bool ok = Nox_getEnumerationValueAsString(camera, "PixelFormat", &value) == ERR_NONE;
+        benchmark::DoNotOptimize(value);
+        return ok;
+    });
+}
+BENCHMARK(BM_GetEnumString);
+
+void BM_SetInteger(benchmark::State &state) {
+    int64_t width = 640;
+    ReadFeature(state, [&width](NoxCameraHandle *camera) {
+        width = width == 640 ? 656 : 640;
+        return Nox_setIntegerValue(camera, "Width", width) == ERR_NONE;
+    });
+}
+BENCHMARK(BM_SetInteger);
+
+// The interpreter's own read of a feature by name, with its error.
+template <class Read>
+void ReadOnInterpreter(benchmark::State &state, const char *name, Read read) {
+    DefaultCamera camera;
+    ArvGc *genicam = camera.camera.Ok() ? InterpreterOf(camera.camera.Handle()) : nullptr;
+    if (genicam == nullptr) return state.SkipWithError("no connected camera");
+    for (auto _ : state) {
+        GError *error = nullptr;
+        benchmark::DoNotOptimize(read(arv_gc_get_node(genicam, name), &error));
+        if (error != nullptr) {
+            g_error_free(error);
+            return state.SkipWithError("read failed");
+        }
+    }
+}
+
+void BM_AravisGetInteger(benchmark::State &state) {
+    ReadOnInterpreter(state, "Width",
+                      [](ArvGcNode *node, GError **error) { return arv_gc_integer_get_value(ARV_GC_INTEGER(node), error); });
+}
+BENCHMARK(BM_AravisGetInteger);
+
+void BM_AravisGetFloat(benchmark::State &state) {
+    ReadOnInterpreter(state, "ExposureTime",
+                      [](ArvGcNode *node, GError **error) { return arv_gc_float_get_value(ARV_GC_FLOAT(node), error); });
+}
+BENCHMARK(BM_AravisGetFloat);
+
+void BM_AravisGetEnumString(benchmark::State &state) {
+    ReadOnInterpreter(state, "PixelFormat", [](ArvGcNode *node, GError **error) {
+        return arv_gc_enumeration_get_string_value(ARV_GC_ENUMERATION(node), error);
+    });
+}
+BENCHMARK(BM_AravisGetEnumString);
+
+}  // namespace
