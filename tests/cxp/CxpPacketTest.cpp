@@ -49,6 +49,28 @@ TEST(CxpPacket, WriteCommandCarriesItsDataWordsAsStoredOrByteReversed) {
     EXPECT_EQ(Build(Command::kWrite, 0, std::vector<uint32_t>(kMaxDataWordsPerPacket), false)[1], 0xE8070001u);
 }
 
+TEST(CxpPacket, CrcOfAnyWordCountMatchesTheBitwiseSum) {
+    // One bit at a time, as the polynomial defines it, over the words' bytes in memory order.
+    const auto bitwise = [](const std::vector<uint32_t> &words) {
+        uint32_t crc = 0xFFFFFFFFu;
+        for (uint32_t word : words)
+            for (int byte = 0; byte < 4; ++byte) {
+                crc ^= (word >> (8 * byte)) & 0xFF;
+                for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+            }
+        return crc;
+    };
+    std::vector<uint32_t> words;
+    uint32_t seed = 0x12345678;
+    // Odd and even counts, up to a full acknowledgment of a 1024-byte packet.
+    for (size_t count = 0; count <= 253; ++count) {
+        EXPECT_EQ(ControlPacketCrc(words), bitwise(words)) << count << " words";
+        seed = seed * 1664525u + 1013904223u;
+        words.push_back(seed);
+    }
+    EXPECT_EQ(ControlPacketCrc(std::vector<uint32_t>{}), 0xFFFFFFFFu);
+}
+
 TEST(CxpPacket, BuildRefusesWhatOnePacketCannotCarry) {
     std::array<uint32_t, kMaxCommandWords> out{};
     std::vector<uint32_t> tooMany(kMaxDataWordsPerPacket + 1);
