@@ -32,7 +32,10 @@ std::string HexWord(uint32_t word) {
 
 std::string WordList(std::span<const uint32_t> words) {
     std::string list;
-    for (uint32_t word : words) list += (list.empty() ? "" : " ") + HexWord(word);
+    for (uint32_t word : words) {
+        if (!list.empty()) list += ' ';
+        list += HexWord(word);
+    }
     return list;
 }
 
