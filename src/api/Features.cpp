@@ -56,16 +56,21 @@ int32_t LookUp(const CallFrameResult &frame, NoxCameraHandle *handle, const char
 }
 
 // Runs the part of a call that may raise; a raised exception becomes
-// ERR_EXCEPTION with its text after the prefix. Nothing raised below the
-// exported interface leaves it.
+// ERR_EXCEPTION with its text after the prefix (and the feature's name and
+// ": " when one is given). Nothing raised below the exported interface
+// leaves it. The message is put together only when it is needed: feature
+// reads are frequent, and the text would cost more than the rest of the frame.
 template <class Body>
-int32_t Guarded(CallFrameResult &frame, const std::string &prefix, Body body) {
+int32_t Guarded(CallFrameResult &frame, const char *prefix, Body body, const char *feature = nullptr) {
+    const auto log = [&](const char *what) {
+        frame.LogError(std::string(prefix) + (feature != nullptr ? std::string(feature) + ": " : std::string()) + what);
+    };
     try {
         return frame.Return(body());
     } catch (const std::exception &exception) {
-        frame.LogError(prefix + exception.what());
+        log(exception.what());
     } catch (...) {
-        frame.LogError(prefix + "unknown exception");
+        log("unknown exception");
     }
     return frame.Return(ERR_EXCEPTION);
 }
@@ -102,37 +107,46 @@ int32_t LookUpReadableEnumeration(const CallFrameResult &frame, NoxCameraHandle 
     return ERR_NONE;
 }
 
-// Integer, boolean and float reads: checks, look-up, access mode, value.
+// Integer, boolean and float reads: checks, look-up, value. A node that
+// refuses the read is asked for its access mode only then: the read checks
+// readability itself, and asking first would do that work twice per call.
 template <class Kind, class Out, class Read>
 int32_t TypedGet(CallFrameResult &frame, NoxCameraHandle *handle, const char *name, Out *value, Read read) {
     if (IsEmpty(name)) return RefuseName(frame);
     if (value == nullptr) return RefuseArgument(frame, "Invalid value pointer");
-    return Guarded(frame, std::string("Exception while getting feature ") + name + ": ", [&] {
-        GenApi::CPointer<Kind> node;
-        if (int32_t status = LookUp(frame, handle, name, node); status != ERR_NONE) return status;
-        if (node->GetAccessMode() == GenApi::WO) {
-            frame.LogError(std::string("Feature ") + name + " is write only");
-            return static_cast<int32_t>(ERR_FEATURE_WRITE_ONLY);
-        }
-        const Out result = read(*node);
-        *value = result;
-        return static_cast<int32_t>(ERR_NONE);
-    });
+    return Guarded(
+        frame, "Exception while getting feature ",
+        [&] {
+            GenApi::CPointer<Kind> node;
+            if (int32_t status = LookUp(frame, handle, name, node); status != ERR_NONE) return status;
+            try {
+                *value = read(*node);
+            } catch (const GenICam::AccessException &) {
+                if (node->GetAccessMode() != GenApi::WO) throw;
+                frame.LogError(std::string("Feature ") + name + " is write only");
+                return static_cast<int32_t>(ERR_FEATURE_WRITE_ONLY);
+            }
+            return static_cast<int32_t>(ERR_NONE);
+        },
+        name);
 }
 
 // Integer, boolean, float and string writes, after the caller's value check.
 template <class Kind, class Write>
 int32_t TypedSet(CallFrameResult &frame, NoxCameraHandle *handle, const char *name, Write write) {
-    return Guarded(frame, std::string("Exception while setting feature ") + name + ": ", [&] {
-        GenApi::CPointer<Kind> node;
-        if (int32_t status = LookUp(frame, handle, name, node); status != ERR_NONE) return status;
-        if (node->GetAccessMode() == GenApi::RO) {
-            frame.LogError(std::string("Feature ") + name + " is read only");
-            return static_cast<int32_t>(ERR_FEATURE_READ_ONLY);
-        }
-        write(*node);
-        return static_cast<int32_t>(ERR_NONE);
-    });
+    return Guarded(
+        frame, "Exception while setting feature ",
+        [&] {
+            GenApi::CPointer<Kind> node;
+            if (int32_t status = LookUp(frame, handle, name, node); status != ERR_NONE) return status;
+            if (node->GetAccessMode() == GenApi::RO) {
+                frame.LogError(std::string("Feature ") + name + " is read only");
+                return static_cast<int32_t>(ERR_FEATURE_READ_ONLY);
+            }
+            write(*node);
+            return static_cast<int32_t>(ERR_NONE);
+        },
+        name);
 }
 
 }  // namespace

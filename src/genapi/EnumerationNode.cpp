@@ -52,9 +52,14 @@ std::vector<EnumEntryNode *> EnumerationNode::Entries() const {
     return entries;
 }
 
+// Runs on every read of the current entry, so the values are compared on the
+// interpreter's entries and only the match becomes a node object.
 EnumEntryNode *EnumerationNode::EntryWithValue(int64_t value) {
-    for (EnumEntryNode *entry : Entries()) {
-        if (entry->GetValue() == value) return entry;
+    Guard guard(Mutex());
+    for (ArvDomNode *child = arv_dom_node_get_first_child(ARV_DOM_NODE(node_)); child;
+         child = arv_dom_node_get_next_sibling(child)) {
+        if (ARV_IS_GC_ENUM_ENTRY(child) && Checked(arv_gc_enum_entry_get_value, ARV_GC_ENUM_ENTRY(child)) == value)
+            return &dynamic_cast<EnumEntryNode &>(map_.NodeFor(ARV_GC_NODE(child)));
     }
     return nullptr;
 }

@@ -20,7 +20,7 @@ GenApi::EAccessMode Node::GetAccessMode() const {
     if (!Checked(arv_gc_feature_node_is_implemented, node_)) return GenApi::NI;
     if (!Checked(arv_gc_feature_node_is_available, node_)) return GenApi::NA;
     const bool locked = Checked(arv_gc_feature_node_is_locked, node_);
-    switch (arv_gc_feature_node_get_actual_access_mode(node_)) {
+    switch (DescribedAccessMode()) {
         case ARV_GC_ACCESS_MODE_WO:
             return locked ? GenApi::NA : GenApi::WO;
         case ARV_GC_ACCESS_MODE_RW:
@@ -30,10 +30,21 @@ GenApi::EAccessMode Node::GetAccessMode() const {
     }
 }
 
+ArvGcAccessMode Node::DescribedAccessMode() const {
+    Guard guard(Mutex());
+    if (!describedAccessMode_) describedAccessMode_ = arv_gc_feature_node_get_actual_access_mode(node_);
+    return *describedAccessMode_;
+}
+
+// A lock only takes writing away, so readability is settled without asking
+// for it; this runs on every read.
 void Node::RequireReadable() const {
+    Guard guard(Mutex());
+    if (Checked(arv_gc_feature_node_is_implemented, node_) && Checked(arv_gc_feature_node_is_available, node_) &&
+        DescribedAccessMode() != ARV_GC_ACCESS_MODE_WO)
+        return;
     const GenApi::EAccessMode mode = GetAccessMode();
-    if (!GenApi::IsReadable(mode))
-        throw ACCESS_EXCEPTION("Node '%s' is not readable (access mode %s)", GetName().c_str(), ModeName(mode));
+    throw ACCESS_EXCEPTION("Node '%s' is not readable (access mode %s)", GetName().c_str(), ModeName(mode));
 }
 
 void Node::RequireWritable() const {

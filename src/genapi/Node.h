@@ -2,6 +2,8 @@
 // Private to src/genapi: the node kinds over the interpreter. Includes Aravis.
 #include <arv.h>
 
+#include <optional>
+
 #include "genapi/INode.h"
 #include "genapi/InterpreterError.h"
 #include "genapi/NodeMap.h"
@@ -50,6 +52,15 @@ protected:
 
     const NodeMap &map_;
     ArvGcFeatureNode *node_;
+
+private:
+    // The interpreter's read/write mode of the node, which its own and its
+    // registers' AccessMode and ImposedAccessMode elements fix for the life
+    // of the description. Working it out walks the node's links and was the
+    // largest part of checking a feature's access on every read.
+    ArvGcAccessMode DescribedAccessMode() const;
+
+    mutable std::optional<ArvGcAccessMode> describedAccessMode_;
 };
 
 }  // namespace vexo::genicam::genapi

@@ -105,6 +105,21 @@ TEST_F(NodeMapTest, AccessModesComeFromImplementedAvailableLockedAndRegisterMode
     EXPECT_EQ(pixelFormat->GetEntryByName("Mono8")->GetAccessMode(), RO);
 }
 
+TEST_F(NodeMapTest, ReadsFollowImplementedAndAvailableNowButNeverTheLock) {
+    EXPECT_THROW(Get<IInteger>("DecimationHorizontal")->GetValue(), GenICam::AccessException);
+    port.PutBig32(0x194, 1);
+    EXPECT_NO_THROW(Get<IInteger>("DecimationHorizontal")->GetValue());
+    port.PutBig32(0x194, 0);
+    EXPECT_THROW(Get<IInteger>("DecimationHorizontal")->GetValue(), GenICam::AccessException);
+
+    EXPECT_THROW(Get<IInteger>("BinningHorizontal")->GetValue(), GenICam::AccessException);
+    EXPECT_THROW(Get<IInteger>("SensorKey")->GetValue(), GenICam::AccessException);
+
+    port.PutBig32(0x148, 1);  // acquisition running: Height locked, still readable
+    EXPECT_EQ(Get<INode>("Height")->GetAccessMode(), RO);
+    EXPECT_NO_THROW(Get<IInteger>("Height")->GetValue());
+}
+
 TEST_F(NodeMapTest, SetValueEnforcesRangeIncrementAndWritabilityBeforeWriting) {
     CIntegerPtr width = Get<IInteger>("Width");
     EXPECT_EQ(width->GetMin(), 16);
