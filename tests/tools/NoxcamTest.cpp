@@ -352,6 +352,46 @@ TEST_F(Noxcam, PowerSwitchesAndReports) {
     ExpectFailure(Run({"power", "status", "--ports", "0"}), "power: '0'", "ERR_INVALID_PORT");
 }
 
+TEST_F(Noxcam, LinkConfigurationFilesReplaceTheScan) {
+    const ToolRun save = Run({"config", "save", Path("links.xml")});
+    EXPECT_EQ(save.exitCode, 0) << save.err;
+    EXPECT_EQ(save.out, "");
+    const std::string saved = ReadFile(Path("links.xml"));
+    EXPECT_NE(saved.find("speed=\"12500\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("speed=\"6250\""), std::string::npos) << saved;
+
+    // A fresh process builds the cameras from the file, without a scan, and connects them.
+    const json cameras = RunJson({"config", "load", Path("links.xml")})["cameras"];
+    ASSERT_EQ(cameras.size(), 2u);
+    EXPECT_EQ(cameras[0]["placeholder"], false);
+    EXPECT_EQ(cameras[0]["links"], json::parse(R"([{"port": 0, "appletPort": 0}, {"port": 1, "appletPort": 1}])"));
+    EXPECT_EQ(cameras[0]["bitRate"], 12500);
+    EXPECT_EQ(cameras[1]["model"], "VX-4M");
+    EXPECT_EQ(Run({"--config", Path("links.xml"), "-c", "1", "get", "DeviceModelName"}).out, "VX-4M\n");
+    EXPECT_EQ(Run({"get", "Width", "--config", Path("links.xml")}).out, "4096\n");
+
+    ExpectFailure(Run({"config", "load", Path("missing.xml")}), "loading the link configuration", "ERR_INVALID_FILENAME");
+    ExpectFailure(Run({"--config", Path("missing.xml"), "get", "Width"}), "loading the link configuration",
+                  "ERR_INVALID_FILENAME");
+    ExpectFailure(Run({"config", "save", Path("no/such/folder/links.xml")}), "saving the link configuration",
+                  "ERR_FILE_ACCESS");
+}
+
+TEST_F(Noxcam, LowLevelLinkProfilesStoreAndRestore) {
+    const ToolRun store = Run({"profile", "store", Path("links.profile")});
+    EXPECT_EQ(store.exitCode, 0) << store.err;
+    EXPECT_EQ(ReadFile(Path("links.profile")).rfind("# low level link profile", 0), 0u);
+
+    const ToolRun restore = Run({"profile", "restore", Path("links.profile")});
+    EXPECT_EQ(restore.exitCode, 0) << restore.err;
+    EXPECT_EQ(restore.out, "");
+    // Another applet (one operator per port) refuses the routing; a file that is no profile is refused.
+    ExpectFailure(Run({"profile", "restore", Path("links.profile")}, kOneCableTopology), "restoring the link profile",
+                  "ERR_LINK_LAYOUT_MISMATCH");
+    WriteFile(Path("other.txt"), "Width=512\n");
+    ExpectFailure(Run({"profile", "restore", Path("other.txt")}), "restoring the link profile", "ERR_INVALID_ARGUMENT");
+}
+
 TEST_F(Noxcam, MonitorWatchesForTheTimeGivenAndReportsNoEventOnSteadyLinks) {
     const ToolRun run = Run({"monitor", "--seconds", "0.3"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -377,7 +417,8 @@ TEST_F(Noxcam, EverySubcommandHasHelp) {
     for (std::vector<std::string> command :
          {std::vector<std::string>{}, {"boards"}, {"scan"}, {"info"}, {"features"}, {"get"}, {"set"}, {"exec"},
           {"xml"}, {"params"}, {"params", "save"}, {"params", "load"}, {"reg"}, {"reg", "read"}, {"reg", "write"},
-          {"power"}, {"power", "on"}, {"power", "off"}, {"power", "cycle"}, {"power", "status"}, {"monitor"}}) {
+          {"power"}, {"power", "on"}, {"power", "off"}, {"power", "cycle"}, {"power", "status"}, {"monitor"}, {"config"},
+          {"config", "save"}, {"config", "load"}, {"profile"}, {"profile", "store"}, {"profile", "restore"}}) {
         command.push_back("--help");
         const ToolRun run = RunRaw(command);
         EXPECT_EQ(run.exitCode, 0) << command[0];

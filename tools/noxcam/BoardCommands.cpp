@@ -80,9 +80,9 @@ nlohmann::json BoardJson(const BoardIdentity &board) {
     return {{"index", board.index}, {"model", board.model}, {"serial", board.serial}, {"ports", board.ports}};
 }
 
-void Scan(const CommonOptions &options, uint32_t speed) {
-    Session session(options);
-    session.Scan(speed);
+}  // namespace
+
+void PrintCameras(const CommonOptions &options, Session &session) {
     Table table{{"SLOT", "MASTER", "LINKS(PORT>APPLET)", "MBPS", "CONTROL", "STREAM", "VENDOR", "MODEL", "SERIAL"}, {}};
     nlohmann::json cameras = nlohmann::json::array();
     for (uint32_t slot = 0; slot < session.SlotCount(); ++slot) {
@@ -91,6 +91,14 @@ void Scan(const CommonOptions &options, uint32_t speed) {
         cameras.push_back(std::move(view.json));
     }
     Emit(options.json, {{"board", BoardJson(session.Identity())}, {"cameras", std::move(cameras)}}, table);
+}
+
+namespace {
+
+void Scan(const CommonOptions &options, uint32_t speed) {
+    Session session(options);
+    session.Scan(speed);
+    PrintCameras(options, session);
 }
 
 void ShowInfo(const CommonOptions &options) {

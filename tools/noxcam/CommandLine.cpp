@@ -32,6 +32,8 @@ void AddCommonOptions(CLI::App &app, CommonOptions &options) {
                  "Log the library's records to stderr: -v information, -vv everything");
     app.add_flag("--fast", options.fast,
                  "Set the waits of the runtime settings to 0 (for the virtual frame grabber)");
+    app.add_option("--config", options.config,
+                   "Take the cameras from a link configuration file (config save) instead of a scan");
     // Subcommands created from here on hand options they do not know to their parent.
     app.fallthrough();
 }

@@ -17,6 +17,7 @@ struct CommonOptions {
     bool json = false;
     int verbosity = 0;  // -v 1, -vv 2
     bool fast = false;  // runtime-setting waits 0: for the virtual frame grabber
+    std::string config;  // a link configuration file that replaces the scan
 };
 
 // What a subcommand runs once the whole command line is parsed; it throws ToolError on failure.
@@ -49,5 +50,6 @@ void AddFeatureCommands(CommandTable &table, CLI::App &app, const CommonOptions 
 void AddRegisterCommands(CommandTable &table, CLI::App &app, const CommonOptions &options);
 void AddPowerCommands(CommandTable &table, CLI::App &app, const CommonOptions &options);
 void AddMonitorCommand(CommandTable &table, CLI::App &app, const CommonOptions &options);
+void AddLinkFileCommands(CommandTable &table, CLI::App &app, const CommonOptions &options);
 
 }  // namespace noxcam

@@ -124,14 +124,7 @@ void Monitor(const CommonOptions &options, std::optional<double> seconds) {
     Session session(options);
     NoxBoardHandle *board = session.Board();
     session.Scan();
-    for (uint32_t slot = 0; slot < session.SlotCount(); ++slot) {
-        NoxCameraHandle *camera = nullptr;
-        if (Nox_isCameraAvailableAtIndex(board, slot) != 1 || Nox_getCameraByIndex(board, slot, &camera) != ERR_NONE)
-            continue;
-        session.Progress().Step("connecting the links of camera " + std::to_string(slot));
-        Check(Nox_LinkConnect(board, camera), "connecting the links of camera " + std::to_string(slot));
-    }
-    session.Progress().Finish();
+    session.ConnectAllCameras();
     EventQueue queue;
     Check(Nox_RegisterEventCallback(board, &EventQueue::Callback, &queue), "registering the event callback");
     if (!options.json) {

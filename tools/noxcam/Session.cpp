@@ -44,15 +44,44 @@ void Session::OpenBoard() {
 }
 
 void Session::Scan(uint32_t speedMbps) {
+    if (!options_.config.empty()) return LoadConfiguration(options_.config);
     NoxBoardHandle *board = Board();
     progress_.Step("discovering cameras on board " + std::to_string(options_.board));
     Check(Nox_scanPorts(board, PortMask(), speedMbps, 0), "discovering cameras on board " +
                                                                 std::to_string(options_.board));
     progress_.Finish();
+    ForgetCameras();
+}
+
+void Session::LoadConfiguration(const std::string &file) {
+    Check(Nox_LoadBoardConfiguration(Board(), file.c_str()), "loading the link configuration " + file);
+    ForgetCameras();
+    configured_ = true;
+}
+
+bool Session::HoldsCamera(uint32_t slot) {
+    NoxCameraHandle *camera = nullptr;
+    if (configured_) return Nox_getCameraByIndex(Board(), slot, &camera) == ERR_NONE && camera;
+    return Nox_isCameraAvailableAtIndex(Board(), slot) == 1;
+}
+
+void Session::ForgetCameras() {
     scanned_ = true;
+    configured_ = false;
     slot_.reset();
     camera_ = nullptr;
     linked_ = genicam_ = false;
+}
+
+void Session::ConnectAllCameras() {
+    for (uint32_t slot = 0; slot < SlotCount(); ++slot) {
+        NoxCameraHandle *camera = nullptr;
+        if (!HoldsCamera(slot) || Nox_getCameraByIndex(Board(), slot, &camera) != ERR_NONE) continue;
+        const std::string name = "camera " + std::to_string(slot);
+        progress_.Step("connecting the links of " + name);
+        Check(Nox_LinkConnect(Board(), camera), "connecting the links of " + name);
+    }
+    progress_.Finish();
 }
 
 uint32_t Session::SlotCount() {
@@ -66,13 +95,13 @@ uint32_t Session::ChooseSlot() {
     const uint32_t count = SlotCount();
     if (options_.camera) {
         const uint32_t slot = *options_.camera;
-        if (slot >= count || Nox_isCameraAvailableAtIndex(Board(), slot) != 1)
+        if (slot >= count || !HoldsCamera(slot))
             throw ToolError("camera " + std::to_string(slot) + ": no camera was discovered in that slot",
                             ERR_NO_CAMERA_FOUND);
         return slot;
     }
     for (uint32_t slot = 0; slot < count; ++slot)
-        if (Nox_isCameraAvailableAtIndex(Board(), slot) == 1) return slot;
+        if (HoldsCamera(slot)) return slot;
     throw ToolError("board " + std::to_string(options_.board) + ": no camera was discovered", ERR_NO_CAMERA_FOUND);
 }
 

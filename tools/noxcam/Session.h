@@ -26,8 +26,12 @@ public:
     // Bit p for every port of the board.
     uint32_t PortMask();
 
-    // Discovers the cameras; speed 0 detects it. Runs once unless asked again.
+    // Discovers the cameras (speed 0 detects it), or takes them from the --config file.
     void Scan(uint32_t speedMbps = 0);
+    // Takes the cameras from a link configuration file instead of a scan.
+    void LoadConfiguration(const std::string &file);
+    // Connects the links of every discovered camera.
+    void ConnectAllCameras();
     // Number of slots of the last scan, placeholders included.
     uint32_t SlotCount();
 
@@ -41,6 +45,9 @@ public:
 
 private:
     void OpenBoard();
+    void ForgetCameras();
+    // A discovered camera; after a configuration load, any camera the file built.
+    bool HoldsCamera(uint32_t slot);
     uint32_t ChooseSlot();
 
     const CommonOptions &options_;
@@ -49,11 +56,15 @@ private:
     BoardIdentity identity_;
     NoxBoardHandle *board_ = nullptr;
     bool scanned_ = false;
+    bool configured_ = false;  // the cameras came from a link configuration file
     std::optional<uint32_t> slot_;
     NoxCameraHandle *camera_ = nullptr;
     bool linked_ = false;
     bool genicam_ = false;
 };
+
+// The camera slots of the last scan (or loaded configuration): links, bit rate, packet sizes, identity.
+void PrintCameras(const CommonOptions &options, Session &session);
 
 // A type-1 camera property ("LINKSPEED", "FGPORT" with a link index...); empty when the camera
 // cannot tell.

@@ -20,6 +20,7 @@ int main(int argc, char **argv) {
     AddRegisterCommands(table, app, options);
     AddPowerCommands(table, app, options);
     AddMonitorCommand(table, app, options);
+    AddLinkFileCommands(table, app, options);
     CLI11_PARSE(app, argc, argv);
 
     const CommandAction action = table.Selected();
