@@ -96,20 +96,25 @@ int32_t CheckTextRequest(CallFrameResult &frame, NoxCameraHandle *handle, const 
     return ERR_NONE;
 }
 
-// The enumeration of that name unless it is write only.
-int32_t LookUpReadableEnumeration(const CallFrameResult &frame, NoxCameraHandle *handle, const char *name,
-                                  GenApi::CEnumerationPtr &node) {
-    if (int32_t status = LookUp(frame, handle, name, node); status != ERR_NONE) return status;
-    if (node->GetAccessMode() == GenApi::WO) {
-        frame.LogError("Value is write only");
-        return ERR_FEATURE_WRITE_ONLY;
+// Runs a read of the node (returning a status); a read refused because the
+// node is write only becomes that refusal, with the message given. The
+// access mode is asked for only then: the read checks readability itself,
+// and asking first would do that work twice per call.
+template <class Kind, class Read, class Message>
+int32_t ReadUnlessWriteOnly(const CallFrameResult &frame, const GenApi::CPointer<Kind> &node, Read read,
+                            Message message) {
+    try {
+        return read();
+    } catch (const GenICam::AccessException &) {
+        if (node->GetAccessMode() != GenApi::WO) throw;
+        frame.LogError(message());
+        return static_cast<int32_t>(ERR_FEATURE_WRITE_ONLY);
     }
-    return ERR_NONE;
 }
 
-// Integer, boolean and float reads: checks, look-up, value. A node that
-// refuses the read is asked for its access mode only then: the read checks
-// readability itself, and asking first would do that work twice per call.
+std::string EnumerationWriteOnly() { return "Value is write only"; }
+
+// Integer, boolean and float reads: checks, look-up, value.
 template <class Kind, class Out, class Read>
 int32_t TypedGet(CallFrameResult &frame, NoxCameraHandle *handle, const char *name, Out *value, Read read) {
     if (IsEmpty(name)) return RefuseName(frame);
@@ -119,14 +124,13 @@ int32_t TypedGet(CallFrameResult &frame, NoxCameraHandle *handle, const char *na
         [&] {
             GenApi::CPointer<Kind> node;
             if (int32_t status = LookUp(frame, handle, name, node); status != ERR_NONE) return status;
-            try {
-                *value = read(*node);
-            } catch (const GenICam::AccessException &) {
-                if (node->GetAccessMode() != GenApi::WO) throw;
-                frame.LogError(std::string("Feature ") + name + " is write only");
-                return static_cast<int32_t>(ERR_FEATURE_WRITE_ONLY);
-            }
-            return static_cast<int32_t>(ERR_NONE);
+            return ReadUnlessWriteOnly(
+                frame, node,
+                [&] {
+                    *value = read(*node);
+                    return static_cast<int32_t>(ERR_NONE);
+                },
+                [&] { return std::string("Feature ") + name + " is write only"; });
         },
         name);
 }
@@ -210,11 +214,14 @@ extern "C" NOX_API int32_t Nox_getEnumerationValue(NoxCameraHandle *handle, cons
     if (value == nullptr) return RefuseArgument(frame, "Invalid value pointer");
     return Guarded(frame, "Exception while getting enum value:", [&] {
         GenApi::CEnumerationPtr node;
-        if (int32_t status = LookUpReadableEnumeration(frame, handle, feature, node); status != ERR_NONE)
-            return status;
-        const int64_t current = node->GetIntValue();
-        *value = current;
-        return static_cast<int32_t>(ERR_NONE);
+        if (int32_t status = LookUp(frame, handle, feature, node); status != ERR_NONE) return status;
+        return ReadUnlessWriteOnly(
+            frame, node,
+            [&] {
+                *value = node->GetIntValue();
+                return static_cast<int32_t>(ERR_NONE);
+            },
+            EnumerationWriteOnly);
     });
 }
 
@@ -224,15 +231,19 @@ extern "C" NOX_API int32_t Nox_getEnumerationValueAsString(NoxCameraHandle *hand
     if (int32_t status = CheckTextRequest(frame, handle, feature, value); status != ERR_NONE) return status;
     return Guarded(frame, "Exception while getting enum value:", [&] {
         GenApi::CEnumerationPtr node;
-        if (int32_t status = LookUpReadableEnumeration(frame, handle, feature, node); status != ERR_NONE)
-            return status;
-        GenApi::IEnumEntry *entry = node->GetCurrentEntry();
-        if (entry == nullptr) {
-            frame.LogError("Invalid data in feature");
-            return static_cast<int32_t>(ERR_INVALID_DATA);
-        }
-        *value = Camera(handle)->KeepFeatureText(feature, entry->GetSymbolic());
-        return static_cast<int32_t>(ERR_NONE);
+        if (int32_t status = LookUp(frame, handle, feature, node); status != ERR_NONE) return status;
+        return ReadUnlessWriteOnly(
+            frame, node,
+            [&] {
+                GenApi::IEnumEntry *entry = node->GetCurrentEntry();
+                if (entry == nullptr) {
+                    frame.LogError("Invalid data in feature");
+                    return static_cast<int32_t>(ERR_INVALID_DATA);
+                }
+                *value = Camera(handle)->KeepFeatureText(feature, entry->GetSymbolic());
+                return static_cast<int32_t>(ERR_NONE);
+            },
+            EnumerationWriteOnly);
     });
 }
 

@@ -258,6 +258,39 @@ TEST(TransportLayer, AWriteToTheLinkConfigurationSucceedsWithoutReachingTheCamer
     EXPECT_EQ(CameraRegister(camera, kWidth), 512u);
 }
 
+TEST(Features, AWriteOnlyEnumerationRefusesReadsBeforeTheWire) {
+    LoggedRoad road;
+    // The camera's write-only test register, described as an enumeration.
+    std::string description = kLinkRegisterDescription;
+    description.insert(description.find("  <Port Name"), R"xml(  <Enumeration Name="TestMode">
+    <EnumEntry Name="Off"><Value>0</Value></EnumEntry>
+    <EnumEntry Name="On"><Value>1</Value></EnumEntry>
+    <pValue>TestModeReg</pValue>
+  </Enumeration>
+  <IntReg Name="TestModeReg">
+    <Address>0x6080</Address><Length>4</Length><AccessMode>WO</AccessMode><pPort>Device</pPort>
+    <Sign>Unsigned</Sign><Endianess>BigEndian</Endianess>
+  </IntReg>
+)xml");
+    const auto file = road.Directory() / "write-only-enumeration.xml";
+    nox_test::WriteFile(file, description);
+    NoxCameraHandle *camera = road.Camera(0);
+    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
+    ASSERT_EQ(Nox_connectCameraWithExternalXml(camera, file.c_str()), ERR_NONE);
+
+    const uint64_t commands = nox_test::CommandsReceived(0);
+    int64_t value = 42;
+    const char *text = "untouched";
+    EXPECT_EQ(Nox_getEnumerationValue(camera, "TestMode", &value), ERR_FEATURE_WRITE_ONLY);
+    EXPECT_EQ(Nox_getEnumerationValueAsString(camera, "TestMode", &text), ERR_FEATURE_WRITE_ONLY);
+    EXPECT_TRUE(road.Logged("Value is write only"));
+    EXPECT_EQ(value, 42);
+    EXPECT_STREQ(text, "untouched");
+    EXPECT_EQ(nox_test::CommandsReceived(0), commands);
+    EXPECT_EQ(Nox_setEnumerationValue(camera, "TestMode", "On"), ERR_NONE);
+    EXPECT_EQ(nox_test::CommandsReceived(0), commands + 1);
+}
+
 TEST(ConnectCamera, BadDescriptionsFromTheCameraFailClearly) {
     nox_test::TempDirectory directory;
     const std::string xml = "<html><body/></html>";
