@@ -110,12 +110,12 @@ std::string Time(const json &benchmark, const char *key) {
 }
 
 void PrintTable(const json &benchmarks) {
-    std::printf("%-44s %14s %14s %11s %10s %13s  %s\n", "benchmark", "real time", "CPU time", "wire_us", "wire_ratio",
+    std::printf("%-52s %14s %14s %11s %10s %13s  %s\n", "benchmark", "real time", "CPU time", "wire_us", "wire_ratio",
                 "library_ratio", "other");
     for (const json &benchmark : benchmarks) {
         const std::string name = benchmark.value("name", "");
         if (Failed(benchmark)) {
-            std::printf("%-44s error: %s\n", name.c_str(), benchmark.value("error_message", "").c_str());
+            std::printf("%-52s error: %s\n", name.c_str(), benchmark.value("error_message", "").c_str());
             continue;
         }
         std::string other;
@@ -123,7 +123,7 @@ void PrintTable(const json &benchmarks) {
         if (benchmark.contains("layer_ratio")) other = "layer_ratio " + Number(benchmark, "layer_ratio", "%.3f");
         if (benchmark.contains("per_camera_s"))
             other = "per camera " + Number(benchmark, "per_camera_s", "%.6f") + " s";
-        std::printf("%-44s %14s %14s %11s %10s %13s  %s\n", name.c_str(), Time(benchmark, "real_time").c_str(),
+        std::printf("%-52s %14s %14s %11s %10s %13s  %s\n", name.c_str(), Time(benchmark, "real_time").c_str(),
                     Time(benchmark, "cpu_time").c_str(),
                     Number(benchmark, "wire_us", "%.3f").c_str(), Number(benchmark, "wire_ratio", "%.4f").c_str(),
                     Number(benchmark, "library_ratio", "%.4f").c_str(), other.c_str());
