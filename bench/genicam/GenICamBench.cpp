@@ -11,6 +11,7 @@
 #include "SimulatedBoard.h"
 #include "TemporaryFolder.h"
 #include "Topologies.h"
+#include "genapi/GenApi.h"
 #include "genapi/NodeMap.h"
 #include "model/NOXCameraInterface.h"
 #include "vexosim.h"
@@ -128,6 +129,19 @@ void BM_SetInteger(benchmark::State &state) {
     });
 }
 BENCHMARK(BM_SetInteger);
+
+// The same read by name through the GenApi layer alone, without the
+// exported function: splits what the layer adds from what the call adds.
+void BM_LayerGetInteger(benchmark::State &state) {
+    DefaultCamera camera;
+    if (!camera.camera.Ok()) return state.SkipWithError("no connected camera");
+    GenApi::INodeMap *nodeMap = reinterpret_cast<vexo::genicam::NOXCameraInterface *>(camera.camera.Handle())->NodeMap();
+    for (auto _ : state) {
+        GenApi::CIntegerPtr width = nodeMap->GetNode("Width");
+        benchmark::DoNotOptimize(width->GetValue());
+    }
+}
+BENCHMARK(BM_LayerGetInteger);
 
 // The interpreter's own read of a feature by name, with its error.
 template <class Read>
