@@ -10,7 +10,8 @@
 //
 // A transfer measured through the library and the same transfer measured on
 // the simulator alone carry the same label; for such a pair the library's own
-// cost over the wire time is added as the counter library_ratio. A feature
+// cost over the wire time is added as the counter library_ratio, unless the
+// benchmark measured it itself beside the simulator in the same run. A feature
 // read through the exported interface (BM_Get<kind>) and the same read on the
 // interpreter (BM_AravisGet<kind>) give the counter layer_ratio.
 #include <cmath>
@@ -75,7 +76,7 @@ void AddLibraryRatios(json &benchmarks) {
         const std::string name = benchmark.value("name", "");
         const auto found = simulator.find(benchmark.value("label", ""));
         if (found == simulator.end() || name.rfind(kSimulatorPrefix, 0) == 0 || Failed(benchmark) ||
-            !benchmark.contains("wire_us"))
+            !benchmark.contains("wire_us") || benchmark.contains("library_ratio"))
             continue;
         benchmark["library_ratio"] = (CpuMicroseconds(benchmark) - found->second) / benchmark["wire_us"].get<double>();
     }

@@ -22,6 +22,7 @@ public:
 
     bool Ok() const { return board_ != nullptr; }
     NoxBoardHandle *Handle() const { return board_; }
+    const GrabberSession *Session() const { return session_; }
 
     // Scans every port; the number of cameras found, or a negative status.
     int32_t Scan();
@@ -42,6 +43,7 @@ public:
     explicit ConnectedCamera(bool loadDescription);
     bool Ok() const { return camera_ != nullptr; }
     NoxCameraHandle *Handle() const { return camera_; }
+    const SimulatedBoard &Board() const { return board_; }
 
 private:
     SimulatedBoard board_;

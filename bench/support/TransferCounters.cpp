@@ -27,17 +27,37 @@ const bool kWireModelChecked = [] {
     std::abort();
 }();
 
+double WireMicroseconds(Transfer transfer, uint64_t bytes) {
+    const uint32_t perPacket = DataBytesPerPacket(kControlPacketSize);
+    return transfer == Transfer::kRead ? ReadWireMicroseconds(bytes, perPacket) : WriteWireMicroseconds(bytes, perPacket);
+}
+
+std::string Label(Transfer transfer, uint64_t bytes) {
+    return std::string(transfer == Transfer::kRead ? "read " : "write ") + std::to_string(bytes) + " B";
+}
+
 }  // namespace
 
 void ReportWireTime(benchmark::State &state, Transfer transfer, uint64_t bytes) {
-    const uint32_t perPacket = DataBytesPerPacket(kControlPacketSize);
-    const double wireUs = transfer == Transfer::kRead ? ReadWireMicroseconds(bytes, perPacket)
-                                                      : WriteWireMicroseconds(bytes, perPacket);
+    const double wireUs = WireMicroseconds(transfer, bytes);
     state.counters["wire_us"] = wireUs;
     // Seconds per iteration divided by wire seconds: a rate of wire seconds, inverted.
     state.counters["wire_ratio"] =
         benchmark::Counter(wireUs * 1e-6, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    state.SetLabel(std::string(transfer == Transfer::kRead ? "read " : "write ") + std::to_string(bytes) + " B");
+    state.SetLabel(Label(transfer, bytes));
+}
+
+void ReportAgainstSimulator(benchmark::State &state, Transfer transfer, uint64_t bytes, double librarySeconds,
+                            double simulatorSeconds) {
+    const double iterations = static_cast<double>(state.iterations());
+    if (iterations == 0) return;
+    const double wireUs = WireMicroseconds(transfer, bytes);
+    const double libraryUs = librarySeconds * 1e6 / iterations, simulatorUs = simulatorSeconds * 1e6 / iterations;
+    state.counters["wire_us"] = wireUs;
+    state.counters["wire_ratio"] = libraryUs / wireUs;
+    state.counters["simulator_us"] = simulatorUs;
+    state.counters["library_ratio"] = (libraryUs - simulatorUs) / wireUs;
+    state.SetLabel(Label(transfer, bytes));
 }
 
 }  // namespace nox_bench

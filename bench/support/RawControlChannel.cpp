@@ -1,0 +1,90 @@
+#include "RawControlChannel.h"
+
+#include <array>
+#include <cstring>
+#include <span>
+#include <string>
+
+#include "Topologies.h"
+#include "WireTime.h"
+#include "cxp/CxpPacket.h"
+
+extern "C" {
+int32_t ReadBoardRegister(uint64_t device, uint32_t address, uint64_t *value);
+int32_t WriteBoardRegister(uint64_t device, uint32_t address, uint64_t value);
+int64_t FindAppletRegister(uint64_t applet, const char *name);
+}
+
+namespace nox_bench {
+namespace {
+
+namespace cxp = vexo::genicam::cxp;
+
+constexpr uint64_t kPacketStart = 0x1FBFBFBFBull;
+constexpr uint64_t kPacketEnd = 0x3FDFDFDFDull;
+constexpr uint64_t kReceiveEmpty = 1ull << 33;
+constexpr uint32_t kAckEnd = 0xFDFDFDFD;
+constexpr size_t kDeviceOffset = 408;
+constexpr size_t kAppletOffset = 416;
+
+// Laid out by the library's own (tested) packet builder.
+CommandWords Command(cxp::Command command, uint32_t address, uint32_t words, std::span<const uint32_t> data) {
+    std::array<uint32_t, cxp::kMaxCommandWords> packet{};
+    const size_t length = cxp::BuildCommandPacket(command, address, words, std::as_bytes(data), false, packet);
+    CommandWords all = {kPacketStart};
+    all.insert(all.end(), packet.begin(), packet.begin() + static_cast<std::ptrdiff_t>(length));
+    all.push_back(kPacketEnd);
+    return all;
+}
+
+}  // namespace
+
+RawControlChannel::RawControlChannel(const GrabberSession *session, uint32_t appletPort) : port_(appletPort) {
+    if (session == nullptr) return;
+    std::memcpy(&device_, reinterpret_cast<const unsigned char *>(session) + kDeviceOffset, sizeof device_);
+    std::memcpy(&applet_, reinterpret_cast<const unsigned char *>(session) + kAppletOffset, sizeof applet_);
+    const std::string port = std::to_string(appletPort);
+    tx_ = Address(("CxpTxCmdWriteData_" + port).c_str());
+    rx_ = Address(("CxpRxCmdAckPacketData_" + port).c_str());
+    sent_ = Address("CxpTxCmdPacketSent");
+}
+
+uint32_t RawControlChannel::Address(const char *name) const {
+    const int64_t address = FindAppletRegister(applet_, name);
+    return address > 0 ? static_cast<uint32_t>(address) : 0;
+}
+
+bool RawControlChannel::Exchange(const CommandWords &command) const {
+    for (uint64_t word : command) WriteBoardRegister(device_, tx_, word);
+    uint64_t value = 0;
+    ReadBoardRegister(device_, sent_, &value);
+    if (!(value >> port_ & 1)) return false;
+    bool first = true, success = false;
+    for (;;) {
+        ReadBoardRegister(device_, rx_, &value);
+        if ((value & kReceiveEmpty) || static_cast<uint32_t>(value) == kAckEnd) return success;
+        if (first) success = static_cast<uint32_t>(value) == 0;
+        first = false;
+    }
+}
+
+bool RawControlChannel::ExchangeAll(const std::vector<CommandWords> &commands) const {
+    for (const CommandWords &command : commands)
+        if (!Exchange(command)) return false;
+    return true;
+}
+
+std::vector<CommandWords> RawControlChannel::ReadCommands(uint32_t address, uint32_t bytes) {
+    const uint32_t perPacket = DataBytesPerPacket(kControlPacketSize);
+    std::vector<CommandWords> commands;
+    for (uint32_t done = 0; done < bytes; done += perPacket)
+        commands.push_back(Command(cxp::Command::kRead, address + done, (std::min(perPacket, bytes - done) + 3) / 4, {}));
+    return commands;
+}
+
+CommandWords RawControlChannel::RegisterWrite(uint32_t address, uint32_t value) {
+    const uint32_t wire = __builtin_bswap32(value);
+    return Command(cxp::Command::kWrite, address, 1, std::span<const uint32_t>(&wire, 1));
+}
+
+}  // namespace nox_bench
