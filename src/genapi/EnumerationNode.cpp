@@ -58,8 +58,9 @@ EnumEntryNode *EnumerationNode::EntryWithValue(int64_t value) {
     Guard guard(Mutex());
     for (ArvDomNode *child = arv_dom_node_get_first_child(ARV_DOM_NODE(node_)); child;
          child = arv_dom_node_get_next_sibling(child)) {
+        // The map makes an EnumEntryNode of every entry, so the node needs no run-time check.
         if (ARV_IS_GC_ENUM_ENTRY(child) && Checked(arv_gc_enum_entry_get_value, ARV_GC_ENUM_ENTRY(child)) == value)
-            return &dynamic_cast<EnumEntryNode &>(map_.NodeFor(ARV_GC_NODE(child)));
+            return &static_cast<EnumEntryNode &>(map_.NodeFor(ARV_GC_NODE(child)));
     }
     return nullptr;
 }
