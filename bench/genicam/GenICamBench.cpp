@@ -10,6 +10,7 @@
 
 #include "SimulatedBoard.h"
 #include "TemporaryFolder.h"
+#include "TransferCounters.h"
 #include "Topologies.h"
 #include "genapi/GenApi.h"
 #include "genapi/NodeMap.h"
@@ -91,35 +92,77 @@ void ReadFeature(benchmark::State &state, Read read) {
     }
 }
 
-void BM_GetInteger(benchmark::State &state) {
-    ReadFeature(state, [](NoxCameraHandle *camera) {
-        int64_t value = 0;
-        const bool ok = Nox_getIntegerValue(camera, "Width", &value) == ERR_NONE;
-        benchmark::DoNotOptimize(value);
-        return ok;
-    });
+// The interpreter's own read of a feature by name; false on an error.
+template <class Value>
+bool InterpreterRead(ArvGc *genicam, const char *name, Value (*read)(ArvGcNode *, GError **)) {
+    GError *error = nullptr;
+    benchmark::DoNotOptimize(read(arv_gc_get_node(genicam, name), &error));
+    if (error == nullptr) return true;
+    g_error_free(error);
+    return false;
 }
-BENCHMARK(BM_GetInteger);
+
+gint64 IntegerOf(ArvGcNode *node, GError **error) { return arv_gc_integer_get_value(ARV_GC_INTEGER(node), error); }
+double FloatOf(ArvGcNode *node, GError **error) { return arv_gc_float_get_value(ARV_GC_FLOAT(node), error); }
+const char *EnumStringOf(ArvGcNode *node, GError **error) {
+    return arv_gc_enumeration_get_string_value(ARV_GC_ENUMERATION(node), error);
+}
+
+// A read through the exported interface in turns with the same read on the
+// interpreter, so that layer_ratio compares the two at the same moment:
+// separate benchmarks drift apart by more than the layer's share.
+template <class Read, class Value>
+void ReadFeatureBesideInterpreter(benchmark::State &state, const char *name, Read read,
+                                  Value (*direct)(ArvGcNode *, GError **)) {
+    DefaultCamera camera;
+    ArvGc *genicam = camera.camera.Ok() ? InterpreterOf(camera.camera.Handle()) : nullptr;
+    if (genicam == nullptr) return state.SkipWithError("no connected camera");
+    const nox_bench::TurnSeconds seconds = nox_bench::TimeInTurns(
+        state, [&] { return read(camera.camera.Handle()); }, [&] { return InterpreterRead(genicam, name, direct); });
+    if (state.error_occurred() || seconds.reference <= 0) return;
+    const double iterations = static_cast<double>(state.iterations());
+    state.counters["interpreter_ns"] = seconds.reference * 1e9 / iterations;
+    state.counters["layer_ratio"] = seconds.measured / seconds.reference;
+}
+
+void BM_GetInteger(benchmark::State &state) {
+    ReadFeatureBesideInterpreter(
+        state, "Width",
+        [](NoxCameraHandle *camera) {
+            int64_t value = 0;
+            const bool ok = Nox_getIntegerValue(camera, "Width", &value) == ERR_NONE;
+            benchmark::DoNotOptimize(value);
+            return ok;
+        },
+        IntegerOf);
+}
+BENCHMARK(BM_GetInteger)->UseManualTime();
 
 void BM_GetFloat(benchmark::State &state) {
-    ReadFeature(state, [](NoxCameraHandle *camera) {
-        double value = 0;
-        const bool ok = Nox_getFloatValue(camera, "ExposureTime", &value) == ERR_NONE;
-        benchmark::DoNotOptimize(value);
-        return ok;
-    });
+    ReadFeatureBesideInterpreter(
+        state, "ExposureTime",
+        [](NoxCameraHandle *camera) {
+            double value = 0;
+            const bool ok = Nox_getFloatValue(camera, "ExposureTime", &value) == ERR_NONE;
+            benchmark::DoNotOptimize(value);
+            return ok;
+        },
+        FloatOf);
 }
-BENCHMARK(BM_GetFloat);
+BENCHMARK(BM_GetFloat)->UseManualTime();
 
 void BM_GetEnumString(benchmark::State &state) {
-    ReadFeature(state, [](NoxCameraHandle *camera) {
-        const char *value = nullptr;
-        const bool ok = Nox_getEnumerationValueAsString(camera, "PixelFormat", &value) == ERR_NONE;
-        benchmark::DoNotOptimize(value);
-        return ok;
-    });
+    ReadFeatureBesideInterpreter(
+        state, "PixelFormat",
+        [](NoxCameraHandle *camera) {
+            const char *value = nullptr;
+            const bool ok = Nox_getEnumerationValueAsString(camera, "PixelFormat", &value) == ERR_NONE;
+            benchmark::DoNotOptimize(value);
+            return ok;
+        },
+        EnumStringOf);
 }
-BENCHMARK(BM_GetEnumString);
+BENCHMARK(BM_GetEnumString)->UseManualTime();
 
 void BM_SetInteger(benchmark::State &state) {
     int64_t width = 640;
@@ -143,39 +186,24 @@ void BM_LayerGetInteger(benchmark::State &state) {
 }
 BENCHMARK(BM_LayerGetInteger);
 
-// The interpreter's own read of a feature by name, with its error.
-template <class Read>
-void ReadOnInterpreter(benchmark::State &state, const char *name, Read read) {
+// The interpreter's own reads by name, on their own.
+template <class Value>
+void ReadOnInterpreter(benchmark::State &state, const char *name, Value (*read)(ArvGcNode *, GError **)) {
     DefaultCamera camera;
     ArvGc *genicam = camera.camera.Ok() ? InterpreterOf(camera.camera.Handle()) : nullptr;
     if (genicam == nullptr) return state.SkipWithError("no connected camera");
     for (auto _ : state) {
-        GError *error = nullptr;
-        benchmark::DoNotOptimize(read(arv_gc_get_node(genicam, name), &error));
-        if (error != nullptr) {
-            g_error_free(error);
-            return state.SkipWithError("read failed");
-        }
+        if (!InterpreterRead(genicam, name, read)) return state.SkipWithError("read failed");
     }
 }
 
-void BM_AravisGetInteger(benchmark::State &state) {
-    ReadOnInterpreter(state, "Width",
-                      [](ArvGcNode *node, GError **error) { return arv_gc_integer_get_value(ARV_GC_INTEGER(node), error); });
-}
+void BM_AravisGetInteger(benchmark::State &state) { ReadOnInterpreter(state, "Width", IntegerOf); }
 BENCHMARK(BM_AravisGetInteger);
 
-void BM_AravisGetFloat(benchmark::State &state) {
-    ReadOnInterpreter(state, "ExposureTime",
-                      [](ArvGcNode *node, GError **error) { return arv_gc_float_get_value(ARV_GC_FLOAT(node), error); });
-}
+void BM_AravisGetFloat(benchmark::State &state) { ReadOnInterpreter(state, "ExposureTime", FloatOf); }
 BENCHMARK(BM_AravisGetFloat);
 
-void BM_AravisGetEnumString(benchmark::State &state) {
-    ReadOnInterpreter(state, "PixelFormat", [](ArvGcNode *node, GError **error) {
-        return arv_gc_enumeration_get_string_value(ARV_GC_ENUMERATION(node), error);
-    });
-}
+void BM_AravisGetEnumString(benchmark::State &state) { ReadOnInterpreter(state, "PixelFormat", EnumStringOf); }
 BENCHMARK(BM_AravisGetEnumString);
 
 }  // namespace

@@ -21,29 +21,49 @@ void ReportWireTime(benchmark::State &state, Transfer transfer, uint64_t bytes);
 void ReportAgainstSimulator(benchmark::State &state, Transfer transfer, uint64_t bytes, double librarySeconds,
                             double simulatorSeconds);
 
-// Times the transfer through the library and the same transfer on the
-// simulator alone in turns, one of each per iteration, so that both see the
-// same process, memory layout and moment of the machine: figures of
-// separate runs differ by more than the library's whole share of a large
-// read. The benchmark's time is the library's (register it with
-// UseManualTime); each function answers whether its transfer succeeded.
+// Times `measured` and `reference` in turns, one of each per iteration, so
+// that both see the same process, memory layout and moment of the machine:
+// figures of separate runs differ by more than the library's whole share of
+// a large read. The benchmark's time is the measured function's (register
+// it with UseManualTime); both sums of seconds are returned. Each
+// function answers whether it succeeded; a failure ends the benchmark with
+// an error.
+struct TurnSeconds {
+    double measured = 0;
+    double reference = 0;
+};
+
+template <class Measured, class Reference>
+TurnSeconds TimeInTurns(benchmark::State &state, Measured measured, Reference reference) {
+    using Clock = std::chrono::steady_clock;
+    TurnSeconds seconds;
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        if (!measured()) {
+            state.SkipWithError("measured call failed");
+            break;
+        }
+        const Clock::time_point middle = Clock::now();
+        if (!reference()) {
+            state.SkipWithError("reference call failed");
+            break;
+        }
+        const Clock::time_point end = Clock::now();
+        const double measuredSeconds = std::chrono::duration<double>(middle - start).count();
+        state.SetIterationTime(measuredSeconds);
+        seconds.measured += measuredSeconds;
+        seconds.reference += std::chrono::duration<double>(end - middle).count();
+    }
+    return seconds;
+}
+
+// A transfer through the library against the same transfer on the simulator
+// alone, in turns.
 template <class Library, class Simulator>
 void MeasureAgainstSimulator(benchmark::State &state, Transfer transfer, uint64_t bytes, Library library,
                              Simulator simulator) {
-    using Clock = std::chrono::steady_clock;
-    double librarySeconds = 0, simulatorSeconds = 0;
-    for (auto _ : state) {
-        const Clock::time_point start = Clock::now();
-        if (!library()) return state.SkipWithError("transfer failed");
-        const Clock::time_point middle = Clock::now();
-        if (!simulator()) return state.SkipWithError("transfer on the simulator alone failed");
-        const Clock::time_point end = Clock::now();
-        const double seconds = std::chrono::duration<double>(middle - start).count();
-        state.SetIterationTime(seconds);
-        librarySeconds += seconds;
-        simulatorSeconds += std::chrono::duration<double>(end - middle).count();
-    }
-    ReportAgainstSimulator(state, transfer, bytes, librarySeconds, simulatorSeconds);
+    const TurnSeconds seconds = TimeInTurns(state, library, simulator);
+    if (!state.error_occurred()) ReportAgainstSimulator(state, transfer, bytes, seconds.measured, seconds.reference);
 }
 
 }  // namespace nox_bench
