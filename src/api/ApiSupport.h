@@ -15,6 +15,9 @@ namespace vexo::genicam {
 std::string BoardItem(NOXBoardInterface *board);
 std::string CameraItem(NOXCameraInterface *camera);
 
+// A null or empty text argument.
+inline bool IsEmpty(const char *text) { return text == nullptr || *text == '\0'; }
+
 inline NOXBoardInterface *Board(NoxBoardHandle *handle) { return FromHandle(handle); }
 inline NOXCameraInterface *Camera(NoxCameraHandle *handle) { return FromHandle(handle); }
 

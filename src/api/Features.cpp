@@ -10,7 +10,6 @@ using namespace vexo::genicam;
 
 namespace {
 
-bool IsEmpty(const char *text) { return text == nullptr || *text == '\0'; }
 
 ContextFunction CameraContext(NoxCameraHandle *handle) {
     return [=] { return CameraItem(Camera(handle)); };

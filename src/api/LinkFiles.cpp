@@ -18,7 +18,6 @@ namespace {
 constexpr uint32_t kUnsignedType = 1;
 constexpr uint32_t kPhysicalLinks = 4;
 
-bool IsEmpty(const char *text) { return text == nullptr || *text == '\0'; }
 
 enum CameraState : uint32_t { kNoCamera = 0, kLinkConnectFailed = 1, kLinksUp = 2, kConnected = 3 };
 

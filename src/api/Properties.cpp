@@ -16,7 +16,6 @@ constexpr uint32_t kTypeMeasurement = 2;
 constexpr uint32_t kNoProperty = 0xFFFFFFFFu;
 constexpr uint32_t kNone = 0xFFFFFFFFu;
 
-bool IsEmpty(const char *name) { return name == nullptr || *name == '\0'; }
 
 // --- Board properties --------------------------------------------------------
 
