@@ -4,5 +4,10 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-build}
 shift || true
-cmake -S "$top" -B "$top/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+launcher=()
+# ccache, when the machine has it, makes rebuilds of several trees cheap.
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$top" -B "$top/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 cmake --build "$top/$dir" -j "$(nproc)"

@@ -1,7 +1,5 @@
 #include "api/CallFrame.h"
 
-#include <cstdio>
-
 #include "api/LibraryLogger.h"
 #include "board/BoardLibraries.h"
 #include "platform/ThreadId.h"
@@ -52,11 +50,6 @@ void CallFrameResult::LogRecord(uint32_t level, const std::string &message) cons
     WriteRecord(LibraryLogger(), level, context_, message);
 }
 
-void WriteRecord(Logger *logger, uint32_t level, const ContextFunction &context, const std::string &message) {
-    if (!logger->IsEnabled(level)) return;
-    logger->Write(level, "thread-id=" + ThreadIdText() + (context ? context() : std::string()) + "|" + message);
-}
-
 std::string SessionItems(const GrabberSession *session) {
     if (session == nullptr) return {};
     const uint64_t device = SessionDeviceHandle(session);
@@ -64,17 +57,5 @@ std::string SessionItems(const GrabberSession *session) {
            ",board-serial=" + std::to_string(QueryBoardInfo(device, "board/serial")) +
            ",board-type=" + std::to_string(QueryBoardInfo(device, "board/type"));
 }
-
-std::string PortMaskItem(uint32_t portMask) { return ",port-mask=" + std::to_string(portMask); }
-
-std::string HandleItem(const char *typeName, const void *handle) {
-    char address[32];
-    std::snprintf(address, sizeof address, "%p", handle);
-    return std::string(",handle=(") + typeName + ")" + address;
-}
-
-std::string PortIndexItem(uint32_t portIndex) { return ",port-index=" + std::to_string(portIndex); }
-
-std::string IndexItem(uint32_t index) { return ",index=" + std::to_string(index); }
 
 }  // namespace vexo::genicam

@@ -5,13 +5,18 @@
 #include <string>
 
 #include "logging/Logger.h"
+#include "logging/Record.h"
 #include "nox_genicam.h"
 
 namespace vexo::genicam {
 
-// Renders a call's handle and index arguments as ",name=value" items, at the
-// moment a record is written.
-using ContextFunction = std::function<std::string()>;
+// A call's handle and index arguments as ",name=value" items, rendered when a record is written.
+using tools::logging::ContextFunction;
+using tools::logging::HandleItem;
+using tools::logging::IndexItem;
+using tools::logging::PortIndexItem;
+using tools::logging::PortMaskItem;
+using tools::logging::WriteRecord;
 using ParameterFunction = std::function<std::string()>;
 
 // Writes the Entering record of one exported call at construction and the
@@ -69,18 +74,9 @@ private:
     int32_t result_ = 0;
 };
 
-// "thread-id=" + thread id + context + "|" + message, at the given level when enabled.
-void WriteRecord(tools::logging::Logger *logger, uint32_t level, const ContextFunction &context,
-                 const std::string &message);
-
-// Context items.
 // ",board-index=",",board-serial=",",board-type=" of the session's board, read
 // from the board library; empty for a null session.
 std::string SessionItems(const GrabberSession *session);
-std::string PortMaskItem(uint32_t portMask);
-std::string HandleItem(const char *typeName, const void *handle);
-std::string PortIndexItem(uint32_t portIndex);
-std::string IndexItem(uint32_t index);
 
 }  // namespace vexo::genicam
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "api/ApiSupport.h"
+#include "api/ExportedRegisterAccess.h"
 #include "board/FirmwareControllerBase.h"
 #include "genapi/CNodeMapFactory.h"
 #include "genapi/GenericException.h"
-#include "genicam/CameraRegisterAccess.h"
 #include "genicam/DescriptionLoader.h"
 #include "genicam/DescriptionReader.h"
 #include "genicam/GenApiEnvironment.h"

@@ -1,5 +1,6 @@
 #include "api/LibraryLogger.h"
 #include "board/BoardLibraries.h"
+#include "logging/StatusDescription.h"
 #include "nox_genicam.h"
 #include "platform/LibraryInitController.h"
 
@@ -30,4 +31,8 @@ extern "C" NOX_API void GenICamInit(void) {
 extern "C" NOX_API void GenICamDeinit(void) {
     LibraryInitController::Deinit();
     vexo::genicam::ClearLibraryLoggerCache();
+}
+
+extern "C" NOX_API const char *Nox_getErrorDescription(int32_t status) {
+    return vexo::tools::logging::StatusDescription(status);
 }

@@ -4,11 +4,13 @@
 #include <iostream>
 #include <thread>
 
-#include "api/CallFrame.h"
+#include "logging/Record.h"
 #include "board/BoardLibraries.h"
 #include "logging/LoggerNames.h"
 
 namespace vexo::genicam {
+
+using tools::logging::PortMaskItem;
 
 namespace {
 

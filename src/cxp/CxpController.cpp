@@ -3,7 +3,7 @@
 #include <cstring>
 #include <thread>
 
-#include "api/CallFrame.h"
+#include "logging/Record.h"
 #include "cxp/CxpCameraRegisters.h"
 #include "cxp/CxpControlCore.h"
 #include "cxp/CxpControllerImpl.h"

@@ -3,7 +3,7 @@
 #include <ctime>
 #include <thread>
 
-#include "api/CallFrame.h"
+#include "logging/Record.h"
 #include "board/BoardLibraries.h"
 #include "cxp/CxpControlCore.h"
 #include "cxp/CxpLinkSpeed.h"
@@ -14,6 +14,7 @@ namespace vexo::genicam {
 
 using cxp::CxpRegister;
 using templates::platform::RecursiveMutex;
+using tools::logging::PortMaskItem;
 using tools::logging::kLevelDetail;
 using tools::logging::kLevelError;
 using tools::logging::kLevelInfo;

@@ -8,7 +8,7 @@
 #include "cxp/CxpController.h"
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/CxpLinkSpeed.h"
-#include "api/CallFrame.h"
+#include "logging/Record.h"
 #include "nox_genicam.h"
 
 namespace vexo::genicam {
@@ -17,6 +17,8 @@ using cxp::ForEachPort;
 using cxp::kAcknowledgeOptional;
 using cxp::kCameraRegisterTimeoutMs;
 using templates::platform::RecursiveMutex;
+using tools::logging::PortIndexItem;
+using tools::logging::PortMaskItem;
 using tools::logging::kLevelDetail;
 using tools::logging::kLevelError;
 using tools::logging::kLevelWarning;

@@ -1,7 +1,7 @@
 // Power over CoaXPress and the board properties of CxpController.
 #include <cstring>
 
-#include "api/CallFrame.h"
+#include "logging/Record.h"
 #include "cxp/CxpController.h"
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/CxpPowerReadings.h"
@@ -11,6 +11,7 @@ namespace vexo::genicam {
 
 using cxp::CxpRegister;
 using templates::platform::RecursiveMutex;
+using tools::logging::PortMaskItem;
 using tools::logging::kLevelDetail;
 using tools::logging::kLevelError;
 using tools::logging::kLevelWarning;

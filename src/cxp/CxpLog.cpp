@@ -2,9 +2,11 @@
 
 #include <cstdio>
 
-#include "api/CallFrame.h"
+#include "logging/Record.h"
 
 namespace vexo::genicam::cxp {
+
+using tools::logging::ContextFunction;
 
 void CxpLog::Write(uint32_t level, const std::string &context, const std::string &text) const {
     if (!On(level)) return;

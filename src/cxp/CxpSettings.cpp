@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "api/CallFrame.h"
+#include "logging/Record.h"
 #include "cxp/CxpPacket.h"
 #include "settings/TweakProperties.h"
 

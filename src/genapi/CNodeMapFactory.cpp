@@ -4,7 +4,7 @@
 
 #include "genapi/GenericException.h"
 #include "genapi/NodeMap.h"
-#include "genicam/ZipReader.h"
+#include "platform/ZipReader.h"
 
 namespace GenApi {
 namespace {
@@ -39,14 +39,14 @@ CNodeMapFactory::CNodeMapFactory(EContentType contentType, const gcstring &fileN
 }
 
 void CNodeMapFactory::Accept(EContentType contentType, std::vector<uint8_t> bytes) {
-    using vexo::genicam::ZipReader;
+    using vexo::templates::platform::ZipReader;
     const bool zipped = contentType == ContentType_ZippedXml ||
                         (contentType == ContentType_Auto && ZipReader::IsZip(bytes.data(), bytes.size()));
     if (!zipped) {
         description_ = std::move(bytes);
         return;
     }
-    vexo::genicam::ZipEntryResult entry = ZipReader::ReadFirstEntry(bytes.data(), bytes.size());
+    vexo::templates::platform::ZipEntryResult entry = ZipReader::ReadFirstEntry(bytes.data(), bytes.size());
     if (!entry.Ok() || entry.bytes.empty()) throw RUNTIME_EXCEPTION("Cannot unzip the camera description");
     description_ = std::move(entry.bytes);
 }

@@ -4,13 +4,14 @@
 #include <stdexcept>
 
 #include "board/FirmwareControllerBase.h"
+#include "logging/StatusDescription.h"
 #include "model/NOXInterface.h"
 #include "nox_genicam.h"
 
 namespace vexo::genicam {
 namespace {
 
-[[noreturn]] void RaiseStatus(int32_t status) { throw std::runtime_error(Nox_getErrorDescription(status)); }
+[[noreturn]] void RaiseStatus(int32_t status) { throw std::runtime_error(tools::logging::StatusDescription(status)); }
 
 void RaiseOnFailure(int32_t status) {
     if (status != ERR_NONE) RaiseStatus(status);

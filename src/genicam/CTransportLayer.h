@@ -14,7 +14,7 @@ class NOXInterface;
 // that a 4-byte write travels as one host-order 32-bit register value.
 //
 // A failed access raises std::runtime_error whose text is the description of
-// the controller's status (Nox_getErrorDescription). Holds no lock: the
+// the controller's status (its status description). Holds no lock: the
 // controller serialises register traffic.
 class CTransportLayer final : public GenApi::IPort {
 public:

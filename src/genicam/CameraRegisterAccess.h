@@ -1,8 +1,6 @@
 #pragma once
 #include <cstdint>
 
-#include "nox_genicam.h"
-
 namespace vexo::genicam {
 
 // The camera register access the description road takes: 0 or the status of
@@ -14,20 +12,6 @@ public:
     virtual int32_t ReadRegister(uint32_t address, uint32_t &value) = 0;
     virtual int32_t WriteRegister(uint32_t address, uint32_t value) = 0;
     virtual int32_t ReadBytes(uint32_t address, uint8_t *buffer, uint32_t length) = 0;
-};
-
-// Through the exported register functions, so that every access takes the
-// camera's normal register path (link check, command port, controller).
-class ExportedRegisterAccess final : public CameraRegisterAccess {
-public:
-    explicit ExportedRegisterAccess(NoxCameraHandle *camera) : camera_(camera) {}
-
-    int32_t ReadRegister(uint32_t address, uint32_t &value) override;
-    int32_t WriteRegister(uint32_t address, uint32_t value) override;
-    int32_t ReadBytes(uint32_t address, uint8_t *buffer, uint32_t length) override;
-
-private:
-    NoxCameraHandle *camera_;
 };
 
 }  // namespace vexo::genicam

@@ -4,9 +4,14 @@
 #include <array>
 #include <cstdio>
 
-#include "genicam/ZipReader.h"
+#include "nox_genicam.h"
+#include "platform/ZipReader.h"
 
 namespace vexo::genicam {
+
+using templates::platform::ZipEntryResult;
+using templates::platform::ZipReader;
+
 namespace {
 
 constexpr uint32_t kControlPacketSizeMaxRegister = 0x400C;

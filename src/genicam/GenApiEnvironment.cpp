@@ -1,6 +1,6 @@
 #include "genicam/GenApiEnvironment.h"
 
-#include "api/CallFrame.h"
+#include "logging/Record.h"
 #include "logging/LoggerNames.h"
 #include "logging/Logging.h"
 #include "platform/Environment.h"

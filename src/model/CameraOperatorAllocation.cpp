@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "api/CallFrame.h"
+#include "logging/Record.h"
 #include "board/FirmwareControllerBase.h"
 #include "discovery/DiscoveryInfo.h"
 #include "nox_genicam.h"

@@ -4,7 +4,7 @@
 #include <exception>
 #include <new>
 
-#include "api/CallFrame.h"
+#include "logging/Record.h"
 #include "board/BoardLibraries.h"
 #include "board/BoardTypeTable.h"
 #include "discovery/DiscoveryInfo.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "api/CallFrame.h"
+#include "logging/Record.h"
 #include "board/BoardTypeTable.h"
 #include "board/FirmwareControllerBase.h"
 #include "discovery/DiscoveryInfo.h"

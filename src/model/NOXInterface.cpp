@@ -2,8 +2,9 @@
 
 #include <exception>
 
-#include "api/CallFrame.h"
 #include "logging/LoggerNames.h"
+#include "logging/Record.h"
+#include "nox_genicam.h"
 
 namespace vexo::genicam {
 

@@ -1,11 +1,11 @@
-#include "genicam/ZipReader.h"
+#include "platform/ZipReader.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <optional>
 
-namespace vexo::genicam {
+namespace vexo::templates::platform {
 namespace {
 
 constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
@@ -135,4 +135,4 @@ ZipEntryResult ZipReader::ReadFirstEntry(const void *data, size_t size) {
     return result;
 }
 
-}  // namespace vexo::genicam
+}  // namespace vexo::templates::platform

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace vexo::genicam {
+namespace vexo::templates::platform {
 
 // Why an archive was refused.
 enum class ZipError {
@@ -45,4 +45,4 @@ public:
     static ZipEntryResult ReadFirstEntry(const void *data, size_t size);
 };
 
-}  // namespace vexo::genicam
+}  // namespace vexo::templates::platform

@@ -1,4 +1,4 @@
-#include "genicam/CameraRegisterAccess.h"
+#include "api/ExportedRegisterAccess.h"
 
 namespace vexo::genicam {
 

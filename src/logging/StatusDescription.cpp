@@ -1,5 +1,8 @@
+#include "logging/StatusDescription.h"
+
 #include "nox_genicam.h"
 
+namespace vexo::tools::logging {
 namespace {
 
 struct ErrorDescription {
@@ -98,8 +101,10 @@ const ErrorDescription kDescriptions[] = {
 
 }  // namespace
 
-extern "C" NOX_API const char *Nox_getErrorDescription(int32_t status) {
+const char *StatusDescription(int32_t status) {
     for (const ErrorDescription *entry = kDescriptions; entry->text != nullptr; ++entry)
         if (entry->code == status) return entry->text;
     return "Unknown Error.";
 }
+
+}  // namespace vexo::tools::logging

@@ -3,11 +3,11 @@
 #include <string>
 
 #include "ZipBuilder.h"
-#include "genicam/ZipReader.h"
+#include "platform/ZipReader.h"
 
 using nox_test::ZipBuilder;
-using vexo::genicam::ZipError;
-using vexo::genicam::ZipReader;
+using vexo::templates::platform::ZipError;
+using vexo::templates::platform::ZipReader;
 
 namespace {
 
