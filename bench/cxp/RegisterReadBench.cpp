@@ -21,6 +21,7 @@
 namespace {
 
 using vexo::genicam::CxpController;
+using vexo::genicam::ByteSwap;
 
 class Owner : public vexo::genicam::ControllerOwner {
 public:
@@ -71,7 +72,7 @@ void BM_ControllerReadRaw(benchmark::State &state) {
     }
     uint32_t value = 0;
     for (auto _ : state) {
-        if (board.Controller().ReadRaw(0, 0x0000, &value, 4, 1, 0) != 0) {
+        if (board.Controller().ReadRaw(0, 0x0000, &value, 4, ByteSwap::kSwapWords, 0) != 0) {
             state.SkipWithError("read failed");
             break;
         }

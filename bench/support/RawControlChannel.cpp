@@ -30,7 +30,8 @@ constexpr size_t kAppletOffset = 416;
 // Laid out by the library's own (tested) packet builder.
 CommandWords Command(cxp::Command command, uint32_t address, uint32_t words, std::span<const uint32_t> data) {
     std::array<uint32_t, cxp::kMaxCommandWords> packet{};
-    const size_t length = cxp::BuildCommandPacket(command, address, words, std::as_bytes(data), false, packet);
+    const size_t length = cxp::BuildCommandPacket(command, address, words, std::as_bytes(data),
+                                                  vexo::genicam::ByteSwap::kWireOrder, packet);
     CommandWords all = {kPacketStart};
     all.insert(all.end(), packet.begin(), packet.begin() + static_cast<std::ptrdiff_t>(length));
     all.push_back(kPacketEnd);

@@ -22,12 +22,13 @@ int32_t DirectRead(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint
         return ERR_INVALID_DATA;
     }
     if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->Controller()->ReadRaw(port, address, value, 4, 1, kDefaultTimeoutMs);
+    return Board(handle)->Controller()->ReadRaw(port, address, value, 4, ByteSwap::kSwapWords, kDefaultTimeoutMs);
 }
 
 int32_t DirectWrite(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint32_t value, uint32_t swap) {
     if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->Controller()->WriteRegister(port, address, value, swap != 0 ? 1 : 0, 0, 0);
+    return Board(handle)->Controller()->WriteRegister(port, address, value, ByteSwapOf(swap),
+                                                      AcknowledgeMode::kRequired, 0);
 }
 
 int32_t DirectReadMemory(NoxBoardHandle *handle, uint32_t port, uint64_t address, void *buffer,
@@ -53,7 +54,7 @@ int32_t DirectWriteMemory(NoxBoardHandle *handle, uint32_t port, uint64_t addres
         return ERR_INVALID_DATA;
     }
     if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->Controller()->WriteMemory(port, address, data, length, 0, timeoutMs);
+    return Board(handle)->Controller()->WriteMemory(port, address, data, length, ByteSwap::kWireOrder, timeoutMs);
 }
 
 // The controller of a camera's board, or null when the camera has no board.
@@ -78,7 +79,7 @@ int32_t ReadCameraMemory(CallFrameResult &frame, NoxCameraHandle *handle, void *
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
     const uint32_t port = camera->GetPortIndex();
     if (camera->Kind() == ControllerKind::kCameraLink || length % 4 == 0)
-        return controller->ReadRaw(port, address, buffer, length, 0, timeoutMs);
+        return controller->ReadRaw(port, address, buffer, length, ByteSwap::kWireOrder, timeoutMs);
     // Whole words on the wire; the caller gets the bytes it asked for.
     const uint64_t rounded = (static_cast<uint64_t>(length) / 4 + 1) * 4;
     if (rounded > UINT32_MAX) {
@@ -86,7 +87,8 @@ int32_t ReadCameraMemory(CallFrameResult &frame, NoxCameraHandle *handle, void *
         return ERR_INVALID_ARGUMENT;
     }
     std::vector<uint8_t> words(rounded);
-    const int32_t status = controller->ReadRaw(port, address, words.data(), static_cast<uint32_t>(rounded), 0, timeoutMs);
+    const int32_t status = controller->ReadRaw(port, address, words.data(), static_cast<uint32_t>(rounded),
+                                               ByteSwap::kWireOrder, timeoutMs);
     if (status == ERR_NONE) std::memcpy(buffer, words.data(), length);
     return status;
 }
@@ -97,7 +99,8 @@ int32_t WriteCameraMemory(NoxCameraHandle *handle, const void *data, uint32_t ad
     NOXCameraInterface *camera = Camera(handle);
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
-    return controller->WriteMemory(camera->GetPortIndex(), address, data, length, 0, timeoutMs);
+    return controller->WriteMemory(camera->GetPortIndex(), address, data, length, ByteSwap::kWireOrder,
+                                   timeoutMs);
 }
 
 }  // namespace
@@ -175,7 +178,7 @@ extern "C" NOX_API int32_t Nox_registerReadFromCamera(NoxCameraHandle *handle, u
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
     uint8_t bytes[4] = {};
-    const int32_t status = controller->ReadRaw(camera->GetPortIndex(), address, bytes, 4, 0, kDefaultTimeoutMs);
+    const int32_t status = controller->ReadRaw(camera->GetPortIndex(), address, bytes, 4, ByteSwap::kWireOrder, kDefaultTimeoutMs);
     if (status == ERR_NONE)
         *value = uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
     return status;
@@ -187,7 +190,8 @@ extern "C" NOX_API int32_t Nox_registerWriteToCamera(NoxCameraHandle *handle, ui
     if (!camera->IsLinkUp(true)) return ERR_STREAM_PACKET_SIZE_REJECTED;
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
-    return controller->WriteRegister(camera->GetPortIndex(), address, value, 1, 0, 0);
+    return controller->WriteRegister(camera->GetPortIndex(), address, value, ByteSwap::kSwapWords,
+                                     AcknowledgeMode::kRequired, 0);
 }
 
 extern "C" NOX_API int32_t Nox_memoryReadFromCamera(NoxCameraHandle *handle, void *buffer, uint32_t address,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "board/RawAccess.h"
 #include "discovery/DiscoverySelect.h"
 #include "logging/LazyLogger.h"
 #include "logging/Logger.h"
@@ -45,18 +46,18 @@ public:
     virtual void PowerOn(uint32_t portMask, uint32_t reserved);   // an entry record only
     virtual void PowerOff(uint32_t portMask, uint32_t reserved);  // nothing
     // Writes `bytes` bytes, padded with zeros to a multiple of 4.
-    virtual int32_t WriteMemory(uint32_t port, uint64_t address, const void *data, uint32_t bytes, uint8_t swap,
+    virtual int32_t WriteMemory(uint32_t port, uint64_t address, const void *data, uint32_t bytes, ByteSwap swap,
                                 uint32_t timeoutMs) = 0;
     // Writes the block as given.
-    virtual int32_t WriteRaw(uint32_t port, uint64_t address, const void *data, uint32_t bytes, uint8_t swap,
+    virtual int32_t WriteRaw(uint32_t port, uint64_t address, const void *data, uint32_t bytes, ByteSwap swap,
                              uint32_t timeoutMs) = 0;
     // A 4-byte write of the value.
-    virtual int32_t WriteRegister(uint32_t port, uint64_t address, uint32_t value, uint8_t swap,
-                                  uint32_t acknowledgeMode, uint32_t timeoutMs) = 0;
+    virtual int32_t WriteRegister(uint32_t port, uint64_t address, uint32_t value, ByteSwap swap,
+                                  AcknowledgeMode acknowledgeMode, uint32_t timeoutMs) = 0;
     // Reads into a zeroed buffer rounded up to a multiple of 4; copies out only on success.
     virtual int32_t ReadMemory(uint32_t port, uint64_t address, void *buffer, uint32_t bytes,
                                uint32_t timeoutMs) = 0;
-    virtual int32_t ReadRaw(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, uint8_t swap,
+    virtual int32_t ReadRaw(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, ByteSwap swap,
                             uint32_t timeoutMs) = 0;
     // The controller's discovery info, its applet side refreshed first when `update` is set.
     virtual DiscoveryInfo *GetDiscoveryInfo(bool update) = 0;

@@ -18,13 +18,6 @@ inline constexpr uint32_t kConnectionConfigDefault = 0x4018;
 
 inline constexpr uint32_t kStandardMagic = 0xC0A79AE5u;
 
-// What a write expects back from the camera.
-enum AcknowledgeMode : uint32_t {
-    kAcknowledgeRequired = 0,
-    kAcknowledgeOptional = 1,
-    kNoAcknowledge = 2,
-};
-
 // Timeout of the controller's own camera register accesses.
 inline constexpr uint32_t kCameraRegisterTimeoutMs = 200;
 

@@ -14,7 +14,6 @@
 namespace vexo::genicam {
 
 using cxp::CxpRegister;
-using cxp::kAcknowledgeRequired;
 using cxp::kCameraRegisterTimeoutMs;
 namespace camera_register = cxp::camera_register;
 using templates::platform::RecursiveMutex;
@@ -72,64 +71,67 @@ void CxpController::SleepLogged(uint32_t milliseconds) {
 
 // --- camera registers -------------------------------------------------------------
 
-int32_t CxpController::AccessBlock(bool write, uint32_t port, uint64_t address, void *buffer, uint32_t bytes,
-                                   bool swap, uint32_t acknowledgeMode, uint32_t timeoutMs) {
+int32_t CxpController::AccessBlock(Access access, uint32_t port, uint64_t address, void *buffer, uint32_t bytes,
+                                   ByteSwap swap, AcknowledgeMode acknowledgeMode, uint32_t timeoutMs) {
     if (address >= kAddressSpace || address + bytes > kAddressSpace) return ERR_INVALID_ARGUMENT;
     RecursiveMutex::Guard guard(LinkMutex());
-    return impl_->ExecRWPacket(write, port, static_cast<uint32_t>(address), buffer, bytes, swap, acknowledgeMode,
+    return impl_->ExecRWPacket(access, port, static_cast<uint32_t>(address), buffer, bytes, swap, acknowledgeMode,
                                RaiseTimeout(timeoutMs));
 }
 
 // Whole words only travel on the wire, so partial ones go through a zeroed copy.
-int32_t CxpController::AccessPadded(bool write, uint32_t port, uint64_t address, const void *source, void *target,
-                                    uint32_t bytes, bool swap, uint32_t timeoutMs) {
+int32_t CxpController::AccessPadded(Access access, uint32_t port, uint64_t address, const void *source, void *target,
+                                    uint32_t bytes, ByteSwap swap, uint32_t timeoutMs) {
+    const bool write = access == Access::kWrite;
     if ((write ? source : target) == nullptr) return ERR_INVALID_POINTER;
     const size_t padded = (size_t{bytes} + 3) & ~size_t{3};
     if (padded > kAddressSpace - 4) return ERR_INVALID_ARGUMENT;
     std::vector<std::byte> scratch(padded);
     if (write) std::memcpy(scratch.data(), source, bytes);
-    const int32_t status = AccessBlock(write, port, address, scratch.data(), static_cast<uint32_t>(padded), swap,
-                                       kAcknowledgeRequired, timeoutMs);
+    const int32_t status = AccessBlock(access, port, address, scratch.data(), static_cast<uint32_t>(padded), swap,
+                                       AcknowledgeMode::kRequired, timeoutMs);
     if (!write && status == ERR_NONE) std::memcpy(target, scratch.data(), bytes);
     return status;
 }
 
-int32_t CxpController::WriteMemory(uint32_t port, uint64_t address, const void *data, uint32_t bytes, uint8_t swap,
+int32_t CxpController::WriteMemory(uint32_t port, uint64_t address, const void *data, uint32_t bytes, ByteSwap swap,
                                    uint32_t timeoutMs) {
-    return AccessPadded(true, port, address, data, nullptr, bytes, swap != 0, timeoutMs);
+    return AccessPadded(Access::kWrite, port, address, data, nullptr, bytes, swap, timeoutMs);
 }
 
-int32_t CxpController::WriteRaw(uint32_t port, uint64_t address, const void *data, uint32_t bytes, uint8_t swap,
+int32_t CxpController::WriteRaw(uint32_t port, uint64_t address, const void *data, uint32_t bytes, ByteSwap swap,
                                 uint32_t timeoutMs) {
-    if (bytes % 4 != 0) return AccessPadded(true, port, address, data, nullptr, bytes, swap != 0, timeoutMs);
-    return AccessBlock(true, port, address, const_cast<void *>(data), bytes, swap != 0, kAcknowledgeRequired,
-                       timeoutMs);
+    if (bytes % 4 != 0) return AccessPadded(Access::kWrite, port, address, data, nullptr, bytes, swap, timeoutMs);
+    return AccessBlock(Access::kWrite, port, address, const_cast<void *>(data), bytes, swap,
+                       AcknowledgeMode::kRequired, timeoutMs);
 }
 
-int32_t CxpController::WriteRegister(uint32_t port, uint64_t address, uint32_t value, uint8_t swap,
-                                     uint32_t acknowledgeMode, uint32_t timeoutMs) {
-    return AccessBlock(true, port, address, &value, sizeof value, swap != 0, acknowledgeMode, timeoutMs);
+int32_t CxpController::WriteRegister(uint32_t port, uint64_t address, uint32_t value, ByteSwap swap,
+                                     AcknowledgeMode acknowledgeMode, uint32_t timeoutMs) {
+    return AccessBlock(Access::kWrite, port, address, &value, sizeof value, swap, acknowledgeMode, timeoutMs);
 }
 
 int32_t CxpController::ReadMemory(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, uint32_t timeoutMs) {
-    return AccessPadded(false, port, address, nullptr, buffer, bytes, false, timeoutMs);
+    return AccessPadded(Access::kRead, port, address, nullptr, buffer, bytes, ByteSwap::kWireOrder, timeoutMs);
 }
 
-int32_t CxpController::ReadRaw(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, uint8_t swap,
+int32_t CxpController::ReadRaw(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, ByteSwap swap,
                                uint32_t timeoutMs) {
-    if (bytes % 4 != 0) return AccessPadded(false, port, address, nullptr, buffer, bytes, swap != 0, timeoutMs);
-    return AccessBlock(false, port, address, buffer, bytes, swap != 0, kAcknowledgeRequired, timeoutMs);
+    if (bytes % 4 != 0) return AccessPadded(Access::kRead, port, address, nullptr, buffer, bytes, swap, timeoutMs);
+    return AccessBlock(Access::kRead, port, address, buffer, bytes, swap, AcknowledgeMode::kRequired, timeoutMs);
 }
 
 int32_t CxpController::ReadCameraRegister(uint32_t port, uint32_t address, uint32_t &value, uint32_t timeoutMs) {
     RecursiveMutex::Guard guard(LinkMutex());
-    return impl_->ExecRWPacket(false, port, address, &value, sizeof value, true, kAcknowledgeRequired, timeoutMs);
+    return impl_->ExecRWPacket(Access::kRead, port, address, &value, sizeof value, ByteSwap::kSwapWords,
+                               AcknowledgeMode::kRequired, timeoutMs);
 }
 
-int32_t CxpController::WriteCameraRegister(uint32_t port, uint32_t address, uint32_t value, uint32_t acknowledgeMode,
-                                           uint32_t timeoutMs) {
+int32_t CxpController::WriteCameraRegister(uint32_t port, uint32_t address, uint32_t value,
+                                           AcknowledgeMode acknowledgeMode, uint32_t timeoutMs) {
     RecursiveMutex::Guard guard(LinkMutex());
-    return impl_->ExecRWPacket(true, port, address, &value, sizeof value, true, acknowledgeMode, timeoutMs);
+    return impl_->ExecRWPacket(Access::kWrite, port, address, &value, sizeof value, ByteSwap::kSwapWords,
+                               acknowledgeMode, timeoutMs);
 }
 
 // A packet size register of the camera into *value, written only on success.
@@ -146,7 +148,7 @@ int32_t CxpController::ReadStreamPacketSizeMax(uint32_t port, uint32_t *value) {
 }
 
 int32_t CxpController::WriteStreamPacketSizeMax(uint32_t port, uint32_t value) {
-    return WriteCameraRegister(port, camera_register::kStreamPacketSizeMax, value, kAcknowledgeRequired,
+    return WriteCameraRegister(port, camera_register::kStreamPacketSizeMax, value, AcknowledgeMode::kRequired,
                                RaiseTimeout(kCameraRegisterTimeoutMs));
 }
 
@@ -270,8 +272,9 @@ int32_t CxpController::ReadCameraInfo(uint32_t port) {
 // The camera's text need not end in a zero byte; it ends at the field's size.
 void CxpController::RecordCameraInfo(uint32_t masterId, uint32_t commandPort, const CameraRegister &item) {
     std::array<char, 64> text{};
-    const int32_t status = impl_->ExecRWPacket(false, commandPort, item.address, text.data(), item.bytes, false,
-                                               kAcknowledgeRequired, kCameraRegisterTimeoutMs);
+    const int32_t status = impl_->ExecRWPacket(Access::kRead, commandPort, item.address, text.data(), item.bytes,
+                                               ByteSwap::kWireOrder, AcknowledgeMode::kRequired,
+                                               kCameraRegisterTimeoutMs);
     if (status != ERR_NONE) {
         log_.Write(kLevelWarning, item.failure);
         impl_->Info().SetCameraInfo(masterId, item.name, "");

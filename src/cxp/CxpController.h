@@ -52,14 +52,14 @@ public:
     // --- Camera registers (addresses are 32-bit; a block may not run past 4 GiB)
     // Blocks whose size is not a multiple of 4 go through a zero-padded copy,
     // so no requested byte is left out.
-    int32_t WriteMemory(uint32_t port, uint64_t address, const void *data, uint32_t bytes, uint8_t swap,
+    int32_t WriteMemory(uint32_t port, uint64_t address, const void *data, uint32_t bytes, ByteSwap swap,
                         uint32_t timeoutMs) override;
-    int32_t WriteRaw(uint32_t port, uint64_t address, const void *data, uint32_t bytes, uint8_t swap,
+    int32_t WriteRaw(uint32_t port, uint64_t address, const void *data, uint32_t bytes, ByteSwap swap,
                      uint32_t timeoutMs) override;
-    int32_t WriteRegister(uint32_t port, uint64_t address, uint32_t value, uint8_t swap, uint32_t acknowledgeMode,
+    int32_t WriteRegister(uint32_t port, uint64_t address, uint32_t value, ByteSwap swap, AcknowledgeMode acknowledgeMode,
                           uint32_t timeoutMs) override;
     int32_t ReadMemory(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, uint32_t timeoutMs) override;
-    int32_t ReadRaw(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, uint8_t swap,
+    int32_t ReadRaw(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, ByteSwap swap,
                     uint32_t timeoutMs) override;
     int32_t ReadStreamPacketSizeMax(uint32_t port, uint32_t *value) override;
     int32_t WriteStreamPacketSizeMax(uint32_t port, uint32_t value) override;
@@ -129,13 +129,13 @@ private:
 
     BoardFamily Family() const;
     uint32_t RaiseTimeout(uint32_t timeoutMs) const;
-    int32_t AccessBlock(bool write, uint32_t port, uint64_t address, void *buffer, uint32_t bytes, bool swap,
-                        uint32_t acknowledgeMode, uint32_t timeoutMs);
-    int32_t AccessPadded(bool write, uint32_t port, uint64_t address, const void *source, void *target,
-                         uint32_t bytes, bool swap, uint32_t timeoutMs);
+    int32_t AccessBlock(Access access, uint32_t port, uint64_t address, void *buffer, uint32_t bytes, ByteSwap swap,
+                        AcknowledgeMode acknowledgeMode, uint32_t timeoutMs);
+    int32_t AccessPadded(Access access, uint32_t port, uint64_t address, const void *source, void *target,
+                         uint32_t bytes, ByteSwap swap, uint32_t timeoutMs);
     int32_t ReadCameraRegister(uint32_t port, uint32_t address, uint32_t &value, uint32_t timeoutMs);
     int32_t ReadPacketSizeRegister(uint32_t port, uint32_t address, uint32_t *value);
-    int32_t WriteCameraRegister(uint32_t port, uint32_t address, uint32_t value, uint32_t acknowledgeMode,
+    int32_t WriteCameraRegister(uint32_t port, uint32_t address, uint32_t value, AcknowledgeMode acknowledgeMode,
                                 uint32_t timeoutMs);
     void Sleep(uint32_t milliseconds);
     void SleepLogged(uint32_t milliseconds);

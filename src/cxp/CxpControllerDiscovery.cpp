@@ -14,10 +14,7 @@ namespace vexo::genicam {
 
 using cxp::CxpRegister;
 using cxp::ForEachPort;
-using cxp::kAcknowledgeOptional;
-using cxp::kAcknowledgeRequired;
 using cxp::kCameraRegisterTimeoutMs;
-using cxp::kNoAcknowledge;
 namespace camera_register = cxp::camera_register;
 using templates::platform::RecursiveMutex;
 using tools::logging::kLevelDetail;
@@ -114,7 +111,7 @@ int32_t CxpController::PerformLinkReset(uint32_t portMask) {
     ForEachPort(portMask, [&](uint32_t port) {
         impl_->SetLedMode(port, cxp::kLedLinkReset);
         log_.Write(kLevelDetail, "Performing link reset on port " + std::to_string(port));
-        WriteCameraRegister(port, camera_register::kConnectionReset, 1, kNoAcknowledge, kCameraRegisterTimeoutMs);
+        WriteCameraRegister(port, camera_register::kConnectionReset, 1, AcknowledgeMode::kNone, kCameraRegisterTimeoutMs);
         if (settings_.waitAfterLinkResetOnEachPortMs != 0) SleepLogged(settings_.waitAfterLinkResetOnEachPortMs);
     });
     log_.Write(kLevelDetail, "Link reset done on all requested ports");
@@ -168,7 +165,7 @@ int32_t CxpController::ScanTopology() {
         answered |= 1u << port;
         if (connectionId[port] == 0)
             WriteCameraRegister(port, camera_register::kMasterHostConnectionId, (port + 1) | (BoardIndex() << 8),
-                                kAcknowledgeRequired, kCameraRegisterTimeoutMs);
+                                AcknowledgeMode::kRequired, kCameraRegisterTimeoutMs);
     });
     DiscoveryInfo &info = impl_->Info();
     ForEachPort(answered, [&](uint32_t port) {
@@ -245,7 +242,7 @@ int32_t CxpController::SearchExtensionLinks(uint32_t masterId, uint32_t bitRate)
     log_.Write(kLevelDetail, "Configuring the camera to use " + std::to_string(links) + " links at " +
                                  cxp::GbpsText(bitRate) + " Gbps...");
     if (WriteCameraRegister(commandPort, camera_register::kConnectionConfig, cxp::ConnectionConfig(links, bitRate),
-                            kAcknowledgeOptional, kCameraRegisterTimeoutMs) != ERR_NONE) {
+                            AcknowledgeMode::kOptional, kCameraRegisterTimeoutMs) != ERR_NONE) {
         log_.Write(kLevelWarning, "Failed to set camera link config");
         return ERR_NONE;
     }
@@ -299,7 +296,7 @@ int32_t CxpController::RecordCameraParameters(uint32_t masterId, uint32_t comman
     if (impl_->ReadRegister(CxpRegister::kStreamPacketSize, 0, appletSize) == ERR_NONE) {
         const uint32_t bytes = static_cast<uint32_t>(appletSize);
         log_.Write(kLevelDetail, "Firmware accepts stream packets packets of up to " + std::to_string(bytes) + " bytes");
-        if (WriteCameraRegister(commandPort, camera_register::kStreamPacketSizeMax, bytes, kAcknowledgeRequired,
+        if (WriteCameraRegister(commandPort, camera_register::kStreamPacketSizeMax, bytes, AcknowledgeMode::kRequired,
                                 kCameraRegisterTimeoutMs) != ERR_NONE)
             log_.Write(kLevelWarning, "Failed to set the stream packet size on the camera");
         info.SetStreamPacketSize(masterId, bytes);

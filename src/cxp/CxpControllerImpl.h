@@ -69,11 +69,11 @@ public:
     // --- Control packets ----------------------------------------------------
     // Reads (write = false) or writes bytes / 4 words of camera memory through
     // applet port `port`, cut into packets that the camera and the board
-    // accept. Acknowledge mode: 0 required, 1 optional, 2 none. Returns 0,
+    // accept. Returns 0,
     // ERR_INVALID_POINTER without buffer, or ERR_GENCP_TOO_FEW_DATA when the
     // exchange stopped before every word was transferred.
-    int32_t ExecRWPacket(bool write, uint32_t port, uint32_t address, void *buffer, uint32_t bytes, bool swap,
-                         uint32_t acknowledgeMode, uint32_t timeoutMs);
+    int32_t ExecRWPacket(Access access, uint32_t port, uint32_t address, void *buffer, uint32_t bytes, ByteSwap swap,
+                         AcknowledgeMode acknowledgeMode, uint32_t timeoutMs);
     // Empties the port's acknowledgment buffer; returns the words it held (at
     // most kMaxDrainWords are read). False when the port has no receive register.
     bool ClearAckBuffer(uint32_t port, std::vector<uint32_t> &words);
@@ -152,10 +152,10 @@ private:
     int32_t DrainReceiveBuffer(uint32_t port);
     int32_t SendPacket(uint32_t port, std::span<const uint32_t> packet);
     int32_t ConfirmSent(uint32_t port);
-    PacketOutcome CollectAck(bool write, uint32_t port, uint32_t acknowledgeMode, uint32_t timeoutMs,
-                             uint32_t packetWords, std::span<std::byte> readTarget, bool swap);
+    PacketOutcome CollectAck(Access access, uint32_t port, AcknowledgeMode acknowledgeMode, uint32_t timeoutMs,
+                             uint32_t packetWords, std::span<std::byte> readTarget, ByteSwap swap);
     PacketOutcome DecodeWriteAck(uint32_t rounds, uint32_t &waitMs, bool &again);
-    PacketOutcome DecodeReadData(std::span<std::byte> readTarget, bool swap);
+    PacketOutcome DecodeReadData(std::span<std::byte> readTarget, ByteSwap swap);
     int32_t ReceiveAck(uint32_t port, uint32_t waitMs);
     int32_t WaitForFirstAckWord(uint32_t address, uint32_t waitMs, std::chrono::steady_clock::time_point start);
     int32_t ReadRestOfAck(uint32_t address, uint32_t waitMs, std::chrono::steady_clock::time_point start);

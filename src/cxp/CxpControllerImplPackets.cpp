@@ -10,9 +10,6 @@
 namespace vexo::genicam {
 
 using cxp::CxpRegister;
-using cxp::kAcknowledgeOptional;
-using cxp::kAcknowledgeRequired;
-using cxp::kNoAcknowledge;
 using templates::platform::RecursiveMutex;
 using tools::logging::kLevelError;
 using tools::logging::kLevelTrace;
@@ -57,8 +54,8 @@ uint32_t CxpControllerImpl::RecordedControlPacketSize(uint32_t port) const {
     return cxp::kNoRecordedSize;
 }
 
-int32_t CxpControllerImpl::ExecRWPacket(bool write, uint32_t port, uint32_t address, void *buffer, uint32_t bytes,
-                                        bool swap, uint32_t acknowledgeMode, uint32_t timeoutMs) {
+int32_t CxpControllerImpl::ExecRWPacket(Access access, uint32_t port, uint32_t address, void *buffer, uint32_t bytes,
+                                        ByteSwap swap, AcknowledgeMode acknowledgeMode, uint32_t timeoutMs) {
     RecursiveMutex::Guard guard(mutex_);
     if (buffer == nullptr) return ERR_INVALID_POINTER;
     const uint32_t words = bytes / 4;
@@ -69,7 +66,7 @@ int32_t CxpControllerImpl::ExecRWPacket(bool write, uint32_t port, uint32_t addr
     int32_t status = DrainReceiveBuffer(port);
     log_.Lazy(kLevelTrace, [&] {
         return "ExecRWPacket - Port: " + std::to_string(port) + ", Address: " + cxp::Hex(address) +
-               ", Size: " + std::to_string(bytes) + ", Swap: " + (swap ? "yes" : "no") +
+               ", Size: " + std::to_string(bytes) + ", Swap: " + (swap == ByteSwap::kSwapWords ? "yes" : "no") +
                ", TimeOut: " + std::to_string(timeoutMs);
     });
 
@@ -81,7 +78,7 @@ int32_t CxpControllerImpl::ExecRWPacket(bool write, uint32_t port, uint32_t addr
             cxp::DataWordsPerPacket(RecordedControlPacketSize(port), maxControlPacketSize_, words - transferred);
         const std::span<std::byte> remaining(data + size_t{transferred} * 4, size_t{words - transferred} * 4);
         const size_t length =
-            cxp::BuildCommandPacket(write ? cxp::Command::kWrite : cxp::Command::kRead, address + transferred * 4,
+            cxp::BuildCommandPacket(access == Access::kWrite ? cxp::Command::kWrite : cxp::Command::kRead, address + transferred * 4,
                                     packetWords, remaining, swap, packet_);
         if (length == 0) {
             status = cxp::kStatusWaitAck;
@@ -91,7 +88,7 @@ int32_t CxpControllerImpl::ExecRWPacket(bool write, uint32_t port, uint32_t addr
         if (status == ERR_NONE) status = ConfirmSent(port);
         if (status != ERR_NONE) break;
         const PacketOutcome outcome =
-            CollectAck(write, port, acknowledgeMode, timeoutMs, packetWords, remaining, swap);
+            CollectAck(access, port, acknowledgeMode, timeoutMs, packetWords, remaining, swap);
         status = outcome.status;
         transferred += outcome.wordsDone;
         if (outcome.wordsDone > 0) resends = 0;
@@ -162,21 +159,22 @@ int32_t CxpControllerImpl::ConfirmSent(uint32_t port) {
     return status;
 }
 
-CxpControllerImpl::PacketOutcome CxpControllerImpl::CollectAck(bool write, uint32_t port, uint32_t acknowledgeMode,
-                                                               uint32_t timeoutMs, uint32_t packetWords,
-                                                               std::span<std::byte> readTarget, bool swap) {
-    if (acknowledgeMode == kNoAcknowledge) {
+CxpControllerImpl::PacketOutcome CxpControllerImpl::CollectAck(Access access, uint32_t port,
+                                                               AcknowledgeMode acknowledgeMode, uint32_t timeoutMs,
+                                                               uint32_t packetWords, std::span<std::byte> readTarget,
+                                                               ByteSwap swap) {
+    if (acknowledgeMode == AcknowledgeMode::kNone) {
         log_.Lazy(kLevelTrace, [] { return std::string("ExecRWPacket - No ACK expected."); });
         return {ERR_NONE, packetWords, false};
     }
-    if (acknowledgeMode != kAcknowledgeRequired && acknowledgeMode != kAcknowledgeOptional)
+    if (acknowledgeMode != AcknowledgeMode::kRequired && acknowledgeMode != AcknowledgeMode::kOptional)
         return {cxp::kStatusEmptyAck, 0, false};
 
     uint32_t waitMs = std::max(timeoutMs, kMinAckWaitMs);
     for (uint32_t rounds = kAckRounds;;) {
         log_.Lazy(kLevelTrace, [&] { return "ExecRWPacket - Wait for ACK, Retries left: " + std::to_string(rounds); });
         const int32_t received = ReceiveAck(port, waitMs);
-        if (received == kStatusAckTimeout && acknowledgeMode == kAcknowledgeOptional) {
+        if (received == kStatusAckTimeout && acknowledgeMode == AcknowledgeMode::kOptional) {
             log_.Lazy(kLevelTrace, [] { return std::string("ExecRWPacket - ACK timed out but it is optional anyway."); });
             return {ERR_NONE, packetWords, false};
         }
@@ -185,7 +183,7 @@ CxpControllerImpl::PacketOutcome CxpControllerImpl::CollectAck(bool write, uint3
             return {received, 0, false};
         }
         log_.Lazy(kLevelTrace, [] { return std::string("Received ACK Packet"); });
-        if (!write) return DecodeReadData(readTarget, swap);
+        if (access == Access::kRead) return DecodeReadData(readTarget, swap);
         bool again = false;
         const PacketOutcome outcome = DecodeWriteAck(rounds, waitMs, again);
         if (!again) return outcome.status == ERR_NONE ? PacketOutcome{ERR_NONE, packetWords, false} : outcome;
@@ -219,7 +217,7 @@ CxpControllerImpl::PacketOutcome CxpControllerImpl::DecodeWriteAck(uint32_t roun
     return {code.status, 0, false};
 }
 
-CxpControllerImpl::PacketOutcome CxpControllerImpl::DecodeReadData(std::span<std::byte> readTarget, bool swap) {
+CxpControllerImpl::PacketOutcome CxpControllerImpl::DecodeReadData(std::span<std::byte> readTarget, ByteSwap swap) {
     const cxp::ReadAck read = cxp::DecodeReadAck(ack_.View(), swap, readTarget);
     log_.Lazy(kLevelTrace, [&] { return "ExecRWPacket - GetDataFromRawPacket Buffer: " + WordList(ack_.View()); });
     if (read.status != ERR_NONE) return {read.status, 0, false};

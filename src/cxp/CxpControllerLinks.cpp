@@ -14,7 +14,6 @@
 namespace vexo::genicam {
 
 using cxp::ForEachPort;
-using cxp::kAcknowledgeOptional;
 using cxp::kCameraRegisterTimeoutMs;
 using templates::platform::RecursiveMutex;
 using tools::logging::PortIndexItem;
@@ -280,7 +279,7 @@ int32_t CxpController::SetLinkConfig(uint32_t masterId, uint32_t bitRate, uint32
     log_.Write(kLevelDetail,
                "Configuring the camera: " + std::to_string(links) + " links, " + cxp::GbpsText(bitRate) + " Gbps...");
     // The camera may switch its speed before it answers, so the answer is optional.
-    int32_t status = WriteCameraRegister(commandPort, kConnectionConfigRegister, value, kAcknowledgeOptional,
+    int32_t status = WriteCameraRegister(commandPort, kConnectionConfigRegister, value, AcknowledgeMode::kOptional,
                                          kCameraRegisterTimeoutMs);
     if (status != ERR_NONE) {
         log_.Write(kLevelError, "Camera configuration failed.");

@@ -57,7 +57,7 @@ uint32_t ControlPacketCrc(std::span<const uint32_t> words) {
 }
 
 size_t BuildCommandPacket(Command command, uint32_t address, uint32_t dataWords, std::span<const std::byte> data,
-                          bool swap, std::span<uint32_t> out) {
+                          ByteSwap swap, std::span<uint32_t> out) {
     const bool write = command == Command::kWrite;
     const uint32_t carried = write ? dataWords : 0;
     if (dataWords > kMaxDataWordsPerPacket || out.size() < size_t{carried} + kCommandOverheadWords) return 0;
@@ -68,7 +68,7 @@ size_t BuildCommandPacket(Command command, uint32_t address, uint32_t dataWords,
     for (uint32_t i = 0; i < carried; ++i) {
         uint32_t word;
         std::memcpy(&word, data.data() + size_t{i} * 4, sizeof word);
-        out[3 + i] = swap ? SwapBytes(word) : word;
+        out[3 + i] = swap == ByteSwap::kSwapWords ? SwapBytes(word) : word;
     }
     const size_t crcIndex = 3 + size_t{carried};
     out[crcIndex] = ControlPacketCrc(out.subspan(1, crcIndex - 1));
@@ -102,7 +102,7 @@ AckCode DecodeAckCode(std::span<const uint32_t> ack) {
     }
 }
 
-ReadAck DecodeReadAck(std::span<const uint32_t> ack, bool swap, std::span<std::byte> out) {
+ReadAck DecodeReadAck(std::span<const uint32_t> ack, ByteSwap swap, std::span<std::byte> out) {
     const AckCode code = DecodeAckCode(ack);
     if (code.status != 0) return {code.status, 0, false};
     if (ack.size() < 3) return {kStatusEmptyAck, 0, false};
@@ -116,7 +116,7 @@ ReadAck DecodeReadAck(std::span<const uint32_t> ack, bool swap, std::span<std::b
     }
     const uint32_t copied = static_cast<uint32_t>(std::min<uint64_t>(dataWords, out.size() / 4));
     for (uint32_t i = 0; i < copied; ++i) {
-        const uint32_t word = swap ? SwapBytes(ack[2 + i]) : ack[2 + i];
+        const uint32_t word = swap == ByteSwap::kSwapWords ? SwapBytes(ack[2 + i]) : ack[2 + i];
         std::memcpy(out.data() + size_t{i} * 4, &word, sizeof word);
     }
     return {0, copied, false};

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <span>
 
+#include "board/RawAccess.h"
+
 namespace vexo::genicam::cxp {
 
 // CoaXPress control packets as the board's transmit and receive registers
@@ -48,11 +50,11 @@ constexpr uint32_t SwapBytes(uint32_t value) {
 
 // Builds a command packet (the words between the start and end markers) into
 // `out`: type word, command with the data byte count, address, for writes the
-// data words taken from `data` as stored (byte-reversed when `swap` is set),
+// data words taken from `data` as stored (byte-reversed with ByteSwap::kSwapWords),
 // CRC. A read carries no data. Returns the number of words written; 0 when
 // `out` is too small, a write lacks data or asks for more than one packet holds.
 size_t BuildCommandPacket(Command command, uint32_t address, uint32_t dataWords, std::span<const std::byte> data,
-                          bool swap, std::span<uint32_t> out);
+                          ByteSwap swap, std::span<uint32_t> out);
 
 // Data words one packet may carry. `recordedSize` is the control packet size
 // known for the camera in bytes (0 counts as 128, kNoRecordedSize leaves only
@@ -77,7 +79,7 @@ struct ReadAck {
 // Decodes a read acknowledgment: code, byte count (n = count / 4 words), data,
 // optional CRC. The word count must be n + 2 (no CRC) or n + 3 (CRC checked).
 // Copies at most out.size() / 4 words into `out` in memory order,
-// byte-reversed when `swap` is set.
-ReadAck DecodeReadAck(std::span<const uint32_t> ack, bool swap, std::span<std::byte> out);
+// byte-reversed with ByteSwap::kSwapWords.
+ReadAck DecodeReadAck(std::span<const uint32_t> ack, ByteSwap swap, std::span<std::byte> out);
 
 }  // namespace vexo::genicam::cxp

@@ -32,7 +32,7 @@ void CTransportLayer::Read(void *buffer, int64_t address, int64_t length) {
     FirmwareControllerBase *controller = board_ != nullptr ? board_->Controller() : nullptr;
     if (controller == nullptr) RaiseStatus(ERR_NO_CXP_INTERFACE);
     RaiseOnFailure(controller->ReadRaw(portIndex_, static_cast<uint64_t>(address), buffer,
-                                       static_cast<uint32_t>(length), 0, kReadTimeoutMs));
+                                       static_cast<uint32_t>(length), ByteSwap::kWireOrder, kReadTimeoutMs));
 }
 
 void CTransportLayer::Write(const void *buffer, int64_t address, int64_t length) {
@@ -43,7 +43,8 @@ void CTransportLayer::Write(const void *buffer, int64_t address, int64_t length)
     if (length == 4) {
         uint32_t value = 0;
         std::memcpy(&value, buffer, sizeof value);
-        RaiseOnFailure(board_->WriteRegister(portIndex_, static_cast<uint64_t>(address), value, 0, 0));
+        RaiseOnFailure(board_->WriteRegister(portIndex_, static_cast<uint64_t>(address), value,
+                                             AcknowledgeMode::kRequired, ByteSwap::kWireOrder));
         return;
     }
     RaiseOnFailure(board_->WriteMemory(portIndex_, static_cast<uint64_t>(address), buffer,

@@ -404,7 +404,8 @@ int32_t NOXCameraInterface::SetUpMasterLink() {
     }
     if (board_->IsCxp()) {
         Log(kLevelDetail, "Setting camera master id and packet sizes...");
-        if (controller->WriteRegister(port, kMasterHostConnectionIdRegister, masterId, 1, 0, 0) != ERR_NONE)
+        if (controller->WriteRegister(port, kMasterHostConnectionIdRegister, masterId, ByteSwap::kSwapWords,
+                                      AcknowledgeMode::kRequired, 0) != ERR_NONE)
             Log(kLevelWarning, "Failed to set the master id on the camera");
         Trace("[LinkConnect       ] MasterHostLinkId set.");
         uint32_t controlPacketSize = 0;
@@ -430,7 +431,8 @@ int32_t NOXCameraInterface::SetUpMasterLink() {
     Trace("[LinkConnect       ] Link speed set and connected.");
     if (board_->IsClhs()) {
         Log(kLevelDetail, "Setting camera master id...");
-        if (controller->WriteRegister(port, kClhsMasterIdRegister, masterId, 1, 0, 0) != ERR_NONE)
+        if (controller->WriteRegister(port, kClhsMasterIdRegister, masterId, ByteSwap::kSwapWords,
+                                      AcknowledgeMode::kRequired, 0) != ERR_NONE)
             Log(kLevelWarning, "Failed to set the master id on the camera");
     }
     Log(kLevelDetail, "Links physically connected.");
@@ -502,7 +504,7 @@ bool NOXCameraInterface::CheckCameraLinksOnOperator(DiscoveryInfo &info, uint32_
 
 bool NOXCameraInterface::CheckConfiguredLinkCount(int32_t apLinks, bool acceptsPartlyUsed, bool answer) {
     uint32_t connectionConfig = 0;
-    if (Controller()->ReadRaw(CommandPort(), kConnectionConfigRegister, &connectionConfig, 4, 1,
+    if (Controller()->ReadRaw(CommandPort(), kConnectionConfigRegister, &connectionConfig, 4, ByteSwap::kSwapWords,
                               kTopologyReadTimeoutMs) != ERR_NONE) {
         Log(kLevelWarning, "Failed to read link configuration from camera");
         return answer;

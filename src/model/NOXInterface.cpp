@@ -28,11 +28,11 @@ int32_t NOXInterface::DiscoverCameras(uint32_t portMask, uint32_t option, uint32
 
 int32_t NOXInterface::WriteMemory(uint32_t port, uint64_t address, const void *data, uint32_t bytes) {
     if (!controller_) return ERR_INTERNAL;
-    return controller_->WriteMemory(port, address, data, bytes, 0, 0);
+    return controller_->WriteMemory(port, address, data, bytes, ByteSwap::kWireOrder, 0);
 }
 
-int32_t NOXInterface::WriteRegister(uint32_t port, uint64_t address, uint32_t value, uint32_t acknowledgeMode,
-                                    uint8_t swap) {
+int32_t NOXInterface::WriteRegister(uint32_t port, uint64_t address, uint32_t value,
+                                    AcknowledgeMode acknowledgeMode, ByteSwap swap) {
     if (!controller_) return ERR_INTERNAL;
     return controller_->WriteRegister(port, address, value, swap, acknowledgeMode, 0);
 }

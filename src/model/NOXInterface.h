@@ -25,8 +25,8 @@ public:
     // A camera write through the controller: swap off, timeout 0.
     virtual int32_t WriteMemory(uint32_t port, uint64_t address, const void *data, uint32_t bytes);
     // A 4-byte camera write through the controller, timeout 0.
-    virtual int32_t WriteRegister(uint32_t port, uint64_t address, uint32_t value, uint32_t acknowledgeMode,
-                                  uint8_t swap);
+    virtual int32_t WriteRegister(uint32_t port, uint64_t address, uint32_t value, AcknowledgeMode acknowledgeMode,
+                                  ByteSwap swap);
     virtual uint32_t GetCameraCount();  // 0
     virtual ~NOXInterface();
 

@@ -15,6 +15,8 @@
 #include "platform/Environment.h"
 
 using vexo::genicam::BoardLibraries;
+using vexo::genicam::AcknowledgeMode;
+using vexo::genicam::ByteSwap;
 using vexo::genicam::ControllerOwner;
 using vexo::genicam::DiscoveryInfo;
 using vexo::genicam::DiscoverySelect;
@@ -27,11 +29,11 @@ namespace {
 class MinimalController : public FirmwareControllerBase {
 public:
     using FirmwareControllerBase::FirmwareControllerBase;
-    int32_t WriteMemory(uint32_t, uint64_t, const void *, uint32_t, uint8_t, uint32_t) override { return -1; }
-    int32_t WriteRaw(uint32_t, uint64_t, const void *, uint32_t, uint8_t, uint32_t) override { return -1; }
-    int32_t WriteRegister(uint32_t, uint64_t, uint32_t, uint8_t, uint32_t, uint32_t) override { return -1; }
+    int32_t WriteMemory(uint32_t, uint64_t, const void *, uint32_t, ByteSwap, uint32_t) override { return -1; }
+    int32_t WriteRaw(uint32_t, uint64_t, const void *, uint32_t, ByteSwap, uint32_t) override { return -1; }
+    int32_t WriteRegister(uint32_t, uint64_t, uint32_t, ByteSwap, AcknowledgeMode, uint32_t) override { return -1; }
     int32_t ReadMemory(uint32_t, uint64_t, void *, uint32_t, uint32_t) override { return -1; }
-    int32_t ReadRaw(uint32_t, uint64_t, void *, uint32_t, uint8_t, uint32_t) override { return -1; }
+    int32_t ReadRaw(uint32_t, uint64_t, void *, uint32_t, ByteSwap, uint32_t) override { return -1; }
     DiscoveryInfo *GetDiscoveryInfo(bool) override { return &info_; }
     int32_t Discovery(uint32_t, uint32_t, uint32_t, uint32_t) override { return -1; }
 

@@ -8,6 +8,7 @@
 #include "discovery/DiscoveryInfo.h"
 
 using namespace cxp_test;
+using vexo::genicam::ByteSwap;
 using vexo::genicam::CxpController;
 using vexo::genicam::DiscoveryInfo;
 using Clock = std::chrono::steady_clock;
@@ -20,7 +21,7 @@ constexpr uint32_t kNone = DiscoveryInfo::kNone;
 // A camera register through the controller, most significant byte first.
 uint32_t CameraRegister(CxpController &controller, uint32_t port, uint32_t address) {
     uint32_t value = 0;
-    EXPECT_EQ(controller.ReadRaw(port, address, &value, 4, 1, 0), 0) << std::hex << address;
+    EXPECT_EQ(controller.ReadRaw(port, address, &value, 4, ByteSwap::kSwapWords, 0), 0) << std::hex << address;
     return value;
 }
 

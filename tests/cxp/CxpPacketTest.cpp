@@ -7,10 +7,11 @@
 #include "cxp/CxpPacket.h"
 
 using namespace vexo::genicam::cxp;
+using vexo::genicam::ByteSwap;
 
 namespace {
 
-std::vector<uint32_t> Build(Command command, uint32_t address, const std::vector<uint32_t> &data, bool swap,
+std::vector<uint32_t> Build(Command command, uint32_t address, const std::vector<uint32_t> &data, ByteSwap swap,
                             uint32_t readWords = 0) {
     std::array<uint32_t, kMaxCommandWords> out{};
     const uint32_t words = command == Command::kRead ? readWords : static_cast<uint32_t>(data.size());
@@ -29,12 +30,12 @@ std::vector<uint32_t> WithCrc(std::vector<uint32_t> words) {
 
 TEST(CxpPacket, ReadCommandMatchesTheWireFormatTheBoardExpects) {
     // Four bytes at 0x4014: type, command 0 with size 4, address, CRC over 00 00 00 04 00 00 40 14.
-    EXPECT_EQ(Build(Command::kRead, 0x4014, {}, true, 1),
+    EXPECT_EQ(Build(Command::kRead, 0x4014, {}, ByteSwap::kSwapWords, 1),
               (std::vector<uint32_t>{0x02020202, 0x04000000, 0x14400000, 0x85FE1D2E}));
 }
 
 TEST(CxpPacket, WriteCommandCarriesItsDataWordsAsStoredOrByteReversed) {
-    const std::vector<uint32_t> swapped = Build(Command::kWrite, 0x6008, {0xC0A79AE5, 0x00000010}, true);
+    const std::vector<uint32_t> swapped = Build(Command::kWrite, 0x6008, {0xC0A79AE5, 0x00000010}, ByteSwap::kSwapWords);
     ASSERT_EQ(swapped.size(), 6u);
     EXPECT_EQ(swapped[1], 0x08000001u);  // write, 8 bytes
     EXPECT_EQ(swapped[2], 0x08600000u);
@@ -42,11 +43,11 @@ TEST(CxpPacket, WriteCommandCarriesItsDataWordsAsStoredOrByteReversed) {
     EXPECT_EQ(swapped[3], 0xE59AA7C0u);
     EXPECT_EQ(swapped[4], 0x10000000u);
     EXPECT_EQ(swapped[5], ControlPacketCrc(std::span<const uint32_t>(swapped).subspan(1, 4)));
-    const std::vector<uint32_t> plain = Build(Command::kWrite, 0x6008, {0xC0A79AE5, 0x00000010}, false);
+    const std::vector<uint32_t> plain = Build(Command::kWrite, 0x6008, {0xC0A79AE5, 0x00000010}, ByteSwap::kWireOrder);
     EXPECT_EQ(plain[3], 0xC0A79AE5u);
     EXPECT_EQ(plain[4], 0x00000010u);
     // Byte counts above 16 bits travel in all three size bytes.
-    EXPECT_EQ(Build(Command::kWrite, 0, std::vector<uint32_t>(kMaxDataWordsPerPacket), false)[1], 0xE8070001u);
+    EXPECT_EQ(Build(Command::kWrite, 0, std::vector<uint32_t>(kMaxDataWordsPerPacket), ByteSwap::kWireOrder)[1], 0xE8070001u);
 }
 
 TEST(CxpPacket, CrcOfAnyWordCountMatchesTheBitwiseSum) {
@@ -75,16 +76,16 @@ TEST(CxpPacket, BuildRefusesWhatOnePacketCannotCarry) {
     std::array<uint32_t, kMaxCommandWords> out{};
     std::vector<uint32_t> tooMany(kMaxDataWordsPerPacket + 1);
     EXPECT_EQ(BuildCommandPacket(Command::kWrite, 0, static_cast<uint32_t>(tooMany.size()),
-                                 std::as_bytes(std::span<const uint32_t>(tooMany)), false, out),
+                                 std::as_bytes(std::span<const uint32_t>(tooMany)), ByteSwap::kWireOrder, out),
               0u);
     std::array<uint32_t, 5> small{};
     std::vector<uint32_t> two(2);
-    EXPECT_EQ(BuildCommandPacket(Command::kWrite, 0, 2, std::as_bytes(std::span<const uint32_t>(two)), false, small),
+    EXPECT_EQ(BuildCommandPacket(Command::kWrite, 0, 2, std::as_bytes(std::span<const uint32_t>(two)), ByteSwap::kWireOrder, small),
               0u);
     // A write needs its data.
-    EXPECT_EQ(BuildCommandPacket(Command::kWrite, 0, 2, {}, false, out), 0u);
+    EXPECT_EQ(BuildCommandPacket(Command::kWrite, 0, 2, {}, ByteSwap::kWireOrder, out), 0u);
     // A read of many words is still a four-word packet.
-    EXPECT_EQ(BuildCommandPacket(Command::kRead, 0, 200, {}, false, small), 4u);
+    EXPECT_EQ(BuildCommandPacket(Command::kRead, 0, 200, {}, ByteSwap::kWireOrder, small), 4u);
 }
 
 TEST(CxpPacket, WordsPerPacketFollowTheCameraAndTheBoard) {
@@ -124,22 +125,22 @@ TEST(CxpPacket, ReadAcknowledgmentsGiveTheirDataWithOrWithoutCrc) {
     std::array<uint32_t, 2> out{};
     const auto target = std::as_writable_bytes(std::span<uint32_t>(out));
     // Code, size 4, data, no CRC: accepted.
-    ReadAck read = DecodeReadAck(std::vector<uint32_t>{0, 0x04000000, 0xE59AA7C0}, true, target);
+    ReadAck read = DecodeReadAck(std::vector<uint32_t>{0, 0x04000000, 0xE59AA7C0}, ByteSwap::kSwapWords, target);
     EXPECT_EQ(read.status, 0);
     EXPECT_EQ(read.wordsCopied, 1u);
     EXPECT_EQ(out[0], 0xC0A79AE5u);
     // With a CRC, checked.
     out = {};
-    read = DecodeReadAck(WithCrc({0, 0x08000000, 0x11111111, 0x22222222}), false, target);
+    read = DecodeReadAck(WithCrc({0, 0x08000000, 0x11111111, 0x22222222}), ByteSwap::kWireOrder, target);
     EXPECT_EQ(read.status, 0);
     EXPECT_EQ(read.wordsCopied, 2u);
     EXPECT_EQ(out[1], 0x22222222u);
     std::vector<uint32_t> corrupt = WithCrc({0, 0x04000000, 0x11111111});
     corrupt.back() ^= 1;
-    EXPECT_EQ(DecodeReadAck(corrupt, false, target).status, -1601);
+    EXPECT_EQ(DecodeReadAck(corrupt, ByteSwap::kWireOrder, target).status, -1601);
     // More data than the request lacks: only what fits is copied.
     std::array<uint32_t, 1> one{};
-    read = DecodeReadAck(WithCrc({0, 0x08000000, 1, 2}), false, std::as_writable_bytes(std::span<uint32_t>(one)));
+    read = DecodeReadAck(WithCrc({0, 0x08000000, 1, 2}), ByteSwap::kWireOrder, std::as_writable_bytes(std::span<uint32_t>(one)));
     EXPECT_EQ(read.wordsCopied, 1u);
     EXPECT_EQ(one[0], 1u);
 }
@@ -148,18 +149,18 @@ TEST(CxpPacket, ReadAcknowledgmentsOfAnotherShapeDeliverNothing) {
     std::array<uint32_t, 4> out{7, 7, 7, 7};
     const auto target = std::as_writable_bytes(std::span<uint32_t>(out));
     // Word count neither n + 2 nor n + 3.
-    ReadAck read = DecodeReadAck(std::vector<uint32_t>{0, 0x08000000, 1}, false, target);
+    ReadAck read = DecodeReadAck(std::vector<uint32_t>{0, 0x08000000, 1}, ByteSwap::kWireOrder, target);
     EXPECT_EQ(read.status, 0);
     EXPECT_TRUE(read.unexpectedLength);
     EXPECT_EQ(read.wordsCopied, 0u);
     EXPECT_EQ(out[0], 7u);
     // A byte count near 4 GiB cannot make the length arithmetic wrap.
-    read = DecodeReadAck(std::vector<uint32_t>{0, 0xFCFFFFFF, 1, 2}, false, target);
+    read = DecodeReadAck(std::vector<uint32_t>{0, 0xFCFFFFFF, 1, 2}, ByteSwap::kWireOrder, target);
     EXPECT_TRUE(read.unexpectedLength);
-    EXPECT_EQ(DecodeReadAck(std::vector<uint32_t>{0, 0x04000000}, false, target).status, -1014);
+    EXPECT_EQ(DecodeReadAck(std::vector<uint32_t>{0, 0x04000000}, ByteSwap::kWireOrder, target).status, -1014);
     // Error codes come first.
-    EXPECT_EQ(DecodeReadAck(WithCrc({0x40404040}), false, target).status, -64);
-    EXPECT_EQ(DecodeReadAck(std::vector<uint32_t>{0x04040404, 0x04000000, 0x0A000000}, false, target).status,
+    EXPECT_EQ(DecodeReadAck(WithCrc({0x40404040}), ByteSwap::kWireOrder, target).status, -64);
+    EXPECT_EQ(DecodeReadAck(std::vector<uint32_t>{0x04040404, 0x04000000, 0x0A000000}, ByteSwap::kWireOrder, target).status,
               -1603);
     EXPECT_EQ(out[0], 7u);
 }

@@ -10,6 +10,9 @@
 #include "discovery/DiscoveryInfo.h"
 
 using namespace cxp_test;
+using vexo::genicam::Access;
+using vexo::genicam::AcknowledgeMode;
+using vexo::genicam::ByteSwap;
 using vexo::genicam::CxpController;
 using vexo::genicam::CxpControllerImpl;
 using vexo::genicam::DiscoveryInfo;
@@ -64,8 +67,8 @@ protected:
         return Impl().Registers().Address(vexo::genicam::cxp::CxpRegister::kTxCmdWriteData, port);
     }
     std::vector<std::string> Log(const std::string &level = "") { return LogTexts(log_, level); }
-    int32_t WriteUserId(uint32_t value, uint32_t acknowledgeMode = 0) {
-        return Controller().WriteRegister(0, kUserIdAddress, value, 1, acknowledgeMode, 0);
+    int32_t WriteUserId(uint32_t value, AcknowledgeMode acknowledgeMode = AcknowledgeMode::kRequired) {
+        return Controller().WriteRegister(0, kUserIdAddress, value, ByteSwap::kSwapWords, acknowledgeMode, 0);
     }
 
     nox_test::TempDirectory directory_;
@@ -82,7 +85,7 @@ TEST_F(CxpTransport, RecordedPacketSizeCutsABlockIntoPacketsOfTheCamerasSize) {
     std::iota(block.begin(), block.end(), uint8_t{0});
     // Without acknowledgments every packet goes out, whatever the camera thinks of it.
     const vexosim_port_stats before = Stats(kBoard, 0);
-    EXPECT_EQ(Impl().ExecRWPacket(true, 0, 0x6000, block.data(), 256, false, 2, 200), 0);
+    EXPECT_EQ(Impl().ExecRWPacket(Access::kWrite, 0, 0x6000, block.data(), 256, ByteSwap::kWireOrder, AcknowledgeMode::kNone, 200), 0);
     const std::vector<SentPacket> packets = Packets(recording.WritesTo(TransmitAddress(0)));
     ASSERT_EQ(packets.size(), 3u);
     const uint32_t expectedWords[] = {26, 26, 12};
@@ -113,7 +116,7 @@ TEST_F(CxpTransport, ReadsInSmallPacketsGiveTheSameBytesAsOneLargePacket) {
     Info().SetControlPacketSize(kMasterOfFirstCamera, 28);
     const char userId[16] = "vexo test id";
     before = Stats(kBoard, 0);
-    ASSERT_EQ(Controller().WriteMemory(0, kUserIdAddress, userId, 16, 0, 0), 0);
+    ASSERT_EQ(Controller().WriteMemory(0, kUserIdAddress, userId, 16, ByteSwap::kWireOrder, 0), 0);
     EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 4u);
     EXPECT_EQ(Stats(kBoard, 0).bytesWritten - before.bytesWritten, 16u);
     char readBack[16] = {};
@@ -124,7 +127,7 @@ TEST_F(CxpTransport, ReadsInSmallPacketsGiveTheSameBytesAsOneLargePacket) {
 TEST_F(CxpTransport, AFourByteRegisterReadIsOnePacket) {
     RecordingHardware recording;
     uint32_t standard = 0;
-    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &standard, 4, 1, 0), 0);
+    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &standard, 4, ByteSwap::kSwapWords, 0), 0);
     EXPECT_EQ(standard, 0xC0A79AE5u);
     const std::vector<SentPacket> packets = Packets(recording.WritesTo(TransmitAddress(0)));
     ASSERT_EQ(packets.size(), 1u);
@@ -133,7 +136,7 @@ TEST_F(CxpTransport, AFourByteRegisterReadIsOnePacket) {
     // Start, type, command, address, CRC, end.
     EXPECT_EQ(recording.WritesTo(TransmitAddress(0)).size(), 6u);
     // Without the swap flag the data stays in wire order.
-    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &standard, 4, 0, 0), 0);
+    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &standard, 4, ByteSwap::kWireOrder, 0), 0);
     EXPECT_EQ(standard, 0xE59AA7C0u);
 }
 
@@ -143,14 +146,14 @@ TEST_F(CxpTransport, WaitAndTentativeAcknowledgmentsPostponeAWrite) {
     ASSERT_EQ(vexosim_fault(kBoard, 0, "tentative_ack", 1), 0);
     EXPECT_EQ(WriteUserId(0x45464748), 0);
     uint32_t value = 0;
-    EXPECT_EQ(Controller().ReadRaw(0, kUserIdAddress, &value, 4, 1, 0), 0);
+    EXPECT_EQ(Controller().ReadRaw(0, kUserIdAddress, &value, 4, ByteSwap::kSwapWords, 0), 0);
     EXPECT_EQ(value, 0x45464748u);
     const auto texts = Log();
     EXPECT_TRUE(Contains(texts, "ExecRWPacket - Got WAIT ACK, wait for: 30 ms, retries left: 4"));
     EXPECT_TRUE(Contains(texts, "ExecRWPacket - Got TENTATIVE ACK"));
     // A read has no use for a postponed answer.
     ASSERT_EQ(vexosim_fault(kBoard, 0, "wait_ack:30", 1), 0);
-    EXPECT_EQ(Controller().ReadRaw(0, kUserIdAddress, &value, 4, 1, 0), ERR_GENCP_TOO_FEW_DATA);
+    EXPECT_EQ(Controller().ReadRaw(0, kUserIdAddress, &value, 4, ByteSwap::kSwapWords, 0), ERR_GENCP_TOO_FEW_DATA);
 }
 
 TEST_F(CxpTransport, MalformedAcknowledgmentsAreResentFourTimesAtMost) {
@@ -171,46 +174,46 @@ TEST_F(CxpTransport, ErrorAcknowledgmentsAndMissingOnesEndTheExchange) {
     ASSERT_EQ(vexosim_fault(kBoard, 0, "ack_code:42", 1), 0);
     EXPECT_EQ(WriteUserId(3), ERR_GENCP_TOO_FEW_DATA);
     // The camera's own refusal, the same way.
-    EXPECT_EQ(Controller().WriteRegister(0, 0x0000, 1, 1, 0, 0), ERR_GENCP_TOO_FEW_DATA);
+    EXPECT_EQ(Controller().WriteRegister(0, 0x0000, 1, ByteSwap::kSwapWords, AcknowledgeMode::kRequired, 0), ERR_GENCP_TOO_FEW_DATA);
     // A read answer with a broken CRC.
     uint32_t value = 0;
     ASSERT_EQ(vexosim_fault(kBoard, 0, "bad_crc_ack", 1), 0);
-    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &value, 4, 1, 0), ERR_GENCP_TOO_FEW_DATA);
+    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &value, 4, ByteSwap::kSwapWords, 0), ERR_GENCP_TOO_FEW_DATA);
     // No answer: required fails, optional succeeds.
     ASSERT_EQ(vexosim_fault(kBoard, 0, "no_ack", 1), 0);
-    EXPECT_EQ(WriteUserId(4, 0), ERR_GENCP_TOO_FEW_DATA);
+    EXPECT_EQ(WriteUserId(4, AcknowledgeMode::kRequired), ERR_GENCP_TOO_FEW_DATA);
     EXPECT_TRUE(Contains(Log("error"), "No ACK received"));
     ASSERT_EQ(vexosim_fault(kBoard, 0, "no_ack", 1), 0);
-    EXPECT_EQ(WriteUserId(5, 1), 0);
+    EXPECT_EQ(WriteUserId(5, AcknowledgeMode::kOptional), 0);
     EXPECT_TRUE(Contains(Log(), "ExecRWPacket - ACK timed out but it is optional anyway."));
     // An unknown acknowledge mode sends the packet but cannot finish it.
-    EXPECT_EQ(WriteUserId(6, 3), ERR_GENCP_TOO_FEW_DATA);
+    EXPECT_EQ(WriteUserId(6, static_cast<AcknowledgeMode>(3)), ERR_GENCP_TOO_FEW_DATA);
     // Afterwards the port works as before.
-    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &value, 4, 1, 0), 0);
+    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &value, 4, ByteSwap::kSwapWords, 0), 0);
     EXPECT_EQ(value, 0xC0A79AE5u);
 }
 
 TEST_F(CxpTransport, ArgumentsThatCannotBeServedAreRefusedUpFront) {
     RecordingHardware recording;
-    EXPECT_EQ(Impl().ExecRWPacket(false, 0, 0, nullptr, 4, true, 0, 200), ERR_INVALID_POINTER);
+    EXPECT_EQ(Impl().ExecRWPacket(Access::kRead, 0, 0, nullptr, 4, ByteSwap::kSwapWords, AcknowledgeMode::kRequired, 200), ERR_INVALID_POINTER);
     EXPECT_EQ(Controller().ReadMemory(0, 0, nullptr, 4, 0), ERR_INVALID_POINTER);
-    EXPECT_EQ(Controller().WriteMemory(0, 0, nullptr, 4, 0, 0), ERR_INVALID_POINTER);
+    EXPECT_EQ(Controller().WriteMemory(0, 0, nullptr, 4, ByteSwap::kWireOrder, 0), ERR_INVALID_POINTER);
     uint32_t value = 0;
-    EXPECT_EQ(Controller().ReadRaw(0, 0x100000000ull, &value, 4, 1, 0), ERR_INVALID_ARGUMENT);
-    EXPECT_EQ(Controller().ReadRaw(0, 0xFFFFFFFCull, &value, 8, 1, 0), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(Controller().ReadRaw(0, 0x100000000ull, &value, 4, ByteSwap::kSwapWords, 0), ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(Controller().ReadRaw(0, 0xFFFFFFFCull, &value, 8, ByteSwap::kSwapWords, 0), ERR_INVALID_ARGUMENT);
     EXPECT_EQ(recording.Reads() + recording.Writes(), 0u);
     // A port without a control channel.
-    EXPECT_EQ(Controller().ReadRaw(5, 0, &value, 4, 1, 0), ERR_GENCP_TOO_FEW_DATA);
+    EXPECT_EQ(Controller().ReadRaw(5, 0, &value, 4, ByteSwap::kSwapWords, 0), ERR_GENCP_TOO_FEW_DATA);
     EXPECT_EQ(Controller().ReadStreamPacketSizeMax(0, nullptr), ERR_INVALID_POINTER);
 }
 
 TEST_F(CxpTransport, PartialWordsAreReadAndWrittenWhole) {
     // Six bytes of the vendor name: the caller's seventh byte stays as it was.
     char vendor[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
-    EXPECT_EQ(Controller().ReadRaw(0, 0x2000, vendor, 6, 0, 0), 0);
+    EXPECT_EQ(Controller().ReadRaw(0, 0x2000, vendor, 6, ByteSwap::kWireOrder, 0), 0);
     EXPECT_EQ(std::string(vendor, 8), "Vexo Vxx");
     // Six bytes written: the tail word carries them, zero padded.
-    EXPECT_EQ(Controller().WriteRaw(0, kUserIdAddress, "abcdef", 6, 0, 0), 0);
+    EXPECT_EQ(Controller().WriteRaw(0, kUserIdAddress, "abcdef", 6, ByteSwap::kWireOrder, 0), 0);
     char readBack[8] = {};
     EXPECT_EQ(Controller().ReadMemory(0, kUserIdAddress, readBack, 8, 0), 0);
     EXPECT_EQ(std::string(readBack, 8), std::string("abcdef\0\0", 8));
@@ -228,7 +231,7 @@ TEST_F(CxpTransport, PacketSizeRegistersOfTheCamera) {
 TEST_F(CxpTransport, ClearingTheAcknowledgmentBufferLogsWhatItHeld) {
     // A read sent without waiting for its answer leaves the answer behind.
     uint32_t value = 0;
-    ASSERT_EQ(Impl().ExecRWPacket(false, 0, 0x0000, &value, 4, true, 2, 200), 0);
+    ASSERT_EQ(Impl().ExecRWPacket(Access::kRead, 0, 0x0000, &value, 4, ByteSwap::kSwapWords, AcknowledgeMode::kNone, 200), 0);
     Controller().ClearAckBuffers(0);
     Controller().ClearAckBuffers(7);
     const auto warnings = Log("warning");
@@ -245,6 +248,6 @@ TEST(CxpTransportWithoutCrc, AcknowledgmentsWithoutCrcAreAccepted) {
     ControllerUnderTest board(topology.c_str());
     ASSERT_EQ(board.controller->Discovery(0, 0, 0x3, 0), 0);
     uint32_t config = 0;
-    EXPECT_EQ(board.controller->ReadRaw(0, 0x4014, &config, 4, 1, 0), 0);
+    EXPECT_EQ(board.controller->ReadRaw(0, 0x4014, &config, 4, ByteSwap::kSwapWords, 0), 0);
     EXPECT_EQ(config, 0x00010058u);
 }

@@ -12,6 +12,8 @@
 #include "nox_genicam.h"
 
 using vexo::genicam::CTransportLayer;
+using vexo::genicam::AcknowledgeMode;
+using vexo::genicam::ByteSwap;
 
 namespace {
 
@@ -25,27 +27,27 @@ public:
         uint64_t address;
         uint32_t bytes;
         uint32_t value;
-        uint8_t swap;
+        ByteSwap swap;
         uint32_t timeout;
     };
 
     RecordingController() : FirmwareControllerBase(0, 0, nullptr) {}
 
-    int32_t WriteMemory(uint32_t port, uint64_t address, const void *data, uint32_t bytes, uint8_t swap,
+    int32_t WriteMemory(uint32_t port, uint64_t address, const void *data, uint32_t bytes, ByteSwap swap,
                         uint32_t timeout) override {
         written.assign(static_cast<const uint8_t *>(data), static_cast<const uint8_t *>(data) + bytes);
         calls.push_back({"WriteMemory", port, address, bytes, 0, swap, timeout});
         return status;
     }
-    int32_t WriteRaw(uint32_t, uint64_t, const void *, uint32_t, uint8_t, uint32_t) override { return ERR_INTERNAL; }
-    int32_t WriteRegister(uint32_t port, uint64_t address, uint32_t value, uint8_t swap, uint32_t mode,
+    int32_t WriteRaw(uint32_t, uint64_t, const void *, uint32_t, ByteSwap, uint32_t) override { return ERR_INTERNAL; }
+    int32_t WriteRegister(uint32_t port, uint64_t address, uint32_t value, ByteSwap swap, AcknowledgeMode mode,
                           uint32_t timeout) override {
         calls.push_back({"WriteRegister", port, address, 4, value, swap, timeout});
         acknowledgeMode = mode;
         return status;
     }
     int32_t ReadMemory(uint32_t, uint64_t, void *, uint32_t, uint32_t) override { return ERR_INTERNAL; }
-    int32_t ReadRaw(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, uint8_t swap,
+    int32_t ReadRaw(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, ByteSwap swap,
                     uint32_t timeout) override {
         calls.push_back({"ReadRaw", port, address, bytes, 0, swap, timeout});
         if (status != ERR_NONE) return status;
@@ -58,7 +60,7 @@ public:
 
     std::vector<Call> calls;
     std::vector<uint8_t> written;
-    uint32_t acknowledgeMode = 99;
+    AcknowledgeMode acknowledgeMode = AcknowledgeMode::kNone;
     int32_t status = ERR_NONE;
 };
 
@@ -93,14 +95,14 @@ TEST(TransportLayer, WritesOfFourBytesAreRegisterWritesOthersMemoryWrites) {
     EXPECT_EQ(registerWrite.address, 0x6008u);
     // Host order as handed over; the controller owns the wire's byte order.
     EXPECT_EQ(registerWrite.value, value);
-    EXPECT_EQ(registerWrite.swap, 0);
+    EXPECT_EQ(registerWrite.swap, ByteSwap::kWireOrder);
     EXPECT_EQ(registerWrite.timeout, 0u);
-    EXPECT_EQ(setup.controller->acknowledgeMode, 0u);
+    EXPECT_EQ(setup.controller->acknowledgeMode, AcknowledgeMode::kRequired);
     const auto &memoryWrite = setup.controller->calls[1];
     EXPECT_EQ(memoryWrite.operation, "WriteMemory");
     EXPECT_EQ(memoryWrite.address, 0x6100u);
     EXPECT_EQ(memoryWrite.bytes, 8u);
-    EXPECT_EQ(memoryWrite.swap, 0);
+    EXPECT_EQ(memoryWrite.swap, ByteSwap::kWireOrder);
     EXPECT_EQ(setup.controller->written, std::vector<uint8_t>(block, block + 8));
 }
 
@@ -125,7 +127,7 @@ TEST(TransportLayer, ReadsGoToTheControllerAndFailuresCarryTheStatusDescription)
     EXPECT_EQ(read.port, 3u);
     EXPECT_EQ(read.address, 0x2000u);
     EXPECT_EQ(read.bytes, 6u);
-    EXPECT_EQ(read.swap, 0);
+    EXPECT_EQ(read.swap, ByteSwap::kWireOrder);
     EXPECT_EQ(read.timeout, CTransportLayer::kReadTimeoutMs);
     EXPECT_EQ(buffer[0], 0xA0);
     EXPECT_EQ(buffer[5], 0xA5);

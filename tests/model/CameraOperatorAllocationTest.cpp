@@ -13,6 +13,8 @@
 #include "platform/Environment.h"
 
 using vexo::genicam::AllocateCameraOperator;
+using vexo::genicam::AcknowledgeMode;
+using vexo::genicam::ByteSwap;
 using vexo::genicam::DiscoveryInfo;
 using vexo::genicam::FirmwareControllerBase;
 
@@ -25,11 +27,11 @@ constexpr uint32_t kCamera = 0x101;
 class AppletIds : public FirmwareControllerBase {
 public:
     AppletIds() : FirmwareControllerBase(0, 0, nullptr) {}
-    int32_t WriteMemory(uint32_t, uint64_t, const void *, uint32_t, uint8_t, uint32_t) override { return -1; }
-    int32_t WriteRaw(uint32_t, uint64_t, const void *, uint32_t, uint8_t, uint32_t) override { return -1; }
-    int32_t WriteRegister(uint32_t, uint64_t, uint32_t, uint8_t, uint32_t, uint32_t) override { return -1; }
+    int32_t WriteMemory(uint32_t, uint64_t, const void *, uint32_t, ByteSwap, uint32_t) override { return -1; }
+    int32_t WriteRaw(uint32_t, uint64_t, const void *, uint32_t, ByteSwap, uint32_t) override { return -1; }
+    int32_t WriteRegister(uint32_t, uint64_t, uint32_t, ByteSwap, AcknowledgeMode, uint32_t) override { return -1; }
     int32_t ReadMemory(uint32_t, uint64_t, void *, uint32_t, uint32_t) override { return -1; }
-    int32_t ReadRaw(uint32_t, uint64_t, void *, uint32_t, uint8_t, uint32_t) override { return -1; }
+    int32_t ReadRaw(uint32_t, uint64_t, void *, uint32_t, ByteSwap, uint32_t) override { return -1; }
     DiscoveryInfo *GetDiscoveryInfo(bool) override { return nullptr; }
     int32_t Discovery(uint32_t, uint32_t, uint32_t, uint32_t) override { return -1; }
     uint32_t GetAppletMasterId(uint32_t port) override {

@@ -14,6 +14,9 @@
 
 namespace nox_test {
 
+using vexo::genicam::AcknowledgeMode;
+using vexo::genicam::ByteSwap;
+
 class FakeController : public vexo::genicam::FirmwareControllerBase {
 public:
     using DiscoveryInfo = vexo::genicam::DiscoveryInfo;
@@ -44,17 +47,17 @@ public:
     }
     DiscoveryInfo &Info() { return info_; }
 
-    int32_t WriteMemory(uint32_t, uint64_t, const void *, uint32_t, uint8_t, uint32_t) override { return 0; }
-    int32_t WriteRaw(uint32_t, uint64_t, const void *, uint32_t, uint8_t, uint32_t) override { return 0; }
-    int32_t WriteRegister(uint32_t port, uint64_t address, uint32_t value, uint8_t swap, uint32_t mode,
+    int32_t WriteMemory(uint32_t, uint64_t, const void *, uint32_t, ByteSwap, uint32_t) override { return 0; }
+    int32_t WriteRaw(uint32_t, uint64_t, const void *, uint32_t, ByteSwap, uint32_t) override { return 0; }
+    int32_t WriteRegister(uint32_t port, uint64_t address, uint32_t value, ByteSwap swap, AcknowledgeMode mode,
                           uint32_t) override {
-        Record("WriteRegister", {port, address, value, swap, mode});
+        Record("WriteRegister", {port, address, value, static_cast<uint64_t>(swap), static_cast<uint64_t>(mode)});
         cameraRegisters[address] = value;
         return 0;
     }
     int32_t ReadMemory(uint32_t, uint64_t, void *, uint32_t, uint32_t) override { return 0; }
-    int32_t ReadRaw(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, uint8_t swap, uint32_t) override {
-        Record("ReadRaw", {port, address, bytes, swap});
+    int32_t ReadRaw(uint32_t port, uint64_t address, void *buffer, uint32_t bytes, ByteSwap swap, uint32_t) override {
+        Record("ReadRaw", {port, address, bytes, static_cast<uint64_t>(swap)});
         auto found = cameraRegisters.find(address);
         if (found == cameraRegisters.end() || bytes != 4) return ERR_CXP_INVALID_ADDRESS;
         std::memcpy(buffer, &found->second, 4);

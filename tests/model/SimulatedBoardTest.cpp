@@ -35,7 +35,7 @@ protected:
     }
     uint32_t ReadCameraRegister(uint32_t port, uint32_t address) {
         uint32_t value = 0;
-        EXPECT_EQ(board_->Controller()->ReadRaw(port, address, &value, 4, 1, 200), ERR_NONE);
+        EXPECT_EQ(board_->Controller()->ReadRaw(port, address, &value, 4, ByteSwap::kSwapWords, 200), ERR_NONE);
         return value;
     }
 
@@ -94,7 +94,7 @@ TEST_F(SimulatedBoard, LinkConnectConfiguresTheCamera) {
     ASSERT_EQ(board_->DiscoverCameras(0xF, 0, 0, 0), ERR_NONE);
     NOXCameraInterface *camera = board_->GetCamera(0);
     // Spoil what the connect must set again.
-    board_->Controller()->WriteRegister(0, 0x4008, 0, 1, 0, 0);
+    board_->Controller()->WriteRegister(0, 0x4008, 0, ByteSwap::kSwapWords, AcknowledgeMode::kRequired, 0);
     ASSERT_EQ(camera->LinkConnect(), ERR_NONE);
     EXPECT_TRUE(camera->IsTopologyOk());
     EXPECT_TRUE(camera->IsLinkUp(true));
