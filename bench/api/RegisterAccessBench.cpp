@@ -14,6 +14,7 @@
 #include "TemporaryFolder.h"
 #include "Topologies.h"
 #include "TransferCounters.h"
+#include "protocol/CxpBootstrap.h"
 #include "vexosim.h"
 
 namespace {
@@ -25,7 +26,7 @@ using nox_bench::Transfer;
 // The applet port that carries the first camera's commands: the first port of its operator.
 constexpr uint32_t kCommandPort = 0;
 
-constexpr uint32_t kStandardRegister = 0x0000;
+constexpr uint32_t kStandardRegister = vexo::protocol::cxp::bootstrap::kStandard;
 constexpr uint32_t kWidthRegister = 0x6008;
 constexpr uint32_t kLargestRead = 1 << 20;
 

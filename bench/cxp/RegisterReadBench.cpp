@@ -12,6 +12,7 @@
 #include "board/ControllerOwner.h"
 #include "cxp/CxpController.h"
 #include "model/CameraOperatorAllocation.h"
+#include "protocol/CxpBootstrap.h"
 #include "SimulatedBoard.h"
 #include "TemporaryFolder.h"
 #include "Topologies.h"
@@ -20,8 +21,8 @@
 
 namespace {
 
-using vexo::genicam::CxpController;
 using vexo::genicam::ByteSwap;
+using vexo::genicam::CxpController;
 
 class Owner : public vexo::genicam::ControllerOwner {
 public:
@@ -72,7 +73,7 @@ void BM_ControllerReadRaw(benchmark::State &state) {
     }
     uint32_t value = 0;
     for (auto _ : state) {
-        if (board.Controller().ReadRaw(0, 0x0000, &value, 4, ByteSwap::kSwapWords, 0) != 0) {
+        if (board.Controller().ReadRaw(0, vexo::protocol::cxp::bootstrap::kStandard, &value, 4, ByteSwap::kSwapWords, 0) != 0) {
             state.SkipWithError("read failed");
             break;
         }

@@ -8,6 +8,8 @@
 #include "Topologies.h"
 #include "WireTime.h"
 #include "cxp/CxpPacket.h"
+#include "protocol/CxpControlPacket.h"
+#include "protocol/GrabberSession.h"
 
 extern "C" {
 int32_t ReadBoardRegister(uint64_t device, uint32_t address, uint64_t *value);
@@ -20,21 +22,21 @@ namespace {
 
 namespace cxp = vexo::genicam::cxp;
 
-constexpr uint64_t kPacketStart = 0x1FBFBFBFBull;
-constexpr uint64_t kPacketEnd = 0x3FDFDFDFDull;
-constexpr uint64_t kReceiveEmpty = 1ull << 33;
-constexpr uint32_t kAckEnd = 0xFDFDFDFD;
-constexpr size_t kDeviceOffset = 408;
-constexpr size_t kAppletOffset = 416;
+using vexo::protocol::cxp::kAckEndWord;
+using vexo::protocol::cxp::kPacketEndMarker;
+using vexo::protocol::cxp::kPacketStartMarker;
+using vexo::protocol::cxp::kReceiveEmpty;
+using vexo::protocol::grabber_session::kAppletHandleOffset;
+using vexo::protocol::grabber_session::kDeviceHandleOffset;
 
 // Laid out by the library's own (tested) packet builder.
 CommandWords Command(cxp::Command command, uint32_t address, uint32_t words, std::span<const uint32_t> data) {
     std::array<uint32_t, cxp::kMaxCommandWords> packet{};
     const size_t length = cxp::BuildCommandPacket(command, address, words, std::as_bytes(data),
                                                   vexo::genicam::ByteSwap::kWireOrder, packet);
-    CommandWords all = {kPacketStart};
+    CommandWords all = {kPacketStartMarker};
     all.insert(all.end(), packet.begin(), packet.begin() + static_cast<std::ptrdiff_t>(length));
-    all.push_back(kPacketEnd);
+    all.push_back(kPacketEndMarker);
     return all;
 }
 
@@ -42,8 +44,8 @@ CommandWords Command(cxp::Command command, uint32_t address, uint32_t words, std
 
 RawControlChannel::RawControlChannel(const GrabberSession *session, uint32_t appletPort) : port_(appletPort) {
     if (session == nullptr) return;
-    std::memcpy(&device_, reinterpret_cast<const unsigned char *>(session) + kDeviceOffset, sizeof device_);
-    std::memcpy(&applet_, reinterpret_cast<const unsigned char *>(session) + kAppletOffset, sizeof applet_);
+    std::memcpy(&device_, reinterpret_cast<const unsigned char *>(session) + kDeviceHandleOffset, sizeof device_);
+    std::memcpy(&applet_, reinterpret_cast<const unsigned char *>(session) + kAppletHandleOffset, sizeof applet_);
     const std::string port = std::to_string(appletPort);
     tx_ = Address(("CxpTxCmdWriteData_" + port).c_str());
     rx_ = Address(("CxpRxCmdAckPacketData_" + port).c_str());
@@ -63,7 +65,7 @@ bool RawControlChannel::Exchange(const CommandWords &command) const {
     bool first = true, success = false;
     for (;;) {
         ReadBoardRegister(device_, rx_, &value);
-        if ((value & kReceiveEmpty) || static_cast<uint32_t>(value) == kAckEnd) return success;
+        if ((value & kReceiveEmpty) || static_cast<uint32_t>(value) == kAckEndWord) return success;
         if (first) success = static_cast<uint32_t>(value) == 0;
         first = false;
     }

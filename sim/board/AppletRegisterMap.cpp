@@ -5,57 +5,21 @@
 namespace vexo::sim {
 namespace {
 
-struct RegisterName {
-    std::string_view name;  // per-port names end in "_"
-    bool perPort;
-};
-
-constexpr std::array<RegisterName, kRegisterCount> kNames{{
-    {"wCxpPowerEnablePower", false},
-    {"rCxpPowerEnablePower", false},
-    {"CxpPowerStatus_", true},
-    {"CxpPowerSense_", true},
-    {"CxpPowerVin_", true},
-    {"CxpPowerAdIn_", true},
-    {"CxpPowerShuntVoltage_", true},
-    {"CxpPowerBusVoltage_", true},
-    {"CxpTransceiverNotInTable_", true},
-    {"CxpTransceiverDisparityError_", true},
-    {"CxpTransceiverGtxDrpAddress_", true},
-    {"CxpTransceiverGtxDrpWriteData_", true},
-    {"CxpTransceiverGtxDrpReady", false},
-    {"CxpTransceiverGtxSetBitRate_", true},
-    {"CxpTransceiverGtxSetBitRateDone", false},
-    {"CxpTransceiverRxStatus", false},
-    {"CxpTransceiverStatus_", true},
-    {"CxpTransceiverDownLinkBitRate_", true},
-    {"CxpTransceiverUpLinkBitRate_", true},
-    {"CxpControlCoreReset_", true},
-    {"CxpTxCmdWriteData_", true},
-    {"CxpRxCmdAckPacketData_", true},
-    {"CxpTxCmdPacketSent", false},
-    {"wDiscoverySelect", false},
-    {"rDiscoverySelect", false},
-    {"DiscoveryAppletMasterID", false},
-    {"DiscoveryAppletExtensionID", false},
-    {"StreamPacketSize", false},
-    {"CxpLedModeSelectWrite_", true},
-    {"CxpLedModeSelectRead_", true},
-}};
-
-constexpr std::string_view kLegacyResetName = "CxpReset_";
+using protocol::cxp::kAppletRegisterNames;
+using protocol::cxp::NameOf;
 
 // A parsed name: the register, its port (none for a bare per-port base name)
 // and whether it was spelt the older way.
 struct ParsedName {
-    RegisterId id;
+    AppletRegister id;
     std::optional<uint32_t> port;
     bool legacy;
 };
 
 std::optional<ParsedName> ParseName(std::string_view name) {
     for (size_t i = 0; i < kRegisterCount; ++i)
-        if (!kNames[i].perPort && kNames[i].name == name) return ParsedName{RegisterId(i), 0, false};
+        if (!kAppletRegisterNames[i].perPort && name == kAppletRegisterNames[i].name)
+            return ParsedName{AppletRegister(i), 0, false};
     const size_t split = name.rfind('_');
     if (split == std::string_view::npos) return std::nullopt;
     const std::string_view base = name.substr(0, split + 1), digits = name.substr(split + 1);
@@ -66,9 +30,11 @@ std::optional<ParsedName> ParseName(std::string_view name) {
         if (error != std::errc() || end != digits.data() + digits.size() || value >= kMaxPorts) return std::nullopt;
         port = value;
     }
-    if (base == kLegacyResetName) return ParsedName{RegisterId::ControlCoreReset, port, true};
+    if (base == protocol::cxp::kOlderControlCoreResetName)
+        return ParsedName{AppletRegister::kControlCoreReset, port, true};
     for (size_t i = 0; i < kRegisterCount; ++i)
-        if (kNames[i].perPort && kNames[i].name == base) return ParsedName{RegisterId(i), port, false};
+        if (kAppletRegisterNames[i].perPort && base == kAppletRegisterNames[i].name)
+            return ParsedName{AppletRegister(i), port, false};
     return std::nullopt;
 }
 
@@ -82,33 +48,31 @@ bool IsAppletRegisterName(std::string_view name) { return ParseName(name).has_va
 
 AppletRegisterMap::AppletRegisterMap(const BoardModel &model, const AppletConfig &applet)
     : legacyResetNames_(applet.legacyResetNames) {
+    using enum AppletRegister;
     const uint32_t ports = model.portCount;
     const uint32_t type = TransceiverInterfaceType(model, applet.rxStatus);
-    for (RegisterId id : {RegisterId::PowerEnableWrite, RegisterId::PowerEnableRead, RegisterId::PowerStatus,
-                          RegisterId::ControlCoreReset, RegisterId::TxCmdWriteData, RegisterId::RxCmdAckPacketData,
-                          RegisterId::TxCmdPacketSent, RegisterId::DiscoverySelectWrite, RegisterId::DiscoverySelectRead,
-                          RegisterId::AppletMasterId, RegisterId::AppletExtensionId, RegisterId::StreamPacketSize,
-                          RegisterId::LedWrite, RegisterId::LedRead})
+    for (AppletRegister id : {kPowerEnableWrite, kPowerEnableRead, kPowerStatus, kControlCoreReset, kTxCmdWriteData,
+                              kRxCmdAckPacketData, kTxCmdPacketSent, kDiscoverySelectWrite, kDiscoverySelectRead,
+                              kAppletMasterId, kAppletExtensionId, kStreamPacketSize, kLedWrite, kLedRead})
         Add(id, ports);
     if (HasErrorCounters(type))
-        for (RegisterId id : {RegisterId::NotInTable, RegisterId::DisparityError}) Add(id, ports);
+        for (AppletRegister id : {kNotInTable, kDisparityError}) Add(id, ports);
     if (HasDrpInterface(type))
-        for (RegisterId id : {RegisterId::DrpAddress, RegisterId::DrpWriteData, RegisterId::DrpReady}) Add(id, ports);
+        for (AppletRegister id : {kDrpAddress, kDrpWriteData, kDrpReady}) Add(id, ports);
     if (HasBitRateInterface(type))
-        for (RegisterId id : {RegisterId::SetBitRate, RegisterId::SetBitRateDone}) Add(id, ports);
-    if (type == 6) Add(RegisterId::RxStatus, ports);
+        for (AppletRegister id : {kSetBitRate, kSetBitRateDone}) Add(id, ports);
+    if (type == 6) Add(kRxStatus, ports);
     if (type == 10)
-        for (RegisterId id : {RegisterId::TransceiverStatus, RegisterId::DownLinkBitRate, RegisterId::UpLinkBitRate})
-            Add(id, ports);
-    if (model.family == BoardFamily::A)
-        for (RegisterId id : {RegisterId::PowerSense, RegisterId::PowerVin, RegisterId::PowerAdIn}) Add(id, ports);
-    if (model.family == BoardFamily::B)
-        for (RegisterId id : {RegisterId::PowerShuntVoltage, RegisterId::PowerBusVoltage}) Add(id, ports);
+        for (AppletRegister id : {kTransceiverStatus, kDownLinkBitRate, kUpLinkBitRate}) Add(id, ports);
+    if (model.family == BoardFamily::kA)
+        for (AppletRegister id : {kPowerSense, kPowerVin, kPowerAdIn}) Add(id, ports);
+    if (model.family == BoardFamily::kB)
+        for (AppletRegister id : {kPowerShuntVoltage, kPowerBusVoltage}) Add(id, ports);
     for (const std::string &name : applet.omitRegisters) Omit(name);
 }
 
-void AppletRegisterMap::Add(RegisterId id, uint32_t portCount) {
-    const uint32_t count = kNames[size_t(id)].perPort ? portCount : 1;
+void AppletRegisterMap::Add(AppletRegister id, uint32_t portCount) {
+    const uint32_t count = NameOf(id).perPort ? portCount : 1;
     for (uint32_t port = 0; port < count; ++port) present_[size_t(id)][port] = true;
 }
 
@@ -126,7 +90,7 @@ uint32_t AppletRegisterMap::Find(std::string_view name) const {
     const std::optional<ParsedName> parsed = ParseName(name);
     if (!parsed || !parsed->port) return 0;
     // The control core resets answer to one spelling only: the one the applet was built with.
-    if (parsed->id == RegisterId::ControlCoreReset && parsed->legacy != legacyResetNames_) return 0;
+    if (parsed->id == AppletRegister::kControlCoreReset && parsed->legacy != legacyResetNames_) return 0;
     if (!Has(parsed->id, *parsed->port)) return 0;
     return AddressOf(parsed->id, *parsed->port);
 }

@@ -4,51 +4,18 @@
 #include <optional>
 #include <string_view>
 
+#include "protocol/CxpAppletRegisters.h"
 #include "topology/Topology.h"
 
 namespace vexo::sim {
 
-// Every register a CoaXPress applet of ours can have.
-enum class RegisterId : uint8_t {
-    PowerEnableWrite,
-    PowerEnableRead,
-    PowerStatus,
-    PowerSense,
-    PowerVin,
-    PowerAdIn,
-    PowerShuntVoltage,
-    PowerBusVoltage,
-    NotInTable,
-    DisparityError,
-    DrpAddress,
-    DrpWriteData,
-    DrpReady,
-    SetBitRate,
-    SetBitRateDone,
-    RxStatus,
-    TransceiverStatus,
-    DownLinkBitRate,
-    UpLinkBitRate,
-    ControlCoreReset,
-    TxCmdWriteData,
-    RxCmdAckPacketData,
-    TxCmdPacketSent,
-    DiscoverySelectWrite,
-    DiscoverySelectRead,
-    AppletMasterId,
-    AppletExtensionId,
-    StreamPacketSize,
-    LedWrite,
-    LedRead,
-    Count
-};
-
-inline constexpr size_t kRegisterCount = size_t(RegisterId::Count);
-inline constexpr uint32_t kMaxPorts = 4;
+using protocol::cxp::AppletRegister;
+using protocol::cxp::kMaxPorts;
+inline constexpr size_t kRegisterCount = protocol::cxp::kAppletRegisterCount;
 
 // A decoded board register address.
 struct RegisterAddress {
-    RegisterId id;
+    AppletRegister id;
     uint32_t port;  // 0 for registers that exist once
 };
 
@@ -72,16 +39,16 @@ public:
         const uint32_t offset = address - kBase;
         const uint32_t id = offset >> 4, port = offset & 0xF;
         if (id >= kRegisterCount || port >= kMaxPorts || !present_[id][port]) return std::nullopt;
-        return RegisterAddress{RegisterId(id), port};
+        return RegisterAddress{AppletRegister(id), port};
     }
 
-    bool Has(RegisterId id, uint32_t port = 0) const { return port < kMaxPorts && present_[size_t(id)][port]; }
-    static constexpr uint32_t AddressOf(RegisterId id, uint32_t port) { return kBase + (uint32_t(id) << 4) + port; }
+    bool Has(AppletRegister id, uint32_t port = 0) const { return port < kMaxPorts && present_[size_t(id)][port]; }
+    static constexpr uint32_t AddressOf(AppletRegister id, uint32_t port) { return kBase + (uint32_t(id) << 4) + port; }
 
 private:
     static constexpr uint32_t kBase = 0x00010000;
 
-    void Add(RegisterId id, uint32_t portCount);
+    void Add(AppletRegister id, uint32_t portCount);
     void Omit(std::string_view name);
 
     std::array<std::array<bool, kMaxPorts>, kRegisterCount> present_{};

@@ -3,7 +3,7 @@
 namespace vexo::sim {
 
 int64_t Board::QueryInfo(std::string_view key) const {
-    if (key == "board/type") return config_.model->typeCode;
+    if (key == "board/type") return config_.model->code;
     if (key == "board/serial") return config_.serial;
     if (key == "firmware/major") return config_.firmwareMajor;
     if (key == "firmware/minor") return config_.firmwareMinor;

@@ -1,15 +1,18 @@
 #include "board/CxpBoard.h"
 
-#include "common/RateCodes.h"
+#include "protocol/CxpBitRates.h"
+#include "protocol/CxpControlPacket.h"
 
 namespace vexo::sim {
 namespace {
+
+using protocol::cxp::BitRateOfCode;
+using protocol::cxp::NeedsHighUplink;
 
 constexpr uint64_t kUplinkHeld = 1u << 0;
 constexpr uint64_t kAckReceiverHeld = 1u << 1;
 constexpr uint64_t kDownlinkHeld = 1u << 2;
 constexpr uint64_t kIdentitySelect = 0x7654321076543210ull;
-constexpr uint64_t kQueueEmpty = 1ull << 33;
 constexpr uint64_t kUnlockedErrorsPerMs = 1000;
 constexpr uint64_t kStatusLocked = 1ull << 48;
 constexpr uint64_t kStatusReady = 1ull << 49;
@@ -25,23 +28,23 @@ constexpr uint64_t kVinRaw = 960;           // x 0.025 V (family A)
 constexpr uint64_t kShuntRaw = 2500;        // x 0.2 (families B and C)
 constexpr uint64_t kSenseRaw = 1250;        // x 0.4 (family A)
 
-constexpr bool IsReadable(RegisterId id) {
-    return id != RegisterId::PowerEnableWrite && id != RegisterId::TxCmdWriteData &&
-           id != RegisterId::DiscoverySelectWrite && id != RegisterId::LedWrite;
+constexpr bool IsReadable(AppletRegister id) {
+    return id != AppletRegister::kPowerEnableWrite && id != AppletRegister::kTxCmdWriteData &&
+           id != AppletRegister::kDiscoverySelectWrite && id != AppletRegister::kLedWrite;
 }
 
-constexpr bool IsWritable(RegisterId id) {
+constexpr bool IsWritable(AppletRegister id) {
     switch (id) {
-        case RegisterId::PowerEnableWrite:
-        case RegisterId::TxCmdWriteData:
-        case RegisterId::DiscoverySelectWrite:
-        case RegisterId::LedWrite:
-        case RegisterId::DrpAddress:
-        case RegisterId::DrpWriteData:
-        case RegisterId::SetBitRate:
-        case RegisterId::DownLinkBitRate:
-        case RegisterId::UpLinkBitRate:
-        case RegisterId::ControlCoreReset: return true;
+        case AppletRegister::kPowerEnableWrite:
+        case AppletRegister::kTxCmdWriteData:
+        case AppletRegister::kDiscoverySelectWrite:
+        case AppletRegister::kLedWrite:
+        case AppletRegister::kDrpAddress:
+        case AppletRegister::kDrpWriteData:
+        case AppletRegister::kSetBitRate:
+        case AppletRegister::kDownLinkBitRate:
+        case AppletRegister::kUpLinkBitRate:
+        case AppletRegister::kControlCoreReset: return true;
         default: return false;
     }
 }
@@ -49,13 +52,13 @@ constexpr bool IsWritable(RegisterId id) {
 // Writes that can change whether a link is locked; the error counters are
 // brought up to date before them. A packet word can only once it closes a
 // command, which SendFrame looks after.
-constexpr bool AffectsLinks(RegisterId id) {
-    return id != RegisterId::LedWrite && id != RegisterId::DiscoverySelectWrite && id != RegisterId::DrpAddress &&
-           id != RegisterId::TxCmdWriteData;
+constexpr bool AffectsLinks(AppletRegister id) {
+    return id != AppletRegister::kLedWrite && id != AppletRegister::kDiscoverySelectWrite &&
+           id != AppletRegister::kDrpAddress && id != AppletRegister::kTxCmdWriteData;
 }
 
 uint64_t EncodePowerStatus(BoardFamily family, const PowerReading &reading) {
-    if (family != BoardFamily::C) return 1ull << reading.state;  // families A and B: one bit per state
+    if (family != BoardFamily::kC) return 1ull << reading.state;  // families A and B: one bit per state
     static constexpr uint64_t kFamilyCField[3] = {1, 2, 4};     // state codes 0, 3 and 5
     const uint64_t voltage = reading.on ? kBusVoltageRaw : 0, current = reading.loaded ? kShuntRaw : 0;
     return kFamilyCField[reading.state] << 30 | voltage << 16 | current;
@@ -123,32 +126,32 @@ int32_t CxpBoard::ReadRegister(uint32_t address, uint64_t &value) {
     return 0;
 }
 
-uint64_t CxpBoard::ReadPortRegister(RegisterId id, uint32_t port) {
+uint64_t CxpBoard::ReadPortRegister(AppletRegister id, uint32_t port) {
     switch (id) {
-        case RegisterId::PowerEnableRead: return powerMask_;
-        case RegisterId::NotInTable:
-        case RegisterId::DisparityError: return ReadErrorCount(port) & 0xFFFFFFFFu;
-        case RegisterId::TransceiverStatus: {
+        case AppletRegister::kPowerEnableRead: return powerMask_;
+        case AppletRegister::kNotInTable:
+        case AppletRegister::kDisparityError: return ReadErrorCount(port) & 0xFFFFFFFFu;
+        case AppletRegister::kTransceiverStatus: {
             const uint64_t errors = ReadErrorCount(port) & 0xFFFFFF;
             return errors | (Locked(ports_[port]) ? kStatusLocked : 0) | kStatusReady;
         }
-        case RegisterId::RxStatus: return LockedMask(true);
-        case RegisterId::DrpAddress: return ports_[port].drpAddress;
-        case RegisterId::DrpWriteData:
-        case RegisterId::SetBitRate:
-        case RegisterId::DownLinkBitRate: return ports_[port].downlinkSetting;
-        case RegisterId::UpLinkBitRate: return ports_[port].uplinkSetting;
+        case AppletRegister::kRxStatus: return LockedMask(true);
+        case AppletRegister::kDrpAddress: return ports_[port].drpAddress;
+        case AppletRegister::kDrpWriteData:
+        case AppletRegister::kSetBitRate:
+        case AppletRegister::kDownLinkBitRate: return ports_[port].downlinkSetting;
+        case AppletRegister::kUpLinkBitRate: return ports_[port].uplinkSetting;
         // The transceiver configuration finishes at once, so it always reads idle.
-        case RegisterId::DrpReady:
-        case RegisterId::SetBitRateDone: return PortMask();
-        case RegisterId::ControlCoreReset: return ports_[port].reset;
-        case RegisterId::RxCmdAckPacketData: return ReadAnswerWord(port);
-        case RegisterId::TxCmdPacketSent: return packetSent_;
-        case RegisterId::DiscoverySelectRead: return discoverySelect_;
-        case RegisterId::AppletMasterId: return appletMasterIds_;
-        case RegisterId::AppletExtensionId: return appletExtensionIds_;
-        case RegisterId::StreamPacketSize: return Config().applet.streamPacketSize;
-        case RegisterId::LedRead: return ports_[port].led;
+        case AppletRegister::kDrpReady:
+        case AppletRegister::kSetBitRateDone: return PortMask();
+        case AppletRegister::kControlCoreReset: return ports_[port].reset;
+        case AppletRegister::kRxCmdAckPacketData: return ReadAnswerWord(port);
+        case AppletRegister::kTxCmdPacketSent: return packetSent_;
+        case AppletRegister::kDiscoverySelectRead: return discoverySelect_;
+        case AppletRegister::kAppletMasterId: return appletMasterIds_;
+        case AppletRegister::kAppletExtensionId: return appletExtensionIds_;
+        case AppletRegister::kStreamPacketSize: return Config().applet.streamPacketSize;
+        case AppletRegister::kLedRead: return ports_[port].led;
         default: return ReadPowerRegister(id, port);
     }
 }
@@ -169,19 +172,19 @@ uint64_t CxpBoard::LockedMask(bool receiveStatusLayout) const {
     return mask;
 }
 
-uint64_t CxpBoard::ReadPowerRegister(RegisterId id, uint32_t index) const {
+uint64_t CxpBoard::ReadPowerRegister(AppletRegister id, uint32_t index) const {
     const PhysicalPort &port = ports_[index];
     const bool on = powerMask_ >> index & 1;
     const bool loaded = on && port.plugged && port.camera && port.link == 0 &&
                         port.camera->Config().power == CameraPower::PoCxp;
     const PowerReading reading{on ? (loaded ? 2u : 1u) : 0u, on, loaded};
     switch (id) {
-        case RegisterId::PowerStatus: return EncodePowerStatus(Config().model->family, reading);
-        case RegisterId::PowerBusVoltage: return on ? kBusVoltageRaw : 0;
-        case RegisterId::PowerShuntVoltage: return loaded ? kShuntRaw : 0;
-        case RegisterId::PowerVin:
-        case RegisterId::PowerAdIn: return on ? kVinRaw : 0;
-        case RegisterId::PowerSense: return loaded ? kSenseRaw : 0;
+        case AppletRegister::kPowerStatus: return EncodePowerStatus(Config().model->family, reading);
+        case AppletRegister::kPowerBusVoltage: return on ? kBusVoltageRaw : 0;
+        case AppletRegister::kPowerShuntVoltage: return loaded ? kShuntRaw : 0;
+        case AppletRegister::kPowerVin:
+        case AppletRegister::kPowerAdIn: return on ? kVinRaw : 0;
+        case AppletRegister::kPowerSense: return loaded ? kSenseRaw : 0;
         default: return 0;
     }
 }
@@ -189,7 +192,7 @@ uint64_t CxpBoard::ReadPowerRegister(RegisterId id, uint32_t index) const {
 uint64_t CxpBoard::ReadAnswerWord(uint32_t appletPort) {
     if (!pending_.empty()) DeliverDueAnswers(Clock::now());
     const std::optional<uint32_t> word = channels_[appletPort].PopAnswerWord();
-    return word ? *word : kQueueEmpty;
+    return word ? *word : protocol::cxp::kReceiveEmpty;
 }
 
 int32_t CxpBoard::WriteRegister(uint32_t address, uint64_t value) {
@@ -200,33 +203,33 @@ int32_t CxpBoard::WriteRegister(uint32_t address, uint64_t value) {
     return 0;
 }
 
-void CxpBoard::WritePortRegister(RegisterId id, uint32_t port, uint64_t value) {
+void CxpBoard::WritePortRegister(AppletRegister id, uint32_t port, uint64_t value) {
     PhysicalPort &physical = ports_[port];
     switch (id) {
-        case RegisterId::PowerEnableWrite:
+        case AppletRegister::kPowerEnableWrite:
             powerMask_ = value & PortMask();
             UpdateCameraPower();
             break;
-        case RegisterId::ControlCoreReset:
+        case AppletRegister::kControlCoreReset:
             physical.reset = value;
             physical.errors.Clear(Clock::now());
             break;
-        case RegisterId::DownLinkBitRate: ProgramDownlink(port, uint32_t(value), value); break;
-        case RegisterId::SetBitRate: ProgramDownlink(port, RateFromCode(uint32_t(value)), value); break;
-        case RegisterId::DrpAddress: physical.drpAddress = value; break;
+        case AppletRegister::kDownLinkBitRate: ProgramDownlink(port, uint32_t(value), value); break;
+        case AppletRegister::kSetBitRate: ProgramDownlink(port, BitRateOfCode(uint32_t(value)), value); break;
+        case AppletRegister::kDrpAddress: physical.drpAddress = value; break;
         // Address 0 of the configuration port holds the receiver's rate code.
-        case RegisterId::DrpWriteData:
-            if (physical.drpAddress == 0) ProgramDownlink(port, RateFromCode(uint32_t(value)), value);
+        case AppletRegister::kDrpWriteData:
+            if (physical.drpAddress == 0) ProgramDownlink(port, BitRateOfCode(uint32_t(value)), value);
             break;
-        case RegisterId::UpLinkBitRate: physical.uplinkSetting = value; break;
-        case RegisterId::TxCmdWriteData: {
+        case AppletRegister::kUpLinkBitRate: physical.uplinkSetting = value; break;
+        case AppletRegister::kTxCmdWriteData: {
             const ControlChannel::Event event = channels_[port].Accept(value);
             if (event == ControlChannel::Event::Opened) packetSent_ &= ~(1ull << port);
             if (event == ControlChannel::Event::Closed) SendFrame(port);
             break;
         }
-        case RegisterId::DiscoverySelectWrite: discoverySelect_ = value; break;
-        case RegisterId::LedWrite: physical.led = value; break;
+        case AppletRegister::kDiscoverySelectWrite: discoverySelect_ = value; break;
+        case AppletRegister::kLedWrite: physical.led = value; break;
         default: break;
     }
 }

@@ -66,12 +66,12 @@ private:
     void AdvanceErrorCounters(Clock::time_point now);
     void UpdateCameraPower();
 
-    uint64_t ReadPortRegister(RegisterId id, uint32_t port);
+    uint64_t ReadPortRegister(AppletRegister id, uint32_t port);
     uint64_t ReadErrorCount(uint32_t port);
-    uint64_t ReadPowerRegister(RegisterId id, uint32_t port) const;
+    uint64_t ReadPowerRegister(AppletRegister id, uint32_t port) const;
     uint64_t ReadAnswerWord(uint32_t appletPort);
     uint64_t LockedMask(bool receiveStatusLayout) const;
-    void WritePortRegister(RegisterId id, uint32_t port, uint64_t value);
+    void WritePortRegister(AppletRegister id, uint32_t port, uint64_t value);
     void ProgramDownlink(uint32_t port, uint32_t mbps, uint64_t setting);
 
     void SendFrame(uint32_t appletPort);

@@ -20,7 +20,7 @@ ParsedFrame ParseCommandFrame(std::span<const uint32_t> frame) {
     command.address = WireWordOf(frame[2]);
     command.data = frame.subspan(3, frame.size() - 4);
     // A read carries no data words; anything else in it means the frame is broken.
-    if (command.opcode == 0 && !command.data.empty()) return parsed;
+    if (command.opcode == uint8_t(protocol::cxp::CommandCode::kRead) && !command.data.empty()) return parsed;
     parsed.verdict = FrameVerdict::Command;
     return parsed;
 }

@@ -3,30 +3,21 @@
 #include <cstdint>
 #include <span>
 
+#include "protocol/CxpControlPacket.h"
+
 namespace vexo::sim {
 
-inline constexpr uint64_t kPacketStartMarker = 0x1FBFBFBFBull;
-inline constexpr uint64_t kPacketEndMarker = 0x3FDFDFDFDull;
-inline constexpr uint32_t kAckEndWord = 0xFDFDFDFDu;
-inline constexpr uint32_t kCommandTypeWord = 0x02020202u;
+using protocol::cxp::AckCode;
+using protocol::cxp::kAckEndWord;
+using protocol::cxp::kCommandTypeWord;
+using protocol::cxp::kPacketEndMarker;
+using protocol::cxp::kPacketStartMarker;
+
 inline constexpr uint32_t kMaxControlPacketBytes = 4096;
 // Longest frame a board accepts between the markers: the largest packet plus headroom.
 inline constexpr uint32_t kMaxFrameWords = kMaxControlPacketBytes / 4 + 8;
 
-// Acknowledgment codes; on the wire each is replicated in all four bytes.
-enum class AckCode : uint8_t {
-    Success = 0x00,
-    Tentative = 0x02,
-    Wait = 0x04,
-    InvalidAddress = 0x40,
-    InvalidData = 0x41,
-    InvalidOpcode = 0x42,
-    WriteToReadOnly = 0x43,
-    ReadFromWriteOnly = 0x44,
-    SizeTooLarge = 0x45,
-    IncorrectSize = 0x46,
-};
-
+// An acknowledgment code word: the code in all four bytes.
 constexpr uint32_t ReplicatedCode(uint8_t code) { return uint32_t(code) * 0x01010101u; }
 constexpr uint32_t CodeWord(AckCode code) { return ReplicatedCode(uint8_t(code)); }
 

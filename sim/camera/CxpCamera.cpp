@@ -4,33 +4,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "common/RateCodes.h"
 #include "common/WireBytes.h"
+#include "protocol/CxpBitRates.h"
+#include "protocol/CxpBootstrap.h"
 
 namespace vexo::sim {
 namespace {
 
-// Bootstrap register addresses.
-namespace bootstrap {
-constexpr uint32_t kStandard = 0x0000;
-constexpr uint32_t kRevision = 0x0004;
-constexpr uint32_t kXmlManifestSize = 0x0008;
-constexpr uint32_t kXmlManifestSelector = 0x000C;
-constexpr uint32_t kXmlVersion = 0x0010;
-constexpr uint32_t kXmlSchemaVersion = 0x0014;
-constexpr uint32_t kXmlUrlAddress = 0x0018;
-constexpr uint32_t kConnectionReset = 0x4000;
-constexpr uint32_t kDeviceConnectionId = 0x4004;
-constexpr uint32_t kMasterHostConnectionId = 0x4008;
-constexpr uint32_t kControlPacketSizeMax = 0x400C;
-constexpr uint32_t kStreamPacketSizeMax = 0x4010;
-constexpr uint32_t kConnectionConfig = 0x4014;
-constexpr uint32_t kConnectionConfigDefault = 0x4018;
-}  // namespace bootstrap
+namespace bootstrap = protocol::cxp::bootstrap;
+using protocol::cxp::BitRateOfCode;
+using protocol::cxp::CommandCode;
+using protocol::cxp::RateCode;
 
-constexpr uint32_t kStandardMagic = 0xC0A79AE5;
-constexpr uint32_t kStringsBase = 0x2000;
-constexpr uint32_t kUserIdAddress = 0x20C0;
 constexpr uint32_t kFamilyNameSize = 32;
 constexpr uint32_t kDescriptionVersion = 0x00010000;  // 1.0.0
 constexpr uint32_t kSchemaVersion = 0x00010100;       // 1.1.0
@@ -59,7 +44,10 @@ constexpr std::array<BootstrapSlot, 14> kBootstrap{{
     {bootstrap::kConnectionConfigDefault, RegisterAccess::ReadOnly},
 }};
 
-bool IsSuccessCodeWord(uint32_t word) { return word == 0 || word == 0x01010101u || word == 0x03030303u; }
+bool IsSuccessCodeWord(uint32_t word) {
+    return word == CodeWord(AckCode::kSuccess) || word == CodeWord(AckCode::kSuccessCode01) ||
+           word == CodeWord(AckCode::kSuccessCode03);
+}
 
 void CopyText(const std::string &text, uint8_t *field, size_t size) {
     std::memcpy(field, text.data(), std::min(text.size(), size));
@@ -76,7 +64,8 @@ CxpCamera::CxpCamera(const CameraConfig &config, DescriptionHandle description)
     descriptionArea_.assign(description_->bytes.begin(), description_->bytes.end());
     descriptionArea_.resize((descriptionArea_.size() + 3) & ~size_t(3), 0);
     regions_ = {{
-        {kStringsBase, uint32_t(strings_.size()), strings_.data(), strings_.data(), kUserIdAddress},
+        {bootstrap::kDeviceStringsBegin, uint32_t(strings_.size()), strings_.data(), strings_.data(),
+         bootstrap::kDeviceUserId.address},
         {feature_address::kDeviceFamilyName, kFamilyNameSize, familyName_.data(), nullptr, 0},
         {kUrlAddress, kUrlBlockSize, url_.data(), nullptr, 0},
         {kDescriptionAddress, uint32_t(descriptionArea_.size()), descriptionArea_.data(), nullptr, 0},
@@ -85,13 +74,16 @@ CxpCamera::CxpCamera(const CameraConfig &config, DescriptionHandle description)
 }
 
 void CxpCamera::FillStrings() {
-    CopyText(config_.vendor, &strings_[0x00], 32);
-    CopyText(config_.model, &strings_[0x20], 32);
-    CopyText(config_.manufacturerInfo, &strings_[0x40], 48);
-    CopyText(config_.version, &strings_[0x70], 32);
-    CopyText(config_.firmwareVersion, &strings_[0x90], 32);
-    CopyText(config_.serial, &strings_[0xB0], 16);
-    CopyText(config_.userId, &strings_[0xC0], 16);
+    const auto fill = [this](const std::string &text, bootstrap::DeviceString field) {
+        CopyText(text, &strings_[field.address - bootstrap::kDeviceStringsBegin], field.size);
+    };
+    fill(config_.vendor, bootstrap::kDeviceVendorName);
+    fill(config_.model, bootstrap::kDeviceModelName);
+    fill(config_.manufacturerInfo, bootstrap::kDeviceManufacturerInfo);
+    fill(config_.version, bootstrap::kDeviceVersion);
+    fill(config_.firmwareVersion, bootstrap::kDeviceFirmwareVersion);
+    fill(config_.serial, bootstrap::kDeviceSerialNumber);
+    fill(config_.userId, bootstrap::kDeviceUserId);
     CopyText(config_.family, familyName_.data(), familyName_.size());
 }
 
@@ -163,14 +155,14 @@ void CxpCamera::FinishAnswer(FaultKind fault, uint32_t faultValue) {
             break;
         case FaultKind::AckCode: final.Data()[0] = faultValue; break;
         case FaultKind::WaitAck:
-            preliminary.Push(CodeWord(AckCode::Wait));
+            preliminary.Push(CodeWord(AckCode::kWait));
             preliminary.Push(WireWordOf(4));
             preliminary.Push(WireWordOf(faultValue));
             preliminary.Finish(config_.ackCrc);
             answer_.finalDelayMs = faultValue;
             break;
         case FaultKind::TentativeAck:
-            preliminary.Push(CodeWord(AckCode::Tentative));
+            preliminary.Push(CodeWord(AckCode::kTentative));
             preliminary.Finish(config_.ackCrc);
             break;
         case FaultKind::DelayAck: answer_.finalDelayMs = faultValue; break;
@@ -182,25 +174,25 @@ void CxpCamera::FinishAnswer(FaultKind fault, uint32_t faultValue) {
 void CxpCamera::Execute(uint32_t link, const Command &command, AckPacket &ack, TrafficCounters &counters,
                         Clock::time_point now) {
     const auto answerWith = [&ack](AckCode code) { ack.Push(CodeWord(code)); };
-    if (command.opcode > 1) return answerWith(AckCode::InvalidOpcode);
-    const bool write = command.opcode == 1;
+    const bool write = command.opcode == uint8_t(CommandCode::kWrite);
+    if (!write && command.opcode != uint8_t(CommandCode::kRead)) return answerWith(AckCode::kInvalidOpcode);
     const uint32_t dataWords = uint32_t(command.data.size());
     if (command.size == 0 || (write && (command.size > 4 * dataWords || command.size + 4 <= 4 * dataWords)))
-        return answerWith(AckCode::IncorrectSize);
-    if (command.size > MaxDataBytes()) return answerWith(AckCode::SizeTooLarge);
+        return answerWith(AckCode::kIncorrectSize);
+    if (command.size > MaxDataBytes()) return answerWith(AckCode::kSizeTooLarge);
 
     if (write) {
         for (uint32_t i = 0; i < dataWords; ++i) WireBytesOf(command.data[i], &scratch_[4 * i]);
         const AckCode code = WriteBytes(link, command.address, scratch_.data(), command.size, now);
-        if (code == AckCode::Success) counters.bytesWritten += command.size;
+        if (code == AckCode::kSuccess) counters.bytesWritten += command.size;
         return answerWith(code);
     }
     const uint32_t words = (command.size + 3) / 4;
     std::fill_n(scratch_.begin(), 4 * words, uint8_t(0));
     const AckCode code = ReadBytes(link, command.address, command.size, scratch_.data(), now);
-    if (code != AckCode::Success) return answerWith(code);
+    if (code != AckCode::kSuccess) return answerWith(code);
     counters.bytesRead += command.size;
-    ack.Push(CodeWord(AckCode::Success));
+    ack.Push(CodeWord(AckCode::kSuccess));
     ack.Push(WireWordOf(command.size));
     for (uint32_t i = 0; i < words; ++i) ack.Push(PacketWord(&scratch_[4 * i]));
 }
@@ -221,15 +213,15 @@ AckCode CxpCamera::ReadBytes(uint32_t link, uint32_t address, uint32_t size, uin
             continue;
         }
         const std::optional<RegisterAccess> access = at <= 0xFFFFFFFFu ? RegisterAccessAt(link, uint32_t(at)) : std::nullopt;
-        if (!access) return AckCode::InvalidAddress;
-        if (*access == RegisterAccess::WriteOnly) return AckCode::ReadFromWriteOnly;
+        if (!access) return AckCode::kInvalidAddress;
+        if (*access == RegisterAccess::WriteOnly) return AckCode::kReadFromWriteOnly;
         uint8_t value[4];
         BigEndianBytes(ReadRegister(link, uint32_t(at), now), value);
         const uint32_t count = std::min<uint32_t>(4, size - done);
         std::memcpy(out + done, value, count);
         done += count;
     }
-    return AckCode::Success;
+    return AckCode::kSuccess;
 }
 
 // Checks the whole write first, then applies it, so a refused write changes nothing.
@@ -239,27 +231,27 @@ AckCode CxpCamera::WriteBytes(uint32_t link, uint32_t address, const uint8_t *da
             const uint64_t at = uint64_t(address) + done;
             if (const MemoryRegion *region = FindRegion(at)) {
                 const uint32_t count = uint32_t(std::min<uint64_t>(size - done, region->base + region->size - at));
-                if (!region->writable || at < region->writableFrom) return AckCode::WriteToReadOnly;
+                if (!region->writable || at < region->writableFrom) return AckCode::kWriteToReadOnly;
                 if (apply) std::memcpy(region->writable + (at - region->base), data + done, count);
                 done += count;
                 continue;
             }
             const std::optional<RegisterAccess> access =
                 at <= 0xFFFFFFFFu ? RegisterAccessAt(link, uint32_t(at)) : std::nullopt;
-            if (!access) return AckCode::InvalidAddress;
-            if (*access == RegisterAccess::ReadOnly) return AckCode::WriteToReadOnly;
-            if (size - done < 4) return AckCode::IncorrectSize;
+            if (!access) return AckCode::kInvalidAddress;
+            if (*access == RegisterAccess::ReadOnly) return AckCode::kWriteToReadOnly;
+            if (size - done < 4) return AckCode::kIncorrectSize;
             const uint32_t value = BigEndianValue(data + done);
             if (!apply) {
                 const AckCode code = ValidateRegister(uint32_t(at), value);
-                if (code != AckCode::Success) return code;
+                if (code != AckCode::kSuccess) return code;
             } else {
                 WriteRegister(uint32_t(at), value, now);
             }
             done += 4;
         }
     }
-    return AckCode::Success;
+    return AckCode::kSuccess;
 }
 
 std::optional<RegisterAccess> CxpCamera::RegisterAccessAt(uint32_t link, uint32_t address) const {
@@ -274,7 +266,7 @@ std::optional<RegisterAccess> CxpCamera::RegisterAccessAt(uint32_t link, uint32_
 
 uint32_t CxpCamera::ReadRegister(uint32_t link, uint32_t address, Clock::time_point now) const {
     switch (address) {
-        case bootstrap::kStandard: return kStandardMagic;
+        case bootstrap::kStandard: return protocol::cxp::kStandardMagic;
         case bootstrap::kRevision: return config_.revision;
         case bootstrap::kXmlManifestSize: return 1;
         case bootstrap::kXmlManifestSelector: return manifestSelector_;
@@ -293,14 +285,14 @@ uint32_t CxpCamera::ReadRegister(uint32_t link, uint32_t address, Clock::time_po
 }
 
 AckCode CxpCamera::ValidateRegister(uint32_t address, uint32_t value) const {
-    const auto check = [](bool valid) { return valid ? AckCode::Success : AckCode::InvalidData; };
+    const auto check = [](bool valid) { return valid ? AckCode::kSuccess : AckCode::kInvalidData; };
     switch (address) {
         case bootstrap::kXmlManifestSelector: return check(value == 0);
         case bootstrap::kConnectionReset: return check(value <= 1);
-        case bootstrap::kMasterHostConnectionId: return AckCode::Success;
+        case bootstrap::kMasterHostConnectionId: return AckCode::kSuccess;
         case bootstrap::kStreamPacketSizeMax: return check(value >= 4 && value % 4 == 0);
         case bootstrap::kConnectionConfig: {
-            const uint32_t links = value >> 16, rate = RateFromCode(value & 0xFFFF);
+            const uint32_t links = value >> 16, rate = BitRateOfCode(value & 0xFFFF);
             const bool supported = std::find(config_.speeds.begin(), config_.speeds.end(), rate) != config_.speeds.end();
             return check(links >= 1 && links <= config_.links.size() && supported);
         }
@@ -319,7 +311,7 @@ void CxpCamera::WriteRegister(uint32_t address, uint32_t value, Clock::time_poin
         case bootstrap::kStreamPacketSizeMax: streamPacketSizeMax_ = std::min(value, config_.streamPacketSizeMax); break;
         case bootstrap::kConnectionConfig:
             configuredLinks_ = value >> 16;
-            bitRate_ = RateFromCode(value & 0xFFFF);
+            bitRate_ = BitRateOfCode(value & 0xFFFF);
             break;
         default: features_.Write(address, value, now); break;
     }

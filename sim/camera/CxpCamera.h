@@ -11,6 +11,7 @@
 #include "camera/FeatureRegisters.h"
 #include "camera/TrafficCounters.h"
 #include "description/DescriptionImage.h"
+#include "protocol/CxpBootstrap.h"
 #include "topology/Topology.h"
 
 namespace vexo::sim {
@@ -84,7 +85,9 @@ private:
     std::vector<uint8_t> descriptionArea_;  // the description padded to whole words
     FeatureRegisters features_;
     std::array<MemoryRegion, 4> regions_{};
-    std::array<uint8_t, 0xD0> strings_{};  // 0x2000 to 0x20CF
+    // The device strings, from their first address on.
+    std::array<uint8_t, protocol::cxp::bootstrap::kDeviceStringsEnd - protocol::cxp::bootstrap::kDeviceStringsBegin>
+        strings_{};
     std::array<uint8_t, 32> familyName_{};
     std::array<uint8_t, kUrlBlockSize> url_{};
 

@@ -56,7 +56,7 @@ bool FloatWithin(uint32_t bits, float min, float max) {
     return std::isfinite(value) && value >= min && value <= max;
 }
 
-AckCode Check(bool valid) { return valid ? AckCode::Success : AckCode::InvalidData; }
+AckCode Check(bool valid) { return valid ? AckCode::kSuccess : AckCode::kInvalidData; }
 
 // Image sizes and offsets step by 16 pixels and stay inside the sensor.
 AckCode CheckExtent(uint32_t value, uint32_t other, uint32_t sensor, uint32_t min) {
@@ -143,8 +143,8 @@ AckCode FeatureRegisters::Validate(uint32_t address, uint32_t value) const {
         case fa::kTriggerSource:
         case fa::kTriggerSource + 4: return Check(value <= 2);
         case fa::kSequencerSetSelector: return Check(value < kSequencerSetCount);
-        case fa::kTestWriteOnly: return AckCode::Success;
-        default: return AckCode::WriteToReadOnly;
+        case fa::kTestWriteOnly: return AckCode::kSuccess;
+        default: return AckCode::kWriteToReadOnly;
     }
 }
 

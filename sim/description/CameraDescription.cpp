@@ -5,11 +5,13 @@
 #include <vector>
 
 #include "camera/FeatureRegisters.h"
+#include "protocol/CxpBootstrap.h"
 
 namespace vexo::sim {
 namespace {
 
 namespace fa = feature_address;
+namespace bootstrap = protocol::cxp::bootstrap;
 
 std::string Hex(uint32_t value) {
     char text[16];
@@ -79,6 +81,11 @@ std::string StringReg(std::string_view name, const Presentation &p, uint32_t add
     return Open("StringReg", name, true) + Present(p) + Element("Address", Hex(address)) +
            Element("Length", std::to_string(length)) + Element("AccessMode", AccessText(access)) +
            Element("pPort", "Device") + Close("StringReg");
+}
+
+std::string StringReg(std::string_view name, const Presentation &p, bootstrap::DeviceString field,
+                      RegisterAccess access) {
+    return StringReg(name, p, field.address, field.size, access);
 }
 
 // The limits of an Integer or Float: each either a constant or a node.
@@ -194,16 +201,19 @@ std::string Categories() {
 
 std::string DeviceFeatures() {
     const auto ro = RegisterAccess::ReadOnly;
-    return StringReg("DeviceVendorName", {"Name of the manufacturer", "Vendor Name"}, 0x2000, 32, ro) +
-           StringReg("DeviceModelName", {"Model of the device", "Model Name"}, 0x2020, 32, ro) +
+    return StringReg("DeviceVendorName", {"Name of the manufacturer", "Vendor Name"}, bootstrap::kDeviceVendorName,
+                     ro) +
+           StringReg("DeviceModelName", {"Model of the device", "Model Name"}, bootstrap::kDeviceModelName, ro) +
            StringReg("DeviceFamilyName", {"Product family of the device", "Family Name"}, fa::kDeviceFamilyName, 32,
                      ro) +
            StringReg("DeviceManufacturerInfo", {"Further information from the manufacturer", "Manufacturer Info"},
-                     0x2040, 48, ro) +
-           StringReg("DeviceVersion", {"Version of the device", "Device Version"}, 0x2070, 32, ro) +
-           StringReg("DeviceFirmwareVersion", {"Version of the firmware", "Firmware Version"}, 0x2090, 32, ro) +
-           StringReg("DeviceSerialNumber", {"Serial number of the device", "Serial Number"}, 0x20B0, 16, ro) +
-           StringReg("DeviceUserID", {"Name the user gives the device", "User ID"}, 0x20C0, 16,
+                     bootstrap::kDeviceManufacturerInfo, ro) +
+           StringReg("DeviceVersion", {"Version of the device", "Device Version"}, bootstrap::kDeviceVersion, ro) +
+           StringReg("DeviceFirmwareVersion", {"Version of the firmware", "Firmware Version"},
+                     bootstrap::kDeviceFirmwareVersion, ro) +
+           StringReg("DeviceSerialNumber", {"Serial number of the device", "Serial Number"},
+                     bootstrap::kDeviceSerialNumber, ro) +
+           StringReg("DeviceUserID", {"Name the user gives the device", "User ID"}, bootstrap::kDeviceUserId,
                      RegisterAccess::ReadWrite) +
            FloatFeature("DeviceTemperature", {"Temperature inside the device", "Device Temperature", "Expert"},
                         {fa::kDeviceTemperature, ro, {}, true}, {}, "C");

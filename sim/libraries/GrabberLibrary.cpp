@@ -6,16 +6,18 @@
 #include "common/Export.h"
 #include "common/Handles.h"
 #include "grablib5.h"
+#include "protocol/GrabberSession.h"
 
 extern "C" int64_t QueryBoardInfo(uint64_t device, const char *key);
 
 struct GrabberSession {
-    unsigned char reserved[408];
+    unsigned char reserved[vexo::protocol::grabber_session::kDeviceHandleOffset];
     uint64_t device;
     uint64_t applet;
     uint32_t boardIndex;
 };
-static_assert(offsetof(GrabberSession, device) == 408 && offsetof(GrabberSession, applet) == 416);
+static_assert(offsetof(GrabberSession, device) == vexo::protocol::grabber_session::kDeviceHandleOffset &&
+              offsetof(GrabberSession, applet) == vexo::protocol::grabber_session::kAppletHandleOffset);
 
 VEXOSIM_EXPORT int32_t InitGrabberEx(void) { return 0; }
 

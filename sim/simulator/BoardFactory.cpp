@@ -29,7 +29,7 @@ std::variant<BoardList, std::string> BuildBoards(const Topology &topology, const
     BoardList boards;
     for (uint32_t index = 0; index < topology.boards.size(); ++index) {
         const BoardConfig &config = topology.boards[index];
-        if (config.model->technology != Technology::CoaXPress) {
+        if (config.model->technology != Technology::kCoaXPress) {
             boards.push_back(std::make_unique<PlainBoard>(config, index));
             continue;
         }

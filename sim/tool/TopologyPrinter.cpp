@@ -59,14 +59,14 @@ void PrintTopology(const LoadedTopology &loaded, std::ostream &out) {
     for (size_t index = 0; index < loaded.topology.boards.size(); ++index) {
         const BoardConfig &board = loaded.topology.boards[index];
         const BoardModel &model = *board.model;
-        out << "board " << index << ": " << model.name << " (type 0x" << std::hex << std::uppercase << std::setw(4)
-            << std::setfill('0') << model.typeCode << std::dec << std::nouppercase << std::setfill(' ') << ", "
+        out << "board " << index << ": " << model.modelName << " (type 0x" << std::hex << std::uppercase << std::setw(4)
+            << std::setfill('0') << model.code << std::dec << std::nouppercase << std::setfill(' ') << ", "
             << TechnologyName(model.technology) << ", " << model.portCount << " ports";
-        if (model.family != BoardFamily::None) out << ", family " << FamilyLetter(model.family);
+        if (model.family != BoardFamily::kNone) out << ", family " << FamilyLetter(model.family);
         if (const uint32_t type = TransceiverInterfaceType(model, board.applet.rxStatus))
             out << ", transceiver interface " << type;
         out << ")\n  serial " << board.serial << ", firmware " << board.firmwareMajor << "." << board.firmwareMinor;
-        if (model.technology != Technology::CoaXPress) {
+        if (model.technology != Technology::kCoaXPress) {
             out << "\n";
             continue;
         }

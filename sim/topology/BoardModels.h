@@ -3,19 +3,16 @@
 #include <span>
 #include <string_view>
 
+#include "protocol/BoardTypes.h"
+
 namespace vexo::sim {
 
-enum class Technology { None, CoaXPress, CameraLinkHs, CameraLink };
-enum class BoardFamily { None, A, B, C };
+using protocol::BoardFamily;
+using protocol::Technology;
 
-// One row of the board type table: what QueryBoardInfo reports and which
+// A row of the board type table: what QueryBoardInfo reports and which
 // register layout the applet of the board has.
-struct BoardModel {
-    std::string_view name;
-    uint32_t typeCode;
-    Technology technology;
-    uint32_t portCount;
-    BoardFamily family;
+struct BoardModel : protocol::BoardType {
     bool served;  // false: the row exists but no simulation is built for it yet
 };
 

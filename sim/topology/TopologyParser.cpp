@@ -7,7 +7,8 @@
 
 #include "board/AppletRegisterMap.h"
 #include "common/Handles.h"
-#include "common/RateCodes.h"
+#include "protocol/CxpBitRates.h"
+#include "protocol/CxpBootstrap.h"
 
 namespace vexo::sim {
 namespace {
@@ -40,7 +41,7 @@ uint32_t ToUnsigned(const Json &value, const std::string &path, uint64_t min, ui
 
 uint32_t ToBitRate(const Json &value, const std::string &path) {
     const uint32_t rate = ToUnsigned(value, path, 0, 0xFFFFFFFFu);
-    if (!IsBitRate(rate)) Reject(path, "not a bit rate: " + std::to_string(rate));
+    if (protocol::cxp::RateCode(rate) == 0) Reject(path, "not a bit rate: " + std::to_string(rate));
     return rate;
 }
 
@@ -102,9 +103,9 @@ std::vector<uint32_t> ReadPortList(const Json &list, const std::string &path, ui
 }
 
 uint32_t RevisionValue(const std::string &text, const std::string &path) {
-    if (text == "1.0") return 0x00010000;
-    if (text == "1.1") return 0x00010001;
-    if (text == "2.0") return 0x00020000;
+    if (text == "1.0") return protocol::cxp::kRevision1_0;
+    if (text == "1.1") return protocol::cxp::kRevision1_1;
+    if (text == "2.0") return protocol::cxp::kRevision2_0;
     Reject(path, "unknown revision \"" + text + "\" (1.0, 1.1 or 2.0)");
 }
 
@@ -123,7 +124,7 @@ std::vector<uint32_t> ReadSpeeds(const ObjectReader &camera) {
     const Json *value = camera.Find("speeds");
     if (!value) {
         std::vector<uint32_t> all;
-        for (const BitRate &rate : kBitRates) all.push_back(rate.mbps);
+        for (const protocol::cxp::BitRate &rate : protocol::cxp::kBitRates) all.push_back(rate.mbps);
         return all;
     }
     const std::string path = camera.PathOf("speeds");
@@ -217,7 +218,8 @@ AppletConfig ReadApplet(const Json *value, const std::string &path, const BoardM
     }
     applet.legacyResetNames = reader.Boolean("legacy_reset_names", false);
     applet.rxStatus = reader.Boolean("rx_status", false);
-    if (applet.rxStatus && model.name != "cxp2-b") Reject(reader.PathOf("rx_status"), "only a cxp2-b applet has it");
+    if (applet.rxStatus && std::string_view(model.modelName) != "cxp2-b")
+        Reject(reader.PathOf("rx_status"), "only a cxp2-b applet has it");
     return applet;
 }
 
@@ -244,7 +246,7 @@ BoardConfig ReadBoard(const Json &value, const std::string &path, uint32_t index
         config.firmwareMinor = ToUnsigned((*firmware)[1], Element(board.PathOf("firmware"), 1), 0, 255);
     }
     config.powerOnAtStart = board.Boolean("power_on_at_start", true);
-    if (config.model->technology != Technology::CoaXPress) {
+    if (config.model->technology != Technology::kCoaXPress) {
         if (board.Find("applet") || board.Find("cameras"))
             Reject(path, "a " + modelName + " board has no simulated applet or cameras");
         return config;

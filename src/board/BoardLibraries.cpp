@@ -4,6 +4,7 @@
 
 #include "platform/DynamicLibrary.h"
 #include "platform/InstallationFolder.h"
+#include "protocol/GrabberSession.h"
 
 namespace vexo::genicam {
 
@@ -55,8 +56,8 @@ using CloseGrabberFn = void (*)(GrabberSession *);
 // As a plain integer: the operations return it in several integer types.
 constexpr int32_t kNotLoaded = LibraryNotLoaded;
 
-constexpr size_t kDeviceHandleOffset = 408;
-constexpr size_t kAppletHandleOffset = 416;
+using protocol::grabber_session::kAppletHandleOffset;
+using protocol::grabber_session::kDeviceHandleOffset;
 
 std::atomic<BoardLibraries *> g_replacement{nullptr};
 

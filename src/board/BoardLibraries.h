@@ -102,7 +102,7 @@ int64_t FindAppletRegister(uint64_t applet, const char *name);
 GrabberSession *OpenGrabber(uint32_t boardIndex);
 int32_t CloseGrabber(GrabberSession *session);
 
-// The handles a grabber session record carries (64-bit words at byte offsets 408 and 416).
+// The handles a grabber session record carries (protocol/GrabberSession.h).
 uint64_t SessionDeviceHandle(const GrabberSession *session);
 uint64_t SessionAppletHandle(const GrabberSession *session);
 

@@ -1,14 +1,9 @@
 #pragma once
-#include <cstdint>
+#include "protocol/BoardTypes.h"
 
 namespace vexo::genicam {
 
-// The link technology of a board, which selects the kind of its link controller.
-enum class ControllerKind : uint32_t {
-    kNone = 0,
-    kCameraLinkHs = 1,
-    kCoaXPress = 2,
-    kCameraLink = 3,
-};
+// The kind of link controller a board opens is its link technology.
+using ControllerKind = protocol::Technology;
 
 }  // namespace vexo::genicam

@@ -28,12 +28,14 @@ constexpr uint32_t kAppletIdsWithoutRegister = 1;
 
 uint32_t Nibble(uint64_t value, uint32_t index) { return index < 16 ? static_cast<uint32_t>(value >> (4 * index)) & 0xF : 0; }
 
-constexpr uint32_t kRevision1_1 = 0x00010001;
-
 }  // namespace
 
 // A device string of the camera's bootstrap registers.
 struct CxpController::CameraRegister {
+    constexpr CameraRegister(const char *name, camera_register::DeviceString field, const char *failure,
+                             uint32_t minimumRevision)
+        : name(name), address(field.address), bytes(field.size), failure(failure), minimumRevision(minimumRevision) {}
+
     const char *name;
     uint32_t address;
     uint32_t bytes;
@@ -246,13 +248,16 @@ int32_t CxpController::ResetControlCore(uint32_t portMask) {
 
 int32_t CxpController::ReadCameraInfo(uint32_t port) {
     static constexpr CameraRegister kStrings[] = {
-        {"DeviceVendorName", 0x2000, 32, "Failed to read camera info manufacturer id", 0},
-        {"DeviceModelName", 0x2020, 32, "Failed to read camera info device name", 0},
-        {"DeviceManufacturerInfo", 0x2040, 48, "Failed to read camera info manufacturer info", 0},
-        {"DeviceVersion", 0x2070, 32, "Failed to read camera info device version", 0},
-        {"DeviceFirmwareVersion", 0x2090, 32, "Failed to read camera info device firmware version", kRevision1_1},
-        {"DeviceSerialNumber", 0x20B0, 16, "Failed to read camera info device serial number", 0},
-        {"DeviceUserId", 0x20C0, 16, "Failed to read camera info device user id", 0},
+        {"DeviceVendorName", camera_register::kDeviceVendorName, "Failed to read camera info manufacturer id", 0},
+        {"DeviceModelName", camera_register::kDeviceModelName, "Failed to read camera info device name", 0},
+        {"DeviceManufacturerInfo", camera_register::kDeviceManufacturerInfo,
+         "Failed to read camera info manufacturer info", 0},
+        {"DeviceVersion", camera_register::kDeviceVersion, "Failed to read camera info device version", 0},
+        {"DeviceFirmwareVersion", camera_register::kDeviceFirmwareVersion,
+         "Failed to read camera info device firmware version", protocol::cxp::kRevision1_1},
+        {"DeviceSerialNumber", camera_register::kDeviceSerialNumber,
+         "Failed to read camera info device serial number", 0},
+        {"DeviceUserId", camera_register::kDeviceUserId, "Failed to read camera info device user id", 0},
     };
     RecursiveMutex::Guard guard(LinkMutex());
     DiscoveryInfo &info = impl_->Info();

@@ -66,7 +66,7 @@ public:
     int32_t ReadControlPacketSizeMax(uint32_t port, uint32_t *value) override;
     // Logs and drops whatever waits in the port's acknowledgment buffer.
     void ClearAckBuffers(uint32_t port) override;
-    bool IsLinkConfigRegister(uint64_t address) override;  // 0x4000 to 0x4014
+    bool IsLinkConfigRegister(uint64_t address) override;  // ConnectionReset to ConnectionConfig
 
     // --- Discovery and links
     // Resets the links, detects their speed, learns which links belong to

@@ -1,22 +1,14 @@
 #include "cxp/CxpLinkSpeed.h"
 
 #include <algorithm>
-#include <array>
+
+#include "protocol/CxpBootstrap.h"
 
 namespace vexo::genicam::cxp {
 
 namespace {
 
-struct RateRow {
-    uint32_t mbps;
-    uint32_t code;
-};
-
-constexpr std::array<RateRow, 7> kRates = {{
-    {1250, 0x28}, {2500, 0x30}, {3125, 0x38}, {5000, 0x40}, {6250, 0x48}, {10000, 0x50}, {12500, 0x58}}};
-
 constexpr uint32_t kHighSpeedThreshold = 10000;
-constexpr uint32_t kRevision2 = 0x00020000;
 constexpr uint32_t kUnknownRevision = 0xFFFFFFFFu;
 
 // Appends the rates that are not in the list yet.
@@ -27,18 +19,6 @@ void AppendNew(std::vector<uint32_t> &list, std::initializer_list<uint32_t> rate
 
 }  // namespace
 
-uint32_t RateCode(uint32_t mbps) {
-    for (const RateRow &row : kRates)
-        if (row.mbps == mbps) return row.code;
-    return 0;
-}
-
-uint32_t BitRateOfCode(uint32_t code) {
-    for (const RateRow &row : kRates)
-        if (row.code == code) return row.mbps;
-    return 0;
-}
-
 uint32_t ConnectionConfig(uint32_t links, uint32_t mbps) { return links << 16 | RateCode(mbps); }
 
 bool IsValidSpeed(uint32_t mbps, BoardFamily family) {
@@ -46,8 +26,6 @@ bool IsValidSpeed(uint32_t mbps, BoardFamily family) {
     if (mbps >= kHighSpeedThreshold && family != BoardFamily::kC) return false;
     return RateCode(mbps) != 0;
 }
-
-bool NeedsHighUplink(uint32_t mbps) { return mbps >= kHighSpeedThreshold; }
 
 std::vector<uint32_t> SpeedDetectCandidates(uint32_t speed, BoardFamily family) {
     std::vector<uint32_t> list;
@@ -68,7 +46,8 @@ std::vector<uint32_t> LockLinksCandidates(uint32_t preferred, BoardFamily family
 
 std::vector<uint32_t> NegotiationCandidates(BoardFamily family, uint32_t protocolRevision) {
     std::vector<uint32_t> list;
-    if (family == BoardFamily::kC && protocolRevision != kUnknownRevision && protocolRevision >= kRevision2)
+    const bool revision2 = protocolRevision != kUnknownRevision && protocolRevision >= protocol::cxp::kRevision2_0;
+    if (family == BoardFamily::kC && revision2)
         list = {12500, 10000};
     AppendNew(list, {6250, 5000, 3125, 2500, 1250});
     return list;

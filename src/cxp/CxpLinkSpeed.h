@@ -4,16 +4,17 @@
 #include <vector>
 
 #include "board/BoardTypeTable.h"
+#include "protocol/CxpBitRates.h"
 
 namespace vexo::genicam::cxp {
 
 // Bit rates of CoaXPress links in Mbit/s per link and their codes in the
 // camera's ConnectionConfig registers.
 
-// The standard's code of a bit rate; 0 for a rate without one.
-uint32_t RateCode(uint32_t mbps);
-// The bit rate of a code; 0 for an unknown code.
-uint32_t BitRateOfCode(uint32_t code);
+using protocol::cxp::BitRateOfCode;
+using protocol::cxp::NeedsHighUplink;
+using protocol::cxp::RateCode;
+
 // ConnectionConfig value: (links << 16) | rate code.
 uint32_t ConnectionConfig(uint32_t links, uint32_t mbps);
 inline uint32_t LinkCountOf(uint32_t connectionConfig) { return connectionConfig >> 16; }
@@ -21,8 +22,6 @@ inline uint32_t BitRateOf(uint32_t connectionConfig) { return BitRateOfCode(conn
 
 // Rates a board accepts: 0 (automatic), 1250 to 6250; 10000 and 12500 on family C only.
 bool IsValidSpeed(uint32_t mbps, BoardFamily family);
-// Links at these rates need the uplink transceiver's high setting.
-bool NeedsHighUplink(uint32_t mbps);
 
 // Order in which discovery tries to lock links: the given speed (unless 0),
 // 3125, 1250, then 12500 and 10000 on family C, then 6250, 5000, 2500.

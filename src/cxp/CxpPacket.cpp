@@ -41,6 +41,9 @@ constexpr uint32_t CommandWord(Command command, uint32_t byteCount) {
            (byteCount & 0xFF) << 24;
 }
 
+// The code word of an acknowledgment: its code in all four bytes.
+constexpr uint32_t CodeWord(protocol::cxp::AckCode code) { return static_cast<uint32_t>(code) * 0x01010101u; }
+
 constexpr uint32_t kDefaultRecordedSize = 128;
 constexpr uint32_t kPacketFramingBytes = 8;
 
@@ -85,19 +88,20 @@ uint32_t DataWordsPerPacket(uint32_t recordedSize, uint32_t boardLimit, uint32_t
 
 AckCode DecodeAckCode(std::span<const uint32_t> ack) {
     if (ack.empty()) return {kStatusEmptyAck, 0};
+    using protocol::cxp::AckCode;
     switch (ack[0]) {
-        case 0x00000000u:
-        case 0x01010101u:
-        case 0x03030303u: return {0, 0};
-        case 0x04040404u: return {kStatusWaitAck, ack.size() >= 3 ? SwapBytes(ack[2]) : 0};
-        case 0x02020202u: return {kStatusWaitAck, 0};
-        case 0x40404040u: return {-64, 0};
-        case 0x41414141u: return {-65, 0};
-        case 0x42424242u: return {-66, 0};
-        case 0x43434343u: return {-67, 0};
-        case 0x44444444u: return {-68, 0};
-        case 0x45454545u: return {-69, 0};
-        case 0x46464646u: return {-70, 0};
+        case CodeWord(AckCode::kSuccess):
+        case CodeWord(AckCode::kSuccessCode01):
+        case CodeWord(AckCode::kSuccessCode03): return {0, 0};
+        case CodeWord(AckCode::kWait): return {kStatusWaitAck, ack.size() >= 3 ? SwapBytes(ack[2]) : 0};
+        case CodeWord(AckCode::kTentative): return {kStatusWaitAck, 0};
+        case CodeWord(AckCode::kInvalidAddress): return {-64, 0};
+        case CodeWord(AckCode::kInvalidData): return {-65, 0};
+        case CodeWord(AckCode::kInvalidOpcode): return {-66, 0};
+        case CodeWord(AckCode::kWriteToReadOnly): return {-67, 0};
+        case CodeWord(AckCode::kReadFromWriteOnly): return {-68, 0};
+        case CodeWord(AckCode::kSizeTooLarge): return {-69, 0};
+        case CodeWord(AckCode::kIncorrectSize): return {-70, 0};
         default: return {kStatusMalformedAck, 0};
     }
 }

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "board/RawAccess.h"
+#include "protocol/CxpControlPacket.h"
 
 namespace vexo::genicam::cxp {
 
@@ -14,14 +15,11 @@ namespace vexo::genicam::cxp {
 // order of the little-endian word). Multi-byte fields are sent most
 // significant byte first.
 
-// 64-bit values written to "CxpTxCmdWriteData_<port>".
-inline constexpr uint64_t kPacketStartMarker = 0x1FBFBFBFBull;
-inline constexpr uint64_t kPacketEndMarker = 0x3FDFDFDFDull;
-// A value read from "CxpRxCmdAckPacketData_<port>" with this bit set: the buffer is empty.
-inline constexpr uint64_t kReceiveEmpty = 1ull << 33;
-// The received word that ends an acknowledgment packet.
-inline constexpr uint32_t kAckEndWord = 0xFDFDFDFDu;
-inline constexpr uint32_t kCommandTypeWord = 0x02020202u;
+using protocol::cxp::kAckEndWord;
+using protocol::cxp::kCommandTypeWord;
+using protocol::cxp::kPacketEndMarker;
+using protocol::cxp::kPacketStartMarker;
+using protocol::cxp::kReceiveEmpty;
 
 // Words around the data of a command packet: type, command and size, address, CRC.
 inline constexpr uint32_t kCommandOverheadWords = 4;
@@ -37,7 +35,7 @@ inline constexpr int32_t kStatusAckCrc = -1601;    // CRC mismatch of a read ack
 inline constexpr int32_t kStatusEmptyAck = -1014;  // nothing to decode
 inline constexpr int32_t kStatusMalformedAck = -71;
 
-enum class Command : uint8_t { kRead = 0x00, kWrite = 0x01 };
+using Command = protocol::cxp::CommandCode;
 
 // Reflected CRC-32 (0xEDB88320), initial value 0xFFFFFFFF, no final complement,
 // over the wire bytes of the words.

@@ -6,48 +6,7 @@ namespace vexo::genicam::cxp {
 
 namespace {
 
-struct RegisterName {
-    const char *name;
-    bool perPort;
-};
-
-constexpr std::array<RegisterName, static_cast<size_t>(CxpRegister::kCount)> kNames = {{
-    {"wCxpPowerEnablePower", false},
-    {"rCxpPowerEnablePower", false},
-    {"CxpPowerStatus_", true},
-    {"CxpPowerSense_", true},
-    {"CxpPowerVin_", true},
-    {"CxpPowerAdIn_", true},
-    {"CxpPowerShuntVoltage_", true},
-    {"CxpPowerBusVoltage_", true},
-    {"CxpTransceiverGtxRxReset", false},
-    {"CxpTransceiverRxPlllDet", false},
-    {"CxpTransceiverRxResetDone", false},
-    {"CxpTransceiverNotInTable_", true},
-    {"CxpTransceiverDisparityError_", true},
-    {"CxpTransceiverGtxDrpAddress_", true},
-    {"CxpTransceiverGtxDrpWriteData_", true},
-    {"CxpTransceiverGtxSetBitRate_", true},
-    {"CxpTransceiverGtxDrpReady", false},
-    {"CxpTransceiverGtxSetBitRateDone", false},
-    {"CxpTransceiverRxStatus", false},
-    {"CxpTransceiverStatus_", true},
-    {"CxpControlCoreReset_", true},
-    {"CxpTxCmdWriteData_", true},
-    {"CxpRxCmdAckPacketData_", true},
-    {"CxpTxCmdPacketSent", false},
-    {"wDiscoverySelect", false},
-    {"rDiscoverySelect", false},
-    {"DiscoveryAppletMasterID", false},
-    {"DiscoveryAppletExtensionID", false},
-    {"StreamPacketSize", false},
-    {"CxpLedModeSelectWrite_", true},
-    {"CxpLedModeSelectRead_", true},
-    {"CxpTransceiverDownLinkBitRate_", true},
-    {"CxpTransceiverUpLinkBitRate_", true},
-}};
-
-constexpr const char *kOlderResetName = "CxpReset_";
+using protocol::cxp::NameOf;
 
 size_t IndexOf(CxpRegister reg) { return static_cast<size_t>(reg); }
 
@@ -64,23 +23,22 @@ uint32_t FindPortRegister(const CxpRegisterMap::Lookup &lookup, const char *base
 
 }  // namespace
 
-const char *CxpRegisterMap::Name(CxpRegister reg) { return kNames[IndexOf(reg)].name; }
-bool CxpRegisterMap::IsPerPort(CxpRegister reg) { return kNames[IndexOf(reg)].perPort; }
-
 CxpRegisterMap CxpRegisterMap::Find(const Lookup &lookup) {
     CxpRegisterMap map;
-    for (size_t i = 0; i < kNames.size(); ++i) {
+    for (size_t i = 0; i < protocol::cxp::kAppletRegisterCount; ++i) {
         const auto reg = static_cast<CxpRegister>(i);
-        if (!kNames[i].perPort) {
-            map.SetAddress(reg, 0, UsableAddress(lookup(kNames[i].name)));
+        const protocol::cxp::AppletRegisterName &name = NameOf(reg);
+        if (!name.perPort) {
+            map.SetAddress(reg, 0, UsableAddress(lookup(name.name)));
             continue;
         }
         for (uint32_t port = 0; port < kMaxPorts; ++port)
-            map.SetAddress(reg, port, FindPortRegister(lookup, kNames[i].name, port));
+            map.SetAddress(reg, port, FindPortRegister(lookup, name.name, port));
     }
     if (!map.Has(CxpRegister::kControlCoreReset, 0)) {
         for (uint32_t port = 0; port < kMaxPorts; ++port)
-            map.SetAddress(CxpRegister::kControlCoreReset, port, FindPortRegister(lookup, kOlderResetName, port));
+            map.SetAddress(CxpRegister::kControlCoreReset, port,
+                           FindPortRegister(lookup, protocol::cxp::kOlderControlCoreResetName, port));
         map.olderResetNames_ = map.HasAnyPort(CxpRegister::kControlCoreReset);
     }
     return map;

@@ -4,49 +4,14 @@
 #include <functional>
 
 #include "board/BoardTypeTable.h"
+#include "protocol/CxpAppletRegisters.h"
 
 namespace vexo::genicam::cxp {
 
 // The applet registers of the CoaXPress controller, in the order they are
 // looked up. Per-port registers exist once for each of the ports 0 to 3.
-enum class CxpRegister : uint32_t {
-    kPowerEnableWrite,     // "wCxpPowerEnablePower"
-    kPowerEnableRead,      // "rCxpPowerEnablePower"
-    kPowerStatus,          // "CxpPowerStatus_"
-    kPowerSense,           // "CxpPowerSense_"
-    kPowerVin,             // "CxpPowerVin_"
-    kPowerAdIn,            // "CxpPowerAdIn_"
-    kPowerShuntVoltage,    // "CxpPowerShuntVoltage_"
-    kPowerBusVoltage,      // "CxpPowerBusVoltage_"
-    kGtxRxReset,           // "CxpTransceiverGtxRxReset"
-    kRxPllDetect,          // "CxpTransceiverRxPlllDet"
-    kRxResetDone,          // "CxpTransceiverRxResetDone"
-    kNotInTable,           // "CxpTransceiverNotInTable_"
-    kDisparityError,       // "CxpTransceiverDisparityError_"
-    kDrpAddress,           // "CxpTransceiverGtxDrpAddress_"
-    kDrpWriteData,         // "CxpTransceiverGtxDrpWriteData_"
-    kSetBitRate,           // "CxpTransceiverGtxSetBitRate_"
-    kDrpReady,             // "CxpTransceiverGtxDrpReady"
-    kSetBitRateDone,       // "CxpTransceiverGtxSetBitRateDone"
-    kRxStatus,             // "CxpTransceiverRxStatus"
-    kTransceiverStatus,    // "CxpTransceiverStatus_"
-    kControlCoreReset,     // "CxpControlCoreReset_", older applets "CxpReset_"
-    kTxCmdWriteData,       // "CxpTxCmdWriteData_"
-    kRxCmdAckPacketData,   // "CxpRxCmdAckPacketData_"
-    kTxCmdPacketSent,      // "CxpTxCmdPacketSent"
-    kDiscoverySelectWrite, // "wDiscoverySelect"
-    kDiscoverySelectRead,  // "rDiscoverySelect"
-    kAppletMasterId,       // "DiscoveryAppletMasterID"
-    kAppletExtensionId,    // "DiscoveryAppletExtensionID"
-    kStreamPacketSize,     // "StreamPacketSize"
-    kLedWrite,             // "CxpLedModeSelectWrite_"
-    kLedRead,              // "CxpLedModeSelectRead_"
-    kDownLinkBitRate,      // "CxpTransceiverDownLinkBitRate_"
-    kUpLinkBitRate,        // "CxpTransceiverUpLinkBitRate_"
-    kCount
-};
-
-inline constexpr uint32_t kMaxPorts = 4;
+using CxpRegister = protocol::cxp::AppletRegister;
+using protocol::cxp::kMaxPorts;
 
 // Board register addresses of the loaded applet's registers; 0 means the
 // applet lacks the register. A plain value.
@@ -62,9 +27,6 @@ public:
     // appended. Applets without "CxpControlCoreReset_0" are asked for the
     // older names "CxpReset_0" to "CxpReset_3".
     static CxpRegisterMap Find(const Lookup &lookup);
-
-    static const char *Name(CxpRegister reg);
-    static bool IsPerPort(CxpRegister reg);
 
     // 0 for an absent register or a port of 4 or more; single registers answer for port 0.
     uint32_t Address(CxpRegister reg, uint32_t port = 0) const;

@@ -6,6 +6,7 @@
 
 #include "nox_genicam.h"
 #include "platform/ZipReader.h"
+#include "protocol/CxpBootstrap.h"
 
 namespace vexo::genicam {
 
@@ -14,10 +15,8 @@ using templates::platform::ZipReader;
 
 namespace {
 
-constexpr uint32_t kControlPacketSizeMaxRegister = 0x400C;
-constexpr uint32_t kManifestSizeRegister = 0x0008;
-constexpr uint32_t kManifestSelectorRegister = 0x000C;
-constexpr uint32_t kUrlAddressRegister = 0x0018;
+namespace bootstrap = protocol::cxp::bootstrap;
+
 constexpr uint32_t kDefaultControlPacketSize = 128;
 constexpr uint64_t kAddressSpaceEnd = uint64_t{UINT32_MAX} + 1;
 
@@ -45,13 +44,13 @@ RetrievedDescription DescriptionReader::ReadCoaXPress(uint32_t controlPacketSize
     log_.Trace(kTracePrefix + "Control packet size read.");
 
     uint32_t manifestSize = 0;
-    if (int32_t status = registers_.ReadRegister(kManifestSizeRegister, manifestSize); status != 0)
+    if (int32_t status = registers_.ReadRegister(bootstrap::kXmlManifestSize, manifestSize); status != 0)
         return FailedRead(status, "XML Manifest Size BSR");
     // Selects the first manifest entry; cameras with one entry may refuse it.
-    registers_.WriteRegister(kManifestSelectorRegister, 0);
+    registers_.WriteRegister(bootstrap::kXmlManifestSelector, 0);
 
     uint32_t urlAddress = 0;
-    if (int32_t status = registers_.ReadRegister(kUrlAddressRegister, urlAddress); status != 0)
+    if (int32_t status = registers_.ReadRegister(bootstrap::kXmlUrlAddress, urlAddress); status != 0)
         return FailedRead(status, "XML URL Address BSR");
     if (urlAddress == 0) return Fail(ERR_EXCEPTION, "Invalid XML URL address");
     log_.Trace(kTracePrefix + "GenICam XML URL address read.");
@@ -65,7 +64,7 @@ RetrievedDescription DescriptionReader::ReadCoaXPress(uint32_t controlPacketSize
 }
 
 uint32_t DescriptionReader::ReadChunkSize(uint32_t controlPacketSize) {
-    if (controlPacketSize == 0 && registers_.ReadRegister(kControlPacketSizeMaxRegister, controlPacketSize) != 0)
+    if (controlPacketSize == 0 && registers_.ReadRegister(bootstrap::kControlPacketSizeMax, controlPacketSize) != 0)
         controlPacketSize = kDefaultControlPacketSize;
     return std::clamp(controlPacketSize, kMinControlPacketSize, kMaxControlPacketSize) - kControlPacketOverhead;
 }

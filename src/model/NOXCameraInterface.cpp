@@ -14,6 +14,8 @@
 #include "genapi/IPort.h"
 #include "logging/LoggerNames.h"
 #include "model/NOXBoardInterface.h"
+#include "protocol/ClhsRegisters.h"
+#include "protocol/CxpBootstrap.h"
 #include "settings/TweakProperties.h"
 
 namespace vexo::genicam {
@@ -26,9 +28,9 @@ using tools::logging::kLevelWarning;
 
 namespace {
 
-constexpr uint32_t kMasterHostConnectionIdRegister = 0x4008;
-constexpr uint32_t kConnectionConfigRegister = 0x4014;
-constexpr uint32_t kClhsMasterIdRegister = 0x10000;
+constexpr uint32_t kMasterHostConnectionIdRegister = protocol::cxp::bootstrap::kMasterHostConnectionId;
+constexpr uint32_t kConnectionConfigRegister = protocol::cxp::bootstrap::kConnectionConfig;
+constexpr uint32_t kClhsMasterIdRegister = protocol::clhs::camera::kDeviceId;
 constexpr uint32_t kTopologyReadTimeoutMs = 200;
 
 uint32_t InitialBitRate(ControllerKind kind) {

@@ -6,11 +6,13 @@
 #include "SimBoard.h"
 #include "cxp/CxpControllerImpl.h"
 #include "discovery/DiscoveryInfo.h"
+#include "protocol/CxpBootstrap.h"
 
 using namespace cxp_test;
 using vexo::genicam::ByteSwap;
 using vexo::genicam::CxpController;
 using vexo::genicam::DiscoveryInfo;
+namespace bootstrap = vexo::protocol::cxp::bootstrap;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -86,11 +88,11 @@ TEST(CxpDiscovery, DefaultTopologyFindsBothCamerasAndConfiguresTheirLinks) {
     // Commands reach each camera through its operator's first applet port.
     EXPECT_EQ(info.GetCommandPort(1), 0u);
     EXPECT_EQ(info.GetCommandPort(3), 2u);
-    EXPECT_EQ(CameraRegister(controller, 0, 0x4008), 1u);
-    EXPECT_EQ(CameraRegister(controller, 2, 0x4008), 3u);
-    EXPECT_EQ(CameraRegister(controller, 0, 0x4014), 0x00020058u);
-    EXPECT_EQ(CameraRegister(controller, 2, 0x4014), 0x00010048u);
-    EXPECT_EQ(CameraRegister(controller, 0, 0x4010), 8192u);
+    EXPECT_EQ(CameraRegister(controller, 0, bootstrap::kMasterHostConnectionId), 1u);
+    EXPECT_EQ(CameraRegister(controller, 2, bootstrap::kMasterHostConnectionId), 3u);
+    EXPECT_EQ(CameraRegister(controller, 0, bootstrap::kConnectionConfig), 0x00020058u);
+    EXPECT_EQ(CameraRegister(controller, 2, bootstrap::kConnectionConfig), 0x00010048u);
+    EXPECT_EQ(CameraRegister(controller, 0, bootstrap::kStreamPacketSizeMax), 8192u);
     EXPECT_EQ(board.board.Read("rDiscoverySelect"), 0xFFFF3210FFFF3210u);
     EXPECT_EQ(LedModes(board.board, 4), (std::vector<uint64_t>{2, 8, 2, 5}));
     // High uplinks for the fast camera, low for the other.
@@ -125,9 +127,9 @@ TEST(CxpDiscovery, CrossedCablesRouteTheMasterLinkToTheOperatorsFirstPort) {
     EXPECT_EQ(board.board.Read("rDiscoverySelect"), 0xFFFF3201FFFF3201u);
     EXPECT_EQ(info.GetBitRate(2), 6250u);
     // Applet port 0 now reaches the master link on port 1.
-    EXPECT_EQ(CameraRegister(controller, 0, 0x4004), 0u);
-    EXPECT_EQ(CameraRegister(controller, 1, 0x4004), 1u);
-    EXPECT_EQ(CameraRegister(controller, 0, 0x4014), 0x00020048u);
+    EXPECT_EQ(CameraRegister(controller, 0, bootstrap::kDeviceConnectionId), 0u);
+    EXPECT_EQ(CameraRegister(controller, 1, bootstrap::kDeviceConnectionId), 1u);
+    EXPECT_EQ(CameraRegister(controller, 0, bootstrap::kConnectionConfig), 0x00020048u);
     EXPECT_EQ(LedModes(board.board, 4), (std::vector<uint64_t>{8, 2, 5, 5}));
 }
 
@@ -147,8 +149,8 @@ TEST(CxpDiscovery, RoutingThatCyclesThreePortsKeepsTheTransceiversOnTheirPhysica
     EXPECT_EQ(board.board.Read("CxpTransceiverDownLinkBitRate_0"), 6250u);
     EXPECT_TRUE(controller.IsLinkSynchronized(0));
     // The camera is reached through applet port 2.
-    EXPECT_EQ(CameraRegister(controller, 2, 0x0000), 0xC0A79AE5u);
-    EXPECT_EQ(CameraRegister(controller, 2, 0x4014), 0x00010048u);
+    EXPECT_EQ(CameraRegister(controller, 2, bootstrap::kStandard), vexo::protocol::cxp::kStandardMagic);
+    EXPECT_EQ(CameraRegister(controller, 2, bootstrap::kConnectionConfig), 0x00010048u);
 }
 
 TEST(CxpDiscovery, FamilyABoardProgramsItsReceiversThroughTheConfigurationPort) {
@@ -162,7 +164,7 @@ TEST(CxpDiscovery, FamilyABoardProgramsItsReceiversThroughTheConfigurationPort) 
     EXPECT_EQ(info.GetBitRate(4), 3125u);
     EXPECT_EQ(board.board.Read("CxpTransceiverGtxDrpWriteData_0"), 0x48u);
     EXPECT_EQ(board.board.Read("CxpTransceiverGtxDrpWriteData_3"), 0x38u);
-    EXPECT_EQ(CameraRegister(controller, 0, 0x4014), 0x00020048u);
+    EXPECT_EQ(CameraRegister(controller, 0, bootstrap::kConnectionConfig), 0x00020048u);
     EXPECT_EQ(LedModes(board.board, 4), (std::vector<uint64_t>{2, 8, 5, 2}));
 }
 
@@ -176,7 +178,7 @@ TEST(CxpDiscovery, TwoPortFamilyBBoardProgramsItsReceiversByRateCode) {
     EXPECT_EQ(info.GetBitRate(1), 6250u);
     EXPECT_EQ(info.GetBitRate(2), 6250u);
     EXPECT_EQ(board.board.Read("CxpTransceiverGtxSetBitRate_1"), 0x48u);
-    EXPECT_EQ(CameraRegister(controller, 1, 0x4014), 0x00010048u);
+    EXPECT_EQ(CameraRegister(controller, 1, bootstrap::kConnectionConfig), 0x00010048u);
     EXPECT_EQ(LedModes(board.board, 2), (std::vector<uint64_t>{2, 2}));
 }
 
@@ -188,7 +190,7 @@ TEST(CxpDiscovery, ACameraRefusingTheFastestSpeedGetsTheNextOne) {
     ControllerUnderTest board(topology.c_str());
     ASSERT_EQ(board.controller->Discovery(0, 0, 0x3, 0), 0);
     EXPECT_EQ(board.controller->GetDiscoveryInfo(false)->GetBitRate(1), 10000u);
-    EXPECT_EQ(CameraRegister(*board.controller, 0, 0x4014), 0x00020050u);
+    EXPECT_EQ(CameraRegister(*board.controller, 0, bootstrap::kConnectionConfig), 0x00020050u);
     const auto details = LogTexts(log, "detail");
     EXPECT_TRUE(Contains(details, "Trying 12.5 Gbps..."));
     EXPECT_TRUE(Contains(LogTexts(log, "error"), "Camera configuration failed."));
@@ -257,7 +259,7 @@ TEST(CxpDiscovery, AnOperatorWithMoreLinksMakesTheCameraAskedForMore) {
     const DiscoveryInfo &info = *board.controller->GetDiscoveryInfo(false);
     EXPECT_EQ(info.CountCameraLinks(1), 1);
     EXPECT_EQ(info.GetCameraPeerIndex(0), 0u);
-    EXPECT_EQ(CameraRegister(*board.controller, 0, 0x4014), 0x00010048u);
+    EXPECT_EQ(CameraRegister(*board.controller, 0, bootstrap::kConnectionConfig), 0x00010048u);
 }
 
 TEST(CxpDiscovery, LinkSynchronisationIsCheckedAtMostEveryHundredMilliseconds) {
@@ -314,7 +316,7 @@ TEST(CxpDiscovery, LinksRelockAndCamerasChangeTheirConfiguration) {
     uint32_t applied = 0;
     EXPECT_EQ(controller.SetLinkConfig(1, 3125, 2, 0, &applied), 0);
     EXPECT_EQ(applied, 0x00020038u);
-    EXPECT_EQ(CameraRegister(controller, 0, 0x4014), 0x00020038u);
+    EXPECT_EQ(CameraRegister(controller, 0, bootstrap::kConnectionConfig), 0x00020038u);
     EXPECT_EQ(controller.GetDiscoveryInfo(false)->GetBitRate(1), 3125u);
     EXPECT_EQ(controller.SetLinkConfig(1, 3125, 2, 0, nullptr), 0);
     EXPECT_TRUE(Contains(LogTexts(log, "detail"), "Current camera configuration matches desired settings: 2 links, 3.125 Gbps"));

@@ -8,9 +8,11 @@
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/PacketCaptureFile.h"
 #include "platform/Environment.h"
+#include "protocol/CxpBootstrap.h"
 
 using namespace cxp_test;
 using vexo::genicam::CxpController;
+namespace bootstrap = vexo::protocol::cxp::bootstrap;
 using vexo::templates::platform::SetEnvironment;
 
 namespace {
@@ -57,9 +59,9 @@ TEST(CxpSetup, EveryModelGivesItsPortCountAndTransceiverInterface) {
             EXPECT_EQ(board.board.Read("CxpControlCoreReset_" + std::to_string(port)), 7u) << model.board;
             EXPECT_EQ(board.board.Read("CxpLedModeSelectRead_" + std::to_string(port)), 1u) << model.board;
         }
-        EXPECT_TRUE(controller.IsLinkConfigRegister(0x4000));
-        EXPECT_TRUE(controller.IsLinkConfigRegister(0x4014));
-        EXPECT_FALSE(controller.IsLinkConfigRegister(0x4018));
+        EXPECT_TRUE(controller.IsLinkConfigRegister(bootstrap::kConnectionReset));
+        EXPECT_TRUE(controller.IsLinkConfigRegister(bootstrap::kConnectionConfig));
+        EXPECT_FALSE(controller.IsLinkConfigRegister(bootstrap::kConnectionConfigDefault));
         EXPECT_FALSE(controller.IsLinkConfigRegister(0x4002));
         board.controller.reset();
         // Leaving, the LEDs show mode 2.

@@ -8,6 +8,7 @@
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/CxpPacket.h"
 #include "discovery/DiscoveryInfo.h"
+#include "protocol/CxpBootstrap.h"
 
 using namespace cxp_test;
 using vexo::genicam::Access;
@@ -15,6 +16,7 @@ using vexo::genicam::AcknowledgeMode;
 using vexo::genicam::ByteSwap;
 using vexo::genicam::CxpController;
 using vexo::genicam::CxpControllerImpl;
+namespace bootstrap = vexo::protocol::cxp::bootstrap;
 using vexo::genicam::DiscoveryInfo;
 
 namespace {
@@ -22,7 +24,7 @@ namespace {
 constexpr uint32_t kBoard = 0;
 constexpr uint32_t kMasterOfFirstCamera = 1;  // host id of the camera whose master link is on port 0
 constexpr uint32_t kDescriptionAddress = 0x100000;
-constexpr uint32_t kUserIdAddress = 0x20C0;
+constexpr uint32_t kUserIdAddress = bootstrap::kDeviceUserId.address;
 
 // One command packet as the board's transmit register saw it.
 struct SentPacket {
@@ -127,8 +129,8 @@ TEST_F(CxpTransport, ReadsInSmallPacketsGiveTheSameBytesAsOneLargePacket) {
 TEST_F(CxpTransport, AFourByteRegisterReadIsOnePacket) {
     RecordingHardware recording;
     uint32_t standard = 0;
-    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &standard, 4, ByteSwap::kSwapWords, 0), 0);
-    EXPECT_EQ(standard, 0xC0A79AE5u);
+    EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &standard, 4, ByteSwap::kSwapWords, 0), 0);
+    EXPECT_EQ(standard, vexo::protocol::cxp::kStandardMagic);
     const std::vector<SentPacket> packets = Packets(recording.WritesTo(TransmitAddress(0)));
     ASSERT_EQ(packets.size(), 1u);
     EXPECT_EQ(packets[0].command, 0u);
@@ -136,7 +138,7 @@ TEST_F(CxpTransport, AFourByteRegisterReadIsOnePacket) {
     // Start, type, command, address, CRC, end.
     EXPECT_EQ(recording.WritesTo(TransmitAddress(0)).size(), 6u);
     // Without the swap flag the data stays in wire order.
-    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &standard, 4, ByteSwap::kWireOrder, 0), 0);
+    EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &standard, 4, ByteSwap::kWireOrder, 0), 0);
     EXPECT_EQ(standard, 0xE59AA7C0u);
 }
 
@@ -174,11 +176,11 @@ TEST_F(CxpTransport, ErrorAcknowledgmentsAndMissingOnesEndTheExchange) {
     ASSERT_EQ(vexosim_fault(kBoard, 0, "ack_code:42", 1), 0);
     EXPECT_EQ(WriteUserId(3), ERR_GENCP_TOO_FEW_DATA);
     // The camera's own refusal, the same way.
-    EXPECT_EQ(Controller().WriteRegister(0, 0x0000, 1, ByteSwap::kSwapWords, AcknowledgeMode::kRequired, 0), ERR_GENCP_TOO_FEW_DATA);
+    EXPECT_EQ(Controller().WriteRegister(0, bootstrap::kStandard, 1, ByteSwap::kSwapWords, AcknowledgeMode::kRequired, 0), ERR_GENCP_TOO_FEW_DATA);
     // A read answer with a broken CRC.
     uint32_t value = 0;
     ASSERT_EQ(vexosim_fault(kBoard, 0, "bad_crc_ack", 1), 0);
-    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &value, 4, ByteSwap::kSwapWords, 0), ERR_GENCP_TOO_FEW_DATA);
+    EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &value, 4, ByteSwap::kSwapWords, 0), ERR_GENCP_TOO_FEW_DATA);
     // No answer: required fails, optional succeeds.
     ASSERT_EQ(vexosim_fault(kBoard, 0, "no_ack", 1), 0);
     EXPECT_EQ(WriteUserId(4, AcknowledgeMode::kRequired), ERR_GENCP_TOO_FEW_DATA);
@@ -189,8 +191,8 @@ TEST_F(CxpTransport, ErrorAcknowledgmentsAndMissingOnesEndTheExchange) {
     // An unknown acknowledge mode sends the packet but cannot finish it.
     EXPECT_EQ(WriteUserId(6, static_cast<AcknowledgeMode>(3)), ERR_GENCP_TOO_FEW_DATA);
     // Afterwards the port works as before.
-    EXPECT_EQ(Controller().ReadRaw(0, 0x0000, &value, 4, ByteSwap::kSwapWords, 0), 0);
-    EXPECT_EQ(value, 0xC0A79AE5u);
+    EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &value, 4, ByteSwap::kSwapWords, 0), 0);
+    EXPECT_EQ(value, vexo::protocol::cxp::kStandardMagic);
 }
 
 TEST_F(CxpTransport, ArgumentsThatCannotBeServedAreRefusedUpFront) {
@@ -210,7 +212,7 @@ TEST_F(CxpTransport, ArgumentsThatCannotBeServedAreRefusedUpFront) {
 TEST_F(CxpTransport, PartialWordsAreReadAndWrittenWhole) {
     // Six bytes of the vendor name: the caller's seventh byte stays as it was.
     char vendor[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
-    EXPECT_EQ(Controller().ReadRaw(0, 0x2000, vendor, 6, ByteSwap::kWireOrder, 0), 0);
+    EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kDeviceVendorName.address, vendor, 6, ByteSwap::kWireOrder, 0), 0);
     EXPECT_EQ(std::string(vendor, 8), "Vexo Vxx");
     // Six bytes written: the tail word carries them, zero padded.
     EXPECT_EQ(Controller().WriteRaw(0, kUserIdAddress, "abcdef", 6, ByteSwap::kWireOrder, 0), 0);
@@ -231,7 +233,7 @@ TEST_F(CxpTransport, PacketSizeRegistersOfTheCamera) {
 TEST_F(CxpTransport, ClearingTheAcknowledgmentBufferLogsWhatItHeld) {
     // A read sent without waiting for its answer leaves the answer behind.
     uint32_t value = 0;
-    ASSERT_EQ(Impl().ExecRWPacket(Access::kRead, 0, 0x0000, &value, 4, ByteSwap::kSwapWords, AcknowledgeMode::kNone, 200), 0);
+    ASSERT_EQ(Impl().ExecRWPacket(Access::kRead, 0, bootstrap::kStandard, &value, 4, ByteSwap::kSwapWords, AcknowledgeMode::kNone, 200), 0);
     Controller().ClearAckBuffers(0);
     Controller().ClearAckBuffers(7);
     const auto warnings = Log("warning");
@@ -248,6 +250,6 @@ TEST(CxpTransportWithoutCrc, AcknowledgmentsWithoutCrcAreAccepted) {
     ControllerUnderTest board(topology.c_str());
     ASSERT_EQ(board.controller->Discovery(0, 0, 0x3, 0), 0);
     uint32_t config = 0;
-    EXPECT_EQ(board.controller->ReadRaw(0, 0x4014, &config, 4, ByteSwap::kSwapWords, 0), 0);
+    EXPECT_EQ(board.controller->ReadRaw(0, bootstrap::kConnectionConfig, &config, 4, ByteSwap::kSwapWords, 0), 0);
     EXPECT_EQ(config, 0x00010058u);
 }

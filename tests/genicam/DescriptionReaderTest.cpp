@@ -9,9 +9,11 @@
 #include "ZipBuilder.h"
 #include "genicam/DescriptionReader.h"
 #include "nox_genicam.h"
+#include "protocol/CxpBootstrap.h"
 
 using nox_test::ZipBuilder;
 using vexo::genicam::DescriptionReader;
+namespace bootstrap = vexo::protocol::cxp::bootstrap;
 using vexo::genicam::RetrievedDescription;
 
 namespace {
@@ -37,8 +39,8 @@ public:
     };
 
     FakeRegisters() : bytes(0x40000, 0) {
-        registers[0x0008] = 1;
-        registers[0x0018] = kUrlAddress;
+        registers[bootstrap::kXmlManifestSize] = 1;
+        registers[bootstrap::kXmlUrlAddress] = kUrlAddress;
     }
 
     int32_t ReadRegister(uint32_t address, uint32_t &value) override {
@@ -124,7 +126,7 @@ TEST(DescriptionReader, ReadsAZippedDescriptionInChunksOfThePacketSizeLess24) {
     ASSERT_TRUE(description.Ok()) << description.status;
     EXPECT_EQ(road.Text(description), kXml);
     EXPECT_EQ(road.camera.LargestRead(kFileAddress, 0x40000), 488u);
-    EXPECT_EQ(road.camera.writes.at(0x000C), 0u);
+    EXPECT_EQ(road.camera.writes.at(bootstrap::kXmlManifestSelector), 0u);
     EXPECT_TRUE(road.log.errors.empty());
     EXPECT_EQ(road.log.infos, (std::vector<std::string>{"Camera XML URL: " + UrlFor("camera.zip", zip.size()),
                                                         "Retrieved XML file: camera.zip; Length: " +
@@ -137,11 +139,12 @@ TEST(DescriptionReader, ReadsAZippedDescriptionInChunksOfThePacketSizeLess24) {
 TEST(DescriptionReader, ChunkSizeFollowsTheControlPacketSize) {
     const auto largestFileRead = [](uint32_t controlPacketSize, std::optional<uint32_t> cameraPacketSize) {
         Road road;
-        if (cameraPacketSize) road.camera.registers[0x400C] = *cameraPacketSize;
+        if (cameraPacketSize) road.camera.registers[bootstrap::kControlPacketSizeMax] = *cameraPacketSize;
         road.camera.Serve(UrlFor("camera.xml", kXml.size()), Bytes(kXml));
         EXPECT_TRUE(road.Read(controlPacketSize).Ok());
         // The camera's own size is asked only when none is known.
-        const bool asked = std::count(road.camera.registerReads.begin(), road.camera.registerReads.end(), 0x400Cu) > 0;
+        const bool asked = std::count(road.camera.registerReads.begin(), road.camera.registerReads.end(),
+                                      bootstrap::kControlPacketSizeMax) > 0;
         EXPECT_EQ(asked, controlPacketSize == 0);
         return road.camera.LargestRead(kFileAddress, 0x40000);
     };
@@ -257,17 +260,17 @@ TEST(DescriptionReader, RefusesZipArchivesThatDoNotUnzip) {
 
 TEST(DescriptionReader, RegisterFailuresReturnTheReadsStatus) {
     Road noManifest;
-    noManifest.camera.registers.erase(0x0008);
+    noManifest.camera.registers.erase(bootstrap::kXmlManifestSize);
     EXPECT_EQ(noManifest.Read().status, ERR_CXP_INVALID_ADDRESS);
     EXPECT_EQ(noManifest.log.errors, std::vector<std::string>{"Failed to read register: XML Manifest Size BSR"});
 
     Road noUrlRegister;
-    noUrlRegister.camera.registers.erase(0x0018);
+    noUrlRegister.camera.registers.erase(bootstrap::kXmlUrlAddress);
     EXPECT_EQ(noUrlRegister.Read().status, ERR_CXP_INVALID_ADDRESS);
     EXPECT_EQ(noUrlRegister.log.errors, std::vector<std::string>{"Failed to read register: XML URL Address BSR"});
 
     Road zeroUrl;
-    zeroUrl.camera.registers[0x0018] = 0;
+    zeroUrl.camera.registers[bootstrap::kXmlUrlAddress] = 0;
     EXPECT_EQ(zeroUrl.Read().status, ERR_EXCEPTION);
     EXPECT_EQ(zeroUrl.log.errors, std::vector<std::string>{"Invalid XML URL address"});
     EXPECT_TRUE(zeroUrl.camera.reads.empty());

@@ -10,7 +10,9 @@
 #include "genicam/CTransportLayer.h"
 #include "model/NOXInterface.h"
 #include "nox_genicam.h"
+#include "protocol/CxpBootstrap.h"
 
+namespace bootstrap = vexo::protocol::cxp::bootstrap;
 using vexo::genicam::CTransportLayer;
 using vexo::genicam::AcknowledgeMode;
 using vexo::genicam::ByteSwap;
@@ -56,7 +58,9 @@ public:
     }
     vexo::genicam::DiscoveryInfo *GetDiscoveryInfo(bool) override { return nullptr; }
     int32_t Discovery(uint32_t, uint32_t, uint32_t, uint32_t) override { return 0; }
-    bool IsLinkConfigRegister(uint64_t address) override { return address >= 0x4000 && address <= 0x4014; }
+    bool IsLinkConfigRegister(uint64_t address) override {
+        return address >= bootstrap::kConnectionReset && address <= bootstrap::kConnectionConfig;
+    }
 
     std::vector<Call> calls;
     std::vector<uint8_t> written;
@@ -110,9 +114,11 @@ TEST(TransportLayer, LinkConfigurationRegistersAreNotWritten) {
     PortOnBoard setup;
     CTransportLayer port(setup.board.get(), 0);
     const uint32_t value = 0x2000;
-    for (int64_t address : {0x4000, 0x4008, 0x4010, 0x4014}) EXPECT_NO_THROW(port.Write(&value, address, 4));
+    for (int64_t address : {bootstrap::kConnectionReset, bootstrap::kMasterHostConnectionId,
+                             bootstrap::kStreamPacketSizeMax, bootstrap::kConnectionConfig})
+        EXPECT_NO_THROW(port.Write(&value, address, 4));
     EXPECT_TRUE(setup.controller->calls.empty());
-    port.Write(&value, 0x4018, 4);
+    port.Write(&value, bootstrap::kConnectionConfigDefault, 4);
     EXPECT_EQ(setup.controller->calls.size(), 1u);
 }
 

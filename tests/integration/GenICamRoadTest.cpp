@@ -8,6 +8,7 @@
 
 #include "GenICamRoad.h"
 #include "ZipBuilder.h"
+#include "protocol/CxpBootstrap.h"
 
 using nox_test::CameraRegister;
 using nox_test::FloatBits;
@@ -20,7 +21,7 @@ constexpr uint32_t kWidth = 0x6008;
 constexpr uint32_t kPixelFormat = 0x6018;
 constexpr uint32_t kExposureTime = 0x6020;
 constexpr uint32_t kReverseX = 0x602C;
-constexpr uint32_t kStreamPacketSizeMax = 0x4010;
+constexpr uint32_t kStreamPacketSizeMax = vexo::protocol::cxp::bootstrap::kStreamPacketSizeMax;
 
 std::string OneCameraTopology(const std::string &xml) {
     return R"({ "boards": [ { "model": "cxp4-c", "cameras": [ { "links": [0], "xml": )" + xml + " } ] } ] }";

@@ -76,6 +76,35 @@ void CheckOutsider(const fs::path &root, const std::string &tree, std::vector<Fl
     });
 }
 
+// Sources reach protocol/ by a path from the tree's root; no other top-level
+// folder may be reached that way ("src/board/...", "sim/..."), or the floors
+// and the outsiders' limits above would be walked around.
+void CheckRootPaths(const fs::path &root, std::vector<FloorViolation> &out) {
+    for (const auto &tree : fs::directory_iterator(root)) {
+        // Build trees and hidden folders hold no sources of ours.
+        const bool hidden = tree.path().filename().string().starts_with(".");
+        if (!tree.is_directory() || hidden || fs::exists(tree.path() / "CMakeCache.txt")) continue;
+        ForEachSource(tree.path(), [&](const fs::path &file) {
+            for (const Include &include : QuotedIncludes(file)) {
+                const std::string first = FirstComponent(include.path);
+                if (first.empty() || first == "protocol" || !fs::is_directory(root / first)) continue;
+                out.push_back({fs::relative(file, root).string(), include.line, include.path,
+                               "reaches " + first + "/ from the tree's root; only protocol/ is shared that way"});
+            }
+        });
+    }
+}
+
+// protocol/ holds names only: it includes nothing but itself.
+void CheckProtocol(const fs::path &root, std::vector<FloorViolation> &out) {
+    ForEachSource(root / "protocol", [&](const fs::path &file) {
+        for (const Include &include : QuotedIncludes(file))
+            if (FirstComponent(include.path) != "protocol")
+                out.push_back({fs::relative(file, root).string(), include.line, include.path,
+                               "protocol/ includes something outside protocol/"});
+    });
+}
+
 }  // namespace
 
 std::vector<FloorViolation> CheckIncludeFloors(const fs::path &root, const std::vector<std::string> &floors) {
@@ -83,6 +112,8 @@ std::vector<FloorViolation> CheckIncludeFloors(const fs::path &root, const std::
     CheckSrc(root, floors, violations);
     CheckOutsider(root, "sim", violations);
     CheckOutsider(root, "tools", violations);
+    CheckRootPaths(root, violations);
+    CheckProtocol(root, violations);
     return violations;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Reads the quoted includes of a source tree and names every one that breaks
 // its floors: a src/ folder includes only the folders below it; the simulator
-// and the tools include nothing of src/.
+// and the tools include nothing of src/; protocol/ is the only folder reached
+// from the tree's root, and it includes nothing but itself.
 #include <filesystem>
 #include <string>
 #include <vector>

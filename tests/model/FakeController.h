@@ -11,6 +11,8 @@
 #include "board/FirmwareControllerBase.h"
 #include "discovery/DiscoveryInfo.h"
 #include "nox_genicam.h"
+#include "protocol/CxpBitRates.h"
+#include "protocol/CxpBootstrap.h"
 
 namespace nox_test {
 
@@ -70,7 +72,8 @@ public:
     }
     int32_t SetLinkConfig(uint32_t master, uint32_t speed, uint32_t links, uint32_t, uint32_t *) override {
         Record("SetLinkConfig", {master, speed, links});
-        if (setLinkConfigResult == 0) cameraRegisters[0x4014] = links << 16 | 0x48;
+        if (setLinkConfigResult == 0) cameraRegisters[vexo::protocol::cxp::bootstrap::kConnectionConfig] =
+                links << 16 | vexo::protocol::cxp::RateCode(6250);
         return setLinkConfigResult;
     }
     uint32_t GetAppletMasterId(uint32_t port) override { return info_.GetApMasterId(port); }

@@ -7,9 +7,11 @@
 #include "api/LibraryLogger.h"
 #include "model/NOXCameraInterface.h"
 #include "nox_genicam.h"
+#include "protocol/CxpBootstrap.h"
 #include "vexosim.h"
 
 using namespace vexo::genicam;
+namespace bootstrap = vexo::protocol::cxp::bootstrap;
 using nox_test::FakeController;
 using nox_test::TestBoard;
 
@@ -65,7 +67,7 @@ TEST_F(LinkConnect, ADiscoveredCameraIsConfiguredThroughItsMasterLink) {
 
     bool wroteMasterId = false, wroteStreamSize = false, configured = false;
     for (const auto &call : Fake().Calls()) {
-        if (call.name == "WriteRegister" && call.arguments[1] == 0x4008) {
+        if (call.name == "WriteRegister" && call.arguments[1] == bootstrap::kMasterHostConnectionId) {
             wroteMasterId = true;
             EXPECT_EQ(call.arguments[0], 0u);      // command port
             EXPECT_EQ(call.arguments[2], 0x101u);  // master id

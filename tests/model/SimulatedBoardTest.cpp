@@ -13,9 +13,11 @@
 #include "model/NOXBoardInterface.h"
 #include "model/NOXCameraInterface.h"
 #include "nox_genicam.h"
+#include "protocol/CxpBootstrap.h"
 #include "vexosim.h"
 
 using namespace vexo::genicam;
+namespace bootstrap = vexo::protocol::cxp::bootstrap;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -94,13 +96,13 @@ TEST_F(SimulatedBoard, LinkConnectConfiguresTheCamera) {
     ASSERT_EQ(board_->DiscoverCameras(0xF, 0, 0, 0), ERR_NONE);
     NOXCameraInterface *camera = board_->GetCamera(0);
     // Spoil what the connect must set again.
-    board_->Controller()->WriteRegister(0, 0x4008, 0, ByteSwap::kSwapWords, AcknowledgeMode::kRequired, 0);
+    board_->Controller()->WriteRegister(0, bootstrap::kMasterHostConnectionId, 0, ByteSwap::kSwapWords, AcknowledgeMode::kRequired, 0);
     ASSERT_EQ(camera->LinkConnect(), ERR_NONE);
     EXPECT_TRUE(camera->IsTopologyOk());
     EXPECT_TRUE(camera->IsLinkUp(true));
-    EXPECT_EQ(ReadCameraRegister(0, 0x4008), camera->MasterId());
-    EXPECT_EQ(ReadCameraRegister(0, 0x4010), 8192u) << "the applet's stream packet size";
-    EXPECT_EQ(ReadCameraRegister(0, 0x4014), 0x00020058u) << "2 links at 12500";
+    EXPECT_EQ(ReadCameraRegister(0, bootstrap::kMasterHostConnectionId), camera->MasterId());
+    EXPECT_EQ(ReadCameraRegister(0, bootstrap::kStreamPacketSizeMax), 8192u) << "the applet's stream packet size";
+    EXPECT_EQ(ReadCameraRegister(0, bootstrap::kConnectionConfig), 0x00020058u) << "2 links at 12500";
     EXPECT_EQ(camera->ControlPacketSize(), 1024u);
 }
 

@@ -25,7 +25,7 @@ struct Url {
 };
 
 Url ReadUrl(const Session &board, uint32_t appletPort) {
-    const std::optional<uint32_t> where = board.ReadCamera(appletPort, kXmlUrlAddress);
+    const std::optional<uint32_t> where = board.ReadCamera(appletPort, bootstrap::kXmlUrlAddress);
     EXPECT_TRUE(where && *where);
     const std::vector<uint8_t> bytes = board.ReadCameraBytes(appletPort, where.value_or(0), 256);
     const std::string text(bytes.begin(), std::find(bytes.begin(), bytes.end(), 0));
@@ -204,9 +204,10 @@ TEST_F(SimDescription, FeatureRegistersBehaveAsDescribed) {
     EXPECT_GE(std::chrono::steady_clock::now() - fired, std::chrono::milliseconds(50));
 
     EXPECT_EQ(board.WriteCamera(0, 0x6080, 7), kAckSuccess);  // TestWriteOnly
-    EXPECT_EQ(board.Exchange(0, ReadPacket(0x6080, 4)).value().Code(), kAckReadFromWriteOnly);
-    EXPECT_EQ(board.Exchange(0, ReadPacket(0x6084, 4)).value().Code(), kAckInvalidAddress);  // TestFailingRegister
-    EXPECT_EQ(board.WriteCamera(0, 0x6000, 2048), kAckWriteToReadOnly);                    // SensorWidth
+    EXPECT_EQ(board.Exchange(0, ReadPacket(0x6080, 4)).value().Code(), AckWord(AckCode::kReadFromWriteOnly));
+    EXPECT_EQ(board.Exchange(0, ReadPacket(0x6084, 4)).value().Code(),
+              AckWord(AckCode::kInvalidAddress));  // TestFailingRegister
+    EXPECT_EQ(board.WriteCamera(0, 0x6000, 2048), AckWord(AckCode::kWriteToReadOnly));                    // SensorWidth
 
     // Selector-indexed registers: TriggerMode per trigger, exposure per sequencer set.
     EXPECT_EQ(board.WriteCamera(0, 0x6044, 1), kAckSuccess);
@@ -215,17 +216,20 @@ TEST_F(SimDescription, FeatureRegistersBehaveAsDescribed) {
     EXPECT_EQ(board.WriteCamera(0, 0x6068, std::bit_cast<uint32_t>(250.0f)), kAckSuccess);
     EXPECT_EQ(AsFloat(board.ReadCamera(0, 0x6068).value()), 250.0f);
     EXPECT_EQ(AsFloat(board.ReadCamera(0, 0x6060).value()), 10000.0f);
-    EXPECT_EQ(board.WriteCamera(0, 0x6020, std::bit_cast<uint32_t>(5.0f)), kAckInvalidData) << "below 10 us";
-    EXPECT_EQ(board.WriteCamera(0, 0x6024, std::bit_cast<uint32_t>(25.0f)), kAckInvalidData) << "above 24 dB";
-    EXPECT_EQ(board.WriteCamera(0, 0x6048, 3), kAckInvalidData) << "no such trigger source";
+    EXPECT_EQ(board.WriteCamera(0, 0x6020, std::bit_cast<uint32_t>(5.0f)), AckWord(AckCode::kInvalidData))
+        << "below 10 us";
+    EXPECT_EQ(board.WriteCamera(0, 0x6024, std::bit_cast<uint32_t>(25.0f)), AckWord(AckCode::kInvalidData))
+        << "above 24 dB";
+    EXPECT_EQ(board.WriteCamera(0, 0x6048, 3), AckWord(AckCode::kInvalidData)) << "no such trigger source";
 
     // Image size: steps of 16 inside the sensor, payload from size and format.
-    EXPECT_EQ(board.WriteCamera(0, 0x6008, 17), kAckInvalidData);
-    EXPECT_EQ(board.WriteCamera(0, 0x6010, 16), kAckInvalidData) << "full width leaves no room for an offset";
+    EXPECT_EQ(board.WriteCamera(0, 0x6008, 17), AckWord(AckCode::kInvalidData));
+    EXPECT_EQ(board.WriteCamera(0, 0x6010, 16), AckWord(AckCode::kInvalidData))
+        << "full width leaves no room for an offset";
     EXPECT_EQ(board.WriteCamera(0, 0x6008, 4080), kAckSuccess);
     EXPECT_EQ(board.WriteCamera(0, 0x6010, 16), kAckSuccess);
     EXPECT_EQ(board.WriteCamera(0, 0x6018, 0x02180014), kAckSuccess);  // RGB8
     EXPECT_EQ(board.ReadCamera(0, 0x601C), 4080u * 3072u * 3u);
-    EXPECT_EQ(board.WriteCamera(0, 0x6018, 0x01080002), kAckInvalidData);
+    EXPECT_EQ(board.WriteCamera(0, 0x6018, 0x01080002), AckWord(AckCode::kInvalidData));
     EXPECT_EQ(AsFloat(board.ReadCamera(0, 0x6028).value()), 42.5f);
 }

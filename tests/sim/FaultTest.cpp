@@ -25,7 +25,7 @@ const std::vector<uint32_t> &NormalAnswer() {
 // What one faulted read of the standard register brings.
 void ExpectFaultedAnswer(const Session &board, const std::string &fault) {
     const auto sent = std::chrono::steady_clock::now();
-    board.Send(0, ReadPacket(kStandard, 4));
+    board.Send(0, ReadPacket(bootstrap::kStandard, 4));
     const std::optional<Ack> first = board.TakeAck(0);
     const auto late = [&](const std::optional<Ack> &ack, milliseconds after) {
         ASSERT_TRUE(ack) << "the answer never came";
@@ -36,11 +36,12 @@ void ExpectFaultedAnswer(const Session &board, const std::string &fault) {
         EXPECT_FALSE(first);
     } else if (fault == "wait_ack:20") {
         ASSERT_TRUE(first);
-        EXPECT_EQ(first->words, WithCrc({kAckWait, 0x04000000, 0x14000000})) << "wait 20 ms, most significant byte first";
+        EXPECT_EQ(first->words, WithCrc({AckWord(AckCode::kWait), 0x04000000, 0x14000000}))
+            << "wait 20 ms, most significant byte first";
         late(board.WaitAck(0, kBound), milliseconds(20));
     } else if (fault == "tentative_ack") {
         ASSERT_TRUE(first);
-        EXPECT_EQ(first->words, WithCrc({kAckTentative}));
+        EXPECT_EQ(first->words, WithCrc({AckWord(AckCode::kTentative)}));
         EXPECT_EQ(board.TakeAck(0).value().words, NormalAnswer());
     } else if (fault == "malformed_ack") {
         ASSERT_TRUE(first);
@@ -53,7 +54,7 @@ void ExpectFaultedAnswer(const Session &board, const std::string &fault) {
         EXPECT_FALSE(first->CrcValid());
     } else if (fault == "ack_code:42") {
         ASSERT_TRUE(first);
-        EXPECT_EQ(first->words, WithCrc({kAckInvalidOpcode}));
+        EXPECT_EQ(first->words, WithCrc({AckWord(AckCode::kInvalidOpcode)}));
     } else if (fault == "delay_ack:20") {
         EXPECT_FALSE(first);
         late(board.WaitAck(0, kBound), milliseconds(20));
@@ -71,29 +72,32 @@ TEST_F(SimFault, EachKindShapesExactlyCountAnswers) {
         ASSERT_EQ(vexosim_fault(0, 0, fault.c_str(), 2), 0);
         ExpectFaultedAnswer(board, fault);
         ExpectFaultedAnswer(board, fault);
-        EXPECT_EQ(board.Exchange(0, ReadPacket(kStandard, 4)).value().words, NormalAnswer()) << "the third is answered normally";
+        EXPECT_EQ(board.Exchange(0, ReadPacket(bootstrap::kStandard, 4)).value().words, NormalAnswer())
+            << "the third is answered normally";
         EXPECT_EQ(Stats(0, 0).commandsReceived - before.commandsReceived, 3u);
-        EXPECT_EQ(board.ReadCamera(1, kStandard), 0xC0A79AE5u) << "other ports are not affected";
+        EXPECT_EQ(board.ReadCamera(1, bootstrap::kStandard), kStandardMagic) << "other ports are not affected";
     }
 }
 
 TEST_F(SimFault, ForcedCodesDecideWhetherTheCommandRuns) {
     Session board;
+    const uint32_t userId = bootstrap::kDeviceUserId.address;
     ASSERT_EQ(vexosim_fault(0, 0, "ack_code:0x41", 1), 0);
-    EXPECT_EQ(board.Exchange(0, WritePacket(kUserId, TextWords("refused", 16))).value().Code(), kAckInvalidData);
-    EXPECT_EQ(board.ReadCameraBytes(0, kUserId, 4), std::vector<uint8_t>(4, 0)) << "a refused write is not executed";
+    EXPECT_EQ(board.Exchange(0, WritePacket(userId, TextWords("refused", 16))).value().Code(),
+              AckWord(AckCode::kInvalidData));
+    EXPECT_EQ(board.ReadCameraBytes(0, userId, 4), std::vector<uint8_t>(4, 0)) << "a refused write is not executed";
 
     ASSERT_EQ(vexosim_fault(0, 0, "ack_code:01", 1), 0);
-    EXPECT_EQ(board.Exchange(0, WritePacket(kUserId, TextWords("done", 16))).value().Code(), 0x01010101u);
-    EXPECT_EQ(board.ReadCameraBytes(0, kUserId, 4), (std::vector<uint8_t>{'d', 'o', 'n', 'e'}));
+    EXPECT_EQ(board.Exchange(0, WritePacket(userId, TextWords("done", 16))).value().Code(), 0x01010101u);
+    EXPECT_EQ(board.ReadCameraBytes(0, userId, 4), (std::vector<uint8_t>{'d', 'o', 'n', 'e'}));
 
     ASSERT_EQ(vexosim_fault(0, 0, "no_ack", 1), 0);
-    EXPECT_FALSE(board.Exchange(0, WritePacket(kMasterHostId, 0x55)));
-    EXPECT_EQ(board.ReadCamera(0, kMasterHostId), 0x55u) << "the answer is lost, not the command";
+    EXPECT_FALSE(board.Exchange(0, WritePacket(bootstrap::kMasterHostConnectionId, 0x55)));
+    EXPECT_EQ(board.ReadCamera(0, bootstrap::kMasterHostConnectionId), 0x55u) << "the answer is lost, not the command";
 
     ASSERT_EQ(vexosim_fault(0, 0, "no_ack", 5), 0);
     ASSERT_EQ(vexosim_fault(0, 0, "no_ack", 0), 0);
-    EXPECT_TRUE(board.ReadCamera(0, kStandard)) << "count 0 clears the fault";
+    EXPECT_TRUE(board.ReadCamera(0, bootstrap::kStandard)) << "count 0 clears the fault";
 
     for (const char *bad : {"", "no_ack:3", "wait_ack", "wait_ack:x", "delay_ack:60001", "ack_code:zz", "lost"})
         EXPECT_EQ(vexosim_fault(0, 0, bad, 1), -1) << bad;
@@ -104,8 +108,8 @@ TEST_F(SimFault, ForcedCodesDecideWhetherTheCommandRuns) {
 TEST_F(SimFault, ALateAnswerHoldsBackTheAnswersBehindIt) {
     Session board;
     ASSERT_EQ(vexosim_fault(0, 0, "delay_ack:30", 1), 0);
-    board.Send(0, ReadPacket(kStandard, 4));
-    board.Send(0, ReadPacket(kDeviceConnectionId, 4));
+    board.Send(0, ReadPacket(bootstrap::kStandard, 4));
+    board.Send(0, ReadPacket(bootstrap::kDeviceConnectionId, 4));
     EXPECT_FALSE(board.TakeAck(0));
     const std::optional<Ack> first = board.WaitAck(0, kBound);
     ASSERT_TRUE(first);

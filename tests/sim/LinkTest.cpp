@@ -108,17 +108,17 @@ TEST_F(SimLink, EachFamilyProgramsItsDownlinkThroughItsOwnInterface) {
         const bool rxStatus = std::string(c.applet).find("rx_status") != std::string::npos;
         EXPECT_TRUE(CounterHolds(board, 1)) << "camera and board start at the discovery rate";
         EXPECT_FALSE(CounterHolds(board, 0));
-        ASSERT_EQ(board.WriteCamera(1, kConnectionConfig, ConnectionConfig(1, 6250)), kAckSuccess);
+        ASSERT_EQ(board.WriteCamera(1, bootstrap::kConnectionConfig, ConnectionConfig(1, 6250)), kAckSuccess);
         EXPECT_FALSE(CounterHolds(board, 1));
         if (c.drp) {
             board.Write("CxpTransceiverGtxDrpAddress_", 1, 0x11);
-            board.Write("CxpTransceiverGtxDrpWriteData_", 1, 0x48);
+            board.Write("CxpTransceiverGtxDrpWriteData_", 1, RateCode(6250));
             EXPECT_FALSE(CounterHolds(board, 1)) << "only address 0 holds the rate code";
             board.Write("CxpTransceiverGtxDrpAddress_", 1, 0);
-            board.Write("CxpTransceiverGtxDrpWriteData_", 1, 0x48);
+            board.Write("CxpTransceiverGtxDrpWriteData_", 1, RateCode(6250));
             EXPECT_EQ(board.Read("CxpTransceiverGtxDrpReady") >> 1 & 1, 1u);
         } else {
-            board.Write("CxpTransceiverGtxSetBitRate_", 1, 0x48);
+            board.Write("CxpTransceiverGtxSetBitRate_", 1, RateCode(6250));
             EXPECT_EQ(board.Read("CxpTransceiverGtxSetBitRateDone") >> 1 & 1, 1u);
         }
         EXPECT_TRUE(CounterHolds(board, 1));
@@ -126,7 +126,7 @@ TEST_F(SimLink, EachFamilyProgramsItsDownlinkThroughItsOwnInterface) {
         if (rxStatus) {
             EXPECT_EQ(board.Read("CxpTransceiverRxStatus"), 1u << 3) << "bit 2p + 1 for port 1";
         }
-        EXPECT_EQ(board.ReadCamera(1, kStandard), 0xC0A79AE5u);
+        EXPECT_EQ(board.ReadCamera(1, bootstrap::kStandard), kStandardMagic);
     }
 }
 
@@ -134,12 +134,12 @@ TEST_F(SimLink, CommandsNeedAFreeUplinkOfTheRightSettingAndAnswersAFreeReceiver)
     Session board;
     const auto reaches = [&](uint32_t appletPort) {
         const uint64_t before = Stats(0, appletPort).commandsReceived;
-        board.Send(appletPort, ReadPacket(kStandard, 4));
+        board.Send(appletPort, ReadPacket(bootstrap::kStandard, 4));
         const bool sent = board.PacketSent(appletPort);
         EXPECT_EQ(Stats(0, appletPort).commandsReceived - before, sent ? 1u : 0u);
         return sent;
     };
-    ASSERT_EQ(board.WriteCamera(0, kConnectionConfig, ConnectionConfig(2, 12500)), kAckSuccess);
+    ASSERT_EQ(board.WriteCamera(0, bootstrap::kConnectionConfig, ConnectionConfig(2, 12500)), kAckSuccess);
     EXPECT_FALSE(reaches(0)) << "the uplink is still at the low setting";
     board.Write("CxpTransceiverDownLinkBitRate_", 0, 12500);
     EXPECT_TRUE(board.Locked(0));
@@ -154,5 +154,5 @@ TEST_F(SimLink, CommandsNeedAFreeUplinkOfTheRightSettingAndAnswersAFreeReceiver)
     EXPECT_TRUE(reaches(0));
     EXPECT_FALSE(board.TakeAck(0)) << "acknowledgment receiver held";
     board.Write("CxpControlCoreReset_", 0, 0);
-    EXPECT_EQ(board.ReadCamera(0, kStandard), 0xC0A79AE5u);
+    EXPECT_EQ(board.ReadCamera(0, bootstrap::kStandard), kStandardMagic);
 }

@@ -9,7 +9,7 @@ using SimRouting = SimTest;
 namespace {
 
 std::string ModelNameVia(const Session &board, uint32_t appletPort) {
-    const std::vector<uint8_t> bytes = board.ReadCameraBytes(appletPort, kModelName, 32);
+    const std::vector<uint8_t> bytes = board.ReadCameraBytes(appletPort, bootstrap::kDeviceModelName.address, 32);
     return std::string(bytes.begin(), std::find(bytes.begin(), bytes.end(), 0));
 }
 
@@ -33,7 +33,7 @@ TEST_F(SimRouting, DiscoverySelectSendsAnAppletPortToAnotherPhysicalPort) {
 
     // An applet port fed by no physical port sends nothing.
     board.Write("wDiscoverySelect", 0x765432107654321Full);
-    board.Send(0, ReadPacket(kStandard, 4));
+    board.Send(0, ReadPacket(bootstrap::kStandard, 4));
     EXPECT_FALSE(board.PacketSent(0));
     EXPECT_FALSE(board.TakeAck(0));
 }

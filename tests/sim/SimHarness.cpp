@@ -8,6 +8,8 @@
 #include <cstring>
 #include <thread>
 
+#include "protocol/GrabberSession.h"
+
 namespace simtest {
 
 uint32_t ByteSwap(uint32_t value) { return __builtin_bswap32(value); }
@@ -24,10 +26,11 @@ uint32_t Crc(std::span<const uint32_t> words) {
 
 namespace {
 
-std::vector<uint32_t> Packet(uint8_t opcode, uint32_t address, uint32_t bytes, std::span<const uint32_t> data) {
+std::vector<uint32_t> Packet(CommandCode command, uint32_t address, uint32_t bytes, std::span<const uint32_t> data) {
     // Header: command byte, then the byte count most significant byte first.
-    const uint32_t header = opcode | (bytes >> 16 & 0xFF) << 8 | (bytes >> 8 & 0xFF) << 16 | (bytes & 0xFF) << 24;
-    std::vector<uint32_t> packet{0x02020202, header, ByteSwap(address)};
+    const uint32_t header =
+        uint32_t(command) | (bytes >> 16 & 0xFF) << 8 | (bytes >> 8 & 0xFF) << 16 | (bytes & 0xFF) << 24;
+    std::vector<uint32_t> packet{kCommandTypeWord, header, ByteSwap(address)};
     packet.insert(packet.end(), data.begin(), data.end());
     packet.push_back(Crc(std::span(packet).subspan(1)));
     return packet;
@@ -35,10 +38,12 @@ std::vector<uint32_t> Packet(uint8_t opcode, uint32_t address, uint32_t bytes, s
 
 }  // namespace
 
-std::vector<uint32_t> ReadPacket(uint32_t address, uint32_t bytes) { return Packet(0, address, bytes, {}); }
+std::vector<uint32_t> ReadPacket(uint32_t address, uint32_t bytes) {
+    return Packet(CommandCode::kRead, address, bytes, {});
+}
 
 std::vector<uint32_t> WritePacket(uint32_t address, std::span<const uint32_t> dataWords) {
-    return Packet(1, address, uint32_t(4 * dataWords.size()), dataWords);
+    return Packet(CommandCode::kWrite, address, uint32_t(4 * dataWords.size()), dataWords);
 }
 
 std::vector<uint32_t> WritePacket(uint32_t address, uint32_t value) {
@@ -52,11 +57,7 @@ std::vector<uint32_t> TextWords(const std::string &text, size_t bytes) {
     return words;
 }
 
-uint32_t ConnectionConfig(uint32_t links, uint32_t mbps) {
-    const uint32_t code = mbps == 1250 ? 0x28 : mbps == 2500 ? 0x30 : mbps == 3125 ? 0x38 : mbps == 5000 ? 0x40
-                        : mbps == 6250 ? 0x48 : mbps == 10000 ? 0x50 : 0x58;
-    return links << 16 | code;
-}
+uint32_t ConnectionConfig(uint32_t links, uint32_t mbps) { return links << 16 | RateCode(mbps); }
 
 std::vector<uint32_t> Ack::ReadData() const {
     const uint32_t bytes = ByteSwap(words.at(1));
@@ -76,8 +77,9 @@ Session::Session(uint32_t board) : session_(OpenGrabber(board)) {
         ADD_FAILURE() << "board " << board << " is not served";
         return;
     }
-    std::memcpy(&device_, reinterpret_cast<const unsigned char *>(session_) + 408, 8);
-    std::memcpy(&applet_, reinterpret_cast<const unsigned char *>(session_) + 416, 8);
+    const auto *record = reinterpret_cast<const unsigned char *>(session_);
+    std::memcpy(&device_, record + vexo::protocol::grabber_session::kDeviceHandleOffset, 8);
+    std::memcpy(&applet_, record + vexo::protocol::grabber_session::kAppletHandleOffset, 8);
 }
 
 Session::~Session() { CloseGrabber(session_); }
@@ -99,9 +101,9 @@ void Session::Write(const std::string &name, uint64_t value) const {
 }
 
 void Session::Send(uint32_t appletPort, std::span<const uint32_t> packet) const {
-    Write("CxpTxCmdWriteData_", appletPort, kStart);
+    Write("CxpTxCmdWriteData_", appletPort, kPacketStartMarker);
     for (uint32_t word : packet) Write("CxpTxCmdWriteData_", appletPort, word);
-    Write("CxpTxCmdWriteData_", appletPort, kEnd);
+    Write("CxpTxCmdWriteData_", appletPort, kPacketEndMarker);
 }
 
 bool Session::PacketSent(uint32_t appletPort) const { return Read("CxpTxCmdPacketSent") >> appletPort & 1; }
@@ -111,8 +113,9 @@ std::optional<Ack> Session::TakeAck(uint32_t appletPort) const {
     const uint32_t address = Address("CxpRxCmdAckPacketData_" + std::to_string(appletPort));
     Ack ack;
     uint64_t value = 0;
-    while (ack.words.size() < kLongestAck && ReadBoardRegister(device_, address, &value) == 0 && !(value & kEmpty)) {
-        if (uint32_t(value) == kAckEnd) return ack;
+    while (ack.words.size() < kLongestAck && ReadBoardRegister(device_, address, &value) == 0 &&
+           !(value & kReceiveEmpty)) {
+        if (uint32_t(value) == kAckEndWord) return ack;
         ack.words.push_back(uint32_t(value));
     }
     EXPECT_TRUE(ack.words.empty()) << "an acknowledgment without its end marker";

@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "grablib5.h"
+#include "protocol/CxpBitRates.h"
+#include "protocol/CxpBootstrap.h"
+#include "protocol/CxpControlPacket.h"
 #include "vexosim.h"
 
 extern "C" {
@@ -25,32 +28,20 @@ int64_t FindAppletRegister(uint64_t applet, const char *name);
 
 namespace simtest {
 
-inline constexpr uint64_t kStart = 0x1FBFBFBFBull;
-inline constexpr uint64_t kEnd = 0x3FDFDFDFDull;
-inline constexpr uint64_t kEmpty = 1ull << 33;
-inline constexpr uint32_t kAckEnd = 0xFDFDFDFDu;
+using vexo::protocol::cxp::AckCode;
+using vexo::protocol::cxp::CommandCode;
+using vexo::protocol::cxp::kAckEndWord;
+using vexo::protocol::cxp::kPacketEndMarker;
+using vexo::protocol::cxp::kCommandTypeWord;
+using vexo::protocol::cxp::kPacketStartMarker;
+using vexo::protocol::cxp::kReceiveEmpty;
+using vexo::protocol::cxp::kStandardMagic;
+using vexo::protocol::cxp::RateCode;
+namespace bootstrap = vexo::protocol::cxp::bootstrap;
 
-// Acknowledgment code words.
-inline constexpr uint32_t kAckSuccess = 0x00000000;
-inline constexpr uint32_t kAckTentative = 0x02020202;
-inline constexpr uint32_t kAckWait = 0x04040404;
-inline constexpr uint32_t kAckInvalidAddress = 0x40404040;
-inline constexpr uint32_t kAckInvalidData = 0x41414141;
-inline constexpr uint32_t kAckInvalidOpcode = 0x42424242;
-inline constexpr uint32_t kAckWriteToReadOnly = 0x43434343;
-inline constexpr uint32_t kAckReadFromWriteOnly = 0x44444444;
-inline constexpr uint32_t kAckSizeTooLarge = 0x45454545;
-
-// Camera register addresses.
-inline constexpr uint32_t kStandard = 0x0000;
-inline constexpr uint32_t kXmlUrlAddress = 0x0018;
-inline constexpr uint32_t kConnectionReset = 0x4000;
-inline constexpr uint32_t kDeviceConnectionId = 0x4004;
-inline constexpr uint32_t kMasterHostId = 0x4008;
-inline constexpr uint32_t kConnectionConfig = 0x4014;
-inline constexpr uint32_t kConnectionConfigDefault = 0x4018;
-inline constexpr uint32_t kModelName = 0x2020;
-inline constexpr uint32_t kUserId = 0x20C0;
+// The code word of an acknowledgment: its code in all four bytes.
+constexpr uint32_t AckWord(AckCode code) { return uint32_t(code) * 0x01010101u; }
+inline constexpr uint32_t kAckSuccess = AckWord(AckCode::kSuccess);
 
 uint32_t ByteSwap(uint32_t value);
 // Reflected CRC-32 (0xEDB88320), initial 0xFFFFFFFF, no final complement, over each word's wire bytes.

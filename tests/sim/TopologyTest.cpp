@@ -86,13 +86,13 @@ TEST_F(SimTopology, DefaultsFillWhatATopologyLeavesOut) {
     EXPECT_EQ(FindAppletRegister(plain.Applet(), "StreamPacketSize"), 0) << "no CoaXPress applet";
 
     // The camera's master link is on port 1; its defaults come from its speeds and links.
-    EXPECT_EQ(b.ReadCamera(1, kDeviceConnectionId), 0u);
-    EXPECT_EQ(b.ReadCamera(0, kDeviceConnectionId), 1u);
-    EXPECT_EQ(b.ReadCamera(1, kConnectionConfigDefault), ConnectionConfig(2, 5000));
-    EXPECT_EQ(b.ReadCamera(1, 0x400C), 1024u);
-    EXPECT_EQ(b.ReadCamera(1, 0x4010), 16384u);
+    EXPECT_EQ(b.ReadCamera(1, bootstrap::kDeviceConnectionId), 0u);
+    EXPECT_EQ(b.ReadCamera(0, bootstrap::kDeviceConnectionId), 1u);
+    EXPECT_EQ(b.ReadCamera(1, bootstrap::kConnectionConfigDefault), ConnectionConfig(2, 5000));
+    EXPECT_EQ(b.ReadCamera(1, bootstrap::kControlPacketSizeMax), 1024u);
+    EXPECT_EQ(b.ReadCamera(1, bootstrap::kStreamPacketSizeMax), 16384u);
     EXPECT_EQ(b.ReadCamera(1, 0x0004), 0x00020000u);
-    const std::vector<uint8_t> vendor = b.ReadCameraBytes(1, 0x2000, 12);
+    const std::vector<uint8_t> vendor = b.ReadCameraBytes(1, bootstrap::kDeviceVendorName.address, 12);
     EXPECT_EQ(std::string(vendor.begin(), vendor.end()), std::string("Vexo Vision\0", 12));
 
     uint32_t rx = 0, tx = 0;

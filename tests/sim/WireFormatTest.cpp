@@ -9,7 +9,7 @@ using SimWireFormat = SimTest;
 TEST_F(SimWireFormat, DocumentedReadOfConnectionConfigGetsItsExactAcknowledgment) {
     Session board;
     const std::vector<uint32_t> literal{0x02020202, 0x04000000, 0x14400000, 0x85FE1D2E};
-    EXPECT_EQ(ReadPacket(kConnectionConfig, 4), literal);
+    EXPECT_EQ(ReadPacket(bootstrap::kConnectionConfig, 4), literal);
 
     board.Send(0, literal);
     EXPECT_TRUE(board.PacketSent(0));
@@ -19,18 +19,18 @@ TEST_F(SimWireFormat, DocumentedReadOfConnectionConfigGetsItsExactAcknowledgment
     const std::vector<uint32_t> expected{0x00000000, 0x04000000, 0x38000200, Crc(std::vector<uint32_t>{0, 0x04000000, 0x38000200})};
     EXPECT_EQ(ack->words, expected);
     EXPECT_FALSE(board.TakeAck(0)) << "one acknowledgment per command";
-    EXPECT_EQ(board.Read("CxpRxCmdAckPacketData_", 0), kEmpty);
+    EXPECT_EQ(board.Read("CxpRxCmdAckPacketData_", 0), kReceiveEmpty);
 
     // The standard register's bytes C0 A7 9A E5 arrive as the data word 0xE59AA7C0.
-    const std::optional<Ack> standard = board.Exchange(0, ReadPacket(kStandard, 4));
+    const std::optional<Ack> standard = board.Exchange(0, ReadPacket(bootstrap::kStandard, 4));
     ASSERT_TRUE(standard);
     EXPECT_EQ(standard->ReadData(), std::vector<uint32_t>{0xE59AA7C0});
 
     // Opening a packet clears the sent bit until the packet goes out.
-    board.Write("CxpTxCmdWriteData_", 0, kStart);
+    board.Write("CxpTxCmdWriteData_", 0, kPacketStartMarker);
     EXPECT_FALSE(board.PacketSent(0));
     for (uint32_t word : literal) board.Write("CxpTxCmdWriteData_", 0, word);
-    board.Write("CxpTxCmdWriteData_", 0, kEnd);
+    board.Write("CxpTxCmdWriteData_", 0, kPacketEndMarker);
     EXPECT_TRUE(board.PacketSent(0));
 }
 
@@ -38,18 +38,18 @@ TEST_F(SimWireFormat, CorruptFramesGetNoAnswerAndAreCounted) {
     Session board;
     const vexosim_port_stats before = Stats(0, 0);
 
-    std::vector<uint32_t> badCrc = ReadPacket(kStandard, 4);
+    std::vector<uint32_t> badCrc = ReadPacket(bootstrap::kStandard, 4);
     badCrc.back() ^= 1;
     EXPECT_FALSE(board.Exchange(0, badCrc));
-    std::vector<uint32_t> badType = ReadPacket(kStandard, 4);
+    std::vector<uint32_t> badType = ReadPacket(bootstrap::kStandard, 4);
     badType.front() = 0x03030303;
     EXPECT_FALSE(board.Exchange(0, badType));
     EXPECT_FALSE(board.Exchange(0, std::vector<uint32_t>{0x02020202, 0x04000000}));
     // A word with control bits inside a frame breaks it.
-    board.Write("CxpTxCmdWriteData_", 0, kStart);
+    board.Write("CxpTxCmdWriteData_", 0, kPacketStartMarker);
     board.Write("CxpTxCmdWriteData_", 0, 0x1FFFFFFFFull);
-    for (uint32_t word : ReadPacket(kStandard, 4)) board.Write("CxpTxCmdWriteData_", 0, word);
-    board.Write("CxpTxCmdWriteData_", 0, kEnd);
+    for (uint32_t word : ReadPacket(bootstrap::kStandard, 4)) board.Write("CxpTxCmdWriteData_", 0, word);
+    board.Write("CxpTxCmdWriteData_", 0, kPacketEndMarker);
     EXPECT_FALSE(board.TakeAck(0));
 
     const vexosim_port_stats after = Stats(0, 0);
@@ -59,18 +59,18 @@ TEST_F(SimWireFormat, CorruptFramesGetNoAnswerAndAreCounted) {
     EXPECT_EQ(after.acksSent, before.acksSent);
 
     // The channel is fine afterwards.
-    EXPECT_EQ(board.ReadCamera(0, kStandard), 0xC0A79AE5u);
+    EXPECT_EQ(board.ReadCamera(0, bootstrap::kStandard), kStandardMagic);
 }
 
 TEST_F(SimWireFormat, WritesAreAcknowledgedAndCountedInBytes) {
     Session board;
     const vexosim_port_stats before = Stats(0, 0);
     const std::vector<uint32_t> name = TextWords("line-7", 16);
-    const std::optional<Ack> ack = board.Exchange(0, WritePacket(kUserId, name));
+    const std::optional<Ack> ack = board.Exchange(0, WritePacket(bootstrap::kDeviceUserId.address, name));
     ASSERT_TRUE(ack);
     EXPECT_EQ(ack->words, (std::vector<uint32_t>{kAckSuccess, Crc(std::vector<uint32_t>{kAckSuccess})}));
 
-    const std::optional<Ack> back = board.Exchange(0, ReadPacket(kUserId, 16));
+    const std::optional<Ack> back = board.Exchange(0, ReadPacket(bootstrap::kDeviceUserId.address, 16));
     ASSERT_TRUE(back);
     EXPECT_EQ(back->ReadData(), name);
     const vexosim_port_stats after = Stats(0, 0);
@@ -87,25 +87,26 @@ TEST_F(SimWireFormat, RefusedCommandsCarryTheirCodes) {
         EXPECT_TRUE(ack && ack->CrcValid());
         return ack ? ack->Code() : ~0u;
     };
-    EXPECT_EQ(code(ReadPacket(0x3000, 4)), kAckInvalidAddress);
-    EXPECT_EQ(code(WritePacket(kStandard, 1)), kAckWriteToReadOnly);
-    EXPECT_EQ(code(ReadPacket(0x6080, 4)), kAckReadFromWriteOnly);  // TestWriteOnly
-    EXPECT_EQ(code(ReadPacket(0x100000, 1024)), kAckSizeTooLarge);  // more than a 1024-byte packet holds
-    EXPECT_EQ(code(WritePacket(kConnectionConfig, ConnectionConfig(3, 3125))), kAckInvalidData);  // a 2-link camera
-    std::vector<uint32_t> badOpcode = ReadPacket(kStandard, 4);
+    EXPECT_EQ(code(ReadPacket(0x3000, 4)), AckWord(AckCode::kInvalidAddress));
+    EXPECT_EQ(code(WritePacket(bootstrap::kStandard, 1)), AckWord(AckCode::kWriteToReadOnly));
+    EXPECT_EQ(code(ReadPacket(0x6080, 4)), AckWord(AckCode::kReadFromWriteOnly));  // TestWriteOnly
+    EXPECT_EQ(code(ReadPacket(0x100000, 1024)), AckWord(AckCode::kSizeTooLarge));  // more than a 1024-byte packet holds
+    EXPECT_EQ(code(WritePacket(bootstrap::kConnectionConfig, ConnectionConfig(3, 3125))),
+              AckWord(AckCode::kInvalidData));  // a 2-link camera
+    std::vector<uint32_t> badOpcode = ReadPacket(bootstrap::kStandard, 4);
     badOpcode[1] |= 0x07;
     badOpcode.back() = Crc(std::span(badOpcode).subspan(1, 2));
-    EXPECT_EQ(code(badOpcode), kAckInvalidOpcode);
+    EXPECT_EQ(code(badOpcode), AckWord(AckCode::kInvalidOpcode));
     // A refused multi-register write changes nothing: the host id lies before the read-only packet size.
     const std::vector<uint32_t> both{ByteSwap(0x77), ByteSwap(2048)};
-    EXPECT_EQ(code(WritePacket(kMasterHostId, both)), kAckWriteToReadOnly);
-    EXPECT_EQ(board.ReadCamera(0, kMasterHostId), 0u);
+    EXPECT_EQ(code(WritePacket(bootstrap::kMasterHostConnectionId, both)), AckWord(AckCode::kWriteToReadOnly));
+    EXPECT_EQ(board.ReadCamera(0, bootstrap::kMasterHostConnectionId), 0u);
 }
 
 TEST_F(SimWireFormat, AcknowledgmentsGoWithoutCrcWhenTheCameraSendsNone) {
     LoadTopology(R"({"boards": [{"model": "cxp2-c", "cameras": [{"links": [0], "ack_crc": false}]}]})");
     Session board;
-    const std::optional<Ack> ack = board.Exchange(0, ReadPacket(kStandard, 4));
+    const std::optional<Ack> ack = board.Exchange(0, ReadPacket(bootstrap::kStandard, 4));
     ASSERT_TRUE(ack);
     EXPECT_EQ(ack->words, (std::vector<uint32_t>{kAckSuccess, 0x04000000, 0xE59AA7C0}));
 }

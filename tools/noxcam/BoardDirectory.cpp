@@ -3,7 +3,8 @@
 #include <cstring>
 
 #include "Output.h"
-#include "board/BoardTypeTable.h"
+#include "protocol/BoardTypes.h"
+#include "protocol/GrabberSession.h"
 
 // The hardware library's board information entry point.
 extern "C" int64_t QueryBoardInfo(uint64_t device, const char *key);
@@ -12,14 +13,13 @@ namespace noxcam {
 
 namespace {
 
-// The grabber library's session record holds the board's device handle as its 64-bit word here.
-constexpr size_t kDeviceHandleOffset = 408;
 // Boards are numbered from 0 without gaps; the hardware library serves no more than this.
 constexpr uint32_t kMaxBoards = 64;
 
 uint64_t DeviceHandle(GrabberSession *session) {
     uint64_t device = 0;
-    std::memcpy(&device, reinterpret_cast<const unsigned char *>(session) + kDeviceHandleOffset, sizeof device);
+    const auto *record = reinterpret_cast<const unsigned char *>(session);
+    std::memcpy(&device, record + vexo::protocol::grabber_session::kDeviceHandleOffset, sizeof device);
     return device;
 }
 
@@ -35,7 +35,7 @@ BoardIdentity IdentifyBoard(uint32_t boardIndex, GrabberSession *session) {
     board.serial = QueryBoardInfo(device, "board/serial");
     board.firmwareMajor = static_cast<uint32_t>(QueryBoardInfo(device, "firmware/major") & 0xFF);
     board.firmwareMinor = static_cast<uint32_t>(QueryBoardInfo(device, "firmware/minor") & 0xFF);
-    const auto *row = vexo::genicam::FindBoardType(static_cast<int32_t>(board.typeCode));
+    const auto *row = vexo::protocol::FindBoardType(static_cast<int32_t>(board.typeCode));
     board.model = row ? row->modelName : Hex32(static_cast<uint64_t>(board.typeCode));
     board.ports = row ? row->portCount : 0;
     return board;

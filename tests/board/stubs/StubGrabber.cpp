@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "protocol/GrabberSession.h"
+
 #define EXPORT extern "C" __attribute__((visibility("default")))
 
 struct GrabberSession {
@@ -13,8 +15,8 @@ EXPORT GrabberSession *OpenGrabber(uint32_t index) {
     if (index > 3) return nullptr;
     auto *session = new GrabberSession{};
     const uint64_t device = 0x1000 + index, applet = 0x2000 + index;
-    std::memcpy(session->record + 408, &device, 8);
-    std::memcpy(session->record + 416, &applet, 8);
+    std::memcpy(session->record + vexo::protocol::grabber_session::kDeviceHandleOffset, &device, 8);
+    std::memcpy(session->record + vexo::protocol::grabber_session::kAppletHandleOffset, &applet, 8);
     return session;
 }
 EXPORT void CloseGrabber(GrabberSession *session) { delete session; }

@@ -1,10 +1,11 @@
 #pragma once
+// CoaXPress link bit rates (Mbit/s per link) and their codes in the camera's
+// ConnectionConfig registers and the board's bit rate registers.
 #include <array>
 #include <cstdint>
 
-namespace vexo::sim {
+namespace vexo::protocol::cxp {
 
-// CoaXPress bit rates (Mbit/s per link) and their ConnectionConfig codes.
 struct BitRate {
     uint32_t mbps;
     uint32_t code;
@@ -13,22 +14,22 @@ struct BitRate {
 inline constexpr std::array<BitRate, 7> kBitRates{{
     {1250, 0x28}, {2500, 0x30}, {3125, 0x38}, {5000, 0x40}, {6250, 0x48}, {10000, 0x50}, {12500, 0x58}}};
 
-// 0 for a rate or a code outside the table.
+// 0 for a rate without a code.
 constexpr uint32_t RateCode(uint32_t mbps) {
     for (const BitRate &rate : kBitRates)
         if (rate.mbps == mbps) return rate.code;
     return 0;
 }
 
-constexpr uint32_t RateFromCode(uint32_t code) {
+// 0 for an unknown code.
+constexpr uint32_t BitRateOfCode(uint32_t code) {
     for (const BitRate &rate : kBitRates)
         if (rate.code == code) return rate.mbps;
     return 0;
 }
 
-constexpr bool IsBitRate(uint32_t mbps) { return RateCode(mbps) != 0; }
-
-// Uplinks run at a high setting for the two fastest rates.
+// Links at the two fastest rates need the uplink transceiver's high setting
+// ("CxpTransceiverUpLinkBitRate_<p>" = 1).
 constexpr bool NeedsHighUplink(uint32_t mbps) { return mbps >= 10000; }
 
-}  // namespace vexo::sim
+}  // namespace vexo::protocol::cxp
