@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -67,15 +67,23 @@ std::vector<DynamicSymbol> DefinedDynamicSymbols(const std::string &path) {
     return symbols;
 }
 
+// The name a declaration line gives the function it declares: the word before its first "(".
+std::string DeclaredName(const std::string &line) {
+    size_t end = line.find('(');
+    while (end != std::string::npos && end > 0 && line[end - 1] == ' ') --end;
+    size_t begin = end;
+    while (begin != std::string::npos && begin > 0 && (std::isalnum(static_cast<unsigned char>(line[begin - 1])) ||
+                                                       line[begin - 1] == '_'))
+        --begin;
+    return end == std::string::npos ? std::string() : line.substr(begin, end - begin);
+}
+
 // The names of the functions the header declares with NOX_API.
 std::set<std::string> DeclaredFunctions(const std::string &headerPath) {
     std::ifstream header(headerPath);
-    const std::regex declaration(R"(^NOX_API\s+[\w\s*]*?\b(\w+)\s*\()");
     std::set<std::string> names;
-    for (std::string line; std::getline(header, line);) {
-        std::smatch match;
-        if (std::regex_search(line, match, declaration)) names.insert(match[1]);
-    }
+    for (std::string line; std::getline(header, line);)
+        if (line.rfind("NOX_API ", 0) == 0) names.insert(DeclaredName(line));
     return names;
 }
 
