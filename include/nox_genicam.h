@@ -6,6 +6,7 @@
  * otherwise; Nox_getErrorDescription turns a status into text. Handles are
  * opaque: a board handle lives from Nox_initBoardEx to Nox_freeBoard, its
  * camera handles as long as the board (a new scan replaces them).
+ * A stale handle (freed, replaced, or never issued) is answered like a null one.
  */
 #ifndef NOX_GENICAM_H
 #define NOX_GENICAM_H

@@ -2,11 +2,12 @@
 
 namespace vexo::genicam {
 
-std::string BoardItem(NOXBoardInterface *board) {
-    if (board == nullptr) return HandleItem("NoxBoardHandle*", nullptr);
-    return SessionItems(board->Session()) + HandleItem("NoxBoardHandle*", board);
+std::string BoardItem(NoxBoardHandle *handle) {
+    const NOXBoardInterface *board = Board(handle);
+    const std::string item = HandleItem("NoxBoardHandle*", handle);
+    return board != nullptr ? SessionItems(board->Session()) + item : item;
 }
 
-std::string CameraItem(NOXCameraInterface *camera) { return HandleItem("NoxCameraHandle*", camera); }
+std::string CameraItem(NoxCameraHandle *handle) { return HandleItem("NoxCameraHandle*", handle); }
 
 }  // namespace vexo::genicam

@@ -48,19 +48,22 @@ int32_t InitBoard(GrabberSession *session, uint32_t initFlag, NoxBoardHandle **b
     return frame.Return(ERR_NONE);
 }
 
-void FreeBoard(NoxBoardHandle *handle) {
+// True when the handle named a live board, which is now deleted.
+bool FreeBoard(NoxBoardHandle *handle) {
     // The board is gone when the Leaving record is written: its items are rendered once, before.
     auto items = std::make_shared<std::optional<std::string>>();
     NOX_CALL_FRAME(frame, "Nox_freeBoard", [=] {
-        if (!*items) *items = BoardItem(Board(handle));
+        if (!*items) *items = BoardItem(handle);
         return **items;
     });
-    if (handle == nullptr) {
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) {
         frame.LogError("Invalid board handle");
         frame.Return(ERR_INVALID_BOARD_HANDLE);
-        return;
+        return false;
     }
-    delete Board(handle);
+    delete board;
+    return true;
 }
 
 int32_t ConnectAllCameras(NOXBoardInterface *board) {
@@ -95,25 +98,25 @@ extern "C" NOX_API int32_t Nox_initBoard(GrabberSession *session, int32_t initFl
 }
 
 extern "C" NOX_API void Nox_freeBoard(NoxBoardHandle *board) {
-    FreeBoard(board);
     // The board and its loggers are gone before the last reference may tear logging down.
-    if (board != nullptr) LibraryInitController::Deinit();
+    if (FreeBoard(board)) LibraryInitController::Deinit();
 }
 
 extern "C" NOX_API int32_t Nox_scanPortsEx(NoxBoardHandle *handle, uint32_t portMask, uint32_t speed, uint32_t flags,
                                            uint32_t option) {
     NOX_CALL_FRAME(
-        frame, "Nox_scanPortsEx", [=] { return PortMaskItem(portMask) + BoardItem(Board(handle)); },
+        frame, "Nox_scanPortsEx", [=] { return PortMaskItem(portMask) + BoardItem(handle); },
         [=] { return "Speed: " + std::to_string(speed) + "; Flags: " + std::to_string(flags); });
     if (portMask == 0) {
         frame.LogError("Invalid Port Mask");
         return frame.Return(ERR_INVALID_PORT);
     }
-    if (handle == nullptr) {
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) {
         frame.LogError("Invalid board handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
     }
-    return frame.Return(Board(handle)->DiscoverCameras(portMask, option, speed, flags));
+    return frame.Return(board->DiscoverCameras(portMask, option, speed, flags));
 }
 
 extern "C" NOX_API int32_t Nox_scanPorts(NoxBoardHandle *board, uint32_t portMask, uint32_t speed, uint32_t flags) {
@@ -121,21 +124,24 @@ extern "C" NOX_API int32_t Nox_scanPorts(NoxBoardHandle *board, uint32_t portMas
 }
 
 extern "C" NOX_API int32_t Nox_getCameraCount(NoxBoardHandle *handle) {
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return static_cast<int32_t>(Board(handle)->GetCameraCount());
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    return static_cast<int32_t>(board->GetCameraCount());
 }
 
 extern "C" NOX_API int32_t Nox_getCameraByIndex(NoxBoardHandle *handle, uint32_t index, NoxCameraHandle **camera) {
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    NOXCameraInterface *found = Board(handle)->GetCamera(index);
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    NOXCameraInterface *found = board->GetCamera(index);
     if (camera == nullptr) return ERR_INVALID_ARGUMENT;
     *camera = ToHandle(found);
     return ERR_NONE;
 }
 
 extern "C" NOX_API int32_t Nox_getCamera(NoxBoardHandle *handle, uint32_t port, NoxCameraHandle **camera) {
-    NOX_CALL_FRAME(frame, "Nox_getCamera", [=] { return BoardItem(Board(handle)) + PortIndexItem(port); });
-    if (handle == nullptr) {
+    NOX_CALL_FRAME(frame, "Nox_getCamera", [=] { return BoardItem(handle) + PortIndexItem(port); });
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) {
         frame.LogError("Invalid board handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
     }
@@ -143,7 +149,6 @@ extern "C" NOX_API int32_t Nox_getCamera(NoxBoardHandle *handle, uint32_t port, 
         frame.LogError("Invalid camera handle pointer");
         return frame.Return(ERR_INVALID_ARGUMENT);
     }
-    NOXBoardInterface *board = Board(handle);
     NOXCameraInterface *found = board->FindCameraByPort(port);
     if (found == nullptr) {
         auto created = std::make_unique<NOXCameraInterface>(board, port);
@@ -168,26 +173,29 @@ int32_t IsAvailable(NOXCameraInterface *camera) {
 }  // namespace
 
 extern "C" NOX_API int32_t Nox_isCameraAvailable(NoxBoardHandle *handle, uint32_t port) {
-    NOX_CALL_FRAME(frame, "Nox_isCameraAvailable", [=] { return BoardItem(Board(handle)) + PortIndexItem(port); });
-    if (handle == nullptr) return frame.Return(0);
-    return frame.Return(IsAvailable(Board(handle)->FindCameraByPort(port)));
+    NOX_CALL_FRAME(frame, "Nox_isCameraAvailable", [=] { return BoardItem(handle) + PortIndexItem(port); });
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) return frame.Return(0);
+    return frame.Return(IsAvailable(board->FindCameraByPort(port)));
 }
 
 extern "C" NOX_API int32_t Nox_isCameraAvailableAtIndex(NoxBoardHandle *handle, uint32_t index) {
-    NOX_CALL_FRAME(frame, "Nox_isCameraAvailableAtIndex", [=] { return BoardItem(Board(handle)) + IndexItem(index); });
-    if (handle == nullptr) return frame.Return(0);
-    return frame.Return(IsAvailable(Board(handle)->GetCamera(index)));
+    NOX_CALL_FRAME(frame, "Nox_isCameraAvailableAtIndex", [=] { return BoardItem(handle) + IndexItem(index); });
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) return frame.Return(0);
+    return frame.Return(IsAvailable(board->GetCamera(index)));
 }
 
 extern "C" NOX_API NoxCameraInfo *Nox_getCameraInfo(NoxCameraHandle *handle) {
-    NOX_CALL_FRAME(frame, "Nox_getCameraInfo", [=] { return CameraItem(Camera(handle)); });
-    if (handle == nullptr) {
+    NOX_CALL_FRAME(frame, "Nox_getCameraInfo", [=] { return CameraItem(handle); });
+    NOXCameraInterface *camera = Camera(handle);
+    if (camera == nullptr) {
         frame.LogError("Invalid camera handle");
         frame.Return(ERR_INVALID_CAMERA_HANDLE);
         return nullptr;
     }
-    const NoxCameraInfo *info = Camera(handle)->GetCameraInfo();
-    if (info != nullptr) frame.AppendHandle("NoxCameraHandle*", Camera(handle));
+    const NoxCameraInfo *info = camera->GetCameraInfo();
+    if (info != nullptr) frame.AppendHandle("NoxCameraHandle*", camera);
     return const_cast<NoxCameraInfo *>(info);
 }
 
@@ -197,11 +205,12 @@ int32_t SwitchPower(CallFrameResult &frame, NoxBoardHandle *handle, uint32_t por
         frame.LogError("Invalid Port Mask");
         return frame.Return(ERR_INVALID_PORT);
     }
-    if (handle == nullptr) {
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) {
         frame.LogError("Invalid board handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
     }
-    if (FirmwareControllerBase *controller = Board(handle)->Controller())
+    if (FirmwareControllerBase *controller = board->Controller())
         controller->SwitchPower(portMask, command);
     return frame.Return(ERR_NONE);
 }
@@ -209,22 +218,24 @@ int32_t SwitchPower(CallFrameResult &frame, NoxBoardHandle *handle, uint32_t por
 
 extern "C" NOX_API int32_t Nox_powerSwitchExt(NoxBoardHandle *handle, uint32_t portMask, uint32_t command) {
     NOX_CALL_FRAME(
-        frame, "Nox_powerSwitchExt", [=] { return PortMaskItem(portMask) + BoardItem(Board(handle)); },
+        frame, "Nox_powerSwitchExt", [=] { return PortMaskItem(portMask) + BoardItem(handle); },
         [=] { return "Command: " + std::to_string(command); });
     return SwitchPower(frame, handle, portMask, command);
 }
 
 extern "C" NOX_API int32_t Nox_powerSwitch(NoxBoardHandle *handle, uint32_t portMask) {
-    NOX_CALL_FRAME(frame, "Nox_powerSwitch", [=] { return PortMaskItem(portMask) + BoardItem(Board(handle)); });
+    NOX_CALL_FRAME(frame, "Nox_powerSwitch", [=] { return PortMaskItem(portMask) + BoardItem(handle); });
     return SwitchPower(frame, handle, portMask, 2);
 }
 
 extern "C" NOX_API int32_t Nox_LinkConnect(NoxBoardHandle *handle, NoxCameraHandle *cameraHandle) {
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    CallFrameResult frame([=] { return BoardItem(Board(handle)) + CameraItem(Camera(cameraHandle)); });
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    CallFrameResult frame([=] { return BoardItem(handle) + CameraItem(cameraHandle); });
     try {
-        if (cameraHandle != nullptr) return Camera(cameraHandle)->LinkConnect();
-        return ConnectAllCameras(Board(handle));
+        // Without a live camera, every camera of the board.
+        if (NOXCameraInterface *camera = Camera(cameraHandle)) return camera->LinkConnect();
+        return ConnectAllCameras(board);
     } catch (const DiscoveryException &error) {
         frame.LogError(std::string("Failed to connect camera:") + error.what());
         return error.Status();
@@ -241,30 +252,33 @@ extern "C" NOX_API int32_t Nox_CxpConnect(NoxBoardHandle *board, NoxCameraHandle
 }
 
 extern "C" NOX_API int32_t Nox_LinkDisconnect(NoxCameraHandle *handle) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
-    if (handle == nullptr) {
+    CallFrameResult frame([=] { return CameraItem(handle); });
+    NOXCameraInterface *camera = Camera(handle);
+    if (camera == nullptr) {
         frame.LogError("Invalid camera handle");
         return ERR_INVALID_CAMERA_HANDLE;
     }
-    Camera(handle)->SetLinkUp(false);
+    camera->SetLinkUp(false);
     return ERR_NONE;
 }
 
 extern "C" NOX_API int32_t Nox_CxpDisconnect(NoxCameraHandle *camera) { return Nox_LinkDisconnect(camera); }
 
 extern "C" NOX_API int32_t Nox_disconnectCamera(NoxCameraHandle *handle) {
-    NOX_CALL_FRAME(frame, "Nox_disconnectCamera", [=] { return CameraItem(Camera(handle)); });
-    if (handle == nullptr) {
+    NOX_CALL_FRAME(frame, "Nox_disconnectCamera", [=] { return CameraItem(handle); });
+    NOXCameraInterface *camera = Camera(handle);
+    if (camera == nullptr) {
         frame.LogError("Invalid camera handle");
         return frame.Return(ERR_INVALID_CAMERA_HANDLE);
     }
-    Camera(handle)->SetConnected(false);
-    Camera(handle)->SetLinkUp(false);
+    camera->SetConnected(false);
+    camera->SetLinkUp(false);
     return frame.Return(ERR_NONE);
 }
 
 extern "C" NOX_API int32_t Nox_RegisterEventCallback(NoxBoardHandle *handle, NoxEventCallback callback,
                                                      void *context) {
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->RegisterEventCallback(callback, context);
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    return board->RegisterEventCallback(callback, context);
 }

@@ -23,7 +23,7 @@ constexpr size_t kMaxDescriptionSize = GenApi::CNodeMapFactory::kMaxDescriptionS
 const std::string kTracePrefix = "[ConnectCamera     ] ";
 
 ContextFunction CameraContext(NoxCameraHandle *handle) {
-    return [=] { return CameraItem(Camera(handle)); };
+    return [=] { return CameraItem(handle); };
 }
 
 // Progress of a connect: trace lines to the board's console trace, messages
@@ -75,8 +75,7 @@ int32_t ConnectDescription(CallFrameResult &frame, NOXCameraInterface &camera, s
     return frame.Return(ERR_NONE);
 }
 
-int32_t ConnectCamera(CallFrameResult &frame, NoxCameraHandle *handle) {
-    NOXCameraInterface &camera = *Camera(handle);
+int32_t ConnectCamera(CallFrameResult &frame, NoxCameraHandle *handle, NOXCameraInterface &camera) {
     // A failed connect must leave no node map behind, an earlier one included.
     camera.SetConnected(false);
     ConnectLog log(frame, camera);
@@ -107,8 +106,7 @@ std::optional<std::vector<uint8_t>> ReadDescriptionFile(const char *fileName) {
     return bytes;
 }
 
-int32_t ConnectCameraWithFile(CallFrameResult &frame, NoxCameraHandle *handle, const char *fileName) {
-    NOXCameraInterface &camera = *Camera(handle);
+int32_t ConnectCameraWithFile(CallFrameResult &frame, NOXCameraInterface &camera, const char *fileName) {
     ConnectLog log(frame, camera);
     GenApiEnvironment environment;
     camera.SetConnected(false);
@@ -136,14 +134,15 @@ int32_t ConnectCameraWithFile(CallFrameResult &frame, NoxCameraHandle *handle, c
 
 extern "C" NOX_API int32_t Nox_connectCamera(NoxCameraHandle *handle) {
     NOX_CALL_FRAME(frame, "Nox_connectCamera", CameraContext(handle));
-    if (handle == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
-    if (!Camera(handle)->IsDiscovered())
+    NOXCameraInterface *camera = Camera(handle);
+    if (camera == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
+    if (!camera->IsDiscovered())
         return Refuse(frame, ERR_NO_PHYSICAL_CONNECTION,
                       "Camera has no physical layer connection; Call Nox_LinkConnect first");
     try {
-        return ConnectCamera(frame, handle);
+        return ConnectCamera(frame, handle, *camera);
     } catch (const std::exception &exception) {
-        Camera(handle)->SetConnected(false);
+        camera->SetConnected(false);
         return Refuse(frame, ERR_EXCEPTION, std::string("Cannot connect to camera: ") + exception.what());
     }
 }
@@ -151,14 +150,15 @@ extern "C" NOX_API int32_t Nox_connectCamera(NoxCameraHandle *handle) {
 extern "C" NOX_API int32_t Nox_connectCameraWithExternalXml(NoxCameraHandle *handle, const char *fileName) {
     NOX_CALL_FRAME(frame, "Nox_connectCameraWithExternalXml", CameraContext(handle),
                    [=] { return std::string("File: ") + (fileName != nullptr ? fileName : ""); });
-    if (handle == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
+    NOXCameraInterface *camera = Camera(handle);
+    if (camera == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
     if (fileName == nullptr || *fileName == '\0') return Refuse(frame, ERR_INVALID_FILENAME, "Invalid file name");
     std::error_code error;
     if (!std::filesystem::exists(fileName, error)) return Refuse(frame, ERR_FILE_NOT_FOUND, "File not found");
     try {
-        return ConnectCameraWithFile(frame, handle, fileName);
+        return ConnectCameraWithFile(frame, *camera, fileName);
     } catch (const std::exception &exception) {
-        Camera(handle)->SetConnected(false);
+        camera->SetConnected(false);
         return Refuse(frame, ERR_EXCEPTION, std::string("Cannot connect to camera: ") + exception.what());
     }
 }
@@ -166,9 +166,10 @@ extern "C" NOX_API int32_t Nox_connectCameraWithExternalXml(NoxCameraHandle *han
 extern "C" NOX_API int32_t Nox_getGenICamXML(NoxCameraHandle *handle, char *buffer, size_t *size) {
     NOX_CALL_FRAME(frame, "Nox_getGenICamXML", CameraContext(handle));
     if (size == nullptr) return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer size");
-    if (handle == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
-    if (Camera(handle)->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
-    const std::vector<uint8_t> &description = Camera(handle)->Description();
+    NOXCameraInterface *camera = Camera(handle);
+    if (camera == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
+    if (camera->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
+    const std::vector<uint8_t> &description = camera->Description();
     // Without a copy the answer is one zero byte, and its size says so, so
     // that a buffer sized by a first call always holds what the second writes.
     const size_t needed = description.empty() ? 1 : description.size();
@@ -187,8 +188,9 @@ extern "C" NOX_API int32_t Nox_setGenICamXML(NoxCameraHandle *handle, const char
     NOX_CALL_FRAME(frame, "Nox_setGenICamXML", CameraContext(handle));
     if (text == nullptr || *text == '\0') return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer");
     if (size == 0 || size > kMaxDescriptionSize) return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer size");
-    if (handle == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
-    if (Camera(handle)->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
-    Camera(handle)->SetDescription(std::vector<uint8_t>(text, text + size));
+    NOXCameraInterface *camera = Camera(handle);
+    if (camera == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
+    if (camera->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
+    camera->SetDescription(std::vector<uint8_t>(text, text + size));
     return frame.Return(ERR_NONE);
 }

@@ -87,8 +87,10 @@ int32_t ResetEthernetPhys(const uint32_t *words) {
 }
 
 int32_t SetConsoleTrace(const NoxConsoleTraceRequest *request) {
-    if (request == nullptr || request->board == nullptr) return -1;
-    FirmwareControllerBase *controller = Board(request->board)->Controller();
+    if (request == nullptr) return -1;
+    NOXBoardInterface *board = Board(request->board);
+    if (board == nullptr) return -1;
+    FirmwareControllerBase *controller = board->Controller();
     if (controller == nullptr) return -1;
     controller->EnableConsoleTrace(request->enable != 0);
     return 0;

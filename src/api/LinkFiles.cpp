@@ -103,13 +103,14 @@ void ConnectProfileCamera(NoxConnectionProfile &profile, uint32_t i) {
 // Runs a board operation that takes a path, after the checks both profile functions share.
 template <class Operation>
 int32_t WithBoardAndPath(NoxBoardHandle *handle, const char *path, Operation operation) {
-    CallFrameResult frame([=] { return BoardItem(Board(handle)); });
-    if (handle == nullptr || IsEmpty(path)) {
+    CallFrameResult frame([=] { return BoardItem(handle); });
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr || IsEmpty(path)) {
         frame.LogError("Invalid parameter");
         return frame.Return(ERR_INVALID_ARGUMENT);
     }
     try {
-        return frame.Return(operation(*Board(handle), std::string(path)));
+        return frame.Return(operation(*board, std::string(path)));
     } catch (const std::exception &error) {
         frame.LogError(error.what());
         return frame.Return(ERR_INTERNAL);
@@ -119,8 +120,8 @@ int32_t WithBoardAndPath(NoxBoardHandle *handle, const char *path, Operation ope
 }  // namespace
 
 extern "C" NOX_API int32_t Nox_SaveBoardConfiguration(NoxBoardHandle *handle, const char *fileName) {
-    CallFrameResult frame([=] { return BoardItem(Board(handle)); });
-    if (handle == nullptr) {
+    CallFrameResult frame([=] { return BoardItem(handle); });
+    if (Board(handle) == nullptr) {
         frame.LogError("Invalid board  handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
     }
@@ -158,12 +159,13 @@ extern "C" NOX_API int32_t Nox_SaveBoardConfiguration(NoxBoardHandle *handle, co
 }
 
 extern "C" NOX_API int32_t Nox_LoadBoardConfiguration(NoxBoardHandle *handle, const char *fileName) {
-    CallFrameResult frame([=] { return BoardItem(Board(handle)); });
-    if (handle == nullptr) {
+    CallFrameResult frame([=] { return BoardItem(handle); });
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) {
         frame.LogError("Invalid Board Handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
     }
-    for (uint32_t slot = 0; slot < NOXBoardInterface::kCameraSlots; ++slot) Board(handle)->RemoveCamera(slot);
+    for (uint32_t slot = 0; slot < NOXBoardInterface::kCameraSlots; ++slot) board->RemoveCamera(slot);
     if (IsEmpty(fileName)) {
         frame.LogError("Invalid config file name");
         return frame.Return(ERR_INVALID_FILENAME);

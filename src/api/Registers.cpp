@@ -11,7 +11,7 @@ namespace {
 constexpr uint32_t kDefaultTimeoutMs = 2000;
 
 ContextFunction PortContext(NoxBoardHandle *handle, uint32_t port) {
-    return [=] { return BoardItem(Board(handle)) + PortIndexItem(port); };
+    return [=] { return BoardItem(handle) + PortIndexItem(port); };
 }
 
 int32_t DirectRead(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint32_t *value,
@@ -21,14 +21,15 @@ int32_t DirectRead(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint
         frame.LogError(invalidData);
         return ERR_INVALID_DATA;
     }
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->Controller()->ReadRaw(port, address, value, 4, ByteSwap::kSwapWords, kDefaultTimeoutMs);
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    return board->Controller()->ReadRaw(port, address, value, 4, ByteSwap::kSwapWords, kDefaultTimeoutMs);
 }
 
 int32_t DirectWrite(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint32_t value, uint32_t swap) {
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->Controller()->WriteRegister(port, address, value, ByteSwapOf(swap),
-                                                      AcknowledgeMode::kRequired, 0);
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    return board->Controller()->WriteRegister(port, address, value, ByteSwapOf(swap), AcknowledgeMode::kRequired, 0);
 }
 
 int32_t DirectReadMemory(NoxBoardHandle *handle, uint32_t port, uint64_t address, void *buffer,
@@ -42,8 +43,9 @@ int32_t DirectReadMemory(NoxBoardHandle *handle, uint32_t port, uint64_t address
         frame.LogError("Invalid data");
         return nullBufferStatus;
     }
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->Controller()->ReadMemory(port, address, buffer, *length, timeoutMs);
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    return board->Controller()->ReadMemory(port, address, buffer, *length, timeoutMs);
 }
 
 int32_t DirectWriteMemory(NoxBoardHandle *handle, uint32_t port, uint64_t address, const void *data,
@@ -53,8 +55,9 @@ int32_t DirectWriteMemory(NoxBoardHandle *handle, uint32_t port, uint64_t addres
         frame.LogError("Invalid data");
         return ERR_INVALID_DATA;
     }
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->Controller()->WriteMemory(port, address, data, length, ByteSwap::kWireOrder, timeoutMs);
+    NOXBoardInterface *board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    return board->Controller()->WriteMemory(port, address, data, length, ByteSwap::kWireOrder, timeoutMs);
 }
 
 // The controller of a camera's board, or null when the camera has no board.
@@ -73,8 +76,8 @@ int32_t ReadCameraMemory(CallFrameResult &frame, NoxCameraHandle *handle, void *
         frame.LogError("Invalid length");
         return ERR_INVALID_ARGUMENT;
     }
-    if (handle == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     NOXCameraInterface *camera = Camera(handle);
+    if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
     const uint32_t port = camera->GetPortIndex();
@@ -93,10 +96,9 @@ int32_t ReadCameraMemory(CallFrameResult &frame, NoxCameraHandle *handle, void *
     return status;
 }
 
-int32_t WriteCameraMemory(NoxCameraHandle *handle, const void *data, uint32_t address, uint32_t length,
+int32_t WriteCameraMemory(NOXCameraInterface *camera, const void *data, uint32_t address, uint32_t length,
                           uint32_t timeoutMs) {
-    if (handle == nullptr) return ERR_INVALID_CAMERA_HANDLE;
-    NOXCameraInterface *camera = Camera(handle);
+    if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
     return controller->WriteMemory(camera->GetPortIndex(), address, data, length, ByteSwap::kWireOrder,
@@ -166,13 +168,13 @@ extern "C" NOX_API int32_t Nox_DirectRegisterWriteMemWithTimeOut64(NoxBoardHandl
 }
 
 extern "C" NOX_API int32_t Nox_registerReadFromCamera(NoxCameraHandle *handle, uint32_t *value, uint32_t address) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+    CallFrameResult frame([=] { return CameraItem(handle); });
     if (value == nullptr) {
         frame.LogError("Invalid data");
         return ERR_INVALID_ARGUMENT;
     }
-    if (handle == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     NOXCameraInterface *camera = Camera(handle);
+    if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     // Refused without touching the wire when the link is down.
     if (!camera->IsLinkUp(true)) return ERR_STREAM_PACKET_SIZE_REJECTED;
     FirmwareControllerBase *controller = CameraController(camera);
@@ -185,8 +187,8 @@ extern "C" NOX_API int32_t Nox_registerReadFromCamera(NoxCameraHandle *handle, u
 }
 
 extern "C" NOX_API int32_t Nox_registerWriteToCamera(NoxCameraHandle *handle, uint32_t value, uint32_t address) {
-    if (handle == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     NOXCameraInterface *camera = Camera(handle);
+    if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     if (!camera->IsLinkUp(true)) return ERR_STREAM_PACKET_SIZE_REJECTED;
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
@@ -196,37 +198,38 @@ extern "C" NOX_API int32_t Nox_registerWriteToCamera(NoxCameraHandle *handle, ui
 
 extern "C" NOX_API int32_t Nox_memoryReadFromCamera(NoxCameraHandle *handle, void *buffer, uint32_t address,
                                                     uint32_t length) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+    CallFrameResult frame([=] { return CameraItem(handle); });
     return ReadCameraMemory(frame, handle, buffer, address, length, kDefaultTimeoutMs, "Invalid buffer");
 }
 
 extern "C" NOX_API int32_t Nox_memoryReadFromCameraWithTimeout(NoxCameraHandle *handle, void *buffer,
                                                                uint32_t address, uint32_t length, uint32_t timeout) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+    CallFrameResult frame([=] { return CameraItem(handle); });
     return ReadCameraMemory(frame, handle, buffer, address, length, timeout, "Invalid buffer");
 }
 
 extern "C" NOX_API int32_t Nox_stringReadFromCamera(NoxCameraHandle *handle, char *buffer, uint32_t address,
                                                     uint32_t length) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+    CallFrameResult frame([=] { return CameraItem(handle); });
     return ReadCameraMemory(frame, handle, buffer, address, length, kDefaultTimeoutMs, "Invalid data");
 }
 
 extern "C" NOX_API int32_t Nox_memoryWriteToCamera(NoxCameraHandle *handle, const void *data, uint32_t address,
                                                    uint32_t length) {
-    if (handle == nullptr) return ERR_INVALID_CAMERA_HANDLE;
+    NOXCameraInterface *camera = Camera(handle);
+    if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     // A length without data would make the controller read from nowhere.
     if (data == nullptr && length != 0) {
-        CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+        CallFrameResult frame([=] { return CameraItem(handle); });
         frame.LogError("Invalid buffer");
         return ERR_INVALID_ARGUMENT;
     }
-    return WriteCameraMemory(handle, data, address, length, 0);
+    return WriteCameraMemory(camera, data, address, length, 0);
 }
 
 extern "C" NOX_API int32_t Nox_memoryWriteToCameraWithTimeout(NoxCameraHandle *handle, const void *data,
                                                               uint32_t address, uint32_t length, uint32_t timeout) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+    CallFrameResult frame([=] { return CameraItem(handle); });
     if (data == nullptr) {
         frame.LogError("Invalid buffer");
         return ERR_INVALID_ARGUMENT;
@@ -235,5 +238,5 @@ extern "C" NOX_API int32_t Nox_memoryWriteToCameraWithTimeout(NoxCameraHandle *h
         frame.LogError("Invalid length");
         return ERR_INVALID_ARGUMENT;
     }
-    return WriteCameraMemory(handle, data, address, length, timeout);
+    return WriteCameraMemory(Camera(handle), data, address, length, timeout);
 }

@@ -4,9 +4,9 @@
 #include <iostream>
 #include <thread>
 
-#include "logging/Record.h"
 #include "board/BoardLibraries.h"
 #include "logging/LoggerNames.h"
+#include "logging/Record.h"
 
 namespace vexo::genicam {
 

@@ -3,11 +3,11 @@
 #include <ctime>
 #include <thread>
 
-#include "logging/Record.h"
 #include "board/BoardLibraries.h"
 #include "cxp/CxpControlCore.h"
 #include "cxp/CxpLinkSpeed.h"
 #include "cxp/CxpSettings.h"
+#include "logging/Record.h"
 #include "nox_genicam.h"
 
 namespace vexo::genicam {

@@ -4,17 +4,19 @@
 #include <exception>
 #include <new>
 
-#include "logging/Record.h"
 #include "board/BoardLibraries.h"
 #include "board/BoardTypeTable.h"
 #include "discovery/DiscoveryInfo.h"
 #include "logging/LoggerNames.h"
+#include "logging/Record.h"
 #include "model/CameraOperatorAllocation.h"
 #include "model/ControllerFactory.h"
 #include "model/NOXCameraInterface.h"
+#include "platform/LiveObjectSet.h"
 
 namespace vexo::genicam {
 
+using templates::platform::LiveObjectSet;
 using templates::platform::RecursiveMutex;
 using tools::logging::kLevelDetail;
 using tools::logging::kLevelError;
@@ -35,9 +37,19 @@ BoardRegistry &Registry() {
     return registry;
 }
 
+// The boards a handle may name. Apart from the registry: handle checks only
+// look, on every exported call, and share their lock.
+LiveObjectSet<NOXBoardInterface> &LiveBoards() {
+    static LiveObjectSet<NOXBoardInterface> boards;
+    return boards;
+}
+
 }  // namespace
 
+NOXBoardInterface *LiveBoard(NoxBoardHandle *handle) { return LiveBoards().Find(handle); }
+
 NOXBoardInterface::NOXBoardInterface() {
+    LiveBoards().Add(this);
     {
         RecursiveMutex::Guard guard(Registry().mutex);
         Registry().boards.push_back(this);
@@ -47,6 +59,7 @@ NOXBoardInterface::NOXBoardInterface() {
 }
 
 NOXBoardInterface::~NOXBoardInterface() {
+    LiveBoards().Remove(this);
     // The monitor reads the cameras and the controller: it goes first.
     monitor_->Stop();
     monitor_.reset();

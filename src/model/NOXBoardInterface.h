@@ -30,9 +30,11 @@ public:
     static constexpr uint32_t kCameraSlots = 4;
     static constexpr uint32_t kFirstPlaceholderId = 0x10000;
 
-    // Registers the board and starts its monitoring thread.
+    // Registers the board and starts its monitoring thread. The board is live
+    // (LiveBoard finds it) from here until its destructor starts.
     NOXBoardInterface();
-    // Stops and joins the monitor, leaves the registry, deletes the cameras, then the controller.
+    // Stops being live, stops and joins the monitor, leaves the registry,
+    // deletes the cameras, then the controller.
     ~NOXBoardInterface() override;
 
     // Reads the board type and builds the controller of its technology.
@@ -120,6 +122,9 @@ private:
 
 // The board handle of the exported interface is the board object's address.
 inline NoxBoardHandle *ToHandle(NOXBoardInterface *board) { return reinterpret_cast<NoxBoardHandle *>(board); }
-inline NOXBoardInterface *FromHandle(NoxBoardHandle *handle) { return reinterpret_cast<NOXBoardInterface *>(handle); }
+// The board a handle names, or null when no live board has that address
+// (freed, or never issued). The handle is not followed. An address in use
+// again names the new board.
+NOXBoardInterface *LiveBoard(NoxBoardHandle *handle);
 
 }  // namespace vexo::genicam

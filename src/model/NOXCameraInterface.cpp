@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <exception>
 
-#include "logging/Record.h"
 #include "board/BoardTypeTable.h"
 #include "board/FirmwareControllerBase.h"
 #include "discovery/DiscoveryInfo.h"
@@ -13,7 +12,9 @@
 #include "genapi/CNodeMapRef.h"
 #include "genapi/IPort.h"
 #include "logging/LoggerNames.h"
+#include "logging/Record.h"
 #include "model/NOXBoardInterface.h"
+#include "platform/LiveObjectSet.h"
 #include "protocol/ClhsRegisters.h"
 #include "protocol/CxpBootstrap.h"
 #include "settings/TweakProperties.h"
@@ -60,7 +61,15 @@ std::string Hex64(uint64_t value) {
     return text;
 }
 
+// The cameras a handle may name.
+templates::platform::LiveObjectSet<NOXCameraInterface> &LiveCameras() {
+    static templates::platform::LiveObjectSet<NOXCameraInterface> cameras;
+    return cameras;
+}
+
 }  // namespace
+
+NOXCameraInterface *LiveCamera(NoxCameraHandle *handle) { return LiveCameras().Find(handle); }
 
 NOXCameraInterface::NOXCameraInterface(NOXBoardInterface *board, uint32_t port)
     : board_(board),
@@ -72,9 +81,13 @@ NOXCameraInterface::NOXCameraInterface(NOXBoardInterface *board, uint32_t port)
     // The camera is known by the port it was made for until its links are known.
     if (port < kMaxLinks) links_[0].cameraPort = port;
     syncStopwatch_.Restart();
+    LiveCameras().Add(this);
 }
 
-NOXCameraInterface::~NOXCameraInterface() { SetConnected(false); }
+NOXCameraInterface::~NOXCameraInterface() {
+    LiveCameras().Remove(this);
+    SetConnected(false);
+}
 
 tools::logging::Logger *NOXCameraInterface::GetLogger() {
     return logger_.Get(tools::logging::names::kCameraInterface);

@@ -40,6 +40,7 @@ public:
     static constexpr uint32_t kMaxLinks = 4;
 
     // Reads "NOX::SyncMonitorInitialWaitInMs" and starts the sync stopwatch.
+    // The camera is live (LiveCamera finds it) from here until its destructor starts.
     NOXCameraInterface(NOXBoardInterface *board, uint32_t port);
     virtual ~NOXCameraInterface();
     NOXCameraInterface(const NOXCameraInterface &) = delete;
@@ -181,9 +182,11 @@ private:
     std::map<std::string, std::string> featureTexts_;
 };
 
+// The camera handle of the exported interface is the camera object's address.
 inline NoxCameraHandle *ToHandle(NOXCameraInterface *camera) { return reinterpret_cast<NoxCameraHandle *>(camera); }
-inline NOXCameraInterface *FromHandle(NoxCameraHandle *handle) {
-    return reinterpret_cast<NOXCameraInterface *>(handle);
-}
+// The camera a handle names, or null when no live camera has that address
+// (freed with its board or by a new scan, or never issued). The handle is
+// not followed. An address in use again names the new camera.
+NOXCameraInterface *LiveCamera(NoxCameraHandle *handle);
 
 }  // namespace vexo::genicam

@@ -49,9 +49,19 @@ TEST(BoardLifecycle, AFailedOpenGivesItsReferenceBack) {
     vexo::genicam::CloseGrabber(session);
 }
 
-TEST(BoardLifecycle, FreeingANullBoardChangesNothing) {
+TEST(BoardLifecycle, FreeingANullOrAFreedBoardChangesNothing) {
     GenICamInit();
     Nox_freeBoard(nullptr);
     EXPECT_EQ(LibraryInitController::UseCount(), 1);
+    GrabberSession *session = vexo::genicam::OpenGrabber(0);
+    ASSERT_NE(session, nullptr);
+    NoxBoardHandle *board = nullptr;
+    ASSERT_EQ(Nox_initBoardEx(session, 0, &board, 0xF), ERR_NONE);
+    Nox_freeBoard(board);
+    EXPECT_EQ(LibraryInitController::UseCount(), 1);
+    // The freed board's reference is not given back twice.
+    Nox_freeBoard(board);
+    EXPECT_EQ(LibraryInitController::UseCount(), 1);
     GenICamDeinit();
+    vexo::genicam::CloseGrabber(session);
 }
