@@ -6,6 +6,8 @@
 #include "genapi/BooleanNode.h"
 #include "genapi/CategoryNode.h"
 #include "genapi/CommandNode.h"
+#include "genapi/DescriptionCheck.h"
+#include "genapi/DescriptionTranslator.h"
 #include "genapi/EnumerationNode.h"
 #include "genapi/FloatNode.h"
 #include "genapi/GenericException.h"
@@ -40,7 +42,15 @@ bool HoldsFeatures(ArvDomNode *node) {
 }  // namespace
 
 NodeMap::NodeMap(const void *description, size_t size, GenApi::gcstring deviceName)
-    : deviceName_(std::move(deviceName)), device_(PortDevice::Create(description, size)) {
+    : deviceName_(std::move(deviceName)) {
+    // One road for every description: translated, checked, interpreted.
+    const std::optional<std::string> translated = DescriptionTranslator::Translate(description, size);
+    if (translated) {
+        description = translated->data();
+        size = translated->size();
+    }
+    facts_ = DescriptionCheck::Check(description, size);
+    device_ = PortDevice::Create(description, size);
     if (!device_) throw RUNTIME_EXCEPTION("invalid GenICam description");
     genicam_ = PortDevice::Genicam(device_);
 }

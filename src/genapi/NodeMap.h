@@ -5,6 +5,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "genapi/DescriptionFacts.h"
 #include "genapi/INodeMap.h"
 #include "genapi/PortDevice.h"
 #include "platform/RecursiveMutex.h"
@@ -19,8 +20,10 @@ class Node;
 // during an access may use the map again.
 class NodeMap final : public GenApi::INodeMap {
 public:
-    // Throws RuntimeException "invalid GenICam description" when the
-    // interpreter refuses the description.
+    // Translates a schema 1.0 description, checks it and interprets it.
+    // Throws InvalidDescriptionException with the reason when the check
+    // refuses it, RuntimeException "invalid GenICam description" when the
+    // interpreter does.
     NodeMap(const void *description, size_t size, GenApi::gcstring deviceName);
     ~NodeMap() override;
     NodeMap(const NodeMap &) = delete;
@@ -42,8 +45,9 @@ public:
 
 private:
     GenApi::gcstring deviceName_;
-    NoxPortDevice *device_;
-    ArvGc *genicam_;
+    DescriptionFacts facts_;
+    NoxPortDevice *device_ = nullptr;
+    ArvGc *genicam_ = nullptr;
     mutable templates::platform::RecursiveMutex mutex_;
     mutable std::unordered_map<ArvGcNode *, std::unique_ptr<Node>> nodes_;
 };

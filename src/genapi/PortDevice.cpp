@@ -1,6 +1,6 @@
 #include "genapi/PortDevice.h"
 
-#include "genapi/DescriptionSyntax.h"
+#include "genapi/InterpreterLog.h"
 
 #include <cstring>
 #include <exception>
@@ -22,7 +22,10 @@ std::mutex &InterpreterLock() {
     return lock;
 }
 
+thread_local std::string t_lastFailureText;
+
 void SetPortError(GError **error, PortError code, const char *message) {
+    t_lastFailureText = message;
     g_set_error_literal(error, PortErrorQuark(), static_cast<gint>(code), message);
 }
 
@@ -98,15 +101,19 @@ GQuark PortErrorQuark() { return g_quark_from_static_string("nox-genapi-port-err
 
 NoxPortDevice *PortDevice::Create(const void *description, size_t size) {
     std::lock_guard<std::mutex> guard(InterpreterLock());
-    if (!IsWellFormedDescription(description, size)) return nullptr;
+    InterpreterLog::Install();
+    InterpreterLog::Scope scope;
     auto *device = NOX_PORT_DEVICE(g_object_new(NOX_TYPE_PORT_DEVICE, nullptr));
     device->genicam = arv_gc_new(ARV_DEVICE(device), description, size);
-    if (!device->genicam) {
+    // A description the interpreter complains about while reading it is not taken.
+    if (!device->genicam || !scope.Complaint().empty()) {
         g_object_unref(device);
         return nullptr;
     }
     return device;
 }
+
+const std::string &PortDevice::LastFailureText() { return t_lastFailureText; }
 
 void PortDevice::Destroy(NoxPortDevice *device) {
     if (!device) return;

@@ -3,6 +3,7 @@
 #include <arv.h>
 
 #include <cstddef>
+#include <string>
 
 #include "genapi/IPort.h"
 
@@ -31,6 +32,8 @@ public:
     static void Destroy(NoxPortDevice *device);
 
     static ArvGc *Genicam(NoxPortDevice *device);
+    // The text of the last failure this thread's port access reported.
+    static const std::string &LastFailureText();
     static void Connect(NoxPortDevice *device, GenApi::IPort *port);
 };
 

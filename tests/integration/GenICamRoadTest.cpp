@@ -301,18 +301,25 @@ TEST(ConnectCamera, BadDescriptionsFromTheCameraFailClearly) {
     WriteBytes(directory / "truncated.zip", truncated);
     WriteBytes(directory / "wrong-size.zip", wrongSize);
     nox_test::WriteFile(directory / "page.xml", xml);
+    // A negative register length used to pass and abort the process at the first read.
+    std::string negativeLength = kLinkRegisterDescription;
+    negativeLength.replace(negativeLength.find("<Length>4</Length>"), 18, "<Length>-2</Length>");
+    nox_test::WriteFile(directory / "negative-length.xml", negativeLength);
     const struct {
         const char *file;
+        int32_t status;
         const char *message;
-    } cases[] = {{"truncated.zip", "Failed to unzip XML from camera"},
-                 {"wrong-size.zip", "Failed to unzip XML from camera"},
-                 {"page.xml", "Exception while interpreting camera XML; Exception: "}};
+    } cases[] = {{"truncated.zip", ERR_EXCEPTION, "Failed to unzip XML from camera"},
+                 {"wrong-size.zip", ERR_EXCEPTION, "Failed to unzip XML from camera"},
+                 {"page.xml", ERR_INVALID_DATA,
+                  "Exception while interpreting camera XML; Exception: Camera description refused: the root element"},
+                 {"negative-length.xml", ERR_INVALID_DATA, "Length of 'StreamPacketSizeMax' is -2"}};
     for (const auto &badCase : cases) {
         LoggedRoad road(
             OneCameraTopology(R"({ "file": )" + Quoted(directory / badCase.file) + R"(, "zip": false })").c_str());
         NoxCameraHandle *camera = road.Camera(0);
         ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
-        EXPECT_EQ(Nox_connectCamera(camera), ERR_EXCEPTION) << badCase.file;
+        EXPECT_EQ(Nox_connectCamera(camera), badCase.status) << badCase.file;
         EXPECT_TRUE(road.Logged(badCase.message)) << badCase.file;
         EXPECT_EQ(GenICamConnected(camera), 0u);
         int64_t value = 0;
@@ -366,6 +373,26 @@ TEST(ConnectCameraWithExternalXml, RefusesFilesThatCannotConnect) {
     EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, file.c_str()), ERR_EXCEPTION);
     EXPECT_TRUE(road.Logged("Failed to connect node map to transport layer"));
     EXPECT_EQ(GenICamConnected(camera), 0u);
+}
+
+TEST(ConnectCameraWithExternalXml, ASchemaOneDescriptionLoadsAndItsRomNodesRead) {
+    LoggedRoad road;
+    NoxCameraHandle *camera = road.Camera(0);
+    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
+    ASSERT_EQ(Nox_connectCameraWithExternalXml(camera, NOX_TEST_DATA "/SchemaOneCamera.xml"), ERR_NONE);
+    int64_t value = 0;
+    EXPECT_EQ(Nox_getIntegerValue(camera, "SensorWidthKey", &value), ERR_NONE);
+    EXPECT_EQ(value, 4096);
+    EXPECT_EQ(Nox_getIntegerValue(camera, "ExposureBlock", &value), ERR_NONE);
+    EXPECT_EQ(value, 3072);
+    const char *vendor = nullptr;
+    EXPECT_EQ(Nox_getStringValue(camera, "VendorText", &vendor), ERR_NONE);
+    EXPECT_STREQ(vendor, "Vexo Vision");
+    EXPECT_EQ(Nox_setIntegerValue(camera, "Width", 1024), ERR_NONE);
+    EXPECT_EQ(CameraRegister(camera, kWidth), 1024u);
+    EXPECT_EQ(Nox_setIntegerValue(camera, "SensorWidthKey", 1), ERR_FEATURE_READ_ONLY);
+    EXPECT_EQ(Nox_SaveCameraParameters(camera, (road.Directory() / "schema-one.txt").c_str()), ERR_NONE);
+    EXPECT_TRUE(road.Errors().size() == 1) << ::testing::PrintToString(road.Errors());
 }
 
 TEST(GenICamXml, CopyIsReportedReplacedAndSizedSafely) {
