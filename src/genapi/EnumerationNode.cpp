@@ -19,7 +19,22 @@ void EnumerationNode::SetIntValue(int64_t value, bool verify) {
                                          GetName().c_str());
         }
     }
-    Checked(arv_gc_enumeration_set_int_value, Enumeration(), static_cast<gint64>(value));
+    // The interpreter's own write refuses an entry that is not available
+    // now; unverified, the value goes to the enumeration's value as it is.
+    ArvGcPropertyNode *target = ValueProperty();
+    if (target == nullptr) throw ACCESS_EXCEPTION("Enumeration '%s' has no value to write", GetName().c_str());
+    Checked(arv_gc_property_node_set_int64, target, static_cast<gint64>(value));
+}
+
+ArvGcPropertyNode *EnumerationNode::ValueProperty() const {
+    for (ArvDomNode *child = arv_dom_node_get_first_child(ARV_DOM_NODE(node_)); child;
+         child = arv_dom_node_get_next_sibling(child)) {
+        if (!ARV_IS_GC_PROPERTY_NODE(child)) continue;
+        const ArvGcPropertyNodeType type = arv_gc_property_node_get_node_type(ARV_GC_PROPERTY_NODE(child));
+        if (type == ARV_GC_PROPERTY_NODE_TYPE_P_VALUE || type == ARV_GC_PROPERTY_NODE_TYPE_VALUE)
+            return ARV_GC_PROPERTY_NODE(child);
+    }
+    return nullptr;
 }
 
 GenApi::IEnumEntry *EnumerationNode::GetCurrentEntry() {

@@ -26,6 +26,8 @@ public:
 
 private:
     ArvGcEnumeration *Enumeration() const { return ARV_GC_ENUMERATION(node_); }
+    // The enumeration's pValue or Value element; null when it has neither.
+    ArvGcPropertyNode *ValueProperty() const;
     // The entries in the description's order.
     std::vector<EnumEntryNode *> Entries() const;
     // The first entry with that value; null when none has it.

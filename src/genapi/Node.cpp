@@ -1,5 +1,7 @@
 #include "genapi/Node.h"
 
+#include <algorithm>
+
 #include "genapi/GenericException.h"
 #include "genapi/InterpreterError.h"
 
@@ -17,9 +19,10 @@ GenApi::gcstring Node::GetName() const { return arv_gc_feature_node_get_name(nod
 
 GenApi::EAccessMode Node::GetAccessMode() const {
     Guard guard(Mutex());
-    if (!Checked(arv_gc_feature_node_is_implemented, node_)) return GenApi::NI;
-    if (!Checked(arv_gc_feature_node_is_available, node_)) return GenApi::NA;
-    const bool locked = Checked(arv_gc_feature_node_is_locked, node_);
+    if (!ChainImplemented()) return GenApi::NI;
+    if (!ChainAvailable()) return GenApi::NA;
+    bool locked = false;
+    for (ArvGcFeatureNode *node : Chain()) locked = locked || Checked(arv_gc_feature_node_is_locked, node);
     switch (DescribedAccessMode()) {
         case ARV_GC_ACCESS_MODE_WO:
             return locked ? GenApi::NA : GenApi::WO;
@@ -28,6 +31,59 @@ GenApi::EAccessMode Node::GetAccessMode() const {
         default:
             return GenApi::RO;
     }
+}
+
+namespace {
+
+bool IsDelegation(ArvGcPropertyNodeType type) {
+    return type == ARV_GC_PROPERTY_NODE_TYPE_P_VALUE || type == ARV_GC_PROPERTY_NODE_TYPE_P_VALUE_INDEXED ||
+           type == ARV_GC_PROPERTY_NODE_TYPE_P_VALUE_DEFAULT;
+}
+
+// The nodes one node hands its value to directly.
+void AddDelegates(ArvGcFeatureNode *node, std::vector<ArvGcFeatureNode *> &pending) {
+    for (ArvDomNode *child = arv_dom_node_get_first_child(ARV_DOM_NODE(node)); child;
+         child = arv_dom_node_get_next_sibling(child)) {
+        if (!ARV_IS_GC_PROPERTY_NODE(child) || !IsDelegation(arv_gc_property_node_get_node_type(ARV_GC_PROPERTY_NODE(child))))
+            continue;
+        ArvGcNode *target = arv_gc_property_node_get_linked_node(ARV_GC_PROPERTY_NODE(child));
+        if (target && ARV_IS_GC_FEATURE_NODE(target)) pending.push_back(ARV_GC_FEATURE_NODE(target));
+    }
+    ArvDomNode *parent = arv_dom_node_get_parent_node(ARV_DOM_NODE(node));
+    if (ARV_IS_GC_STRUCT_ENTRY_NODE(node) && parent && ARV_IS_GC_FEATURE_NODE(parent))
+        pending.push_back(ARV_GC_FEATURE_NODE(parent));
+}
+
+}  // namespace
+
+const std::vector<ArvGcFeatureNode *> &Node::Chain() const {
+    Guard guard(Mutex());
+    if (chain_) return *chain_;
+    // The description check refused cycles; the visited test keeps a walk
+    // finite all the same.
+    std::vector<ArvGcFeatureNode *> chain;
+    std::vector<ArvGcFeatureNode *> pending{node_};
+    while (!pending.empty()) {
+        ArvGcFeatureNode *node = pending.back();
+        pending.pop_back();
+        if (std::find(chain.begin(), chain.end(), node) != chain.end()) continue;
+        chain.push_back(node);
+        AddDelegates(node, pending);
+    }
+    chain_ = std::move(chain);
+    return *chain_;
+}
+
+bool Node::ChainImplemented() const {
+    for (ArvGcFeatureNode *node : Chain())
+        if (!Checked(arv_gc_feature_node_is_implemented, node)) return false;
+    return true;
+}
+
+bool Node::ChainAvailable() const {
+    for (ArvGcFeatureNode *node : Chain())
+        if (!Checked(arv_gc_feature_node_is_available, node)) return false;
+    return true;
 }
 
 ArvGcAccessMode Node::DescribedAccessMode() const {
@@ -40,9 +96,7 @@ ArvGcAccessMode Node::DescribedAccessMode() const {
 // for it; this runs on every read.
 void Node::RequireReadable() const {
     Guard guard(Mutex());
-    if (Checked(arv_gc_feature_node_is_implemented, node_) && Checked(arv_gc_feature_node_is_available, node_) &&
-        DescribedAccessMode() != ARV_GC_ACCESS_MODE_WO)
-        return;
+    if (ChainImplemented() && ChainAvailable() && DescribedAccessMode() != ARV_GC_ACCESS_MODE_WO) return;
     const GenApi::EAccessMode mode = GetAccessMode();
     throw ACCESS_EXCEPTION("Node '%s' is not readable (access mode %s)", GetName().c_str(), ModeName(mode));
 }

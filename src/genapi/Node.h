@@ -3,6 +3,7 @@
 #include <arv.h>
 
 #include <optional>
+#include <vector>
 
 #include "genapi/INode.h"
 #include "genapi/InterpreterError.h"
@@ -18,8 +19,9 @@ public:
     Node(const NodeMap &map, ArvGcFeatureNode *node) : map_(map), node_(node) {}
 
     GenApi::gcstring GetName() const override;
-    // NI when not implemented, NA when not available, then the interpreter's
-    // read/write mode with a lock taking away writing.
+    // NI when the node or a node it hands its value to is not implemented,
+    // NA when one of them is not available, then the interpreter's read/write
+    // mode with a lock on any of them taking away writing.
     GenApi::EAccessMode GetAccessMode() const override;
     GenApi::INode *GetNode() override { return this; }
 
@@ -54,6 +56,13 @@ protected:
     ArvGcFeatureNode *node_;
 
 private:
+    // The node and, transitively, the nodes it hands its value to: pValue and
+    // its indexed forms, the register of a structure entry. Worked out once.
+    const std::vector<ArvGcFeatureNode *> &Chain() const;
+    // True when every node of the chain is implemented (available).
+    bool ChainImplemented() const;
+    bool ChainAvailable() const;
+
     // The interpreter's read/write mode of the node, which its own and its
     // registers' AccessMode and ImposedAccessMode elements fix for the life
     // of the description. Working it out walks the node's links and was the
@@ -61,6 +70,7 @@ private:
     ArvGcAccessMode DescribedAccessMode() const;
 
     mutable std::optional<ArvGcAccessMode> describedAccessMode_;
+    mutable std::optional<std::vector<ArvGcFeatureNode *>> chain_;
 };
 
 }  // namespace vexo::genicam::genapi
