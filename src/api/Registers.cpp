@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "api/ApiSupport.h"
+#include "genapi/INodeMap.h"
 
 using namespace vexo::genicam;
 
@@ -25,9 +26,17 @@ int32_t DirectRead(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint
     return Board(handle)->Controller()->ReadRaw(port, address, value, 4, 1, kDefaultTimeoutMs);
 }
 
+// A raw write changes the camera behind its node map's back: the register
+// values the node map keeps are forgotten, whatever the write's outcome.
+int32_t ForgettingCameraValues(NOXCameraInterface *camera, int32_t status) {
+    if (camera != nullptr && camera->NodeMap() != nullptr) camera->NodeMap()->InvalidateNodes();
+    return status;
+}
+
 int32_t DirectWrite(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint32_t value, uint32_t swap) {
     if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->Controller()->WriteRegister(port, address, value, swap != 0 ? 1 : 0, 0, 0);
+    const int32_t status = Board(handle)->Controller()->WriteRegister(port, address, value, swap != 0 ? 1 : 0, 0, 0);
+    return ForgettingCameraValues(Board(handle)->FindCameraByPort(port), status);
 }
 
 int32_t DirectReadMemory(NoxBoardHandle *handle, uint32_t port, uint64_t address, void *buffer,
@@ -53,7 +62,8 @@ int32_t DirectWriteMemory(NoxBoardHandle *handle, uint32_t port, uint64_t addres
         return ERR_INVALID_DATA;
     }
     if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->Controller()->WriteMemory(port, address, data, length, 0, timeoutMs);
+    const int32_t status = Board(handle)->Controller()->WriteMemory(port, address, data, length, 0, timeoutMs);
+    return ForgettingCameraValues(Board(handle)->FindCameraByPort(port), status);
 }
 
 // The controller of a camera's board, or null when the camera has no board.
@@ -97,7 +107,8 @@ int32_t WriteCameraMemory(NoxCameraHandle *handle, const void *data, uint32_t ad
     NOXCameraInterface *camera = Camera(handle);
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
-    return controller->WriteMemory(camera->GetPortIndex(), address, data, length, 0, timeoutMs);
+    return ForgettingCameraValues(camera,
+                                  controller->WriteMemory(camera->GetPortIndex(), address, data, length, 0, timeoutMs));
 }
 
 }  // namespace
@@ -187,7 +198,7 @@ extern "C" NOX_API int32_t Nox_registerWriteToCamera(NoxCameraHandle *handle, ui
     if (!camera->IsLinkUp(true)) return ERR_STREAM_PACKET_SIZE_REJECTED;
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
-    return controller->WriteRegister(camera->GetPortIndex(), address, value, 1, 0, 0);
+    return ForgettingCameraValues(camera, controller->WriteRegister(camera->GetPortIndex(), address, value, 1, 0, 0));
 }
 
 extern "C" NOX_API int32_t Nox_memoryReadFromCamera(NoxCameraHandle *handle, void *buffer, uint32_t address,

@@ -198,6 +198,7 @@ private:
             if (rule == nullptr) Refuse("node kind " + Quoted(name) + " is unknown");
         }
         if (rule == nullptr) {
+            RequireAttribute(element.name, attributes, count);
             element.role = Role::Property;
             element.node = parent.node;
             return element;
@@ -240,15 +241,27 @@ private:
         return index;
     }
 
-    static std::string NameAttribute(const xmlChar **attributes, int count) {
+    static std::string Attribute(const char *wanted, const xmlChar **attributes, int count) {
         // SAX2 attributes come in fives: name, prefix, URI, value start, value end.
         for (int i = 0; i < count; ++i) {
             const xmlChar **attribute = attributes + 5 * i;
-            if (std::strcmp(reinterpret_cast<const char *>(attribute[0]), "Name") == 0)
+            if (std::strcmp(reinterpret_cast<const char *>(attribute[0]), wanted) == 0)
                 return std::string(reinterpret_cast<const char *>(attribute[3]),
                                    reinterpret_cast<const char *>(attribute[4]));
         }
         return {};
+    }
+    static std::string NameAttribute(const xmlChar **attributes, int count) {
+        return Attribute("Name", attributes, count);
+    }
+
+    // A formula's variable has a name, an indexed value the index it stands for.
+    void RequireAttribute(const std::string &element, const xmlChar **attributes, int count) const {
+        const char *wanted = element == "pVariable" ? "Name"
+                             : element == "ValueIndexed" || element == "pValueIndexed" ? "Index"
+                                                                                        : nullptr;
+        if (wanted != nullptr && Trimmed(Attribute(wanted, attributes, count)).empty())
+            Refuse(element + " of " + Quoted(facts_.nodes[open_.back().node].name) + " has no " + wanted);
     }
 
     void Property(size_t index, const std::string &element, const std::string &text) {
@@ -257,7 +270,10 @@ private:
             references_.push_back({index, element, std::string(Trimmed(text))});
             if (node.registerFacts && (element == "pAddress" || element == "pIndex"))
                 node.registerFacts->staticAddress.reset();
-            if (node.registerFacts && element == "pLength") node.registerFacts->lengthFromNode = true;
+            // The interpreter allocates whatever length the node answers at run
+            // time, negative ones included; such a length cannot be bounded here.
+            if (element == "pLength")
+                Refuse("pLength of " + Quoted(node.name) + ": a length set at run time cannot be bounded");
             return;
         }
         if (IsBoundedNumber(element)) BoundNumber(node, element, text);

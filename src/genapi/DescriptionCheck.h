@@ -19,7 +19,8 @@ namespace vexo::genicam::genapi {
 //   nesting     elements at most kMaxNesting deep
 //   node kinds  every node is of a kind the interpreter serves
 //   lengths     register Length 1 to kMaxRegisterLength bytes (integer
-//               registers 1 to 8, float registers 4 or 8); pLength names a number
+//               registers 1 to 8, float registers 4 or 8); no pLength, whose
+//               run-time answer the interpreter would allocate unchecked
 //   addresses   every Address 0 to kMaxAddress, and their sum too
 //   bits        LSB, MSB and Bit 0 to 63
 //   references  every pXxx element names a node that exists (a category's

@@ -25,7 +25,6 @@ struct RegisterFacts {
     // embedded formula moves it at run time.
     std::optional<uint64_t> staticAddress;
     int64_t length = 4;
-    bool lengthFromNode = false;  // pLength
     Cachable cachable = Cachable::WriteThrough;
     std::optional<int64_t> pollingTimeMs;
 };

@@ -24,6 +24,7 @@ void EnumerationNode::SetIntValue(int64_t value, bool verify) {
     ArvGcPropertyNode *target = ValueProperty();
     if (target == nullptr) throw ACCESS_EXCEPTION("Enumeration '%s' has no value to write", GetName().c_str());
     Checked(arv_gc_property_node_set_int64, target, static_cast<gint64>(value));
+    NoteWritten();
 }
 
 ArvGcPropertyNode *EnumerationNode::ValueProperty() const {

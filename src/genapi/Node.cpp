@@ -101,6 +101,13 @@ void Node::RequireReadable() const {
     throw ACCESS_EXCEPTION("Node '%s' is not readable (access mode %s)", GetName().c_str(), ModeName(mode));
 }
 
+void Node::NoteWritten() const {
+    for (ArvGcFeatureNode *node : Chain()) {
+        const char *name = arv_gc_feature_node_get_name(node);
+        if (name) map_.Cache().NodeWritten(name);
+    }
+}
+
 void Node::RequireWritable() const {
     const GenApi::EAccessMode mode = GetAccessMode();
     if (!GenApi::IsWritable(mode))

@@ -32,6 +32,9 @@ protected:
     // AccessException unless the node may be read / written now.
     void RequireReadable() const;
     void RequireWritable() const;
+    // After a write through this node: registers whose invalidators hang on
+    // a node of its chain are forgotten.
+    void NoteWritten() const;
 
     // One interpreter call under the map's lock, raising what it reports;
     // Read first requires a readable node.

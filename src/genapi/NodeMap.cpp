@@ -50,9 +50,16 @@ NodeMap::NodeMap(const void *description, size_t size, GenApi::gcstring deviceNa
         size = translated->size();
     }
     facts_ = DescriptionCheck::Check(description, size);
+    cache_ = std::make_unique<RegisterCache>(facts_);
     device_ = PortDevice::Create(description, size);
     if (!device_) throw RUNTIME_EXCEPTION("invalid GenICam description");
+    PortDevice::UseCache(device_, cache_.get());
     genicam_ = PortDevice::Genicam(device_);
+}
+
+void NodeMap::InvalidateNodes() const {
+    Guard guard(mutex_);
+    cache_->Clear();
 }
 
 NodeMap::~NodeMap() {

@@ -8,6 +8,7 @@
 #include "genapi/DescriptionFacts.h"
 #include "genapi/INodeMap.h"
 #include "genapi/PortDevice.h"
+#include "genapi/RegisterCache.h"
 #include "platform/RecursiveMutex.h"
 
 namespace vexo::genicam::genapi {
@@ -34,6 +35,7 @@ public:
     GenApi::gcstring GetDeviceName() const override { return deviceName_; }
     using GenApi::INodeMap::Connect;
     bool Connect(GenApi::IPort *port, const GenApi::gcstring &portName) override;
+    void InvalidateNodes() const override;
 
     // The node object of an interpreter node of this map (made on first use).
     Node &NodeFor(ArvGcNode *node) const;
@@ -41,11 +43,13 @@ public:
     Node *NodeNamed(const char *name) const;
 
     templates::platform::RecursiveMutex &Mutex() const { return mutex_; }
+    RegisterCache &Cache() const { return *cache_; }
     ArvGc *Genicam() const { return genicam_; }
 
 private:
     GenApi::gcstring deviceName_;
     DescriptionFacts facts_;
+    std::unique_ptr<RegisterCache> cache_;
     NoxPortDevice *device_ = nullptr;
     ArvGc *genicam_ = nullptr;
     mutable templates::platform::RecursiveMutex mutex_;

@@ -10,6 +10,7 @@ struct _NoxPortDevice {
     ArvDevice parent;
     ArvGc *genicam;
     GenApi::IPort *port;
+    vexo::genicam::genapi::RegisterCache *cache;
 };
 
 G_DEFINE_TYPE(NoxPortDevice, nox_port_device, ARV_TYPE_DEVICE)
@@ -61,15 +62,24 @@ gboolean GuardedAccess(GError **error, Access access) {
 }
 
 gboolean ReadMemory(ArvDevice *device, guint64 address, guint32 size, void *buffer, GError **error) {
+    RegisterCache *cache = NOX_PORT_DEVICE(device)->cache;
+    if (cache && cache->Read(address, size, buffer)) return TRUE;
     GenApi::IPort *port = PortFor(device, false, error);
     if (!port) return FALSE;
-    return GuardedAccess(error, [&] { port->Read(buffer, static_cast<int64_t>(address), size); });
+    const gboolean read = GuardedAccess(error, [&] { port->Read(buffer, static_cast<int64_t>(address), size); });
+    if (cache && read) cache->StoreRead(address, size, buffer);
+    if (cache && !read) cache->Forget(address, size);
+    return read;
 }
 
 gboolean WriteMemory(ArvDevice *device, guint64 address, guint32 size, void *buffer, GError **error) {
     GenApi::IPort *port = PortFor(device, true, error);
     if (!port) return FALSE;
-    return GuardedAccess(error, [&] { port->Write(buffer, static_cast<int64_t>(address), size); });
+    const gboolean written = GuardedAccess(error, [&] { port->Write(buffer, static_cast<int64_t>(address), size); });
+    RegisterCache *cache = NOX_PORT_DEVICE(device)->cache;
+    if (cache && written) cache->StoreWrite(address, size, buffer);
+    if (cache && !written) cache->Forget(address, size);
+    return written;
 }
 
 // A 32-bit register is the four bytes at its address, in host order.
@@ -125,6 +135,8 @@ ArvGc *PortDevice::Genicam(NoxPortDevice *device) { return device->genicam; }
 
 void PortDevice::Connect(NoxPortDevice *device, GenApi::IPort *port) { device->port = port; }
 
+void PortDevice::UseCache(NoxPortDevice *device, RegisterCache *cache) { device->cache = cache; }
+
 }  // namespace vexo::genicam::genapi
 
 namespace {
@@ -140,6 +152,7 @@ void FinalizeDevice(GObject *object) {
 static void nox_port_device_init(NoxPortDevice *device) {
     device->genicam = nullptr;
     device->port = nullptr;
+    device->cache = nullptr;
 }
 
 static void nox_port_device_class_init(NoxPortDeviceClass *deviceClass) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "genapi/IPort.h"
+#include "genapi/RegisterCache.h"
 
 G_BEGIN_DECLS
 #define NOX_TYPE_PORT_DEVICE (nox_port_device_get_type())
@@ -35,6 +36,9 @@ public:
     // The text of the last failure this thread's port access reported.
     static const std::string &LastFailureText();
     static void Connect(NoxPortDevice *device, GenApi::IPort *port);
+    // Register reads are answered from the cache where it may, and every
+    // access keeps it up to date (not owned; null for none).
+    static void UseCache(NoxPortDevice *device, RegisterCache *cache);
 };
 
 }  // namespace vexo::genicam::genapi

@@ -144,6 +144,34 @@ TEST(Features, ValuesLandInTheCameraRegisters) {
     EXPECT_TRUE(road.Errors().empty());
 }
 
+// A register is read once and kept until a write, a command or a raw write
+// through the exported functions may have changed it.
+TEST(Features, ARegisterIsReadOnceUntilSomethingMayHaveChangedIt) {
+    LoggedRoad road;
+    NoxCameraHandle *camera = road.Connected(0);
+    int64_t width = 0;
+    ASSERT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
+    const uint64_t commands = nox_test::CommandsReceived(0);
+    ASSERT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
+    EXPECT_EQ(nox_test::CommandsReceived(0), commands);
+
+    ASSERT_EQ(Nox_registerWriteToCamera(camera, 2048, kWidth), ERR_NONE);
+    ASSERT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
+    EXPECT_EQ(width, 2048);
+    const uint32_t bytes = 0x00020000;  // 512, big-endian on the wire
+    ASSERT_EQ(Nox_memoryWriteToCamera(camera, &bytes, kWidth, 4), ERR_NONE);
+    ASSERT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
+    EXPECT_EQ(width, 512);
+    ASSERT_EQ(Nox_DirectRegisterWrite(road.Board(), 0, kWidth, 256, 1), ERR_NONE);
+    ASSERT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
+    EXPECT_EQ(width, 256);
+
+    const uint64_t beforeCommand = nox_test::CommandsReceived(0);
+    ASSERT_EQ(Nox_executeCommand(camera, "AcquisitionStop"), ERR_NONE);
+    ASSERT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
+    EXPECT_EQ(nox_test::CommandsReceived(0), beforeCommand + 2) << "the command and one read";
+}
+
 TEST(Features, SoftwareTriggerIsNotDoneUntilTheCameraClearsIt) {
     LoggedRoad road;
     NoxCameraHandle *camera = road.Connected(1);
