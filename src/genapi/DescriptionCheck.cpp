@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "genapi/GenericException.h"
+#include "genapi/SilentXmlErrors.h"
 
 namespace vexo::genicam::genapi {
 namespace {
@@ -94,7 +95,9 @@ string_view Trimmed(string_view text) {
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-// A number as descriptions write them: decimal or 0x-hexadecimal, with a sign.
+// A number read the way the interpreter reads it (C's rules: 0x hexadecimal,
+// a leading 0 octal, decimal otherwise, with a sign), but whole: where the
+// interpreter would stop early ("08" is 0 to it), the number is refused.
 std::optional<int64_t> ParseNumber(string_view text) {
     text = Trimmed(text);
     bool negative = false;
@@ -106,6 +109,8 @@ std::optional<int64_t> ParseNumber(string_view text) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         base = 16;
         text.remove_prefix(2);
+    } else if (text.size() > 1 && text[0] == '0') {
+        base = 8;
     }
     uint64_t magnitude = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
@@ -137,10 +142,87 @@ struct OpenElement {
     OpenElement(string_view elementName, Role elementRole) : name(elementName), role(elementRole) {}
 
     std::string name;
+    const xmlChar *prefix = nullptr;
     Role role;
     const KindRule *rule = nullptr;  // nodes only
     size_t node = 0;                 // the node it is (Node) or belongs to (Property)
     std::string text;                // Property only
+};
+
+// One element as the parser reports it.
+struct ElementEvent {
+    string_view name;
+    const xmlChar *prefix;
+    int namespaceCount;
+    const xmlChar **namespaces;  // prefix, URI pairs
+    int attributeCount;
+    const xmlChar **attributes;  // fives: name, prefix, URI, value start, value end
+};
+
+// The description as the interpreter needs it: no blanks between elements,
+// no comments, nothing it would skip. The interpreter makes an object of
+// every element and every run of text, so this halves its work on a
+// description laid out for people.
+class CompactWriter {
+public:
+    explicit CompactWriter(size_t expectedSize) {
+        text_.reserve(expectedSize);
+        text_ = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
+    }
+
+    void Open(const ElementEvent &element) {
+        text_ += '<';
+        AppendName(element.prefix, element.name);
+        for (int i = 0; i < element.namespaceCount; ++i) {
+            const auto *prefix = element.namespaces[2 * i];
+            text_ += prefix ? " xmlns:" + std::string(reinterpret_cast<const char *>(prefix)) : std::string(" xmlns");
+            AppendQuoted(reinterpret_cast<const char *>(element.namespaces[2 * i + 1]));
+        }
+        for (int i = 0; i < element.attributeCount; ++i) {
+            const xmlChar **attribute = element.attributes + 5 * i;
+            text_ += ' ';
+            AppendName(attribute[1], reinterpret_cast<const char *>(attribute[0]));
+            AppendQuoted(string_view(reinterpret_cast<const char *>(attribute[3]),
+                                     static_cast<size_t>(attribute[4] - attribute[3])));
+        }
+        text_ += '>';
+    }
+
+    void Close(const xmlChar *prefix, string_view name, string_view content) {
+        AppendEscaped(content, false);
+        text_ += "</";
+        AppendName(prefix, name);
+        text_ += '>';
+    }
+
+    std::string Take() { return std::move(text_); }
+
+private:
+    void AppendName(const xmlChar *prefix, string_view name) {
+        if (prefix != nullptr) (text_ += reinterpret_cast<const char *>(prefix)) += ':';
+        text_ += name;
+    }
+    void AppendQuoted(string_view value) {
+        text_ += "=\"";
+        AppendEscaped(value, true);
+        text_ += '"';
+    }
+    void AppendEscaped(string_view value, bool attribute) {
+        for (char c : value) {
+            switch (c) {
+                case '&': text_ += "&amp;"; break;
+                case '<': text_ += "&lt;"; break;
+                case '>': text_ += "&gt;"; break;
+                case '"': text_ += attribute ? "&quot;" : "\""; break;
+                case '\t': text_ += attribute ? "&#9;" : "\t"; break;
+                case '\n': text_ += attribute ? "&#10;" : "\n"; break;
+                case '\r': text_ += "&#13;"; break;
+                default: text_ += c;
+            }
+        }
+    }
+
+    std::string text_;
 };
 
 struct PendingReference {
@@ -153,17 +235,21 @@ struct PendingReference {
 // the first broken rule it can see while the text streams by.
 class DescriptionScanner {
 public:
-    void StartElement(string_view name, const xmlChar **attributes, int attributeCount) {
+    explicit DescriptionScanner(size_t size) : writer_(size) {}
+
+    void StartElement(const ElementEvent &event) {
         if (open_.size() >= static_cast<size_t>(DescriptionCheck::kMaxNesting))
             Refuse("elements are nested deeper than " + std::to_string(DescriptionCheck::kMaxNesting) + " levels");
         if (open_.empty()) {
-            if (name != "RegisterDescription")
-                Refuse("the root element is " + Quoted(name) + ", not RegisterDescription");
-            open_.emplace_back(name, Role::Container);
+            if (event.name != "RegisterDescription")
+                Refuse("the root element is " + Quoted(event.name) + ", not RegisterDescription");
+            open_.emplace_back(event.name, Role::Container);
             rootSeen_ = true;
-            return;
+        } else {
+            open_.push_back(Opened(open_.back(), event.name, event.attributes, event.attributeCount));
         }
-        open_.push_back(Opened(open_.back(), name, attributes, attributeCount));
+        open_.back().prefix = event.prefix;
+        if (open_.back().role != Role::Skipped) writer_.Open(event);
     }
 
     void Characters(string_view text) {
@@ -174,10 +260,12 @@ public:
         OpenElement element = std::move(open_.back());
         open_.pop_back();
         if (element.role == Role::Property) Property(element.node, element.name, element.text);
+        if (element.role != Role::Skipped) writer_.Close(element.prefix, element.name, element.text);
     }
 
     bool SawRoot() const { return rootSeen_; }
     DescriptionFacts &Facts() { return facts_; }
+    std::string TakeText() { return writer_.Take(); }
     const std::vector<PendingReference> &References() const { return references_; }
 
 private:
@@ -334,6 +422,7 @@ private:
     std::vector<OpenElement> open_;
     DescriptionFacts facts_;
     std::vector<PendingReference> references_;
+    CompactWriter writer_;
     bool rootSeen_ = false;
 };
 
@@ -341,6 +430,8 @@ private:
 // inside a callback is kept and the parser stopped: exceptions must not
 // cross libxml2's C frames.
 struct ScanContext {
+    explicit ScanContext(size_t size) : scanner(size) {}
+
     DescriptionScanner scanner;
     xmlParserCtxtPtr parser = nullptr;
     std::exception_ptr refusal;
@@ -359,10 +450,11 @@ void Guarded(void *context, Step step) {
     }
 }
 
-void OnStartElement(void *context, const xmlChar *name, const xmlChar *, const xmlChar *, int, const xmlChar **,
-                    int attributeCount, int, const xmlChar **attributes) {
+void OnStartElement(void *context, const xmlChar *name, const xmlChar *prefix, const xmlChar *, int namespaceCount,
+                    const xmlChar **namespaces, int attributeCount, int, const xmlChar **attributes) {
     Guarded(context, [&](DescriptionScanner &scanner) {
-        scanner.StartElement(reinterpret_cast<const char *>(name), attributes, attributeCount);
+        scanner.StartElement({reinterpret_cast<const char *>(name), prefix, namespaceCount, namespaces, attributeCount,
+                              attributes});
     });
 }
 
@@ -385,11 +477,13 @@ void OnDocumentType(void *context, const xmlChar *, const xmlChar *, const xmlCh
 }
 
 void Scan(const void *description, size_t size, ScanContext &scan) {
+    SilentXmlErrors silent;
     xmlSAXHandler handler{};
     handler.initialized = XML_SAX2_MAGIC;
     handler.startElementNs = OnStartElement;
     handler.endElementNs = OnEndElement;
     handler.characters = OnCharacters;
+    handler.cdataBlock = OnCharacters;
     handler.internalSubset = OnDocumentType;
     handler.externalSubset = OnDocumentType;
     scan.parser = xmlCreatePushParserCtxt(&handler, &scan, nullptr, 0, nullptr);
@@ -490,16 +584,16 @@ bool IsValueReference(const std::string &element) {
     return element != "pFeature" && element != "pSelected" && element != "pInvalidator" && element != "pPort";
 }
 
-DescriptionFacts DescriptionCheck::Check(const void *description, size_t size) {
+CheckedDescription DescriptionCheck::Check(const void *description, size_t size) {
     if (description == nullptr || size == 0) Refuse("it is empty");
     if (size > kMaxSize || size > static_cast<size_t>(INT_MAX))
         Refuse("it is larger than " + std::to_string(kMaxSize >> 20) + " MiB");
-    ScanContext scan;
+    ScanContext scan(size);
     Scan(description, size, scan);
     DescriptionFacts &facts = scan.scanner.Facts();
     ResolveReferences(facts, scan.scanner.References());
     CheckValueGraph(facts);
-    return std::move(facts);
+    return {std::move(facts), scan.scanner.TakeText()};
 }
 
 }  // namespace vexo::genicam::genapi

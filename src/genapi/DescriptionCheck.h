@@ -2,6 +2,7 @@
 // Private to src/genapi.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "genapi/DescriptionFacts.h"
 
@@ -29,6 +30,13 @@ namespace vexo::genicam::genapi {
 //               text, numbers numbers)
 //   cycles      no node's value depends on itself through its references
 //   depth       no chain of value references longer than kMaxReferenceDepth
+// An accepted description: its facts, and its text as the interpreter is to
+// read it (the same nodes without blanks, comments or elements it skips).
+struct CheckedDescription {
+    DescriptionFacts facts;
+    std::string text;
+};
+
 class DescriptionCheck {
 public:
     static constexpr size_t kMaxSize = size_t{64} << 20;
@@ -37,9 +45,9 @@ public:
     static constexpr uint64_t kMaxAddress = (uint64_t{1} << 48) - 1;
     static constexpr size_t kMaxReferenceDepth = 64;
 
-    // The facts of an accepted description; InvalidDescriptionException with
-    // the reason otherwise.
-    static DescriptionFacts Check(const void *description, size_t size);
+    // An accepted description; InvalidDescriptionException with the reason
+    // otherwise.
+    static CheckedDescription Check(const void *description, size_t size);
 };
 
 }  // namespace vexo::genicam::genapi

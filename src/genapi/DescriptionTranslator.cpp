@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "genapi/SilentXmlErrors.h"
+
 namespace vexo::genicam::genapi {
 namespace {
 
@@ -109,6 +111,7 @@ bool MayNeedTranslation(const void *description, size_t size) {
 std::optional<std::string> DescriptionTranslator::Translate(const void *description, size_t size) {
     if (description == nullptr || size == 0 || size > INT_MAX || !MayNeedTranslation(description, size))
         return std::nullopt;
+    SilentXmlErrors silent;
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
     xmlDocPtr document =
         xmlReadMemory(static_cast<const char *>(description), static_cast<int>(size), nullptr, nullptr, options);

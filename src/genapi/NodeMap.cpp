@@ -49,9 +49,10 @@ NodeMap::NodeMap(const void *description, size_t size, GenApi::gcstring deviceNa
         description = translated->data();
         size = translated->size();
     }
-    facts_ = DescriptionCheck::Check(description, size);
+    CheckedDescription checked = DescriptionCheck::Check(description, size);
+    facts_ = std::move(checked.facts);
     cache_ = std::make_unique<RegisterCache>(facts_);
-    device_ = PortDevice::Create(description, size);
+    device_ = PortDevice::Create(checked.text.data(), checked.text.size());
     if (!device_) throw RUNTIME_EXCEPTION("invalid GenICam description");
     PortDevice::UseCache(device_, cache_.get());
     genicam_ = PortDevice::Genicam(device_);

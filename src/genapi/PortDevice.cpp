@@ -1,6 +1,7 @@
 #include "genapi/PortDevice.h"
 
 #include "genapi/InterpreterLog.h"
+#include "genapi/SilentXmlErrors.h"
 
 #include <cstring>
 #include <exception>
@@ -113,6 +114,7 @@ NoxPortDevice *PortDevice::Create(const void *description, size_t size) {
     std::lock_guard<std::mutex> guard(InterpreterLock());
     InterpreterLog::Install();
     InterpreterLog::Scope scope;
+    SilentXmlErrors silent;
     auto *device = NOX_PORT_DEVICE(g_object_new(NOX_TYPE_PORT_DEVICE, nullptr));
     device->genicam = arv_gc_new(ARV_DEVICE(device), description, size);
     // A description the interpreter complains about while reading it is not taken.
