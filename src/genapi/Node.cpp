@@ -22,7 +22,8 @@ GenApi::EAccessMode Node::GetAccessMode() const {
     if (!ChainImplemented()) return GenApi::NI;
     if (!ChainAvailable()) return GenApi::NA;
     bool locked = false;
-    for (ArvGcFeatureNode *node : Chain()) locked = locked || Checked(arv_gc_feature_node_is_locked, node);
+    if (chainConditional_)
+        for (ArvGcFeatureNode *node : Chain()) locked = locked || Checked(arv_gc_feature_node_is_locked, node);
     switch (DescribedAccessMode()) {
         case ARV_GC_ACCESS_MODE_WO:
             return locked ? GenApi::NA : GenApi::WO;
@@ -34,6 +35,19 @@ GenApi::EAccessMode Node::GetAccessMode() const {
 }
 
 namespace {
+
+bool IsCondition(ArvGcPropertyNodeType type) {
+    return type == ARV_GC_PROPERTY_NODE_TYPE_P_IS_IMPLEMENTED || type == ARV_GC_PROPERTY_NODE_TYPE_P_IS_AVAILABLE ||
+           type == ARV_GC_PROPERTY_NODE_TYPE_P_IS_LOCKED;
+}
+
+bool HasCondition(ArvGcFeatureNode *node) {
+    for (ArvDomNode *child = arv_dom_node_get_first_child(ARV_DOM_NODE(node)); child;
+         child = arv_dom_node_get_next_sibling(child))
+        if (ARV_IS_GC_PROPERTY_NODE(child) && IsCondition(arv_gc_property_node_get_node_type(ARV_GC_PROPERTY_NODE(child))))
+            return true;
+    return false;
+}
 
 bool IsDelegation(ArvGcPropertyNodeType type) {
     return type == ARV_GC_PROPERTY_NODE_TYPE_P_VALUE || type == ARV_GC_PROPERTY_NODE_TYPE_P_VALUE_INDEXED ||
@@ -70,17 +84,20 @@ const std::vector<ArvGcFeatureNode *> &Node::Chain() const {
         chain.push_back(node);
         AddDelegates(node, pending);
     }
+    chainConditional_ = std::any_of(chain.begin(), chain.end(), HasCondition);
     chain_ = std::move(chain);
     return *chain_;
 }
 
 bool Node::ChainImplemented() const {
+    if (!Chain().empty() && !chainConditional_) return true;
     for (ArvGcFeatureNode *node : Chain())
         if (!Checked(arv_gc_feature_node_is_implemented, node)) return false;
     return true;
 }
 
 bool Node::ChainAvailable() const {
+    if (!Chain().empty() && !chainConditional_) return true;
     for (ArvGcFeatureNode *node : Chain())
         if (!Checked(arv_gc_feature_node_is_available, node)) return false;
     return true;

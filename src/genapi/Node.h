@@ -74,6 +74,10 @@ private:
 
     mutable std::optional<ArvGcAccessMode> describedAccessMode_;
     mutable std::optional<std::vector<ArvGcFeatureNode *>> chain_;
+    // Whether any node of the chain has pIsImplemented, pIsAvailable or
+    // pIsLocked; without them its access never changes, and a read need not
+    // ask the interpreter.
+    mutable bool chainConditional_ = true;
 };
 
 }  // namespace vexo::genicam::genapi

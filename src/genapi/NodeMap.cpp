@@ -64,6 +64,7 @@ void NodeMap::InvalidateNodes() const {
 }
 
 NodeMap::~NodeMap() {
+    byName_.clear();
     nodes_.clear();
     PortDevice::Destroy(device_);
 }
@@ -72,8 +73,12 @@ GenApi::INode *NodeMap::GetNode(const GenApi::gcstring &name) const { return Nod
 
 Node *NodeMap::NodeNamed(const char *name) const {
     Guard guard(mutex_);
+    // Names are resolved once: feature calls name the same few nodes again and again.
+    if (auto known = byName_.find(std::string_view(name)); known != byName_.end()) return known->second;
     ArvGcNode *node = arv_gc_get_node(genicam_, name);
-    return node && ARV_IS_GC_FEATURE_NODE(node) ? &NodeFor(node) : nullptr;
+    Node *found = node && ARV_IS_GC_FEATURE_NODE(node) ? &NodeFor(node) : nullptr;
+    if (found != nullptr) byName_.emplace(name, found);
+    return found;
 }
 
 Node &NodeMap::NodeFor(ArvGcNode *node) const {

@@ -3,6 +3,8 @@
 #include <arv.h>
 
 #include <memory>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "genapi/DescriptionFacts.h"
@@ -54,6 +56,12 @@ private:
     ArvGc *genicam_ = nullptr;
     mutable templates::platform::RecursiveMutex mutex_;
     mutable std::unordered_map<ArvGcNode *, std::unique_ptr<Node>> nodes_;
+    // Names asked for so far, looked up without building a string.
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+    };
+    mutable std::unordered_map<std::string, Node *, NameHash, std::equal_to<>> byName_;
 };
 
 }  // namespace vexo::genicam::genapi

@@ -251,51 +251,6 @@ TEST(Features, AFailedReadCarriesTheDescriptionOfItsStatus) {
                                  Nox_getErrorDescription(status));
 }
 
-// A feature is no more available than the node it hands its value to, and an
-// enumeration takes an entry by name whether or not the entry is available now.
-TEST(Features, AvailabilityFollowsTheValueChainAndEnumerationWritesDoNot) {
-    LoggedRoad road;
-    std::string description = kLinkRegisterDescription;
-    description.insert(description.find("  <Port Name"), R"xml(  <Integer Name="Never"><Value>0</Value></Integer>
-  <Integer Name="Hidden"><pValue>HiddenReg</pValue></Integer>
-  <IntReg Name="HiddenReg">
-    <pIsAvailable>Never</pIsAvailable>
-    <Address>0x6008</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort>
-    <Sign>Unsigned</Sign><Endianess>BigEndian</Endianess>
-  </IntReg>
-  <Enumeration Name="Mode">
-    <EnumEntry Name="Continuous"><Value>0</Value></EnumEntry>
-    <EnumEntry Name="SingleFrame"><pIsAvailable>Never</pIsAvailable><Value>1</Value></EnumEntry>
-    <pValue>ModeReg</pValue>
-  </Enumeration>
-  <IntReg Name="ModeReg">
-    <Address>0x6030</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort>
-    <Sign>Unsigned</Sign><Endianess>BigEndian</Endianess>
-  </IntReg>
-)xml");
-    const auto file = road.Directory() / "availability.xml";
-    nox_test::WriteFile(file, description);
-    NoxCameraHandle *camera = road.Camera(0);
-    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
-    ASSERT_EQ(Nox_connectCameraWithExternalXml(camera, file.c_str()), ERR_NONE);
-
-    const uint32_t width = CameraRegister(camera, kWidth);
-    const uint64_t commands = nox_test::CommandsReceived(0);
-    int64_t value = 42;
-    EXPECT_EQ(Nox_getIntegerValue(camera, "Hidden", &value), ERR_EXCEPTION);
-    EXPECT_EQ(Nox_setIntegerValue(camera, "Hidden", 64), ERR_EXCEPTION);
-    EXPECT_TRUE(road.Logged("Exception while setting feature Hidden: Node 'Hidden' is not writable (access mode NA)"));
-    EXPECT_EQ(value, 42);
-    EXPECT_EQ(nox_test::CommandsReceived(0), commands) << "an unavailable feature reached the camera";
-    EXPECT_EQ(CameraRegister(camera, kWidth), width);
-
-    ASSERT_EQ(Nox_setEnumerationValue(camera, "Mode", "SingleFrame"), ERR_NONE);
-    EXPECT_EQ(CameraRegister(camera, 0x6030), 1u);
-    const char *mode = nullptr;
-    EXPECT_EQ(Nox_getEnumerationValueAsString(camera, "Mode", &mode), ERR_NONE);
-    EXPECT_STREQ(mode, "SingleFrame");
-}
-
 TEST(Features, TextsStayValidUntilTheSameFeatureIsReadAgain) {
     LoggedRoad road;
     NoxCameraHandle *camera = road.Connected(0);
@@ -331,9 +286,11 @@ TEST(TransportLayer, AWriteToTheLinkConfigurationSucceedsWithoutReachingTheCamer
     EXPECT_EQ(CameraRegister(camera, kWidth), 512u);
 }
 
-TEST(Features, AWriteOnlyEnumerationRefusesReadsBeforeTheWire) {
+// Access is settled before the wire: a write-only enumeration refuses reads,
+// a feature is no more available than the node it hands its value to, and an
+// enumeration takes an entry by name whether or not the entry is available now.
+TEST(Features, AccessIsSettledBeforeTheWireAndEnumerationWritesGoThrough) {
     LoggedRoad road;
-    // The camera's write-only test register, described as an enumeration.
     std::string description = kLinkRegisterDescription;
     description.insert(description.find("  <Port Name"), R"xml(  <Enumeration Name="TestMode">
     <EnumEntry Name="Off"><Value>0</Value></EnumEntry>
@@ -344,8 +301,24 @@ TEST(Features, AWriteOnlyEnumerationRefusesReadsBeforeTheWire) {
     <Address>0x6080</Address><Length>4</Length><AccessMode>WO</AccessMode><pPort>Device</pPort>
     <Sign>Unsigned</Sign><Endianess>BigEndian</Endianess>
   </IntReg>
+  <Integer Name="Never"><Value>0</Value></Integer>
+  <Integer Name="Hidden"><pValue>HiddenReg</pValue></Integer>
+  <IntReg Name="HiddenReg">
+    <pIsAvailable>Never</pIsAvailable>
+    <Address>0x6008</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort>
+    <Sign>Unsigned</Sign><Endianess>BigEndian</Endianess>
+  </IntReg>
+  <Enumeration Name="Mode">
+    <EnumEntry Name="Continuous"><Value>0</Value></EnumEntry>
+    <EnumEntry Name="SingleFrame"><pIsAvailable>Never</pIsAvailable><Value>1</Value></EnumEntry>
+    <pValue>ModeReg</pValue>
+  </Enumeration>
+  <IntReg Name="ModeReg">
+    <Address>0x6030</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort>
+    <Sign>Unsigned</Sign><Endianess>BigEndian</Endianess>
+  </IntReg>
 )xml");
-    const auto file = road.Directory() / "write-only-enumeration.xml";
+    const auto file = road.Directory() / "access.xml";
     nox_test::WriteFile(file, description);
     NoxCameraHandle *camera = road.Camera(0);
     ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
@@ -359,9 +332,18 @@ TEST(Features, AWriteOnlyEnumerationRefusesReadsBeforeTheWire) {
     EXPECT_TRUE(road.Logged("Value is write only"));
     EXPECT_EQ(value, 42);
     EXPECT_STREQ(text, "untouched");
-    EXPECT_EQ(nox_test::CommandsReceived(0), commands);
+    EXPECT_EQ(Nox_getIntegerValue(camera, "Hidden", &value), ERR_EXCEPTION);
+    EXPECT_EQ(Nox_setIntegerValue(camera, "Hidden", 64), ERR_EXCEPTION);
+    EXPECT_TRUE(road.Logged("Exception while setting feature Hidden: Node 'Hidden' is not writable (access mode NA)"));
+    EXPECT_EQ(value, 42);
+    EXPECT_EQ(nox_test::CommandsReceived(0), commands) << "a refused access reached the camera";
     EXPECT_EQ(Nox_setEnumerationValue(camera, "TestMode", "On"), ERR_NONE);
     EXPECT_EQ(nox_test::CommandsReceived(0), commands + 1);
+
+    ASSERT_EQ(Nox_setEnumerationValue(camera, "Mode", "SingleFrame"), ERR_NONE);
+    EXPECT_EQ(CameraRegister(camera, 0x6030), 1u);
+    EXPECT_EQ(Nox_getEnumerationValueAsString(camera, "Mode", &text), ERR_NONE);
+    EXPECT_STREQ(text, "SingleFrame");
 }
 
 TEST(ConnectCamera, BadDescriptionsFromTheCameraFailClearly) {
