@@ -9,6 +9,7 @@
 #include <exception>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "genapi/GenericException.h"
@@ -56,12 +57,6 @@ constexpr KindRule kKinds[] = {
     {"StructReg", kNothing, RegisterKind::Integer, Cachable::WriteThrough},
 };
 
-const KindRule *RuleOf(string_view kind) {
-    for (const KindRule &rule : kKinds)
-        if (rule.kind == kind) return &rule;
-    return nullptr;
-}
-
 // The references the interpreter follows, and what their target must answer.
 struct ReferenceRule {
     string_view element;
@@ -77,17 +72,43 @@ constexpr ReferenceRule kReferences[] = {
     {"pValueIndexed", kNumber},   {"pValueDefault", kNumber},  {"pCommandValue", kNumber},
 };
 
-const ReferenceRule *ReferenceRuleOf(string_view element) {
-    for (const ReferenceRule &rule : kReferences)
-        if (rule.element == element) return &rule;
-    return nullptr;
-}
+// What a node says to people. The layer offers none of it (the description
+// copy the camera keeps has it all), so the interpreter is not given it: it
+// makes objects of every element. A layer that offers it must keep these.
+constexpr string_view kPresentation[] = {"ToolTip",        "Description", "DisplayName",     "Visibility",
+                                         "DocuURL",        "IsDeprecated", "Representation", "Unit",
+                                         "DisplayNotation", "DisplayPrecision"};
 
 // Elements whose text is a number the check bounds.
-bool IsBoundedNumber(string_view element) {
-    return element == "Length" || element == "Address" || element == "LSB" || element == "MSB" || element == "Bit" ||
-           element == "PollingTime";
+constexpr string_view kBoundedNumbers[] = {"Length", "Address", "LSB", "MSB", "Bit", "PollingTime"};
+
+// What the check knows of an element name, found with one look-up: every
+// element of a description asks, and a megabyte holds tens of thousands.
+struct ElementTraits {
+    const KindRule *kind = nullptr;
+    const ReferenceRule *reference = nullptr;
+    bool presentation = false;
+    bool boundedNumber = false;
+};
+
+const ElementTraits &TraitsOf(string_view name) {
+    static const std::unordered_map<string_view, ElementTraits> traits = [] {
+        std::unordered_map<string_view, ElementTraits> table;
+        for (const KindRule &rule : kKinds) table[rule.kind].kind = &rule;
+        for (const ReferenceRule &rule : kReferences) table[rule.element].reference = &rule;
+        for (string_view element : kPresentation) table[element].presentation = true;
+        for (string_view element : kBoundedNumbers) table[element].boundedNumber = true;
+        return table;
+    }();
+    static const ElementTraits none;
+    const auto found = traits.find(name);
+    return found == traits.end() ? none : found->second;
 }
+
+const KindRule *RuleOf(string_view kind) { return TraitsOf(kind).kind; }
+const ReferenceRule *ReferenceRuleOf(string_view element) { return TraitsOf(element).reference; }
+bool IsPresentation(string_view element) { return TraitsOf(element).presentation; }
+bool IsBoundedNumber(string_view element) { return TraitsOf(element).boundedNumber; }
 
 string_view Trimmed(string_view text) {
     const size_t first = text.find_first_not_of(" \t\r\n");
@@ -126,7 +147,10 @@ std::optional<int64_t> ParseNumber(string_view text) {
 
 std::string Quoted(string_view text) {
     constexpr size_t kShown = 64;  // a hostile name may be megabytes long
-    return "'" + std::string(text.substr(0, kShown)) + (text.size() > kShown ? "...'" : "'");
+    std::string quoted(1, '\'');
+    quoted.append(text.substr(0, kShown));
+    quoted.append(text.size() > kShown ? "...'" : "'");
+    return quoted;
 }
 
 std::string Hex(uint64_t value) {
@@ -160,9 +184,9 @@ struct ElementEvent {
 };
 
 // The description as the interpreter needs it: no blanks between elements,
-// no comments, nothing it would skip. The interpreter makes an object of
-// every element and every run of text, so this halves its work on a
-// description laid out for people.
+// no comments, no presentation, nothing it would skip. The interpreter makes
+// an object of every element and every run of text, so this halves its work
+// on a description laid out for people.
 class CompactWriter {
 public:
     explicit CompactWriter(size_t expectedSize) {
@@ -286,6 +310,7 @@ private:
             if (rule == nullptr) Refuse("node kind " + Quoted(name) + " is unknown");
         }
         if (rule == nullptr) {
+            if (IsPresentation(name)) return element;
             RequireAttribute(element.name, attributes, count);
             element.role = Role::Property;
             element.node = parent.node;

@@ -31,7 +31,8 @@ namespace vexo::genicam::genapi {
 //   cycles      no node's value depends on itself through its references
 //   depth       no chain of value references longer than kMaxReferenceDepth
 // An accepted description: its facts, and its text as the interpreter is to
-// read it (the same nodes without blanks, comments or elements it skips).
+// read it (the same nodes without blanks, comments, texts for people or
+// elements it skips).
 struct CheckedDescription {
     DescriptionFacts facts;
     std::string text;

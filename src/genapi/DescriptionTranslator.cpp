@@ -98,11 +98,14 @@ void TranslateNode(xmlNode *node, const Translation &translation) {
                     reinterpret_cast<const xmlChar *>(translation.accessMode));
 }
 
-// A quick look before parsing: almost every description holds none.
+// A quick look, in one pass, before parsing: almost every description holds none.
 bool MayNeedTranslation(const void *description, size_t size) {
     const string_view text(static_cast<const char *>(description), size);
-    for (const Translation &translation : kTranslations)
-        if (text.find("<" + std::string(translation.from)) != string_view::npos) return true;
+    for (size_t at = text.find('<'); at != string_view::npos; at = text.find('<', at + 1)) {
+        const string_view rest = text.substr(at + 1);
+        for (const Translation &translation : kTranslations)
+            if (rest.substr(0, translation.from.size()) == translation.from) return true;
+    }
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "genapi/GenApi.h"
 #include "genapi/GenericException.h"
 #include "genapi/InterpreterError.h"
 
@@ -14,6 +15,28 @@ const char *ModeName(GenApi::EAccessMode mode) {
 }
 
 }  // namespace
+
+void *Node::Interface(Kind kind) { return interfaces_[static_cast<size_t>(kind)]; }
+
+void Node::ResolveInterfaces() {
+    for (size_t kind = 0; kind < interfaces_.size(); ++kind) interfaces_[kind] = CastTo(static_cast<Kind>(kind));
+}
+
+void *Node::CastTo(Kind kind) {
+    switch (kind) {
+        case Kind::Integer: return dynamic_cast<GenApi::IInteger *>(this);
+        case Kind::Float: return dynamic_cast<GenApi::IFloat *>(this);
+        case Kind::String: return dynamic_cast<GenApi::IString *>(this);
+        case Kind::Boolean: return dynamic_cast<GenApi::IBoolean *>(this);
+        case Kind::Enumeration: return dynamic_cast<GenApi::IEnumeration *>(this);
+        case Kind::EnumEntry: return dynamic_cast<GenApi::IEnumEntry *>(this);
+        case Kind::Command: return dynamic_cast<GenApi::ICommand *>(this);
+        case Kind::Category: return dynamic_cast<GenApi::ICategory *>(this);
+        case Kind::Selector: return dynamic_cast<GenApi::ISelector *>(this);
+        case Kind::Count: break;
+    }
+    return nullptr;
+}
 
 GenApi::gcstring Node::GetName() const { return arv_gc_feature_node_get_name(node_); }
 
@@ -71,7 +94,6 @@ void AddDelegates(ArvGcFeatureNode *node, std::vector<ArvGcFeatureNode *> &pendi
 }  // namespace
 
 const std::vector<ArvGcFeatureNode *> &Node::Chain() const {
-    Guard guard(Mutex());
     if (chain_) return *chain_;
     // The description check refused cycles; the visited test keeps a walk
     // finite all the same.
@@ -104,7 +126,6 @@ bool Node::ChainAvailable() const {
 }
 
 ArvGcAccessMode Node::DescribedAccessMode() const {
-    Guard guard(Mutex());
     if (!describedAccessMode_) describedAccessMode_ = arv_gc_feature_node_get_actual_access_mode(node_);
     return *describedAccessMode_;
 }
@@ -112,7 +133,6 @@ ArvGcAccessMode Node::DescribedAccessMode() const {
 // A lock only takes writing away, so readability is settled without asking
 // for it; this runs on every read.
 void Node::RequireReadable() const {
-    Guard guard(Mutex());
     if (ChainImplemented() && ChainAvailable() && DescribedAccessMode() != ARV_GC_ACCESS_MODE_WO) return;
     const GenApi::EAccessMode mode = GetAccessMode();
     throw ACCESS_EXCEPTION("Node '%s' is not readable (access mode %s)", GetName().c_str(), ModeName(mode));

@@ -2,6 +2,7 @@
 // Private to src/genapi: the node kinds over the interpreter. Includes Aravis.
 #include <arv.h>
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -25,11 +26,25 @@ public:
     GenApi::EAccessMode GetAccessMode() const override;
     GenApi::INode *GetNode() override { return this; }
 
+    // Works out once what Interface answers; the map does so under its lock
+    // as it makes the node.
+    void ResolveInterfaces();
+
+protected:
+    void *Interface(Kind kind) override;
+
+private:
+    void *CastTo(Kind kind);
+
+protected:
+
 protected:
     using Guard = templates::platform::RecursiveMutex::Guard;
     templates::platform::RecursiveMutex &Mutex() const { return map_.Mutex(); }
 
-    // AccessException unless the node may be read / written now.
+    // AccessException unless the node may be read / written now. This and the
+    // helpers below run with the map's lock held by their caller: a read
+    // takes it once.
     void RequireReadable() const;
     void RequireWritable() const;
     // After a write through this node: registers whose invalidators hang on
@@ -74,6 +89,7 @@ private:
 
     mutable std::optional<ArvGcAccessMode> describedAccessMode_;
     mutable std::optional<std::vector<ArvGcFeatureNode *>> chain_;
+    std::array<void *, static_cast<size_t>(Kind::Count)> interfaces_{};
     // Whether any node of the chain has pIsImplemented, pIsAvailable or
     // pIsLocked; without them its access never changes, and a read need not
     // ask the interpreter.

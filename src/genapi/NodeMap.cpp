@@ -84,7 +84,10 @@ Node *NodeMap::NodeNamed(const char *name) const {
 Node &NodeMap::NodeFor(ArvGcNode *node) const {
     Guard guard(mutex_);
     std::unique_ptr<Node> &slot = nodes_[node];
-    if (!slot) slot = MakeNode(*this, ARV_GC_FEATURE_NODE(node));
+    if (!slot) {
+        slot = MakeNode(*this, ARV_GC_FEATURE_NODE(node));
+        slot->ResolveInterfaces();
+    }
     return *slot;
 }
 
