@@ -132,29 +132,18 @@ void ReadFeatureBesideInterpreter(benchmark::State &state, const char *name, Rea
     state.counters["layer_ratio"] = seconds.measured / seconds.reference;
 }
 
-void BM_GetInteger(benchmark::State &state) {
-    ReadFeatureBesideInterpreter(
-        state, "Width",
-        [](NoxCameraHandle *camera) {
-            int64_t value = 0;
-            const bool ok = Nox_getIntegerValue(camera, "Width", &value) == ERR_NONE;
-            benchmark::DoNotOptimize(value);
-            return ok;
-        },
-        IntegerOf);
+bool GetWidth(NoxCameraHandle *camera) {
+    int64_t value = 0;
+    const bool ok = Nox_getIntegerValue(camera, "Width", &value) == ERR_NONE;
+    benchmark::DoNotOptimize(value);
+    return ok;
 }
+
+void BM_GetInteger(benchmark::State &state) { ReadFeatureBesideInterpreter(state, "Width", GetWidth, IntegerOf); }
 BENCHMARK(BM_GetInteger)->UseManualTime();
 
 void BM_GetIntegerCached(benchmark::State &state) {
-    ReadFeatureBesideInterpreter(
-        state, "Width",
-        [](NoxCameraHandle *camera) {
-            int64_t value = 0;
-            const bool ok = Nox_getIntegerValue(camera, "Width", &value) == ERR_NONE;
-            benchmark::DoNotOptimize(value);
-            return ok;
-        },
-        IntegerOf, true);
+    ReadFeatureBesideInterpreter(state, "Width", GetWidth, IntegerOf, true);
 }
 BENCHMARK(BM_GetIntegerCached)->UseManualTime();
 
