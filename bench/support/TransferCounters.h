@@ -27,23 +27,26 @@ void ReportAgainstSimulator(benchmark::State &state, Transfer transfer, uint64_t
 // a large read. The benchmark's time is the measured function's (register
 // it with UseManualTime); both sums of seconds are returned. Each
 // function answers whether it succeeded; a failure ends the benchmark with
-// an error.
+// an error. `prepare`, when given, runs untimed before each of the two calls.
 struct TurnSeconds {
     double measured = 0;
     double reference = 0;
 };
 
-template <class Measured, class Reference>
-TurnSeconds TimeInTurns(benchmark::State &state, Measured measured, Reference reference) {
+template <class Measured, class Reference, class Prepare = void (*)()>
+TurnSeconds TimeInTurns(benchmark::State &state, Measured measured, Reference reference, Prepare prepare = [] {}) {
     using Clock = std::chrono::steady_clock;
     TurnSeconds seconds;
     for (auto _ : state) {
+        prepare();
         const Clock::time_point start = Clock::now();
         if (!measured()) {
             state.SkipWithError("measured call failed");
             break;
         }
         const Clock::time_point middle = Clock::now();
+        prepare();
+        const Clock::time_point restart = Clock::now();
         if (!reference()) {
             state.SkipWithError("reference call failed");
             break;
@@ -52,7 +55,7 @@ TurnSeconds TimeInTurns(benchmark::State &state, Measured measured, Reference re
         const double measuredSeconds = std::chrono::duration<double>(middle - start).count();
         state.SetIterationTime(measuredSeconds);
         seconds.measured += measuredSeconds;
-        seconds.reference += std::chrono::duration<double>(end - middle).count();
+        seconds.reference += std::chrono::duration<double>(end - restart).count();
     }
     return seconds;
 }

@@ -49,6 +49,15 @@ int32_t Refuse(CallFrameResult &frame, int32_t status, const std::string &messag
     return frame.Return(status);
 }
 
+// A description GenApi would not take. One the check refuses as unsafe gets
+// ERR_INVALID_DATA instead of ERR_EXCEPTION: the caller sees that the camera's
+// description, not the road to it, is at fault.
+int32_t RefuseDescription(CallFrameResult &frame, const std::exception &exception) {
+    const bool refusedByCheck = dynamic_cast<const GenICam::InvalidDescriptionException *>(&exception) != nullptr;
+    return Refuse(frame, refusedByCheck ? ERR_INVALID_DATA : ERR_EXCEPTION,
+                  std::string("Exception while interpreting camera XML; Exception: ") + exception.what());
+}
+
 // Loads a description fetched from the camera into GenApi, inside the GenApi
 // environment, and makes it the camera's connection and description copy.
 int32_t ConnectDescription(CallFrameResult &frame, NOXCameraInterface &camera, std::vector<uint8_t> description,
@@ -59,8 +68,7 @@ int32_t ConnectDescription(CallFrameResult &frame, NOXCameraInterface &camera, s
         DescriptionLoader::Load(camera, description.data(), description.size(), log);
     } catch (const std::exception &exception) {
         camera.SetConnected(false);
-        return Refuse(frame, ERR_EXCEPTION, std::string("Exception while interpreting camera XML; Exception: ") +
-                                                exception.what());
+        return RefuseDescription(frame, exception);
     }
     try {
         camera.SetDescription(std::move(description));
@@ -119,8 +127,7 @@ int32_t ConnectCameraWithFile(CallFrameResult &frame, NOXCameraInterface &camera
         DescriptionLoader::Load(camera, description.data(), description.size() - 1, log);
     } catch (const GenICam::GenericException &exception) {
         camera.SetConnected(false);
-        return Refuse(frame, ERR_EXCEPTION, std::string("Exception while interpreting camera XML; Exception: ") +
-                                                exception.what());
+        return RefuseDescription(frame, exception);
     } catch (const std::exception &exception) {
         // The description has no port "Device".
         camera.SetConnected(false);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "api/ApiSupport.h"
+#include "genapi/INodeMap.h"
 
 using namespace vexo::genicam;
 
@@ -26,10 +27,19 @@ int32_t DirectRead(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint
     return board->Controller()->ReadRaw(port, address, value, 4, ByteSwap::kSwapWords, kDefaultTimeoutMs);
 }
 
+// A raw write changes the camera behind its node map's back: the register
+// values the node map keeps are forgotten, whatever the write's outcome.
+int32_t ForgettingCameraValues(NOXCameraInterface *camera, int32_t status) {
+    if (camera != nullptr && camera->NodeMap() != nullptr) camera->NodeMap()->InvalidateNodes();
+    return status;
+}
+
 int32_t DirectWrite(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint32_t value, uint32_t swap) {
     NOXBoardInterface *board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return board->Controller()->WriteRegister(port, address, value, ByteSwapOf(swap), AcknowledgeMode::kRequired, 0);
+    const int32_t status =
+        board->Controller()->WriteRegister(port, address, value, ByteSwapOf(swap), AcknowledgeMode::kRequired, 0);
+    return ForgettingCameraValues(board->FindCameraByPort(port), status);
 }
 
 int32_t DirectReadMemory(NoxBoardHandle *handle, uint32_t port, uint64_t address, void *buffer,
@@ -57,7 +67,9 @@ int32_t DirectWriteMemory(NoxBoardHandle *handle, uint32_t port, uint64_t addres
     }
     NOXBoardInterface *board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return board->Controller()->WriteMemory(port, address, data, length, ByteSwap::kWireOrder, timeoutMs);
+    const int32_t status =
+        board->Controller()->WriteMemory(port, address, data, length, ByteSwap::kWireOrder, timeoutMs);
+    return ForgettingCameraValues(board->FindCameraByPort(port), status);
 }
 
 // The controller of a camera's board, or null when the camera has no board.
@@ -101,8 +113,8 @@ int32_t WriteCameraMemory(NOXCameraInterface *camera, const void *data, uint32_t
     if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
-    return controller->WriteMemory(camera->GetPortIndex(), address, data, length, ByteSwap::kWireOrder,
-                                   timeoutMs);
+    return ForgettingCameraValues(camera, controller->WriteMemory(camera->GetPortIndex(), address, data, length,
+                                                                  ByteSwap::kWireOrder, timeoutMs));
 }
 
 }  // namespace
@@ -192,8 +204,8 @@ extern "C" NOX_API int32_t Nox_registerWriteToCamera(NoxCameraHandle *handle, ui
     if (!camera->IsLinkUp(true)) return ERR_STREAM_PACKET_SIZE_REJECTED;
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
-    return controller->WriteRegister(camera->GetPortIndex(), address, value, ByteSwap::kSwapWords,
-                                     AcknowledgeMode::kRequired, 0);
+    return ForgettingCameraValues(camera, controller->WriteRegister(camera->GetPortIndex(), address, value,
+                                                                    ByteSwap::kSwapWords, AcknowledgeMode::kRequired, 0));
 }
 
 extern "C" NOX_API int32_t Nox_memoryReadFromCamera(NoxCameraHandle *handle, void *buffer, uint32_t address,

@@ -20,6 +20,7 @@ void FloatNode::SetValue(double value, bool verify) {
         }
     }
     Checked(arv_gc_float_set_value, Float(), value);
+    NoteWritten();
 }
 
 double FloatNode::GetMin() { return Query(arv_gc_float_get_min, Float()); }

@@ -14,6 +14,7 @@ void IntegerNode::SetValue(int64_t value, bool verify) {
     RequireWritable();
     if (verify) VerifyInRange(value);
     Checked(arv_gc_integer_set_value, Integer(), static_cast<gint64>(value));
+    NoteWritten();
 }
 
 int64_t IntegerNode::GetMin() { return Query(arv_gc_integer_get_min, Integer()); }

@@ -113,6 +113,7 @@ TEST(ParameterDump, KeepsEveryLineOneLineAndRefusesAMapWithoutRoot) {
 TEST(ParameterDump, FloatsReadBackToTheSameValue) {
     Camera camera;
     camera.port.PutBig32(0x110, 0);
+    camera.map->InvalidateNodes();
     GenApi::CFloatPtr gain = camera.map->GetNode("Gain");
     gain->SetValue(0.1f);
     const double before = gain->GetValue();
@@ -121,6 +122,7 @@ TEST(ParameterDump, FloatsReadBackToTheSameValue) {
     const auto result = camera.Load(dump);
     EXPECT_EQ(result.failed, 0u);
     camera.port.PutBig32(0x110, 0);
+    camera.map->InvalidateNodes();
     EXPECT_EQ(gain->GetValue(), before);
 }
 
@@ -149,6 +151,7 @@ TEST(ParameterLoader, ASavedDumpRestoresChangedValues) {
     camera.port.PutBig32(0x220, 1);
     camera.port.PutBig32(0x224, 0);
     std::memcpy(camera.port.bytes.data() + 0x300, "other", 5);
+    camera.map->InvalidateNodes();  // the camera changed behind the node map
     const size_t writesBefore = camera.port.Writes();
 
     const auto result = camera.Load(dump, true);
