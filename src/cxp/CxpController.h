@@ -151,6 +151,9 @@ private:
     int32_t RecordCameraParameters(uint32_t masterId, uint32_t commandPort);
     int32_t SetFinalLink(uint32_t speed, uint32_t flags);
     int32_t NegotiateFinalLink(uint32_t masterId, uint32_t speed, uint32_t flags, uint32_t &links);
+    // SetLinkConfig with the level at which a camera's refusal is logged.
+    int32_t ConfigureCameraLinks(uint32_t masterId, uint32_t bitRate, uint32_t links, uint32_t *outValue,
+                                 uint32_t refusalLevel);
     int32_t AlignLinkCount(uint32_t masterId, uint32_t commandPort, uint32_t wantedLinks, uint32_t discovered);
     uint32_t OperatorLinkCount(uint32_t masterId);
     void SetDiscoveryLedModes();
