@@ -75,7 +75,9 @@ public:
     // configuration. `portMask` must hold every port of the board (else
     // ERR_INVALID_PORT; a board without ports refuses every mask), `speed` 0
     // or a rate the board accepts (else ERR_INVALID_LINK_SPEED, before any
-    // register access). Flags: kFlagCameraDefaultSpeed.
+    // register access). Flags: kFlagCameraDefaultSpeed. ERR_LINK_LAYOUT_MISMATCH
+    // when a camera could not be given its final link configuration; the
+    // other cameras are configured all the same.
     int32_t Discovery(uint32_t reserved, uint32_t speed, uint32_t portMask, uint32_t flags) override;
     // The discovery info; with `update` its applet side is read from the
     // applet first (ports without an operator, id 0, record none).
