@@ -203,6 +203,22 @@ TEST_F(LinkFileRoad, HandWrittenFilesKeepTheirMeaningThroughLoadAndSave) {
     }
 }
 
+TEST_F(LinkFileRoad, PhysicalPortsMakeLinkZeroTheMasterAndTheOthersItsExtensions) {
+    Open(nullptr);
+    NoxCameraHandle *camera = nullptr;
+    ASSERT_EQ(Nox_getCamera(board_, 0, &camera), ERR_NONE);
+    EXPECT_EQ(SetProperty(camera, "FGPORT", 1, 1), ERR_NO_MASTER) << "an extension link before any master";
+    EXPECT_EQ(SetProperty(camera, "FGPORT", 0, 0), ERR_NONE);
+    EXPECT_EQ(Property(camera, "MASTERID"), 1u) << "named after the master link's port";
+    EXPECT_EQ(SetProperty(camera, "FGPORT", 1, 1), ERR_NONE);
+    for (uint32_t link = 0; link < 2; ++link) EXPECT_EQ(SetProperty(camera, "APPLETPORT", link, link), ERR_NONE);
+    EXPECT_EQ(SetProperty(camera, "NROFLINKS", 2), ERR_NONE);
+    EXPECT_EQ(SetProperty(camera, "LINKSPEED", 12500), ERR_NONE);
+    EXPECT_EQ(SetProperty(camera, "STREAMPACKETSIZE", 8192), ERR_NONE);
+    EXPECT_EQ(Nox_LinkConnect(board_, camera), ERR_NONE);
+    EXPECT_EQ(Property(camera, "MASTERPORT"), 0u);
+}
+
 TEST_F(LinkFileRoad, SavingStopsAtTheFirstCameraThatIsNotConnected) {
     Open(nullptr);
     ASSERT_EQ(Nox_scanPorts(board_, 0xF, 0, 0), ERR_NONE);
