@@ -314,9 +314,9 @@ int32_t CxpController::ConfigureCameraLinks(uint32_t masterId, uint32_t bitRate,
     return ERR_NONE;
 }
 
-// A port the board does not have carries no link, synchronised or not.
 bool CxpController::IsLinkSynchronized(uint32_t port) {
     RecursiveMutex::Guard guard(LinkMutex());
+    // The caller sees ports the board does not have as not synchronised, never as locked links.
     if (port >= impl_->PortCount()) return false;
     CxpControllerImpl::SyncState &sync = impl_->Sync(port);
     const Clock::time_point now = Clock::now();
