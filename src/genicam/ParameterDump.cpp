@@ -210,6 +210,7 @@ void ParameterDump::WriteFeature(std::ostream &out, INode &node, int depth) {
 void ParameterDump::WriteSelector(std::ostream &out, INode &selector, const std::vector<INode *> &selected,
                                   int depth) {
     if (expanding_.count(&selector) != 0) return WriteSelectorOnce(out, selector, selected);
+    // The caller finds such a selector once, with its current value, and a record saying so.
     if (depth >= kMaxSelectorDepth) {
         if (tooDeep_.insert(&selector).second)
             LogLeftOut("Parameter dump left out every value of selector " + OneLine(selector.GetName()) +
@@ -232,6 +233,7 @@ void ParameterDump::WriteSelector(std::ostream &out, INode &selector, const std:
     const std::vector<INode *> own = OwnFeatures(selector, selected);
     expanding_.insert(&selector);
     for (uint64_t i = 0; i < values->Count(); ++i) {
+        // The caller finds the selector's remaining values left out, and a record saying which.
         if (lines_ >= maxLines_) {
             LogLeftOut("Parameter dump left out selector " + OneLine(selector.GetName()) + " from value " +
                        std::to_string(values->At(i)) + " on (" + std::to_string(values->Count() - i) + " of " +
