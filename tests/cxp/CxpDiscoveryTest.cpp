@@ -155,48 +155,29 @@ TEST(CxpDiscovery, RoutingThatCyclesThreePortsKeepsTheTransceiversOnTheirPhysica
     EXPECT_EQ(CameraRegister(controller, 2, bootstrap::kConnectionConfig), 0x00010048u);
 }
 
-TEST(CxpDiscovery, FamilyABoardProgramsItsReceiversThroughTheConfigurationPort) {
-    const std::string topology = OneBoard(R"({"model": "cxp4-a", "applet": {"operators": [[0, 1], [2], [3]]},
+TEST(CxpDiscovery, FamiliesAAndBProgramTheirReceiversThroughConfigurationPortAndRateCode) {
+    const std::string familyA = OneBoard(R"({"model": "cxp4-a", "applet": {"operators": [[0, 1], [2], [3]]},
         "cameras": [{"links": [0, 1]}, {"links": [3], "speeds": [1250, 3125]}]})");
-    ControllerUnderTest board(topology.c_str());
-    CxpController &controller = *board.controller;
-    ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
-    const DiscoveryInfo &info = *controller.GetDiscoveryInfo(false);
-    EXPECT_EQ(info.GetBitRate(1), 6250u);
-    EXPECT_EQ(info.GetBitRate(4), 3125u);
-    EXPECT_EQ(board.board.Read("CxpTransceiverGtxDrpWriteData_0"), 0x48u);
-    EXPECT_EQ(board.board.Read("CxpTransceiverGtxDrpWriteData_3"), 0x38u);
-    EXPECT_EQ(CameraRegister(controller, 0, bootstrap::kConnectionConfig), 0x00020048u);
-    EXPECT_EQ(LedModes(board.board, 4), (std::vector<uint64_t>{2, 8, 5, 2}));
-}
-
-TEST(CxpDiscovery, TwoPortFamilyBBoardProgramsItsReceiversByRateCode) {
-    const std::string topology = OneBoard(R"({"model": "cxp2-b", "cameras": [{"links": [0]}, {"links": [1]}]})");
-    ControllerUnderTest board(topology.c_str());
+    {
+        ControllerUnderTest board(familyA.c_str());
+        CxpController &controller = *board.controller;
+        ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
+        EXPECT_EQ(controller.GetDiscoveryInfo(false)->GetBitRate(1), 6250u);
+        EXPECT_EQ(controller.GetDiscoveryInfo(false)->GetBitRate(4), 3125u);
+        EXPECT_EQ(board.board.Read("CxpTransceiverGtxDrpWriteData_0"), 0x48u);
+        EXPECT_EQ(board.board.Read("CxpTransceiverGtxDrpWriteData_3"), 0x38u);
+        EXPECT_EQ(CameraRegister(controller, 0, bootstrap::kConnectionConfig), 0x00020048u);
+        EXPECT_EQ(LedModes(board.board, 4), (std::vector<uint64_t>{2, 8, 5, 2}));
+    }
+    const std::string twoPortB = OneBoard(R"({"model": "cxp2-b", "cameras": [{"links": [0]}, {"links": [1]}]})");
+    ControllerUnderTest board(twoPortB.c_str());
     CxpController &controller = *board.controller;
     ASSERT_EQ(controller.Discovery(0, 0, 0x3, 0), 0);
-    const DiscoveryInfo &info = *controller.GetDiscoveryInfo(false);
-    EXPECT_EQ(CameraSide(info), (Links{{1, 0}, {2, 0}}));
-    EXPECT_EQ(info.GetBitRate(1), 6250u);
-    EXPECT_EQ(info.GetBitRate(2), 6250u);
+    EXPECT_EQ(CameraSide(*controller.GetDiscoveryInfo(false)), (Links{{1, 0}, {2, 0}}));
+    EXPECT_EQ(controller.GetDiscoveryInfo(false)->GetBitRate(2), 6250u);
     EXPECT_EQ(board.board.Read("CxpTransceiverGtxSetBitRate_1"), 0x48u);
     EXPECT_EQ(CameraRegister(controller, 1, bootstrap::kConnectionConfig), 0x00010048u);
     EXPECT_EQ(LedModes(board.board, 2), (std::vector<uint64_t>{2, 2}));
-}
-
-TEST(CxpDiscovery, ACameraRefusingTheFastestSpeedGetsTheNextOne) {
-    nox_test::TempDirectory directory;
-    const auto log = CaptureLog(directory, "vexo.genicam=2");
-    const std::string topology = OneBoard(R"({"model": "cxp2-c", "applet": {"operators": [[0, 1]]},
-        "cameras": [{"links": [0, 1], "speeds": [1250, 2500, 3125, 5000, 6250, 10000]}]})");
-    ControllerUnderTest board(topology.c_str());
-    ASSERT_EQ(board.controller->Discovery(0, 0, 0x3, 0), 0);
-    EXPECT_EQ(board.controller->GetDiscoveryInfo(false)->GetBitRate(1), 10000u);
-    EXPECT_EQ(CameraRegister(*board.controller, 0, bootstrap::kConnectionConfig), 0x00020050u);
-    const auto details = LogTexts(log, "detail");
-    EXPECT_TRUE(Contains(details, "Trying 12.5 Gbps..."));
-    EXPECT_TRUE(Contains(details, "Camera configuration failed."));
-    EXPECT_TRUE(Contains(details, "Trying 10 Gbps..."));
 }
 
 TEST(CxpDiscovery, ACameraThatCannotBeConfiguredMakesTheScanAMismatchAndLeavesTheOthersConfigured) {
@@ -218,17 +199,30 @@ TEST(CxpDiscovery, ACameraThatCannotBeConfiguredMakesTheScanAMismatchAndLeavesTh
     EXPECT_NE(controller.SetLinkConfig(3, 3125, 1, 0, nullptr), ERR_NONE);
 }
 
-TEST(CxpDiscovery, UserAndCameraDefaultSpeedsAreTriedFirst) {
+TEST(CxpDiscovery, NegotiationTriesUserSpeedCameraDefaultThenTheFastestTheCameraTakes) {
     nox_test::TempDirectory directory;
     const auto log = CaptureLog(directory, "vexo.genicam=2");
-    ControllerUnderTest board;
-    ASSERT_EQ(board.controller->Discovery(0, 5000, 0xF, 0), 0);
-    EXPECT_EQ(board.controller->GetDiscoveryInfo(false)->GetBitRate(1), 5000u);
-    EXPECT_TRUE(Contains(LogTexts(log, "detail"), "Trying 5 Gbps (user defined speed)..."));
-
-    ASSERT_EQ(board.controller->Discovery(0, 0, 0xF, CxpController::kFlagCameraDefaultSpeed), 0);
-    EXPECT_EQ(board.controller->GetDiscoveryInfo(false)->GetBitRate(1), 12500u);
-    EXPECT_TRUE(Contains(LogTexts(log, "detail"), "Trying 12.5 Gbps (camera default speed)..."));
+    {
+        ControllerUnderTest board;
+        ASSERT_EQ(board.controller->Discovery(0, 5000, 0xF, 0), 0);
+        EXPECT_EQ(board.controller->GetDiscoveryInfo(false)->GetBitRate(1), 5000u);
+        EXPECT_TRUE(Contains(LogTexts(log, "detail"), "Trying 5 Gbps (user defined speed)..."));
+        ASSERT_EQ(board.controller->Discovery(0, 0, 0xF, CxpController::kFlagCameraDefaultSpeed), 0);
+        EXPECT_EQ(board.controller->GetDiscoveryInfo(false)->GetBitRate(1), 12500u);
+        EXPECT_TRUE(Contains(LogTexts(log, "detail"), "Trying 12.5 Gbps (camera default speed)..."));
+    }
+    // A refused speed is the expected answer while negotiating, no error.
+    const std::string topology = OneBoard(R"({"model": "cxp2-c", "applet": {"operators": [[0, 1]]},
+        "cameras": [{"links": [0, 1], "speeds": [1250, 2500, 3125, 5000, 6250, 10000]}]})");
+    ControllerUnderTest board(topology.c_str());
+    ASSERT_EQ(board.controller->Discovery(0, 0, 0x3, 0), 0);
+    EXPECT_EQ(board.controller->GetDiscoveryInfo(false)->GetBitRate(1), 10000u);
+    EXPECT_EQ(CameraRegister(*board.controller, 0, bootstrap::kConnectionConfig), 0x00020050u);
+    const auto details = LogTexts(log, "detail");
+    const auto refused = std::find(details.begin(), details.end(), "Trying 12.5 Gbps...");
+    ASSERT_NE(refused, details.end());
+    EXPECT_TRUE(Contains({refused, details.end()}, "Camera configuration failed."));
+    EXPECT_TRUE(Contains({refused, details.end()}, "Trying 10 Gbps..."));
 }
 
 TEST(CxpDiscovery, NothingPluggedFindsNoCamera) {

@@ -120,10 +120,8 @@ TEST(TweakProperties, SourcesResolveUserFileThenInstallationFileThenEnvironmentT
     EXPECT_EQ(files.Properties().LookupInt32(key), 1500);
     platform::SetEnvironment("VEXO_CXP_WAIT_AFTER_POWERUP", "never");
     EXPECT_EQ(files.Properties().LookupInt32(key), 2000);
-}
 
-TEST(TweakProperties, AKeyBeforeAnySectionMatchesNothing) {
-    SettingsFiles files;
+    // A key before any section matches nothing.
     platform::UnsetEnvironment("VEXO_CXP_WAIT_AFTER_LINK_RESET_DONE");
     files.WriteInstallation("CXP::WaitAfterLinkResetDone = 50\n");
     EXPECT_EQ(files.Properties().LookupInt32("CXP::WaitAfterLinkResetDone"), 300);
