@@ -38,7 +38,7 @@ BoardRegistry &Registry() {
 }
 
 // The boards a handle may name. Apart from the registry: handle checks only
-// look, on every exported call, and share their lock.
+// look, on every exported call, and must not wait behind a cross-board connect.
 LiveObjectSet<NOXBoardInterface> &LiveBoards() {
     static LiveObjectSet<NOXBoardInterface> boards;
     return boards;
@@ -46,7 +46,22 @@ LiveObjectSet<NOXBoardInterface> &LiveBoards() {
 
 }  // namespace
 
-NOXBoardInterface *LiveBoard(NoxBoardHandle *handle) { return LiveBoards().Find(handle); }
+BoardPin LiveBoard(NoxBoardHandle *handle) { return LiveBoards().Find(handle); }
+
+BoardFreeing FreeBoard(BoardPin board, void (*dispose)(NOXBoardInterface *), std::chrono::milliseconds patience) {
+    NOXBoardInterface *object = board.get();
+    if (object == nullptr) return BoardFreeing::kNotLive;
+    // Inside the board's own callback the monitor's pass holds the board below us.
+    const bool insideCallback = object->IsMonitorThread();
+    if (!LiveBoards().Withdraw(std::move(board))) return BoardFreeing::kNotLive;
+    if (!insideCallback && LiveBoards().AwaitUnpinned(object, patience)) return BoardFreeing::kUnpinned;
+    if (object->LeaveEndToMonitor(dispose)) return BoardFreeing::kLeftToMonitor;
+    // No monitor to leave it to: the holders' calls end on their own.
+    LiveBoards().AwaitUnpinned(object, std::nullopt);
+    return BoardFreeing::kUnpinned;
+}
+
+void AwaitLastRelease(NOXBoardInterface *board) { LiveBoards().AwaitUnpinned(board, std::nullopt); }
 
 NOXBoardInterface::NOXBoardInterface() {
     LiveBoards().Add(this);
@@ -59,17 +74,36 @@ NOXBoardInterface::NOXBoardInterface() {
 }
 
 NOXBoardInterface::~NOXBoardInterface() {
-    LiveBoards().Remove(this);
-    // The monitor reads the cameras and the controller: it goes first.
-    monitor_->Stop();
-    monitor_.reset();
+    // Nothing holds the board after this; the monitor may still be between passes.
+    LiveBoards().Forget(this);
+    StopMonitor();
     {
         RecursiveMutex::Guard guard(Registry().mutex);
         auto &boards = Registry().boards;
         boards.erase(std::remove(boards.begin(), boards.end(), this), boards.end());
     }
+    // Every camera pin held a board pin: the cameras are free to go now.
     DeleteAllCameras();
     DestroyController();
+}
+
+void NOXBoardInterface::StopMonitor() {
+    if (!monitor_) return;
+    if (monitor_->IsCurrentThread()) {
+        // Freed from inside the board's own callback: the thread cannot join
+        // itself, so it ends on its own once the pass that got here returns.
+        monitor_->RequestStop();
+        monitor_.release()->DeleteWhenFinished();
+        return;
+    }
+    monitor_->Stop();
+    monitor_.reset();
+}
+
+bool NOXBoardInterface::IsMonitorThread() const { return monitor_ && monitor_->IsCurrentThread(); }
+
+bool NOXBoardInterface::LeaveEndToMonitor(void (*dispose)(NOXBoardInterface *)) {
+    return monitor_ && monitor_->TakeOverEnd(dispose);
 }
 
 tools::logging::Logger *NOXBoardInterface::GetLogger() {
@@ -126,6 +160,12 @@ NOXCameraInterface *NOXBoardInterface::GetCamera(uint32_t index) {
     return index < kCameraSlots ? cameras_[index].get() : nullptr;
 }
 
+CameraPin NOXBoardInterface::PinCamera(uint32_t index) {
+    RecursiveMutex::Guard guard(cameraLock_);
+    if (index >= kCameraSlots || !cameras_[index]) return {};
+    return LiveCamera(ToHandle(cameras_[index].get()));
+}
+
 int32_t NOXBoardInterface::AddCamera(std::unique_ptr<NOXCameraInterface> camera, int32_t index) {
     RecursiveMutex::Guard guard(cameraLock_);
     if (index >= static_cast<int32_t>(kCameraSlots)) return ERR_INVALID_LINK_INDEX;
@@ -141,22 +181,27 @@ int32_t NOXBoardInterface::AddCamera(std::unique_ptr<NOXCameraInterface> camera,
 
 int32_t NOXBoardInterface::RemoveCamera(uint32_t index) {
     if (index >= kCameraSlots) return ERR_INVALID_LINK_INDEX;
-    RecursiveMutex::Guard callbacks(callbackLock_);
-    RecursiveMutex::Guard guard(cameraLock_);
-    if (cameras_[index]) {
-        cameras_[index].reset();
-        --cameraCount_;
+    std::unique_ptr<NOXCameraInterface> removed;
+    {
+        RecursiveMutex::Guard guard(cameraLock_);
+        if (cameras_[index]) --cameraCount_;
+        removed = std::move(cameras_[index]);
     }
+    RetireCamera(std::move(removed));
     return ERR_NONE;
 }
 
 void NOXBoardInterface::ClearCameras() { DeleteAllCameras(); }
 
 void NOXBoardInterface::DeleteAllCameras() {
-    RecursiveMutex::Guard callbacks(callbackLock_);
-    RecursiveMutex::Guard guard(cameraLock_);
-    for (auto &camera : cameras_) camera.reset();
-    cameraCount_ = 0;
+    std::array<std::unique_ptr<NOXCameraInterface>, kCameraSlots> removed;
+    {
+        RecursiveMutex::Guard guard(cameraLock_);
+        removed.swap(cameras_);
+        cameraCount_ = 0;
+    }
+    // A camera a call or the callback still holds goes when they let go of it.
+    for (auto &camera : removed) RetireCamera(std::move(camera));
 }
 
 NOXCameraInterface *NOXBoardInterface::FindCameraByMasterId(uint32_t masterId) {
@@ -167,25 +212,44 @@ NOXCameraInterface *NOXBoardInterface::FindCameraByMasterId(uint32_t masterId) {
 }
 
 NOXCameraInterface *NOXBoardInterface::FindCameraByPort(uint32_t port) {
-    if (port >= kCameraSlots) return nullptr;
     RecursiveMutex::Guard guard(cameraLock_);
+    return CameraAtPort(port);
+}
+
+NOXCameraInterface *NOXBoardInterface::CameraAtPort(uint32_t port) {
+    if (port >= kCameraSlots) return nullptr;
     for (auto &camera : cameras_)
         if (camera && camera->UsesCameraPort(port)) return camera.get();
     return nullptr;
 }
 
-bool NOXBoardInterface::HasCameraOnPort(uint32_t port) { return FindCameraByPort(port) != nullptr; }
-
-void NOXBoardInterface::SortCameras() {
+int32_t NOXBoardInterface::FindOrAddCameraAtPort(uint32_t port, NOXCameraInterface *&camera, bool &created) {
     RecursiveMutex::Guard guard(cameraLock_);
-    const uint32_t count = std::min(cameraCount_, kCameraSlots);
-    if (count < 2) return;
-    // Empty slots sort last.
-    std::stable_sort(cameras_.begin(), cameras_.begin() + count, [](const auto &a, const auto &b) {
-        const uint64_t left = a ? a->GetPortIndex() : UINT64_MAX;
-        const uint64_t right = b ? b->GetPortIndex() : UINT64_MAX;
-        return left < right;
-    });
+    created = false;
+    camera = CameraAtPort(port);
+    if (camera != nullptr) return ERR_NONE;
+    auto fresh = std::make_unique<NOXCameraInterface>(this, port);
+    NOXCameraInterface *added = fresh.get();
+    if (const int32_t status = AddCamera(std::move(fresh), -1); status != ERR_NONE) return status;
+    camera = added;
+    created = true;
+    return ERR_NONE;
+}
+
+namespace {
+int32_t IsAvailable(const NOXCameraInterface *camera) {
+    return camera != nullptr && !camera->IsDummy() && camera->IsDiscovered() ? 1 : 0;
+}
+}  // namespace
+
+int32_t NOXBoardInterface::IsCameraAvailableAtPort(uint32_t port) {
+    RecursiveMutex::Guard guard(cameraLock_);
+    return IsAvailable(CameraAtPort(port));
+}
+
+int32_t NOXBoardInterface::IsCameraAvailableInSlot(uint32_t index) {
+    RecursiveMutex::Guard guard(cameraLock_);
+    return IsAvailable(index < kCameraSlots ? cameras_[index].get() : nullptr);
 }
 
 // --- Scanning ----------------------------------------------------------------
@@ -194,19 +258,33 @@ int32_t NOXBoardInterface::DiscoverCameras(uint32_t portMask, uint32_t option, u
     ClearCameras();
     const int32_t status = NOXInterface::DiscoverCameras(portMask, option, speed, flags);
     if (status != ERR_NONE && status != ERR_LINK_LAYOUT_MISMATCH) return status;
+    // The new cameras are made from the model under the link lock and listed
+    // after it, so the list never waits for the model.
+    CameraList found;
     {
-        RecursiveMutex::Guard cameras(cameraLock_);
         RecursiveMutex::Guard model(controller_->LinkMutex());
         DiscoveryInfo *info = GetDiscoveryInfo(false);
         if (info == nullptr) return ERR_INTERNAL;
-        RegisterDiscoveredCameras(*info);
-        RegisterPlaceholderCameras(*info);
+        RegisterDiscoveredCameras(*info, found);
+        RegisterPlaceholderCameras(*info, found);
     }
-    SortCameras();
+    InstallCameras(std::move(found));
     return status;
 }
 
-void NOXBoardInterface::RegisterDiscoveredCameras(DiscoveryInfo &info) {
+namespace {
+NOXCameraInterface *FoundWithMaster(const std::vector<std::unique_ptr<NOXCameraInterface>> &found, uint32_t masterId) {
+    for (const auto &camera : found)
+        if (camera->MasterId() == masterId) return camera.get();
+    return nullptr;
+}
+
+bool FoundAtPort(const std::vector<std::unique_ptr<NOXCameraInterface>> &found, uint32_t port) {
+    return std::any_of(found.begin(), found.end(), [port](const auto &camera) { return camera->UsesCameraPort(port); });
+}
+}  // namespace
+
+void NOXBoardInterface::RegisterDiscoveredCameras(DiscoveryInfo &info, CameraList &found) {
     std::vector<uint32_t> masters;
     info.ListCameraMasters(true, masters);
     Log(kLevelDetail, "Found " + std::to_string(masters.size()) + " cameras");
@@ -215,10 +293,10 @@ void NOXBoardInterface::RegisterDiscoveredCameras(DiscoveryInfo &info) {
         for (info.FirstCameraLink(masterId, extension); extension != DiscoveryInfo::kNone;
              info.NextCameraLink(masterId, extension, extension)) {
             const uint32_t port = info.FindCameraPort(masterId, extension);
-            NOXCameraInterface *camera = FindCameraByMasterId(masterId);
-            if (camera == nullptr || !camera->IsDiscovered()) {
-                RegisterCamera(info, masterId, port);
-                camera = FindCameraByMasterId(masterId);
+            NOXCameraInterface *camera = FoundWithMaster(found, masterId);
+            if (camera == nullptr && found.size() < kCameraSlots) {
+                found.push_back(MakeDiscoveredCamera(info, masterId, port));
+                camera = found.back().get();
             }
             const uint32_t apPort = info.GetCameraPeerIndex(port);
             if (camera == nullptr || apPort == DiscoveryInfo::kNone) continue;
@@ -230,7 +308,8 @@ void NOXBoardInterface::RegisterDiscoveredCameras(DiscoveryInfo &info) {
     }
 }
 
-void NOXBoardInterface::RegisterCamera(DiscoveryInfo &info, uint32_t masterId, uint32_t port) {
+std::unique_ptr<NOXCameraInterface> NOXBoardInterface::MakeDiscoveredCamera(DiscoveryInfo &info, uint32_t masterId,
+                                                                           uint32_t port) {
     Log(kLevelDetail, "Registering new camera with master id " + std::to_string(masterId) + " at port " +
                           std::to_string(port));
     auto camera = std::make_unique<NOXCameraInterface>(this, port);
@@ -255,10 +334,10 @@ void NOXBoardInterface::RegisterCamera(DiscoveryInfo &info, uint32_t masterId, u
     if (auto texts = info.GetCameraInfo(masterId);
         texts && std::any_of(texts->begin(), texts->end(), [](const auto &text) { return text.has_value(); }))
         camera->SetCameraInfo(*texts);
-    AddCamera(std::move(camera), -1);
+    return camera;
 }
 
-void NOXBoardInterface::RegisterPlaceholderCameras(DiscoveryInfo &info) {
+void NOXBoardInterface::RegisterPlaceholderCameras(DiscoveryInfo &info, CameraList &found) {
     std::vector<uint32_t> freeMasterPorts;
     for (uint32_t port = 0; port < kCameraSlots && port < info.GetPortCount(); ++port) {
         if (info.GetApPeerIndex(port) == DiscoveryInfo::kNone && info.GetApMasterId(port) != DiscoveryInfo::kNone &&
@@ -272,7 +351,7 @@ void NOXBoardInterface::RegisterPlaceholderCameras(DiscoveryInfo &info) {
     for (uint32_t apPort : freeMasterPorts) {
         const uint32_t cameraPort = routing.ReverseEntry(apPort);
         if (cameraPort == DiscoverySelect::kNoEntry) continue;
-        if (!HasCameraOnPort(cameraPort)) {
+        if (!FoundAtPort(found, cameraPort) && found.size() < kCameraSlots) {
             Log(kLevelDetail, "Registering dummy camera at port " + std::to_string(cameraPort));
             const uint32_t apMaster = info.GetApMasterId(apPort);
             const int32_t apLinks = std::max(info.CountApLinks(apMaster), 0);
@@ -289,10 +368,18 @@ void NOXBoardInterface::RegisterPlaceholderCameras(DiscoveryInfo &info) {
                 camera->SetLinkApMasterId(record, apMaster);
                 camera->SetLinkApExtensionId(record, extension);
             }
-            AddCamera(std::move(camera), -1);
+            found.push_back(std::move(camera));
         }
         ++placeholderId;
     }
+}
+
+// Lists the cameras of a scan ordered by their port index (every one of them
+// is discovered, so the index is its command port and needs no model).
+void NOXBoardInterface::InstallCameras(CameraList found) {
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto &a, const auto &b) { return a->GetPortIndex() < b->GetPortIndex(); });
+    for (auto &camera : found) AddCamera(std::move(camera), -1);
 }
 
 // --- The model ---------------------------------------------------------------
@@ -304,6 +391,11 @@ DiscoveryInfo *NOXBoardInterface::GetDiscoveryInfo(bool update) {
 int32_t NOXBoardInterface::AllocateCameraOperator(DiscoveryInfo &info, uint32_t cameraMasterId) {
     if (!controller_) return ERR_INTERNAL;
     return vexo::genicam::AllocateCameraOperator(info, cameraMasterId, *controller_, IsClhs(), GetLogger());
+}
+
+std::unique_lock<RecursiveMutex> NOXBoardInterface::LockRegistryForCrossBoardWork() {
+    if (!IsClhs()) return {};
+    return std::unique_lock<RecursiveMutex>(Registry().mutex);
 }
 
 int32_t NOXBoardInterface::CountLinksOfMaster(uint32_t masterId) {
@@ -350,10 +442,16 @@ int32_t NOXBoardInterface::RegisterEventCallback(NoxEventCallback callback, void
 }
 
 int32_t NOXBoardInterface::DispatchEvent(const NoxEvent &event, NOXCameraInterface *camera) {
-    RecursiveMutex::Guard guard(callbackLock_);
-    if (eventCallback_ == nullptr) return ERR_NO_EVENT_HANDLER;
+    NoxEventCallback callback = nullptr;
+    void *context = nullptr;
+    {
+        RecursiveMutex::Guard guard(callbackLock_);
+        callback = eventCallback_;
+        context = eventContext_;
+    }
+    if (callback == nullptr) return ERR_NO_EVENT_HANDLER;
     try {
-        return eventCallback_(ToHandle(this), ToHandle(camera), &event, eventContext_);
+        return callback(ToHandle(this), ToHandle(camera), &event, context);
     } catch (...) {
         return ERR_EXCEPTION;
     }
@@ -361,18 +459,14 @@ int32_t NOXBoardInterface::DispatchEvent(const NoxEvent &event, NOXCameraInterfa
 
 void NOXBoardInterface::CheckCameraLinks() {
     for (uint32_t slot = 0; slot < kCameraSlots; ++slot) {
-        // callbackLock keeps the camera alive for the callback once cameraLock is released.
-        RecursiveMutex::Guard callbacks(callbackLock_);
-        NOXCameraInterface *lost = nullptr;
-        {
-            RecursiveMutex::Guard guard(cameraLock_);
-            NOXCameraInterface *camera = cameras_[slot].get();
-            if (camera != nullptr && !camera->IsLinkUp(false)) {
-                camera->SetLinkUp(false);
-                lost = camera;
-            }
-        }
-        if (lost != nullptr) DispatchEvent(NoxEvent{kLinkLostEvent, slot, 0}, lost);
+        // A callback may have freed the board: its handles are dead, nothing more is reported.
+        if (!LiveBoards().IsLive(this)) return;
+        // Held, the camera outlives a scan the callback (or another thread) starts meanwhile.
+        CameraPin camera = PinCamera(slot);
+        if (camera == nullptr) continue;
+        const uint64_t connects = camera->ConnectCount();
+        if (camera->CheckLink(false, kMonitorLinkLockPatience) != NOXCameraInterface::LinkState::kLost) continue;
+        if (camera->ClaimLinkLoss(connects)) DispatchEvent(NoxEvent{kLinkLostEvent, slot, 0}, camera.get());
     }
 }
 

@@ -123,8 +123,8 @@ TEST_F(Monitoring, WithoutACallbackTheFlagStillClears) {
 TEST_F(Monitoring, TheCallbackMayCallBackIntoTheBoard) {
     Open("0");
     log_.reaction = [this](NoxBoardHandle *handle) {
-        NOXBoardInterface *board = LiveBoard(handle);
-        ASSERT_EQ(board, board_.get());
+        BoardPin board = LiveBoard(handle);
+        ASSERT_EQ(board.get(), board_.get());
         EXPECT_EQ(board->GetCameraCount(), 3u);
         EXPECT_NE(board->FindCameraByPort(2), nullptr);
         board->RegisterEventCallback(&EventLog::Callback, &log_);
