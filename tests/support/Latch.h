@@ -1,0 +1,34 @@
+#pragma once
+// A one-shot event between threads: opened once, awaited with a bound that
+// only catches a hang.
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+namespace nox_test {
+
+class Latch {
+public:
+    void Open() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            open_ = true;
+        }
+        opened_.notify_all();
+    }
+    bool Wait(std::chrono::milliseconds bound) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return opened_.wait_for(lock, bound, [this] { return open_; });
+    }
+    bool IsOpen() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return open_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    bool open_ = false;
+};
+
+}  // namespace nox_test
