@@ -126,14 +126,20 @@ int32_t NOXBoardInterface::Init(GrabberSession *session, bool optionFlag, uint32
     const int32_t boardType = static_cast<int32_t>(QueryBoardInfo(device, "board/type"));
     const ControllerKind technology = BoardTechnology(boardType);
     if (technology == ControllerKind::kNone) return ERR_BOARD_NOT_SUPPORTED;
+    std::unique_ptr<FirmwareControllerBase> controller;
     try {
-        controller_ = MakeController(technology, device, applet, optionFlag, optionWord);
+        controller = MakeController(technology, device, applet, optionFlag, optionWord);
     } catch (const std::exception &error) {
         Log(kLevelError, std::string("Failed to create the board's link controller: ") + error.what());
         return ERR_BOARD_NOT_SUPPORTED;
     }
-    if (!controller_) return ERR_BOARD_NOT_SUPPORTED;
-    kind_ = technology;
+    if (!controller) return ERR_BOARD_NOT_SUPPORTED;
+    {
+        // Other boards' cross-board work looks at this board's kind and controller.
+        RecursiveMutex::Guard registry(Registry().mutex);
+        controller_ = std::move(controller);
+        kind_ = technology;
+    }
     portCount_ = BoardPortCount(boardType);
     controller_->ResetDiscoverySelect();
     controller_->FinishSetup();
@@ -393,9 +399,14 @@ int32_t NOXBoardInterface::AllocateCameraOperator(DiscoveryInfo &info, uint32_t 
     return vexo::genicam::AllocateCameraOperator(info, cameraMasterId, *controller_, IsClhs(), GetLogger());
 }
 
-std::unique_lock<RecursiveMutex> NOXBoardInterface::LockRegistryForCrossBoardWork() {
+NOXBoardInterface::CrossBoardLock::CrossBoardLock(RecursiveMutex &registry) : registry_(registry) {}
+
+NOXBoardInterface::CrossBoardLock NOXBoardInterface::LockForCrossBoardWork() {
     if (!IsClhs()) return {};
-    return std::unique_lock<RecursiveMutex>(Registry().mutex);
+    CrossBoardLock lock(Registry().mutex);
+    for (NOXBoardInterface *board : Registry().boards)
+        if (board->IsClhs() && board->controller_) lock.Add(board->controller_->LinkMutex());
+    return lock;
 }
 
 int32_t NOXBoardInterface::CountLinksOfMaster(uint32_t masterId) {

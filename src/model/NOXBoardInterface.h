@@ -94,10 +94,22 @@ public:
     // --- The model ---------------------------------------------------------
     DiscoveryInfo *GetDiscoveryInfo(bool update = false);
     int32_t AllocateCameraOperator(DiscoveryInfo &info, uint32_t cameraMasterId) override;
-    // On Camera Link HS boards the registry's lock, which a link connect takes
-    // before its board's link lock because it goes on to the other boards';
-    // on other boards nothing is locked.
-    std::unique_lock<templates::platform::RecursiveMutex> LockRegistryForCrossBoardWork();
+    // What a link connect holds before its own board's link lock. On Camera
+    // Link HS boards, whose connects read the models of every such board: the
+    // registry's lock, then the link locks of all Camera Link HS boards in
+    // registry order, so that two connects never hold them crosswise. On other
+    // boards nothing.
+    class CrossBoardLock {
+    public:
+        CrossBoardLock() = default;
+        explicit CrossBoardLock(templates::platform::RecursiveMutex &registry);
+        void Add(templates::platform::RecursiveMutex &linkLock) { links_.emplace_back(linkLock); }
+
+    private:
+        std::unique_lock<templates::platform::RecursiveMutex> registry_;  // released last
+        std::vector<std::unique_lock<templates::platform::RecursiveMutex>> links_;
+    };
+    CrossBoardLock LockForCrossBoardWork();
     // Connected links of the camera: on Camera Link HS over every such board of the process.
     int32_t CountLinksOfMaster(uint32_t masterId);
     // Camera Link HS only: the controllers of every board that knows the camera.

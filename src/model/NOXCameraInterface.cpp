@@ -321,8 +321,8 @@ int32_t NOXCameraInterface::LinkConnect() {
         Log(kLevelError, "No physical interface for camera found");
         return ERR_INVALID_CAMERA_HANDLE;
     }
-    // The registry comes before any board's link lock (Camera Link HS connects count links on every board).
-    const auto crossBoard = board_->LockRegistryForCrossBoardWork();
+    // The registry and the other boards' link locks come first (Camera Link HS connects count links on every board).
+    const NOXBoardInterface::CrossBoardLock crossBoard = board_->LockForCrossBoardWork();
     // The model changes below must not interleave with a scan or a link check.
     RecursiveMutex::Guard model(controller->LinkMutex());
     Trace("[LinkConnect       ] Entered.");

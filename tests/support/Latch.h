@@ -9,11 +9,11 @@ namespace nox_test {
 
 class Latch {
 public:
+    // Notifies under the lock: a waiter cannot return, and end the latch,
+    // before the opening thread is done with it.
     void Open() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            open_ = true;
-        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_ = true;
         opened_.notify_all();
     }
     bool Wait(std::chrono::milliseconds bound) {
