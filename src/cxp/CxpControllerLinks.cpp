@@ -320,7 +320,7 @@ FirmwareControllerBase::LinkSync CxpController::CheckLinkSync(uint32_t port) {
     if (now - sync.lastCheck < kSyncCheckInterval) return sync.inSync ? LinkSync::kSynchronized : LinkSync::kLost;
 
     const std::optional<uint64_t> count = impl_->ReadTransceiverErrorCount(port);
-    // A register lock another process held too long says nothing about the link.
+    // A register lock another process held too long says nothing about the link: no loss is reported for it.
     if (!count) return LinkSync::kUnknown;
     const int64_t elapsedMs = ElapsedMs(sync.lastCheck, now);
     // A counter that went backwards was reset; everything on it is new.

@@ -206,7 +206,7 @@ void NOXBoardInterface::DeleteAllCameras() {
         removed.swap(cameras_);
         cameraCount_ = 0;
     }
-    // A camera a call or the callback still holds goes when they let go of it.
+    // Handles of the removed cameras are dead at once; a camera a call or the callback still holds is deleted when they let go.
     for (auto &camera : removed) RetireCamera(std::move(camera));
 }
 
@@ -401,6 +401,7 @@ int32_t NOXBoardInterface::AllocateCameraOperator(DiscoveryInfo &info, uint32_t 
 
 NOXBoardInterface::CrossBoardLock::CrossBoardLock(RecursiveMutex &registry) : registry_(registry) {}
 
+// Camera Link HS link connects on several boards run one after the other.
 NOXBoardInterface::CrossBoardLock NOXBoardInterface::LockForCrossBoardWork() {
     if (!IsClhs()) return {};
     CrossBoardLock lock(Registry().mutex);
@@ -452,6 +453,8 @@ int32_t NOXBoardInterface::RegisterEventCallback(NoxEventCallback callback, void
     return ERR_NONE;
 }
 
+// The callback runs outside callbackLock: registering never waits for a running
+// callback, which finishes with the callback and context it started with.
 int32_t NOXBoardInterface::DispatchEvent(const NoxEvent &event, NOXCameraInterface *camera) {
     NoxEventCallback callback = nullptr;
     void *context = nullptr;
@@ -468,6 +471,8 @@ int32_t NOXBoardInterface::DispatchEvent(const NoxEvent &event, NOXCameraInterfa
     }
 }
 
+// Links are checked without cameraLock and with a bounded wait for the link
+// lock: while a link operation holds it, a loss is reported a pass later.
 void NOXBoardInterface::CheckCameraLinks() {
     for (uint32_t slot = 0; slot < kCameraSlots; ++slot) {
         // A callback may have freed the board: its handles are dead, nothing more is reported.

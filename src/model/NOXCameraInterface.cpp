@@ -265,6 +265,7 @@ void NOXCameraInterface::SetGenApiObjects(std::unique_ptr<GenApi::CNodeMapRef> n
 
 GenApi::INodeMap *NOXCameraInterface::NodeMap() const { return nodeMap_ ? nodeMap_->_Ptr() : nullptr; }
 
+// A text stays valid until the same thread reads the same feature again (not any thread).
 const char *NOXCameraInterface::KeepFeatureText(const std::string &feature, std::string text) {
     std::lock_guard<std::mutex> lock(recordMutex_);
     std::string &kept = featureTexts_[{feature, std::this_thread::get_id()}];
@@ -297,8 +298,8 @@ const NoxCameraInfo *NOXCameraInterface::GetCameraInfo() {
     FirmwareControllerBase *controller = Controller();
     if (!IsDummy() && !HasCameraInfo() && controller != nullptr) {
         RecursiveMutex::Guard model(controller->LinkMutex());
-        // Another thread may have fetched them while this one waited; texts
-        // once handed out are not replaced.
+        // Another thread may have fetched them while this one waited; once
+        // filled, the record handed out is never rewritten.
         if (!HasCameraInfo()) {
             controller->ReadCameraInfo(CommandPort());
             if (DiscoveryInfo *info = board_->GetDiscoveryInfo(false)) {
@@ -643,6 +644,7 @@ uint64_t NOXCameraInterface::ConnectCount() const {
     return connects_;
 }
 
+// A loss seen while a new connect of the camera completed is not reported: the new link is watched afresh.
 bool NOXCameraInterface::ClaimLinkLoss(uint64_t connects) {
     std::lock_guard<std::mutex> lock(recordMutex_);
     if (!linkUp_.load() || connects != connects_) return false;
