@@ -173,7 +173,17 @@ CameraPin NOXBoardInterface::PinCamera(uint32_t index) {
 }
 
 int32_t NOXBoardInterface::AddCamera(std::unique_ptr<NOXCameraInterface> camera, int32_t index) {
-    RecursiveMutex::Guard guard(cameraLock_);
+    int32_t status = ERR_NONE;
+    {
+        RecursiveMutex::Guard guard(cameraLock_);
+        status = PlaceCamera(camera, index);
+    }
+    // A refused camera goes outside the list's lock: its end may wait for a call holding it.
+    RetireCamera(std::move(camera));
+    return status;
+}
+
+int32_t NOXBoardInterface::PlaceCamera(std::unique_ptr<NOXCameraInterface> &camera, int32_t index) {
     if (index >= static_cast<int32_t>(kCameraSlots)) return ERR_INVALID_LINK_INDEX;
     if (index < 0) {
         if (cameraCount_ >= kCameraSlots) return ERR_CAMERA_LIST_FULL;
@@ -230,16 +240,23 @@ NOXCameraInterface *NOXBoardInterface::CameraAtPort(uint32_t port) {
 }
 
 int32_t NOXBoardInterface::FindOrAddCameraAtPort(uint32_t port, NOXCameraInterface *&camera, bool &created) {
-    RecursiveMutex::Guard guard(cameraLock_);
     created = false;
-    camera = CameraAtPort(port);
-    if (camera != nullptr) return ERR_NONE;
-    auto fresh = std::make_unique<NOXCameraInterface>(this, port);
-    NOXCameraInterface *added = fresh.get();
-    if (const int32_t status = AddCamera(std::move(fresh), -1); status != ERR_NONE) return status;
-    camera = added;
-    created = true;
-    return ERR_NONE;
+    std::unique_ptr<NOXCameraInterface> fresh;
+    int32_t status = ERR_NONE;
+    {
+        RecursiveMutex::Guard guard(cameraLock_);
+        camera = CameraAtPort(port);
+        if (camera != nullptr) return ERR_NONE;
+        fresh = std::make_unique<NOXCameraInterface>(this, port);
+        NOXCameraInterface *added = fresh.get();
+        status = PlaceCamera(fresh, -1);
+        if (status == ERR_NONE) {
+            camera = added;
+            created = true;
+        }
+    }
+    RetireCamera(std::move(fresh));  // refused for a full list
+    return status;
 }
 
 namespace {

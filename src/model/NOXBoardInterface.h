@@ -25,11 +25,11 @@ class NOXCameraInterface;
 // board of the process is listed in one registry, so that a camera whose
 // links arrive on several boards can be handled across them.
 //
-// Locks, in order: the registry's, then the controller's link lock (and what
-// the controller takes below it), then cameraLock; callbackLock and the
-// cameras' record locks are taken alone or last. cameraLock is never held
-// while waiting for the link lock, so the list calls never wait for a link
-// operation, and no lock of the board is held while the event callback runs.
+// Locks, in order: the registry's, then the controllers' link locks (and what
+// a controller takes below its own). cameraLock and callbackLock are never
+// held together with a link lock, so the list calls never wait for a link
+// operation; the cameras' record locks are taken last of all. No lock of the
+// board is held while the event callback runs.
 //
 // Lifetime: calls and callbacks hold the board and its cameras by pins (see
 // LiveBoard, LiveCamera). A scan retires the old cameras and a free the board;
@@ -156,6 +156,8 @@ private:
 
     void Log(uint32_t level, const std::string &message);
     void DeleteAllCameras();
+    // Under cameraLock: lists the camera; a refused one stays with the caller.
+    int32_t PlaceCamera(std::unique_ptr<NOXCameraInterface> &camera, int32_t index);
     NOXCameraInterface *CameraAtPort(uint32_t port);
     void RegisterDiscoveredCameras(DiscoveryInfo &info, CameraList &found);
     std::unique_ptr<NOXCameraInterface> MakeDiscoveredCamera(DiscoveryInfo &info, uint32_t masterId, uint32_t port);
