@@ -373,7 +373,7 @@ TEST(Concurrency, FourThreadsOnTwoBoardsWhileCablesComeAndGo) {
     threads.emplace_back(ConnectAndRead, boards[0], std::ref(reading), std::cref(stop), std::ref(findings));
     threads.emplace_back(ListAndRegister, boards, logs, std::cref(stop), std::ref(findings));
     threads.emplace_back(UnplugAndReplug, boards[1], std::ref(logs[1]), std::cref(stop), std::ref(findings));
-    std::this_thread::sleep_for(8s);  // the length of the run, not a wait for anything
+    std::this_thread::sleep_for(10s);  // the length of the run, not a wait for anything
     stop = true;
     for (std::thread &thread : threads) thread.join();
     EXPECT_EQ(findings.Count(), 0) << findings.Text();

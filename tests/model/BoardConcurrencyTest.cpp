@@ -75,28 +75,34 @@ TEST(BoardConcurrency, ListCallsAnswerWhileAPowerUpHoldsTheLinkLock) {
         std::this_thread::sleep_for(1ms);
     ASSERT_GT(board.fake->CountCalls("CheckLinkSync"), 0);
 
-    // The power-up holds the link lock from `holding` until `released`.
-    Latch holding, release, released;
+    // The power-up holds the link lock from `holding` until `release`.
+    Latch holding, release;
     board.fake->OnReach([&](const std::string &operation) {
         if (operation != "PowerOn") return;
         holding.Open();
         release.Wait(kHang);
-        released.Open();
     });
     std::thread power([&] { board.Controller()->SwitchPower(0x8, 1); });
     ASSERT_TRUE(holding.Wait(kHang));
-    // A monitoring pass meets the held link lock: it leaves the camera for a later pass ...
-    board.CheckCameraLinks();
-    // ... and the list answers at once.
-    EXPECT_EQ(board.GetCameraCount(), 3u);
-    EXPECT_EQ(board.FindCameraByPort(2), connected.camera);
-    EXPECT_EQ(board.IsCameraAvailableAtPort(2), 1);
-    EXPECT_EQ(board.IsCameraAvailableInSlot(0), 1);
-    EXPECT_EQ(board.RegisterEventCallback(&IgnoreEvent, nullptr), ERR_NONE);
-    EXPECT_FALSE(released.IsOpen()) << "the list waited for the power-up";
+    // While the power-up is held: a monitoring pass meets the held link lock
+    // and leaves the camera for a later pass, and the list answers at once.
+    Latch answered;
+    std::thread lister([&] {
+        board.CheckCameraLinks();
+        EXPECT_EQ(board.GetCameraCount(), 3u);
+        EXPECT_EQ(board.GetCamera(1), connected.camera);
+        EXPECT_EQ(board.PinCamera(1).get(), connected.camera);
+        EXPECT_EQ(board.FindCameraByPort(2), connected.camera);
+        EXPECT_EQ(board.IsCameraAvailableAtPort(2), 1);
+        EXPECT_EQ(board.IsCameraAvailableInSlot(0), 1);
+        EXPECT_EQ(board.RegisterEventCallback(&IgnoreEvent, nullptr), ERR_NONE);
+        answered.Open();
+    });
+    EndIfHung(answered.Wait(kHang), "list calls while a power-up holds the link lock");
     EXPECT_TRUE(connected.camera->IsLinkUpFlag()) << "a link not looked at is no lost link";
     release.Open();
     power.join();
+    lister.join();
 }
 
 TEST(BoardConcurrency, CameraLinkHsConnectsOnTwoBoardsTakeTheRegistryBeforeTheirLinkLocks) {
