@@ -2,12 +2,10 @@
 // callbacks that wait for the application, lookups beside link changes, and a
 // stress of four threads on two boards while cables come and go.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -20,6 +18,7 @@
 #include "nox_genicam.h"
 #include "vexosim.h"
 
+using nox_test::EndIfHung;
 using nox_test::Latch;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -56,13 +55,6 @@ private:
     GrabberSession *session_;
     NoxBoardHandle *board_ = nullptr;
 };
-
-// A deadlocked test cannot end its threads: it says so and ends the process.
-void EndIfHung(bool finished, const char *what) {
-    if (finished) return;
-    std::fprintf(stderr, "hung: %s\n", what);
-    ::_exit(1);
-}
 
 }  // namespace
 

@@ -1,11 +1,9 @@
 // The board model under several threads: what waits for what, and who deletes a freed board.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "Latch.h"
@@ -15,6 +13,7 @@
 #include "vexosim.h"
 
 using namespace vexo::genicam;
+using nox_test::EndIfHung;
 using nox_test::Latch;
 using nox_test::TestBoard;
 using namespace std::chrono_literals;
@@ -53,13 +52,6 @@ struct ConnectedBoard {
     TestBoard board;
     NOXCameraInterface *camera = nullptr;
 };
-
-// A deadlocked test cannot end its threads: it says so and ends the process.
-void EndIfHung(bool finished, const char *what) {
-    if (finished) return;
-    std::fprintf(stderr, "hung: %s\n", what);
-    ::_exit(1);
-}
 
 }  // namespace
 

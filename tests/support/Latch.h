@@ -1,8 +1,11 @@
 #pragma once
 // A one-shot event between threads: opened once, awaited with a bound that
-// only catches a hang.
+// only catches a hang; and the end of a test whose bound ran out.
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 
 namespace nox_test {
@@ -30,5 +33,12 @@ private:
     std::condition_variable opened_;
     bool open_ = false;
 };
+
+// A deadlocked test cannot end its threads: it says so and ends the process.
+inline void EndIfHung(bool finished, const char *what) {
+    if (finished) return;
+    std::fprintf(stderr, "hung: %s\n", what);
+    ::_exit(1);
+}
 
 }  // namespace nox_test
