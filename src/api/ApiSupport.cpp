@@ -3,7 +3,7 @@
 namespace vexo::genicam {
 
 std::string BoardItem(NoxBoardHandle *handle) {
-    const NOXBoardInterface *board = Board(handle);
+    const BoardPin board = Board(handle);
     const std::string item = HandleItem("NoxBoardHandle*", handle);
     return board != nullptr ? SessionItems(board->Session()) + item : item;
 }

@@ -141,7 +141,7 @@ int32_t ConnectCameraWithFile(CallFrameResult &frame, NOXCameraInterface &camera
 
 extern "C" NOX_API int32_t Nox_connectCamera(NoxCameraHandle *handle) {
     NOX_CALL_FRAME(frame, "Nox_connectCamera", CameraContext(handle));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
     if (!camera->IsDiscovered())
         return Refuse(frame, ERR_NO_PHYSICAL_CONNECTION,
@@ -157,7 +157,7 @@ extern "C" NOX_API int32_t Nox_connectCamera(NoxCameraHandle *handle) {
 extern "C" NOX_API int32_t Nox_connectCameraWithExternalXml(NoxCameraHandle *handle, const char *fileName) {
     NOX_CALL_FRAME(frame, "Nox_connectCameraWithExternalXml", CameraContext(handle),
                    [=] { return std::string("File: ") + (fileName != nullptr ? fileName : ""); });
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
     if (fileName == nullptr || *fileName == '\0') return Refuse(frame, ERR_INVALID_FILENAME, "Invalid file name");
     std::error_code error;
@@ -173,7 +173,7 @@ extern "C" NOX_API int32_t Nox_connectCameraWithExternalXml(NoxCameraHandle *han
 extern "C" NOX_API int32_t Nox_getGenICamXML(NoxCameraHandle *handle, char *buffer, size_t *size) {
     NOX_CALL_FRAME(frame, "Nox_getGenICamXML", CameraContext(handle));
     if (size == nullptr) return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer size");
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
     if (camera->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
     const std::vector<uint8_t> &description = camera->Description();
@@ -194,7 +194,7 @@ extern "C" NOX_API int32_t Nox_setGenICamXML(NoxCameraHandle *handle, const char
     NOX_CALL_FRAME(frame, "Nox_setGenICamXML", CameraContext(handle));
     if (text == nullptr || *text == '\0') return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer");
     if (size == 0 || size > kMaxDescriptionSize) return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer size");
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
     if (camera->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
     camera->SetDescription(std::vector<uint8_t>(text, text + size));

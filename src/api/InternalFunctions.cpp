@@ -88,7 +88,7 @@ int32_t ResetEthernetPhys(const uint32_t *words) {
 
 int32_t SetConsoleTrace(const NoxConsoleTraceRequest *request) {
     if (request == nullptr) return -1;
-    NOXBoardInterface *board = Board(request->board);
+    BoardPin board = Board(request->board);
     if (board == nullptr) return -1;
     FirmwareControllerBase *controller = board->Controller();
     if (controller == nullptr) return -1;

@@ -104,8 +104,12 @@ public:
     // False once more transceiver errors than "CXP::ErrorsPerMillisecondBeforeDesync"
     // per millisecond came since the last check; checks at most every 100 ms
     // and answers the last result in between, without a register access.
-    // Always false for a port the board does not have.
+    // Always false for a port the board does not have, and false when the
+    // error counter cannot be read (register lock not had in time).
     bool IsLinkSynchronized(uint32_t port) override;
+    // As IsLinkSynchronized, with kUnknown for a counter that cannot be read;
+    // that check stays due, the last result stands.
+    LinkSync CheckLinkSync(uint32_t port) override;
     // Reads the device strings of the camera whose master link is on the
     // physical port into the discovery info; 0 also when none is there.
     int32_t ReadCameraInfo(uint32_t port) override;

@@ -3,8 +3,10 @@
 #include <chrono>
 #include <thread>
 
+#include "Latch.h"
 #include "SimBoard.h"
 #include "cxp/CxpControllerImpl.h"
+#include "cxp/InterProcessLock.h"
 #include "discovery/DiscoveryInfo.h"
 #include "protocol/CxpBootstrap.h"
 
@@ -355,3 +357,32 @@ TEST(CxpDiscovery, LinksRelockAndCamerasChangeTheirConfiguration) {
     EXPECT_EQ(controller.SetUplinkSpeed(3, 3000), ERR_INVALID_ARGUMENT);
 }
 
+TEST(CxpDiscovery, ALinkCheckThatCannotHaveTheRegisterLockTellsNothing) {
+    // The last board a topology may have, so that no other test shares its register lock.
+    std::string boards;
+    for (int i = 0; i < 15; ++i) boards += R"({"model": "gige4"}, )";
+    const std::string topology = R"({"boards": [)" + boards + R"({"model": "cxp4-c", "cameras": [{"links": [0]}]}]})";
+    SimBoard board(topology.c_str(), 15);
+    AllocatingOwner owner;
+    CxpController controller(board.Device(), board.Applet(), &owner, 0, 0);
+    owner.controller = &controller;
+    ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
+    using LinkSync = CxpController::LinkSync;
+    ASSERT_TRUE(Eventually([&] { return controller.CheckLinkSync(0) == LinkSync::kSynchronized; }));
+
+    // Another user of the board holds the lock past its bound: a due check cannot
+    // read the error counter, says so, and stays due.
+    vexo::genicam::InterProcessLock registerLock(vexo::genicam::BoardRegisterLockName(board.Index()));
+    nox_test::Latch held, release;
+    std::thread otherUser([&] {
+        registerLock.Lock();
+        held.Open();
+        release.Wait(std::chrono::seconds(30));
+        registerLock.Unlock();
+    });
+    ASSERT_TRUE(held.Wait(std::chrono::seconds(10)));
+    EXPECT_TRUE(Eventually([&] { return controller.CheckLinkSync(0) == LinkSync::kUnknown; }, std::chrono::seconds(20)));
+    release.Open();
+    otherUser.join();
+    EXPECT_EQ(controller.CheckLinkSync(0), LinkSync::kSynchronized);
+}
