@@ -258,6 +258,50 @@ std::string Nested(int depth) {
     return open + "<Integer Name=\"Deep\"><Value>1</Value></Integer>" + close;
 }
 
+// What a description says to people reaches the layer's callers; what no
+// caller asks for (DocuURL) is dropped on the way without harm.
+TEST(NodeMap, PresentationAndFloatStepsComeFromTheDescription) {
+    const std::string description = Described(R"(
+      <Integer Name="Width"><ToolTip>Width of the image</ToolTip><Description>In pixels</Description>
+        <DisplayName>Image Width</DisplayName><Visibility>Expert</Visibility><DocuURL>http://x</DocuURL>
+        <Value>8</Value><Representation>HexNumber</Representation><Unit>px</Unit></Integer>
+      <Integer Name="Plain"><Value>1</Value></Integer>
+      <Float Name="Gain"><Visibility>Guru</Visibility><Value>1</Value><Min>0</Min><Max>10</Max><Inc>0.5</Inc>
+        <Unit>dB</Unit><Representation>Logarithmic</Representation></Float>
+      <Float Name="Exposure"><Value>1</Value></Float>
+      <Enumeration Name="Mode"><Visibility>Invisible</Visibility>
+        <EnumEntry Name="Off"><DisplayName>Switched off</DisplayName><Value>0</Value></EnumEntry><Value>0</Value>
+      </Enumeration>)");
+    auto map = MakeNodeMap(description.c_str());
+    INode *width = map->GetNode("Width");
+    EXPECT_EQ(width->GetDisplayName(), "Image Width");
+    EXPECT_EQ(width->GetToolTip(), "Width of the image");
+    EXPECT_EQ(width->GetDescription(), "In pixels");
+    EXPECT_EQ(width->GetVisibility(), Expert);
+    EXPECT_EQ(CIntegerPtr(width)->GetRepresentation(), HexNumber);
+    EXPECT_EQ(CIntegerPtr(width)->GetUnit(), "px");
+    INode *plain = map->GetNode("Plain");
+    EXPECT_EQ(plain->GetDisplayName(), "Plain");
+    EXPECT_EQ(plain->GetToolTip(), "");
+    EXPECT_EQ(plain->GetVisibility(), Beginner);
+    EXPECT_EQ(CIntegerPtr(plain)->GetRepresentation(), _UndefinedRepresentation);
+    EXPECT_EQ(CIntegerPtr(plain)->GetUnit(), "");
+
+    CFloatPtr gain = map->GetNode("Gain");
+    EXPECT_EQ(gain->GetNode()->GetVisibility(), Guru);
+    EXPECT_TRUE(gain->HasInc());
+    EXPECT_EQ(gain->GetInc(), 0.5);
+    EXPECT_EQ(gain->GetUnit(), "dB");
+    EXPECT_EQ(gain->GetRepresentation(), Logarithmic);
+    CFloatPtr exposure = map->GetNode("Exposure");
+    EXPECT_FALSE(exposure->HasInc());
+    EXPECT_EQ(exposure->GetInc(), 0.0);
+
+    CEnumerationPtr mode = map->GetNode("Mode");
+    EXPECT_EQ(mode->GetNode()->GetVisibility(), Invisible);
+    EXPECT_EQ(mode->GetEntryByName("Off")->GetNode()->GetDisplayName(), "Switched off");
+}
+
 // What the interpreter cannot take safely is refused before it sees it, with
 // the reason; nothing of it reaches the interpreter or stderr.
 TEST(NodeMap, HostileDescriptionsAreRefusedWithTheirReason) {
