@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "genapi/GenApi.h"
+#include "genicam/CategoryWalk.h"
 
 namespace vexo::genicam {
 
@@ -21,21 +22,12 @@ FeatureType TypeOf(INode &node) {
 
 namespace {
 
-std::vector<INode *> Members(ICategory &category) {
-    FeatureList_t features;
-    category.GetFeatures(features);
-    std::vector<INode *> members;
-    for (IValue *feature : features)
-        if (feature != nullptr && feature->GetNode() != nullptr) members.push_back(feature->GetNode());
-    return members;
-}
-
 // The categories of the list that no category of it lists, in its order.
 std::vector<INode *> RootCategories(const NodeList_t &nodes) {
     std::unordered_set<const INode *> listed;
     for (INode *node : nodes)
         if (CCategoryPtr category = node; category.IsValid())
-            for (INode *member : Members(*category))
+            for (INode *member : CategoryMembers(*category))
                 if (member != node) listed.insert(member);
     std::vector<INode *> roots;
     for (INode *node : nodes)
@@ -103,28 +95,12 @@ std::unordered_map<const INode *, std::string> FeatureCatalog::CategoryPaths() c
     NodeList_t nodes;
     nodeMap_.GetNodes(nodes);
     std::unordered_map<const INode *, std::string> paths;
-    // One pending member list per open category, innermost last: a nested
-    // category's members come before the rest of its parent's.
-    struct Open {
-        std::string path;  // of the members
-        std::vector<INode *> members;
-        size_t next = 0;
-    };
+    std::unordered_set<const INode *> seen;
     for (INode *root : RootCategories(nodes)) {
-        if (!paths.emplace(root, "").second) continue;
-        std::vector<Open> open{{std::string(root->GetName()), Members(*CCategoryPtr(root)), 0}};
-        while (!open.empty()) {
-            Open &top = open.back();
-            if (top.next == top.members.size()) {
-                open.pop_back();
-                continue;
-            }
-            INode *member = top.members[top.next++];
-            if (!paths.emplace(member, top.path).second) continue;
-            CCategoryPtr category = member;
-            if (category.IsValid() && open.size() < kMaxCategoryDepth)
-                open.push_back({top.path + "/" + std::string(member->GetName()), Members(*category), 0});
-        }
+        if (!seen.insert(root).second) continue;
+        paths.emplace(root, "");
+        WalkCategory(*root, seen, kMaxCategoryDepth,
+                     [&](INode &node, const std::string &path) { paths.emplace(&node, path); });
     }
     return paths;
 }
