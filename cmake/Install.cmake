@@ -16,7 +16,8 @@ configure_package_config_file(cmake/NoxGenICamConfig.cmake.in ${CMAKE_CURRENT_BI
                               INSTALL_DESTINATION lib/cmake/NoxGenICam)
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/NoxGenICamConfigVersion.cmake
                                  COMPATIBILITY SameMajorVersion)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/NoxGenICamConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/NoxGenICamConfigVersion.cmake
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/NoxGenICamConfig.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/NoxGenICamConfigVersion.cmake
         DESTINATION lib/cmake/NoxGenICam COMPONENT Development)
 
 configure_file(cmake/nox_genicam.pc.in ${CMAKE_CURRENT_BINARY_DIR}/nox_genicam.pc @ONLY)

@@ -40,7 +40,12 @@ enum NoxAccessMode {
 };
 
 /* For whom a user interface shows the feature. */
-enum NoxVisibility { NOX_VISIBILITY_BEGINNER = 0, NOX_VISIBILITY_EXPERT = 1, NOX_VISIBILITY_GURU = 2, NOX_VISIBILITY_INVISIBLE = 3 };
+enum NoxVisibility {
+    NOX_VISIBILITY_BEGINNER = 0,
+    NOX_VISIBILITY_EXPERT = 1,
+    NOX_VISIBILITY_GURU = 2,
+    NOX_VISIBILITY_INVISIBLE = 3
+};
 
 /* How an integer or float is best shown or entered. */
 enum NoxRepresentation {

@@ -22,7 +22,8 @@ static_assert(Same(GenApi::NI, NOX_ACCESS_NI) && Same(GenApi::NA, NOX_ACCESS_NA)
               Same(GenApi::RO, NOX_ACCESS_RO) && Same(GenApi::RW, NOX_ACCESS_RW));
 static_assert(Same(GenApi::Beginner, NOX_VISIBILITY_BEGINNER) && Same(GenApi::Expert, NOX_VISIBILITY_EXPERT) &&
               Same(GenApi::Guru, NOX_VISIBILITY_GURU) && Same(GenApi::Invisible, NOX_VISIBILITY_INVISIBLE));
-static_assert(Same(GenApi::Linear, NOX_REPRESENTATION_LINEAR) && Same(GenApi::HexNumber, NOX_REPRESENTATION_HEX_NUMBER) &&
+static_assert(Same(GenApi::Linear, NOX_REPRESENTATION_LINEAR) &&
+              Same(GenApi::HexNumber, NOX_REPRESENTATION_HEX_NUMBER) &&
               Same(GenApi::MACAddress, NOX_REPRESENTATION_MAC_ADDRESS) &&
               Same(GenApi::_UndefinedRepresentation, NOX_REPRESENTATION_UNDEFINED));
 static_assert(Same(FeatureType::kOther, NOX_FEATURE_OTHER) && Same(FeatureType::kInteger, NOX_FEATURE_INTEGER) &&
@@ -85,7 +86,8 @@ std::unique_ptr<FeatureInfoRecord> InfoRecord(FeatureDetails details) {
     record->details = std::move(details);
     const FeatureDetails &d = record->details;
     for (const EnumEntryDetails &entry : d.entries)
-        record->entries.push_back({entry.name.c_str(), entry.displayName.c_str(), entry.value, entry.available ? 1u : 0u});
+        record->entries.push_back(
+            {entry.name.c_str(), entry.displayName.c_str(), entry.value, entry.available ? 1u : 0u});
     for (const std::string &name : d.selectedFeatures) record->selected.push_back(name.c_str());
     NoxFeatureInfo &info = record->handed;
     info.name = d.listing.name.c_str();
