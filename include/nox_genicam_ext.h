@@ -147,10 +147,10 @@ NOX_API int32_t Nox_getBoardList(NoxBoardListEntry *boards, uint32_t capacity, u
 /* ---- Library ---------------------------------------------------------------------------------------- */
 
 /* The calling thread's last error record as the log shows it ("thread-id=...|message"), kept whatever
-   the log level; "" when none. Every exported function clears it when it is called from outside the
-   library, so after a failed call it tells why that call failed (or is "" when the failure wrote no
-   record). The text is the library's, valid until the thread's next call of an exported function.
-   Never null; no status. */
+   the log level; "" when none. Each call of a Nox_ function by the application clears it first
+   (Nox_getErrorDescription, Nox_getLastErrorText and Nox_getLibraryVersion excepted), so after a failed
+   call it tells why that call failed, or is "" when the failure wrote no record. The text is the
+   library's, valid until the thread's next call of a Nox_ function. Never null; no status. */
 NOX_API const char *Nox_getLastErrorText(void);
 
 /* The library's version, "major.minor.patch". Never null; no status. */
