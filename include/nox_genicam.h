@@ -168,7 +168,9 @@ NOX_API int32_t Nox_initBoardEx(GrabberSession *session, uint32_t initFlag, NoxB
 /* Frees the board, its cameras and their handles. */
 NOX_API void Nox_freeBoard(NoxBoardHandle *board);
 /* Discovers the cameras on the ports of the mask (which must hold every port of the board); speed 0
-   detects it. A new scan replaces the cameras (and handles) of the previous one. */
+   detects it. A new scan replaces the cameras (and handles) of the previous one. -1206 when a camera
+   could not be given the link configuration its camera operator wants; every camera is registered
+   all the same. */
 NOX_API int32_t Nox_scanPorts(NoxBoardHandle *board, uint32_t portMask, uint32_t speed, uint32_t flags);
 NOX_API int32_t Nox_scanPortsEx(NoxBoardHandle *board, uint32_t portMask, uint32_t speed, uint32_t flags,
                                 uint32_t option);
@@ -296,14 +298,16 @@ NOX_API int32_t Nox_connectCamera(NoxCameraHandle *c);
 /* The same from a description file (plain or zipped); the file becomes the description copy. */
 NOX_API int32_t Nox_connectCameraWithExternalXml(NoxCameraHandle *c, const char *fileName);
 /* The description copy. A null buffer asks for its size; a smaller size than needed is refused
-   (-1991). Without a copy the answer is a single zero byte (size 1). */
+   (-1991). Without a copy the size is 0, and a buffer with room gets a single zero byte. */
 NOX_API int32_t Nox_getGenICamXML(NoxCameraHandle *c, char *buffer, size_t *size);
 /* Replaces the description copy by size bytes of text (at most 64 MiB); the node map stays. */
 NOX_API int32_t Nox_setGenICamXML(NoxCameraHandle *c, const char *text, size_t size);
 
 /* ---- Camera parameter files ---------------------------------------------------------------------
    One "Name=value" line per feature, features that are not readable and writable commented out with
-   "# "; a selector is written once per value, each followed by the features it selects.
+   "# "; a selector is written once per value, each followed by the features it selects. Only a
+   description that would nest selectors more than 64 deep or fill more than 4M lines has values left
+   out, each logged at level 4.
    Nox_SaveCameraParameters answers -1006 when the file could not be written completely.
    Nox_LoadCameraParameters applies the lines in order; a line that cannot be applied (unknown
    feature, bad value, refused by the camera) is skipped, or, with flag bit 0, ends the load with
@@ -316,7 +320,8 @@ NOX_API int32_t Nox_LoadCameraParameters(NoxCameraHandle *c, const char *fileNam
    master id, link speed and stream packet size. Nox_SaveBoardConfiguration writes the board's connected
    cameras, in slot order up to the first one that is not connected (-1006 when the file could not be
    written). Nox_LoadBoardConfiguration empties the board's camera slots and builds cameras from the
-   file without a scan; their first Nox_LinkConnect configures the links in full. A file that cannot
+   file without a scan; their first Nox_LinkConnect configures the links in full. The link marked
+   isMaster (or else the first) is the camera's master link wherever it stands in the group. A file that cannot
    be opened answers -1003; errors inside a file end the reading, and what was read before is used.
    Nox_LoadConnectionProfile opens the session's board, loads the file and brings every camera up as
    far as it goes (states: 0 no camera, 1 link connect failed, 2 links up without GenICam connection,

@@ -168,17 +168,16 @@ extern "C" NOX_API int32_t Nox_getGenICamXML(NoxCameraHandle *handle, char *buff
     if (camera == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
     if (camera->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
     const std::vector<uint8_t> &description = camera->Description();
-    // Without a copy the answer is one zero byte, and its size says so, so
-    // that a buffer sized by a first call always holds what the second writes.
-    const size_t needed = description.empty() ? 1 : description.size();
+    const size_t needed = description.size();
     if (buffer == nullptr) {
         *size = needed;
         return frame.Return(ERR_NONE);
     }
     if (*size < needed) return Refuse(frame, ERR_INVALID_ARGUMENT, "Buffer too small for the camera XML");
+    // Without a copy the caller sees size 0, and the zero byte only in a buffer with room for it.
+    if (description.empty() && *size > 0) buffer[0] = '\0';
     *size = needed;
-    if (description.empty()) buffer[0] = '\0';
-    else std::copy(description.begin(), description.end(), buffer);
+    std::copy(description.begin(), description.end(), buffer);
     return frame.Return(ERR_NONE);
 }
 

@@ -1,11 +1,13 @@
 // Link configuration files, connection profiles and low-level link profiles:
 // a board's camera layout saved, and set up again from a file without a scan.
+#include <algorithm>
 #include <exception>
 #include <fstream>
 #include <memory>
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "api/ApiSupport.h"
 #include "plex/CxpLinkConfiguration.h"
@@ -54,6 +56,19 @@ int32_t SaveCameraLayout(NoxCameraHandle *camera, CxpLinkConfiguration &configur
     return ERR_NONE;
 }
 
+// The file's link indices of group g in the order the camera numbers its
+// links: the link on the master port first (the camera's link 0), then the
+// others in the file's order. Indices without ports are left out.
+std::vector<uint32_t> CameraLinkOrder(const CxpLinkConfiguration &configuration, uint32_t g) {
+    std::vector<uint32_t> order;
+    for (uint32_t l = 0; l < CxpLinkConfiguration::kMaxLinks && order.size() < configuration.GetGroupLinkCount(g); ++l)
+        if (configuration.GetLinkPhyIndex(g, l) != CxpLinkConfiguration::kNoIndex) order.push_back(l);
+    std::stable_partition(order.begin(), order.end(), [&](uint32_t l) {
+        return configuration.GetLinkPhyIndex(g, l) == configuration.GetGroupMasterPort(g);
+    });
+    return order;
+}
+
 // Group g of the file as a camera of the board; 0 or the first failing call.
 int32_t LoadCameraLayout(NoxBoardHandle *board, const CxpLinkConfiguration &configuration, uint32_t g) {
     const uint32_t masterPort = configuration.GetGroupMasterPort(g);
@@ -65,12 +80,15 @@ int32_t LoadCameraLayout(NoxBoardHandle *board, const CxpLinkConfiguration &conf
                                {"STREAMPACKETSIZE", configuration.GetGroupStreamPacketSize(g)},
                                {"LINKSPEED", configuration.GetGroupSpeed(g)}})
         if (int32_t status = WriteProperty(camera, name, value); status != ERR_NONE) return status;
-    for (uint32_t link = 0; link < links; ++link) {
-        const uint32_t physical = configuration.GetLinkPhyIndex(g, link);
+    // The master may stand at any link index of the file: it becomes the camera's link 0 and the
+    // others its extension links 1, 2, 3, so the role properties accept them.
+    const std::vector<uint32_t> order = CameraLinkOrder(configuration, g);
+    for (uint32_t link = 0; link < order.size(); ++link) {
+        const uint32_t physical = configuration.GetLinkPhyIndex(g, order[link]);
         const char *role = physical == masterPort ? "MASTERLINK" : "EXTENSIONLINK";
         if (int32_t status = WriteProperty(camera, role, link, &link); status != ERR_NONE) return status;
         if (int32_t status = WriteProperty(camera, "FGPORT", physical, &link); status != ERR_NONE) return status;
-        const uint32_t applet = configuration.GetLinkApIndex(g, link);
+        const uint32_t applet = configuration.GetLinkApIndex(g, order[link]);
         if (int32_t status = WriteProperty(camera, "APPLETPORT", applet, &link); status != ERR_NONE) return status;
     }
     return ERR_NONE;

@@ -152,6 +152,7 @@ int32_t ReadCameraProperty(NOXCameraInterface &camera, CameraProperty property, 
 int32_t SetLinkPhysicalPort(NOXCameraInterface &camera, DiscoveryInfo &info, uint32_t link, uint32_t port) {
     const int32_t status = camera.SetLinkCameraPort(link, port);
     if (status != ERR_NONE) return status;
+    // The caller sees link 0 recorded as the camera's master link and every other link as its extension.
     if (camera.IsMasterLink(link)) {
         // A master link without a known camera id takes one derived from its port.
         if (camera.MasterId() == 0) camera.SetMasterId(port + 1);

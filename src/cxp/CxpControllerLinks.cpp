@@ -256,6 +256,11 @@ int32_t CxpController::LockLinks(uint32_t portMask, uint32_t preferredSpeed) {
 
 int32_t CxpController::SetLinkConfig(uint32_t masterId, uint32_t bitRate, uint32_t links, uint32_t,
                                      uint32_t *outValue) {
+    return ConfigureCameraLinks(masterId, bitRate, links, outValue, kLevelError);
+}
+
+int32_t CxpController::ConfigureCameraLinks(uint32_t masterId, uint32_t bitRate, uint32_t links, uint32_t *outValue,
+                                            uint32_t refusalLevel) {
     RecursiveMutex::Guard guard(LinkMutex());
     ConsoleTrace("[CXP::SetLinkConfig] ... Entered.");
     DiscoveryInfo &info = impl_->Info();
@@ -282,7 +287,7 @@ int32_t CxpController::SetLinkConfig(uint32_t masterId, uint32_t bitRate, uint32
     int32_t status = WriteCameraRegister(commandPort, kConnectionConfigRegister, value, AcknowledgeMode::kOptional,
                                          kCameraRegisterTimeoutMs);
     if (status != ERR_NONE) {
-        log_.Write(kLevelError, "Camera configuration failed.");
+        log_.Write(refusalLevel, "Camera configuration failed.");
         return status;
     }
     ConsoleTrace("[CXP::SetLinkConfig] ... Camera configuration change requested.");
@@ -309,9 +314,9 @@ int32_t CxpController::SetLinkConfig(uint32_t masterId, uint32_t bitRate, uint32
     return ERR_NONE;
 }
 
-// A port the board does not have carries no link, synchronised or not.
 bool CxpController::IsLinkSynchronized(uint32_t port) {
     RecursiveMutex::Guard guard(LinkMutex());
+    // The caller sees ports the board does not have as not synchronised, never as locked links.
     if (port >= impl_->PortCount()) return false;
     CxpControllerImpl::SyncState &sync = impl_->Sync(port);
     const Clock::time_point now = Clock::now();

@@ -209,6 +209,16 @@ static void Properties(void) {
     CHECK_STATUS(ERR_INVALID_ARGUMENT, Nox_setCameraPropertyWithType(road.cameras[0], "LINKORDERINDEX", &value, 1, &index));
     CHECK_STATUS(ERR_UNKNOWN_PROPERTY, Nox_setCameraPropertyWithType(road.cameras[0], "LINKORDERINDEX", &value, 1, NULL));
     CloseRoad(&road);
+
+    /* A 2-port board reports no lock on the ports it does not have. */
+    const int opened =
+        OpenRoad(&road, "{\"boards\": [{\"model\": \"cxp2-c\", \"cameras\": [{\"links\": [0]}, {\"links\": [1]}]}]}");
+    CHECK(opened);
+    if (!opened) return;
+    CHECK_STATUS(ERR_NONE, Nox_LinkConnect(road.board, NULL));
+    CHECK_STATUS(ERR_NONE, Nox_getBoardPropertyWithType(road.board, "TransceiversLockedMask", &value, 1, 0));
+    CHECK(value == 0x3);
+    CloseRoad(&road);
 }
 
 /* Runs a link connect with standard output going to a temporary file; returns what was printed. */
