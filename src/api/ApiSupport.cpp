@@ -10,4 +10,17 @@ std::string BoardItem(NoxBoardHandle *handle) {
 
 std::string CameraItem(NoxCameraHandle *handle) { return HandleItem("NoxCameraHandle*", handle); }
 
+ContextFunction CameraContext(NoxCameraHandle *handle) {
+    return [=] { return CameraItem(handle); };
+}
+
+ParameterFunction FeatureText(const char *name) {
+    return [=] { return std::string("Feature: ") + (name != nullptr ? name : ""); };
+}
+
+int32_t Refuse(CallFrameResult &frame, int32_t status, const std::string &message) {
+    frame.LogError(message);
+    return frame.Return(status);
+}
+
 }  // namespace vexo::genicam

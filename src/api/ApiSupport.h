@@ -16,6 +16,13 @@ namespace vexo::genicam {
 std::string BoardItem(NoxBoardHandle *handle);
 std::string CameraItem(NoxCameraHandle *handle);
 
+// The context of a call about one camera, and the parameter text of one about a feature.
+ContextFunction CameraContext(NoxCameraHandle *handle);
+ParameterFunction FeatureText(const char *name);
+
+// Logs the message as the call's error record and returns the status through the frame.
+int32_t Refuse(CallFrameResult &frame, int32_t status, const std::string &message);
+
 // A null or empty text argument.
 inline bool IsEmpty(const char *text) { return text == nullptr || *text == '\0'; }
 

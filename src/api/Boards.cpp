@@ -95,6 +95,7 @@ int32_t ConnectAllCameras(NOXBoardInterface &board) {
 
 extern "C" NOX_API int32_t Nox_initBoardEx(GrabberSession *session, uint32_t initFlag, NoxBoardHandle **board,
                                            uint32_t portMask) {
+    ExportedCallScope call;
     // The board's own reference; the first one also brings the library up for
     // the application, which releases that reference with GenICamDeinit.
     if (LibraryInitController::Init() == 1) {
@@ -142,12 +143,14 @@ extern "C" NOX_API int32_t Nox_scanPorts(NoxBoardHandle *board, uint32_t portMas
 }
 
 extern "C" NOX_API int32_t Nox_getCameraCount(NoxBoardHandle *handle) {
+    ExportedCallScope call;
     BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     return static_cast<int32_t>(board->GetCameraCount());
 }
 
 extern "C" NOX_API int32_t Nox_getCameraByIndex(NoxBoardHandle *handle, uint32_t index, NoxCameraHandle **camera) {
+    ExportedCallScope call;
     BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     NOXCameraInterface *found = board->GetCamera(index);  // only its address leaves
@@ -237,6 +240,7 @@ extern "C" NOX_API int32_t Nox_powerSwitch(NoxBoardHandle *handle, uint32_t port
 }
 
 extern "C" NOX_API int32_t Nox_LinkConnect(NoxBoardHandle *handle, NoxCameraHandle *cameraHandle) {
+    ExportedCallScope call;
     BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     CallFrameResult frame([=] { return BoardItem(handle) + CameraItem(cameraHandle); });
@@ -286,6 +290,7 @@ extern "C" NOX_API int32_t Nox_disconnectCamera(NoxCameraHandle *handle) {
 
 extern "C" NOX_API int32_t Nox_RegisterEventCallback(NoxBoardHandle *handle, NoxEventCallback callback,
                                                      void *context) {
+    ExportedCallScope call;
     BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     return board->RegisterEventCallback(callback, context);

@@ -22,10 +22,6 @@ namespace {
 constexpr size_t kMaxDescriptionSize = GenApi::CNodeMapFactory::kMaxDescriptionSize;
 const std::string kTracePrefix = "[ConnectCamera     ] ";
 
-ContextFunction CameraContext(NoxCameraHandle *handle) {
-    return [=] { return CameraItem(handle); };
-}
-
 // Progress of a connect: trace lines to the board's console trace, messages
 // into the call's records.
 class ConnectLog final : public DescriptionLog {
@@ -43,11 +39,6 @@ private:
     const CallFrameResult &frame_;
     NOXCameraInterface &camera_;
 };
-
-int32_t Refuse(CallFrameResult &frame, int32_t status, const std::string &message) {
-    frame.LogError(message);
-    return frame.Return(status);
-}
 
 // A description GenApi would not take. One the check refuses as unsafe gets
 // ERR_INVALID_DATA instead of ERR_EXCEPTION: the caller sees that the camera's

@@ -10,15 +10,6 @@ using namespace vexo::genicam;
 
 namespace {
 
-
-ContextFunction CameraContext(NoxCameraHandle *handle) {
-    return [=] { return CameraItem(handle); };
-}
-
-ParameterFunction FeatureText(const char *name) {
-    return [=] { return std::string("Feature: ") + (name != nullptr ? name : ""); };
-}
-
 template <class Value>
 ParameterFunction FeatureValueText(const char *name, Value value) {
     return [=] {
@@ -75,13 +66,11 @@ int32_t Guarded(CallFrameResult &frame, const char *prefix, Body body, const cha
 }
 
 int32_t RefuseName(CallFrameResult &frame, const char *message = "Invalid feature name") {
-    frame.LogError(message);
-    return frame.Return(ERR_INVALID_FEATURE);
+    return Refuse(frame, ERR_INVALID_FEATURE, message);
 }
 
 int32_t RefuseArgument(CallFrameResult &frame, const char *message) {
-    frame.LogError(message);
-    return frame.Return(ERR_INVALID_ARGUMENT);
+    return Refuse(frame, ERR_INVALID_ARGUMENT, message);
 }
 
 // The text getters check the camera first, then name and out pointer.

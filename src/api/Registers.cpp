@@ -35,6 +35,7 @@ int32_t ForgettingCameraValues(NOXCameraInterface *camera, int32_t status) {
 }
 
 int32_t DirectWrite(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint32_t value, uint32_t swap) {
+    ExportedCallScope call;
     BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     const int32_t status =
@@ -199,6 +200,7 @@ extern "C" NOX_API int32_t Nox_registerReadFromCamera(NoxCameraHandle *handle, u
 }
 
 extern "C" NOX_API int32_t Nox_registerWriteToCamera(NoxCameraHandle *handle, uint32_t value, uint32_t address) {
+    ExportedCallScope call;
     CameraPin camera = Camera(handle);
     if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     if (!camera->IsLinkUp(true)) return ERR_STREAM_PACKET_SIZE_REJECTED;
@@ -228,6 +230,7 @@ extern "C" NOX_API int32_t Nox_stringReadFromCamera(NoxCameraHandle *handle, cha
 
 extern "C" NOX_API int32_t Nox_memoryWriteToCamera(NoxCameraHandle *handle, const void *data, uint32_t address,
                                                    uint32_t length) {
+    ExportedCallScope call;
     CameraPin camera = Camera(handle);
     if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     // A length without data would make the controller read from nowhere.
