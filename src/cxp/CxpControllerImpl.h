@@ -25,10 +25,13 @@ namespace vexo::genicam {
 // info. Owned by its CxpController.
 //
 // Locks, in this order: the implementation's recursive mutex (every public
-// operation), then the board's inter-process register lock (the packet-sent
-// poll, control core resets, LED modes, power mask, transceiver state). The
-// register lock is awaited at most kRegisterLockTimeout; an operation that
-// cannot get it fails.
+// operation), then the board's inter-process register lock (a whole control
+// command with its acknowledgment, the drain before it included; control core
+// resets, LED modes, power mask, transceiver state). The register lock is
+// recursive and awaited at most kRegisterLockTimeout; an operation that
+// cannot get it fails (ERR_OPERATION_BLOCKED for a command) with an error
+// record. A camera that keeps a command waiting keeps other programs waiting
+// as long.
 class CxpControllerImpl {
 public:
     static constexpr int32_t kStatusAckTimeout = -1997;
@@ -70,8 +73,10 @@ public:
     // Reads (write = false) or writes bytes / 4 words of camera memory through
     // applet port `port`, cut into packets that the camera and the board
     // accept. Returns 0,
-    // ERR_INVALID_POINTER without buffer, or ERR_GENCP_TOO_FEW_DATA when the
-    // exchange stopped before every word was transferred.
+    // ERR_INVALID_POINTER without buffer, ERR_OPERATION_BLOCKED when another
+    // program held the board's register lock too long, or
+    // ERR_GENCP_TOO_FEW_DATA when the exchange stopped before every word was
+    // transferred.
     int32_t ExecRWPacket(Access access, uint32_t port, uint32_t address, void *buffer, uint32_t bytes, ByteSwap swap,
                          AcknowledgeMode acknowledgeMode, uint32_t timeoutMs);
     // Empties the port's acknowledgment buffer; returns the words it held (at

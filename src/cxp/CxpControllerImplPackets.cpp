@@ -63,6 +63,10 @@ int32_t CxpControllerImpl::ExecRWPacket(Access access, uint32_t port, uint32_t a
         log_.Write(kLevelError, "No control channel on port " + std::to_string(port));
         return words == 0 ? ERR_NONE : ERR_GENCP_TOO_FEW_DATA;
     }
+    // Another program on the board sends through the same ports: its packet
+    // words must not interleave with ours, nor its drain take our answers.
+    RegisterLockGuard boardLock(*this);
+    if (!boardLock.Held()) return ERR_OPERATION_BLOCKED;
     int32_t status = DrainReceiveBuffer(port);
     log_.Lazy(kLevelTrace, [&] {
         return "ExecRWPacket - Port: " + std::to_string(port) + ", Address: " + cxp::Hex(address) +
@@ -290,6 +294,9 @@ bool CxpControllerImpl::ClearAckBuffer(uint32_t port, std::vector<uint32_t> &wor
     words.clear();
     const uint32_t address = registers_.Address(CxpRegister::kRxCmdAckPacketData, port);
     if (address == 0) return false;
+    // Words another program's command is still waiting for are not ours to drop.
+    RegisterLockGuard boardLock(*this);
+    if (!boardLock.Held()) return true;
     for (uint32_t reads = 0; reads < kMaxDrainWords; ++reads) {
         uint64_t value = 0;
         if (ReadBoardRegister(device_, address, &value) != ERR_NONE || (value & cxp::kReceiveEmpty)) break;

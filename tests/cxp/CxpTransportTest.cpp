@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <numeric>
+#include <thread>
 
 #include "SimBoard.h"
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/CxpPacket.h"
+#include "cxp/InterProcessLock.h"
 #include "discovery/DiscoveryInfo.h"
 #include "protocol/CxpBootstrap.h"
 
@@ -252,4 +255,43 @@ TEST(CxpTransportWithoutCrc, AcknowledgmentsWithoutCrcAreAccepted) {
     uint32_t config = 0;
     EXPECT_EQ(board.controller->ReadRaw(0, bootstrap::kConnectionConfig, &config, 4, ByteSwap::kSwapWords, 0), 0);
     EXPECT_EQ(config, 0x00010058u);
+}
+
+// Another program on the board takes the board's register lock: it must not
+// get it while one of our commands waits for its acknowledgment, and a command
+// that cannot get it in time fails with a record instead of waiting on.
+TEST(CxpBoardLock, CoversAWholeCommandAndIsAwaitedBoundedly) {
+    // The last board a topology may have, so that no other test shares its register lock.
+    std::string boards;
+    for (int i = 0; i < 15; ++i) boards += R"({"model": "gige4"}, )";
+    const std::string topology = R"({"boards": [)" + boards + R"({"model": "cxp4-c", "cameras": [{"links": [0]}]}]})";
+    nox_test::TempDirectory directory;
+    const std::filesystem::path log = CaptureLog(directory);
+    SimBoard board(topology.c_str(), 15);
+    AllocatingOwner owner;
+    CxpController controller(board.Device(), board.Applet(), &owner, 0, 0);
+    owner.controller = &controller;
+    ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
+    vexo::genicam::InterProcessLock otherProgram(vexo::genicam::BoardRegisterLockName(board.Index()));
+
+    const uint64_t sent = Stats(board.Index(), 0).commandsReceived;
+    ASSERT_EQ(vexosim_fault(board.Index(), 0, "wait_ack:400", 1), 0);
+    std::thread writer([&] {
+        EXPECT_EQ(controller.WriteRegister(0, kUserIdAddress, 1, ByteSwap::kSwapWords, AcknowledgeMode::kRequired, 0), 0);
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Stats(board.Index(), 0).commandsReceived == sent && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    const bool takenDuringTheCommand = otherProgram.TryLock(std::chrono::milliseconds(0));
+    if (takenDuringTheCommand) otherProgram.Unlock();
+    writer.join();
+    EXPECT_FALSE(takenDuringTheCommand) << "the lock was free while the acknowledgment was awaited";
+
+    ASSERT_TRUE(otherProgram.TryLock(std::chrono::seconds(10)));
+    std::thread([&] {
+        uint32_t value = 0;
+        EXPECT_EQ(controller.ReadRaw(0, kUserIdAddress, &value, 4, ByteSwap::kSwapWords, 0), ERR_OPERATION_BLOCKED);
+    }).join();
+    otherProgram.Unlock();
+    EXPECT_TRUE(Contains(LogTexts(log, "error"), "Timed out waiting for the register lock " + otherProgram.Name()));
 }
