@@ -144,6 +144,20 @@ typedef struct NoxBoardListEntry {
    LibraryNotLoaded (-2130) when the grabber or the hardware library cannot be loaded. */
 NOX_API int32_t Nox_getBoardList(NoxBoardListEntry *boards, uint32_t capacity, uint32_t *count);
 
+/* ---- Link configuration ----------------------------------------------------------------------------- */
+
+/* Sets the board's cameras up from a link configuration file (as Nox_LoadBoardConfiguration does) and
+   brings their links up, attaching to links that are up already without disturbing them: where every
+   link of a camera runs locked and the camera holds the file's master id and link configuration (read
+   back from the camera), the links are taken as they are, with no reset and nothing written to the
+   camera or its transceivers; otherwise the full Nox_LinkConnect runs for that camera. Meant for a
+   program that uses a board another program (or an earlier run) has scanned. Statuses, checked in this
+   order: 0; ERR_INVALID_BOARD_HANDLE (-1001); ERR_INVALID_FILENAME (-1003) for a null or empty name and
+   for a file that cannot be read; what Nox_LoadBoardConfiguration answers for the file; else every
+   camera is tried and the first failure of a camera's link connect is the answer (its cameras stay
+   set up, those that failed not connected). */
+NOX_API int32_t Nox_attachBoardConfiguration(NoxBoardHandle *board, const char *fileName);
+
 /* ---- Library ---------------------------------------------------------------------------------------- */
 
 /* The calling thread's last error record as the log shows it ("thread-id=...|message"), kept whatever

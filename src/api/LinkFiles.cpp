@@ -203,6 +203,27 @@ extern "C" NOX_API int32_t Nox_LoadBoardConfiguration(NoxBoardHandle *handle, co
     }
 }
 
+extern "C" NOX_API int32_t Nox_attachBoardConfiguration(NoxBoardHandle *handle, const char *fileName) {
+    NOX_CALL_FRAME(frame, "Nox_attachBoardConfiguration", [=] { return BoardItem(handle); },
+                   [=] { return std::string("File: ") + (fileName != nullptr ? fileName : ""); });
+    BoardPin board = Board(handle);
+    if (board == nullptr) return Refuse(frame, ERR_INVALID_BOARD_HANDLE, "Invalid board handle");
+    if (IsEmpty(fileName) || !CanRead(fileName))
+        return Refuse(frame, ERR_INVALID_FILENAME, "Invalid or unreadable link configuration file");
+    if (int32_t status = Nox_LoadBoardConfiguration(handle, fileName); status != ERR_NONE)
+        return Refuse(frame, status, "The link configuration file could not be loaded");
+    // Every camera is tried; the first failure is the answer.
+    int32_t firstFailure = ERR_NONE;
+    for (uint32_t slot = 0; slot < board->GetCameraCount(); ++slot) {
+        CameraPin camera = board->PinCamera(slot);
+        if (camera == nullptr) continue;
+        const int32_t status = camera->AttachOrConnect();
+        if (status != ERR_NONE && firstFailure == ERR_NONE) firstFailure = status;
+    }
+    if (firstFailure != ERR_NONE) return Refuse(frame, firstFailure, "Not every camera could be connected");
+    return frame.Return(ERR_NONE);
+}
+
 extern "C" NOX_API int32_t Nox_LoadConnectionProfile(GrabberSession *session, const char *fileName,
                                                      NoxConnectionProfile **profile) {
     CallFrameResult frame([=] { return SessionItems(session); });

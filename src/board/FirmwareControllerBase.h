@@ -94,6 +94,12 @@ public:
     // The link check for a watcher, which must not take "could not look" for
     // a loss. The base answers from IsLinkSynchronized.
     virtual LinkSync CheckLinkSync(uint32_t port);
+    // Takes over the links of a camera that are up already, without touching
+    // them: 0 when every link of the camera (CoaXPress: its master id) runs
+    // locked and the camera holds the master id and a link configuration of
+    // `links` links at `bitRate`; then the controller records them as its own.
+    // Anything else (the base: always) answers non-zero and changes nothing.
+    virtual int32_t AttachLinks(uint32_t masterId, uint32_t bitRate, uint32_t links);  // ERR_NOT_IMPLEMENTED
 
     // --- Shared helpers
     // Mode 0 PowerOff(mask, 0); mode 1 PowerOn(mask, 0); mode 2 PowerOff(mask, 1),

@@ -110,6 +110,9 @@ public:
     // As IsLinkSynchronized, with kUnknown for a counter that cannot be read;
     // that check stays due, the last result stands.
     LinkSync CheckLinkSync(uint32_t port) override;
+    // Reads only: the control cores of the camera's ports running, their
+    // transceivers locked, the camera's master host id and link configuration.
+    int32_t AttachLinks(uint32_t masterId, uint32_t bitRate, uint32_t links) override;
     // Reads the device strings of the camera whose master link is on the
     // physical port into the discovery info; 0 also when none is there.
     int32_t ReadCameraInfo(uint32_t port) override;

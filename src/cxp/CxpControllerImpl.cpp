@@ -70,12 +70,15 @@ CxpControllerImpl::CxpControllerImpl(uint64_t device, uint64_t applet, int32_t b
 
     controlCoreResetAvailable_ = registers_.HasAnyPort(CxpRegister::kControlCoreReset);
     if (!controlCoreResetAvailable_) log_.Write(kLevelWarning, "Failed to detect CXP core interface type");
-    SetControlCoreReset(AllPortsMask(), cxp::kResetHoldAll);
+    // A link that runs may be another program's, on the board both use: it is
+    // left as it is, and only idle ports are held in reset.
+    const uint32_t live = LiveLinkPorts();
+    SetControlCoreReset(AllPortsMask() & ~live, cxp::kResetHoldAll);
 
     const auto now = std::chrono::steady_clock::now();
     for (uint32_t port = 0; port < cxp::kMaxPorts; ++port) {
         sync_[port] = SyncState{now, 0, false};
-        controlCoreReset_[port] = cxp::kResetReleaseUplink;
+        controlCoreReset_[port] = (live >> port & 1) ? cxp::kResetRunning : cxp::kResetReleaseUplink;
     }
     for (uint32_t port = 0; port < portCount_; ++port) SetLedMode(port, cxp::kLedAfterConstruction);
     info_ = DiscoveryInfo(portCount_);
@@ -85,6 +88,27 @@ CxpControllerImpl::CxpControllerImpl(uint64_t device, uint64_t applet, int32_t b
                "Using VEXO_CXP_MAX_CONTROL_PACKET_SIZE                (bytes) = " + std::to_string(maxControlPacketSize_));
     packetCapture_ = cxp::LoadPacketCaptureEnabled();
     if (packetCapture_) OpenPacketLogs();
+}
+
+// Ports whose control core runs and whose transceiver holds its lock: the
+// error count stands still between two reads (and the transceiver reports the
+// link up, where it can).
+uint32_t CxpControllerImpl::LiveLinkPorts() {
+    // Without error counters nothing tells a live link from an idle port.
+    if (!controlCoreResetAvailable_ || (!HasErrorCounters(interfaceType_) && interfaceType_ != 10)) return 0;
+    RegisterLockGuard lock(*this);
+    if (!lock.Held()) return 0;
+    bool reported = false;
+    uint32_t live = LinkUpMask(AllPortsMask(), reported);
+    for (uint32_t port = 0; port < portCount_; ++port) {
+        uint64_t reset = 0;
+        const std::optional<uint64_t> first = ReadTransceiverErrorCount(port);
+        const std::optional<uint64_t> second = ReadTransceiverErrorCount(port);
+        const bool running = ReadRegister(CxpRegister::kControlCoreReset, port, reset) == ERR_NONE &&
+                             reset == cxp::kResetRunning;
+        if (!first || first != second || !running) live &= ~(1u << port);
+    }
+    return live;
 }
 
 CxpControllerImpl::~CxpControllerImpl() {

@@ -94,6 +94,10 @@ public:
     void SetLedMode(uint32_t port, uint32_t mode);
     uint32_t LedMode(uint32_t port);
 
+    // Ports whose control core runs and whose transceiver holds its lock: the
+    // links are up (perhaps another program's). Reads only.
+    uint32_t LiveLinkPorts();
+
     // Transceiver error count of a port; 0 for a port beyond the port count or
     // an interface without counters (logged); nothing when it cannot be read.
     std::optional<uint64_t> ReadTransceiverErrorCount(uint32_t port);

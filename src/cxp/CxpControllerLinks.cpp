@@ -28,6 +28,7 @@ namespace {
 constexpr uint32_t kSyncRounds = 10;
 constexpr uint32_t kStandardRegister = cxp::camera_register::kStandard;
 constexpr uint32_t kConnectionConfigRegister = cxp::camera_register::kConnectionConfig;
+constexpr uint32_t kMasterHostIdRegister = cxp::camera_register::kMasterHostConnectionId;
 constexpr auto kMagicCheckDelay = std::chrono::milliseconds(2);
 constexpr auto kSyncCheckInterval = std::chrono::milliseconds(100);
 constexpr int32_t kStatusSyncRetry = -1020;
@@ -338,6 +339,40 @@ FirmwareControllerBase::LinkSync CxpController::CheckLinkSync(uint32_t port) {
                    "Transceiver is no longer synchronized: " + std::to_string(added) + " errors in " +
                        std::to_string(elapsedMs) + " milliseconds");
     return sync.inSync ? LinkSync::kSynchronized : LinkSync::kLost;
+}
+
+// --- attaching to links that are up ---------------------------------------------------
+
+int32_t CxpController::AttachLinks(uint32_t masterId, uint32_t bitRate, uint32_t links) {
+    RecursiveMutex::Guard guard(LinkMutex());
+    DiscoveryInfo &info = impl_->Info();
+    const uint32_t commandPort = info.GetCommandPort(masterId);
+    const int32_t cameraPorts = info.GetCameraPortMask(masterId, -1);
+    if (commandPort == DiscoveryInfo::kNone || cameraPorts <= 0 || !cxp::IsValidSpeed(bitRate, Family()))
+        return ERR_LINK_TIMEOUT;
+    const uint32_t physical = static_cast<uint32_t>(cameraPorts) & impl_->AllPortsMask();
+    if ((impl_->LiveLinkPorts() & physical) != physical) {
+        log_.Write(kLevelDetail, PortMaskItem(physical), "Camera links are not up; they are set up anew");
+        return ERR_LINK_TIMEOUT;
+    }
+    uint32_t hostId = 0, configuration = 0;
+    if (ReadCameraRegister(commandPort, kMasterHostIdRegister, hostId, kCameraRegisterTimeoutMs) != ERR_NONE ||
+        ReadCameraRegister(commandPort, kConnectionConfigRegister, configuration, kCameraRegisterTimeoutMs) !=
+            ERR_NONE ||
+        hostId != masterId || configuration != cxp::ConnectionConfig(links, bitRate)) {
+        log_.Write(kLevelDetail, "Camera connection differs from the configuration; it is set up anew");
+        return ERR_LINK_TIMEOUT;
+    }
+    const bool high = cxp::NeedsHighUplink(bitRate);
+    cxp::ForEachPort(physical, [&](uint32_t port) {
+        SetDownlinkBitRate(port, bitRate);
+        if (impl_->HasUplinkRegisters()) SetUplinkSetting(port, high ? kUplinkHigh : kUplinkLow);
+    });
+    RecordDetectedRates(physical, bitRate);
+    RecordSyncBaseline(physical, physical);
+    log_.Write(kLevelDetail, "Attached to links at " + cxp::GbpsText(bitRate) + " Gbit/s on ports [" +
+                                 cxp::PortList(physical) + "]");
+    return ERR_NONE;
 }
 
 }  // namespace vexo::genicam

@@ -316,7 +316,11 @@ const NoxCameraInfo *NOXCameraInterface::GetCameraInfo() {
 
 // --- Link connect -------------------------------------------------------------
 
-int32_t NOXCameraInterface::LinkConnect() {
+int32_t NOXCameraInterface::LinkConnect() { return Connect(false); }
+
+int32_t NOXCameraInterface::AttachOrConnect() { return Connect(true); }
+
+int32_t NOXCameraInterface::Connect(bool attach) {
     FirmwareControllerBase *controller = Controller();
     if (controller == nullptr) {
         Log(kLevelError, "No physical interface for camera found");
@@ -334,6 +338,7 @@ int32_t NOXCameraInterface::LinkConnect() {
     DiscoveryInfo *info = board_->GetDiscoveryInfo(true);
     if (info == nullptr) return ERR_INTERNAL;
 
+    bool attached = false;
     if (!IsDiscovered()) {
         Log(kLevelDetail, "Connecting camera...");
         const std::array<LinkRecord, kMaxLinks> links = Links();
@@ -342,29 +347,85 @@ int32_t NOXCameraInterface::LinkConnect() {
         if (layout != ERR_NONE) return layout;
         if (int32_t status = StoreConnectionParameters(*info); status != ERR_NONE) return status;
         Trace("[LinkConnect       ] Masters connected.");
-        Log(kLevelDetail, "Synchronize link speed...");
-        const int32_t portMask = info->GetCameraPortMask(MasterId(), -1);
-        if (int32_t status = controller->LockLinks(static_cast<uint32_t>(portMask), BitRate()); status != ERR_NONE) {
-            Log(kLevelError, "Failed to detect the current link speed");
-            return status;
+        attached = attach && AttachLinks(*info);
+        if (!attached) {
+            Log(kLevelDetail, "Synchronize link speed...");
+            const int32_t portMask = info->GetCameraPortMask(MasterId(), -1);
+            if (int32_t status = controller->LockLinks(static_cast<uint32_t>(portMask), BitRate());
+                status != ERR_NONE) {
+                Log(kLevelError, "Failed to detect the current link speed");
+                return status;
+            }
+            Trace("[LinkConnect       ] Link speed detected.");
         }
-        Trace("[LinkConnect       ] Link speed detected.");
         Log(kLevelDetail, "Camera connected.");
+    } else if (int32_t status = RelockLostLinks(*info); status != ERR_NONE) {
+        return status;
     }
 
     if (MasterId() == 0 || static_cast<int32_t>(CommandPort()) < 0) {
         Log(kLevelError, "No master for camera set or detected");
         return ERR_NO_MASTER;
     }
-    UpdateDiscoverySelect(*info);
-    Trace("[LinkConnect       ] Discovery Mux updated.");
-    if (CommandPort() == Link(0).apPort) {
-        if (int32_t status = SetUpMasterLink(); status != ERR_NONE) return status;
+    if (!attached) {
+        UpdateDiscoverySelect(*info);
+        Trace("[LinkConnect       ] Discovery Mux updated.");
+        if (CommandPort() == Link(0).apPort) {
+            if (int32_t status = SetUpMasterLink(); status != ERR_NONE) return status;
+        }
     }
     SetDiscovered(true);
     MarkLinkConnected();
     Trace("[LinkConnect       ] Leaving.");
     return CheckTopology() ? ERR_NONE : ERR_LINK_LAYOUT_MISMATCH;
+}
+
+// Links that another process (or an earlier run) brought up are taken as they
+// are: the routing is written only where this camera's applet ports are not
+// fed as the layout says, and nothing is reset. False when anything differs
+// from the layout; the full link connect then runs.
+bool NOXCameraInterface::AttachLinks(DiscoveryInfo &info) {
+    if (!board_->IsCxp() || CommandPort() != Link(0).apPort) return false;
+    FirmwareControllerBase *controller = Controller();
+    const int32_t totalLinks = board_->CountLinksOfMaster(MasterId());
+    if (totalLinks <= 0) return false;
+    const DiscoverySelect wanted = info.ComputeDiscoverySelect();
+    const DiscoverySelect current = controller->GetDiscoverySelect();
+    for (const LinkRecord &link : Links())
+        if (link.HasApPort() && wanted.ForwardEntry(link.cameraPort) != current.ForwardEntry(link.cameraPort)) {
+            UpdateDiscoverySelect(info);
+            break;
+        }
+    if (controller->AttachLinks(MasterId(), BitRate(), static_cast<uint32_t>(totalLinks)) != ERR_NONE) return false;
+    uint32_t controlPacketSize = 0;
+    if (controller->ReadControlPacketSizeMax(CommandPort(), &controlPacketSize) == ERR_NONE)
+        SetControlPacketSize(controlPacketSize);
+    Log(kLevelDetail, "Attached to the camera's links.");
+    return true;
+}
+
+// A camera that was unplugged or lost its power comes back at its discovery
+// speed with its connection settings gone: its links are locked again at the
+// speed it answers, and the master link set-up that follows brings it back to
+// its negotiated layout. Links still synchronised are left alone.
+int32_t NOXCameraInterface::RelockLostLinks(DiscoveryInfo &info) {
+    if (!board_->IsCxp()) return ERR_NONE;
+    FirmwareControllerBase *controller = Controller();
+    const int32_t portMask = info.GetCameraPortMask(MasterId(), -1);
+    if (portMask <= 0) return ERR_NONE;
+    bool lost = false;
+    for (uint32_t port = 0; port < 32; ++port)
+        if ((static_cast<uint32_t>(portMask) >> port & 1) &&
+            controller->CheckLinkSync(port) == FirmwareControllerBase::LinkSync::kLost)
+            lost = true;
+    if (!lost) return ERR_NONE;
+    Log(kLevelInfo, "Camera links lost; locking them again");
+    const uint32_t speed = DiscoveryBitRate() != 0 ? DiscoveryBitRate() : BitRate();
+    if (int32_t status = controller->LockLinks(static_cast<uint32_t>(portMask), speed); status != ERR_NONE) {
+        Log(kLevelError, "Failed to detect the current link speed");
+        return status;
+    }
+    return ERR_NONE;
 }
 
 void NOXCameraInterface::MarkLinkConnected() {

@@ -147,6 +147,13 @@ public:
     // lock throughout; on Camera Link HS boards, whose connects count links
     // on every board, the board registry's lock before it.
     int32_t LinkConnect();
+    // LinkConnect for a camera set up from a link configuration file whose
+    // links may be up already (another process brought them up): where the
+    // camera's links run locked and the camera holds its master id and link
+    // configuration, they are taken as they are, with no reset and no write to
+    // the camera; otherwise the full link connect runs. A discovered camera
+    // gets the plain LinkConnect.
+    int32_t AttachOrConnect();
     // True when the applet operator fits the camera; stored as topologyOk.
     bool CheckTopology();
     void UpdateDiscoverySelect(DiscoveryInfo &info);
@@ -178,6 +185,9 @@ private:
     int32_t ConnectModelFromRecords(DiscoveryInfo &info);
     int32_t StoreConnectionParameters(DiscoveryInfo &info);
     int32_t SetUpMasterLink();
+    int32_t RelockLostLinks(DiscoveryInfo &info);
+    int32_t Connect(bool attach);
+    bool AttachLinks(DiscoveryInfo &info);
     bool CheckApPortsConnected(DiscoveryInfo &info, uint32_t apMaster, int32_t apLinks);
     bool CheckCameraLinksOnOperator(DiscoveryInfo &info, uint32_t apMaster);
     bool CheckConfiguredLinkCount(int32_t apLinks, bool acceptsPartlyUsed, bool answer);

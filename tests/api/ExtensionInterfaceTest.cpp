@@ -2,6 +2,7 @@
 // compared with the camera's own node map, the board listing, and the thread's last error text.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <tuple>
 #include <thread>
@@ -311,3 +312,72 @@ TEST(LastErrorText, TellsWhyTheThreadsLastCallFailedWhateverTheLogLevel) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the cameras of the default topology took from writes: a link connect writes their master id and
+// link configuration; attaching to links that are up writes nothing. (A control core reset shows in
+// the error counters no more: it clears them.)
+std::array<uint64_t, 2> BytesWritten() {
+    std::array<uint64_t, 2> written{};
+    for (uint32_t i = 0; i < written.size(); ++i) {
+        vexosim_port_stats stats{};
+        EXPECT_EQ(vexosim_stats(0, 2 * i, &stats), 0);
+        written[i] = stats.bytesWritten;
+    }
+    return written;
+}
+
+// A second user of the board: its own session and board object.
+struct SecondUser {
+    GrabberSession *session = OpenGrabber(0);
+    NoxBoardHandle *board = nullptr;
+    SecondUser() { EXPECT_EQ(Nox_initBoardEx(session, 0, &board, 0xF), ERR_NONE); }
+    ~SecondUser() {
+        Nox_freeBoard(board);
+        CloseGrabber(session);
+    }
+    int64_t Width(uint32_t slot) {
+        NoxCameraHandle *camera = nullptr;
+        int64_t width = 0;
+        EXPECT_EQ(Nox_getCameraByIndex(board, slot, &camera), ERR_NONE);
+        EXPECT_EQ(Nox_connectCamera(camera), ERR_NONE);
+        EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
+        return width;
+    }
+};
+
+}  // namespace
+
+TEST(AttachBoardConfiguration, TakesLinksThatAreUpAsTheyAreAndConnectsTheOthers) {
+    LoggedRoad road;
+    road.Connected(0);
+    road.Connected(1);
+    const std::string layout = (road.Directory() / "layout.xml").string();
+    ASSERT_EQ(Nox_SaveBoardConfiguration(road.Board(), layout.c_str()), ERR_NONE);
+    const std::array<uint64_t, 2> before = BytesWritten();
+    {
+        SecondUser second;
+        ASSERT_EQ(Nox_attachBoardConfiguration(second.board, layout.c_str()), ERR_NONE) << Nox_getLastErrorText();
+        EXPECT_EQ(BytesWritten(), before) << "the links were set up anew";
+        EXPECT_EQ(second.Width(0), 4096);
+        EXPECT_EQ(second.Width(1), 4096);
+    }
+
+    // A camera back at its discovery speed no longer matches the file: its links are connected afresh.
+    ASSERT_EQ(vexosim_plug(0, 2, 0), 0);
+    ASSERT_EQ(vexosim_plug(0, 2, 1), 0);
+    const std::array<uint64_t, 2> replugged = BytesWritten();
+    SecondUser third;
+    ASSERT_EQ(Nox_attachBoardConfiguration(third.board, layout.c_str()), ERR_NONE) << Nox_getLastErrorText();
+    EXPECT_EQ(BytesWritten()[0], replugged[0]) << "the first camera's links are still up";
+    EXPECT_GT(BytesWritten()[1], replugged[1]);
+    EXPECT_EQ(third.Width(1), 4096);
+    NoxCameraHandle *camera = nullptr;
+    ASSERT_EQ(Nox_getCameraByIndex(third.board, 1, &camera), ERR_NONE);
+    EXPECT_EQ(nox_test::CameraRegister(camera, 0x4014), 0x00010048u) << "1 link at 6250 again";
+
+    EXPECT_EQ(Nox_attachBoardConfiguration(nullptr, layout.c_str()), ERR_INVALID_BOARD_HANDLE);
+    EXPECT_EQ(Nox_attachBoardConfiguration(third.board, ""), ERR_INVALID_FILENAME);
+    EXPECT_EQ(Nox_attachBoardConfiguration(third.board, (road.Directory() / "none.xml").c_str()), ERR_INVALID_FILENAME);
+}

@@ -22,14 +22,14 @@ class LoggedRoad {
 public:
     // The topology text, or null for the default topology: a 2-link camera on
     // ports 0 and 1 (slot 0) and a 1-link camera on port 2 (slot 1). Without
-    // the scan the board knows no camera yet.
-    explicit LoggedRoad(const char *topology = nullptr, bool scan = true) {
-        // Every settling wait 0, so that a road takes milliseconds.
+    // the scan the board knows no camera yet. Every settling wait is 0 unless
+    // `fastWaits` is false, so that a road takes milliseconds.
+    explicit LoggedRoad(const char *topology = nullptr, bool scan = true, bool fastWaits = true) {
         for (const char *wait : {"VEXO_CXP_WAIT_AFTER_LINK_RESET_ON_EACH_PORT", "VEXO_CXP_WAIT_AFTER_LINK_RESET_DONE",
                                  "VEXO_CXP_WAIT_AFTER_LINK_LOCK_FOUND", "VEXO_CXP_WAIT_AFTER_CAMERA_CONFIG_CHANGED",
                                  "VEXO_CXP_WAIT_AFTER_UPLINK_SPEED_CHANGED", "VEXO_CXP_WAIT_AFTER_POWERUP",
                                  "VEXO_CXP_WAIT_AFTER_POWERDOWN", "VEXO_NOX_SYNC_MONITOR_INITIAL_WAIT_IN_MS"})
-            ::setenv(wait, "0", 1);
+            if (fastWaits) ::setenv(wait, "0", 1);
         ::setenv("VEXO_LOG", "5", 1);
         ::setenv("VEXO_LOG_FILE", logFile_.c_str(), 1);
         GenICamInit();
