@@ -38,6 +38,8 @@ protected:
             WriteFile(config, topology);
         }
         launch.environment["VEXO_SIM_CONFIG"] = config;
+        // The layout noxcam remembers between runs stays with the test.
+        launch.environment["XDG_RUNTIME_DIR"] = folder_.Path().string();
         // Sanitized builds: the relay's thread-locals confuse LeakSanitizer at exit (as in the tests' own programs).
         const char *asan = std::getenv("ASAN_OPTIONS");
         launch.environment["ASAN_OPTIONS"] = std::string(asan ? asan : "") + ":intercept_tls_get_addr=0";
@@ -423,6 +425,10 @@ TEST_F(Noxcam, LinkConfigurationFilesReplaceTheScan) {
     const std::string saved = ReadFile(Path("links.xml"));
     EXPECT_NE(saved.find("speed=\"12500\""), std::string::npos) << saved;
     EXPECT_NE(saved.find("speed=\"6250\""), std::string::npos) << saved;
+    // The scan behind it is remembered for the commands that follow, per board and instance.
+    const char *instance = std::getenv("VEXO_SIM_INSTANCE");
+    const std::string instanceName = instance != nullptr && *instance != '\0' ? instance : "default";
+    EXPECT_EQ(ReadFile(Path("noxcam/board0-" + instanceName + ".xml")), saved);
 
     // A fresh process builds the cameras from the file, without a scan, and connects them.
     const json cameras = RunJson({"config", "load", Path("links.xml")})["cameras"];

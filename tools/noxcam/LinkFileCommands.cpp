@@ -11,7 +11,7 @@ namespace {
 
 void SaveConfiguration(const CommonOptions &options, const std::string &file) {
     Session session(options);
-    session.Scan();
+    session.FindCameras();
     session.ConnectAllCameras();  // only connected cameras are written
     Check(Nox_SaveBoardConfiguration(session.Board(), file.c_str()), "saving the link configuration to " + file);
 }
@@ -26,7 +26,7 @@ void LoadConfiguration(const CommonOptions &options, const std::string &file) {
 
 void StoreProfile(const CommonOptions &options, const std::string &file) {
     Session session(options);
-    session.Scan();
+    session.FindCameras();
     session.ConnectAllCameras();  // routing and speeds as the connected links use them
     Check(Nox_StoreLowLevelLinkProfile(session.Board(), file.c_str()), "storing the link profile to " + file);
 }

@@ -123,7 +123,7 @@ void Monitor(const CommonOptions &options, std::optional<double> seconds) {
     StopSignals stop;  // before the library starts threads, so they inherit the blocked mask
     Session session(options);
     NoxBoardHandle *board = session.Board();
-    session.Scan();
+    session.FindCameras();
     session.ConnectAllCameras();
     EventQueue queue;
     Check(Nox_RegisterEventCallback(board, &EventQueue::Callback, &queue), "registering the event callback");

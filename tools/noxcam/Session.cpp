@@ -1,6 +1,11 @@
 #include "Session.h"
 
+#include <filesystem>
+#include <system_error>
+
+#include "RememberedLayout.h"
 #include "ToolError.h"
+#include "nox_genicam_ext.h"
 
 namespace noxcam {
 
@@ -54,6 +59,52 @@ void Session::Scan(uint32_t speedMbps) {
                                                                 std::to_string(options_.board));
     progress_.Finish();
     ForgetCameras();
+    RememberLayout();
+}
+
+void Session::FindCameras() {
+    if (options_.config.empty() && AttachRememberedLayout()) return;
+    Scan();
+}
+
+// A layout that no longer fits (cameras moved, unplugged or gone) is forgotten; the scan that
+// follows remembers the new one.
+bool Session::AttachRememberedLayout() {
+    const std::filesystem::path file = RememberedLayoutFile(options_.board);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) return false;
+    progress_.Step("attaching to the cameras of board " + std::to_string(options_.board));
+    const int32_t status = Nox_attachBoardConfiguration(Board(), file.c_str());
+    progress_.Finish();
+    if (status != ERR_NONE || Nox_getCameraCount(Board()) <= 0) {
+        std::filesystem::remove(file, error);
+        return false;
+    }
+    ForgetCameras();
+    configured_ = attached_ = true;
+    return true;
+}
+
+// Not being able to remember only costs the next command a scan. A link configuration file holds
+// the cameras up to the first slot without one, so a layout with a free operator before a camera
+// is not remembered.
+void Session::RememberLayout() {
+    const std::filesystem::path file = RememberedLayoutFile(options_.board);
+    std::error_code error;
+    std::filesystem::remove(file, error);
+    if (!DiscoveredCamerasComeFirst() || !PrepareLayoutFolder(file)) return;
+    if (Nox_SaveBoardConfiguration(Board(), file.c_str()) != ERR_NONE) std::filesystem::remove(file, error);
+}
+
+bool Session::DiscoveredCamerasComeFirst() {
+    const int32_t count = Nox_getCameraCount(Board());
+    bool free = false;
+    for (uint32_t slot = 0; count > 0 && slot < static_cast<uint32_t>(count); ++slot) {
+        const bool discovered = Nox_isCameraAvailableAtIndex(Board(), slot) == 1;
+        if (discovered && free) return false;
+        free |= !discovered;
+    }
+    return count > 0;
 }
 
 void Session::LoadConfiguration(const std::string &file) {
@@ -70,7 +121,7 @@ bool Session::HoldsCamera(uint32_t slot) {
 
 void Session::ForgetCameras() {
     scanned_ = true;
-    configured_ = false;
+    configured_ = attached_ = false;
     slot_.reset();
     camera_ = nullptr;
     linked_ = genicam_ = false;
@@ -80,6 +131,7 @@ void Session::ConnectAllCameras() {
     for (uint32_t slot = 0; slot < SlotCount(); ++slot) {
         NoxCameraHandle *camera = nullptr;
         if (!HoldsCamera(slot) || Nox_getCameraByIndex(Board(), slot, &camera) != ERR_NONE) continue;
+        if (attached_) continue;
         const std::string name = "camera " + std::to_string(slot);
         progress_.Step("connecting the links of " + name);
         Check(Nox_LinkConnect(Board(), camera), "connecting the links of " + name);
@@ -88,7 +140,7 @@ void Session::ConnectAllCameras() {
 }
 
 uint32_t Session::SlotCount() {
-    if (!scanned_) Scan();
+    if (!scanned_) FindCameras();
     const int32_t count = Nox_getCameraCount(Board());
     Check(count < 0 ? count : ERR_NONE, "counting cameras");
     return static_cast<uint32_t>(count);
@@ -118,9 +170,11 @@ NoxCameraHandle *Session::LinkedCamera() {
     const uint32_t slot = Slot();
     const std::string name = "camera " + std::to_string(slot);
     Check(Nox_getCameraByIndex(Board(), slot, &camera_), name);
-    progress_.Step("connecting the links of " + name);
-    Check(Nox_LinkConnect(Board(), camera_), "connecting the links of " + name);
-    progress_.Finish();
+    if (!attached_) {
+        progress_.Step("connecting the links of " + name);
+        Check(Nox_LinkConnect(Board(), camera_), "connecting the links of " + name);
+        progress_.Finish();
+    }
     linked_ = true;
     return camera_;
 }

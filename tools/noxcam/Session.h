@@ -26,8 +26,12 @@ public:
     // Bit p for every port of the board.
     uint32_t PortMask();
 
-    // Discovers the cameras (speed 0 detects it), or takes them from the --config file.
+    // Discovers the cameras (speed 0 detects it), or takes them from the --config file; a scan's
+    // layout is remembered for the commands that follow.
     void Scan(uint32_t speedMbps = 0);
+    // The road of every command but `scan`: the --config file, else the remembered layout of the
+    // last scan, attached to without disturbing links that are up, else a scan.
+    void FindCameras();
     // Takes the cameras from a link configuration file instead of a scan.
     void LoadConfiguration(const std::string &file);
     // Connects the links of every discovered camera.
@@ -45,6 +49,9 @@ public:
 
 private:
     void OpenBoard();
+    bool AttachRememberedLayout();
+    void RememberLayout();
+    bool DiscoveredCamerasComeFirst();
     void ForgetCameras();
     // A discovered camera; after a configuration load, any camera the file built.
     bool HoldsCamera(uint32_t slot);
@@ -57,6 +64,7 @@ private:
     NoxBoardHandle *board_ = nullptr;
     bool scanned_ = false;
     bool configured_ = false;  // the cameras came from a link configuration file
+    bool attached_ = false;    // ... and their links are up already
     std::optional<uint32_t> slot_;
     NoxCameraHandle *camera_ = nullptr;
     bool linked_ = false;
