@@ -69,7 +69,7 @@ private:
     void FillUrl();
 
     void Execute(uint32_t link, const Command &command, AckPacket &ack, TrafficCounters &counters, Clock::time_point now);
-    void FinishAnswer(FaultKind fault, uint32_t faultValue);
+    void FinishAnswer(FaultKind fault, uint32_t faultValue, std::optional<uint32_t> tagWord);
     AckCode ReadBytes(uint32_t link, uint32_t address, uint32_t size, uint8_t *out, Clock::time_point now);
     AckCode WriteBytes(uint32_t link, uint32_t address, const uint8_t *data, uint32_t size, Clock::time_point now);
 
@@ -78,7 +78,8 @@ private:
     uint32_t ReadRegister(uint32_t link, uint32_t address, Clock::time_point now) const;
     AckCode ValidateRegister(uint32_t address, uint32_t value) const;
     void WriteRegister(uint32_t address, uint32_t value, Clock::time_point now);
-    uint32_t MaxDataBytes() const { return config_.controlPacketSize - 24; }
+    // The packet's markers, header and CRC take 24 bytes, and a tag 4 more.
+    uint32_t MaxDataBytes(bool tagged) const { return config_.controlPacketSize - (tagged ? 28 : 24); }
 
     CameraConfig config_;
     DescriptionHandle description_;

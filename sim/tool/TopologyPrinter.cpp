@@ -51,6 +51,13 @@ void PrintCamera(const CameraConfig &camera, size_t index, std::ostream &out) {
         << (camera.description.zip ? ", zipped" : ", plain XML") << "\n";
 }
 
+void PrintTiming(const TimingConfig &timing, std::ostream &out) {
+    out << "  timing: lock " << timing.lockUs << " us, answers after " << timing.ackUs << " us, ready after "
+        << timing.readyUs << " us, wire time " << (timing.wire ? "on" : "off") << ", serial line time "
+        << (timing.line ? "on" : "off") << ", error counters " << (timing.countersSurviveReset ? "survive" : "cleared by")
+        << " control core resets\n";
+}
+
 }  // namespace
 
 void PrintTopology(const LoadedTopology &loaded, std::ostream &out) {
@@ -68,9 +75,11 @@ void PrintTopology(const LoadedTopology &loaded, std::ostream &out) {
         out << ")\n  serial " << board.serial << ", firmware " << board.firmwareMajor << "." << board.firmwareMinor;
         if (model.technology != Technology::kCoaXPress) {
             out << "\n";
+            PrintTiming(board.timing, out);
             continue;
         }
         out << ", power over CoaXPress " << (board.powerOnAtStart ? "on" : "off") << " at start\n";
+        PrintTiming(board.timing, out);
         PrintApplet(board, out);
         if (board.cameras.empty()) out << "  no cameras\n";
         for (size_t camera = 0; camera < board.cameras.size(); ++camera) PrintCamera(board.cameras[camera], camera, out);

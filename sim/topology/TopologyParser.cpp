@@ -223,6 +223,24 @@ AppletConfig ReadApplet(const Json *value, const std::string &path, const BoardM
     return applet;
 }
 
+// "timing": true (the hardware's figures), false (instant answers) or an
+// object that changes some of the figures.
+TimingConfig ReadTiming(const Json *value, const std::string &path) {
+    constexpr uint32_t kMaxMicroseconds = 10000000;  // 10 s: longer would only hang the caller
+    if (!value) return {};
+    if (value->is_boolean()) return value->get<bool>() ? TimingConfig{} : TimingConfig::Instant();
+    if (!value->is_object()) Reject(path, "expected true, false or an object");
+    const ObjectReader reader(*value, path, {"lock_us", "wire", "ack_us", "line", "counters_survive_reset", "ready_us"});
+    TimingConfig timing;
+    timing.lockUs = reader.Unsigned("lock_us", timing.lockUs, 0, kMaxMicroseconds);
+    timing.wire = reader.Boolean("wire", timing.wire);
+    timing.ackUs = reader.Unsigned("ack_us", timing.ackUs, 0, kMaxMicroseconds);
+    timing.line = reader.Boolean("line", timing.line);
+    timing.countersSurviveReset = reader.Boolean("counters_survive_reset", timing.countersSurviveReset);
+    timing.readyUs = reader.Unsigned("ready_us", timing.readyUs, 0, kMaxMicroseconds);
+    return timing;
+}
+
 void CheckLinksAreFree(const std::vector<CameraConfig> &cameras, const std::string &path) {
     std::set<uint32_t> taken;
     for (size_t i = 0; i < cameras.size(); ++i)
@@ -232,7 +250,8 @@ void CheckLinksAreFree(const std::vector<CameraConfig> &cameras, const std::stri
 }
 
 BoardConfig ReadBoard(const Json &value, const std::string &path, uint32_t index) {
-    const ObjectReader board(value, path, {"model", "serial", "firmware", "power_on_at_start", "applet", "cameras"});
+    const ObjectReader board(value, path,
+                             {"model", "serial", "firmware", "power_on_at_start", "timing", "applet", "cameras"});
     BoardConfig config;
     if (!board.Find("model")) Reject(board.PathOf("model"), "missing: every board names its model");
     const std::string modelName = board.Text("model", "", 32);
@@ -246,6 +265,7 @@ BoardConfig ReadBoard(const Json &value, const std::string &path, uint32_t index
         config.firmwareMinor = ToUnsigned((*firmware)[1], Element(board.PathOf("firmware"), 1), 0, 255);
     }
     config.powerOnAtStart = board.Boolean("power_on_at_start", true);
+    config.timing = ReadTiming(board.Find("timing"), board.PathOf("timing"));
     if (config.model->technology != Technology::kCoaXPress) {
         if (board.Find("applet") || board.Find("cameras"))
             Reject(path, "a " + modelName + " board has no simulated applet or cameras");

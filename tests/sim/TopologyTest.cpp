@@ -122,7 +122,7 @@ TEST_F(SimTopology, LibrariesLoadedByPathAreTheSameSimulator) {
     EXPECT_EQ(dlsym(loaded, "Install"), nullptr) << "nothing but the entry points is exported";
 
     Session board;
-    ASSERT_TRUE(board.Locked(0));
+    ASSERT_TRUE(board.Locks(0));
     ASSERT_EQ(plug(0, 0, 0), 0);
     EXPECT_FALSE(board.Locked(0)) << "the same boards behind both";
     dlclose(loaded);
