@@ -51,6 +51,13 @@ std::vector<uint32_t> WritePacket(uint32_t address, uint32_t value) {
     return WritePacket(address, std::span(&word, 1));
 }
 
+std::vector<uint32_t> Tagged(std::vector<uint32_t> packet, uint8_t tag) {
+    packet.front() = kTaggedCommandTypeWord;
+    packet.insert(packet.begin() + 1, uint32_t(tag) * 0x01010101u);
+    packet.back() = Crc(std::span(packet).subspan(1, packet.size() - 2));
+    return packet;
+}
+
 std::vector<uint32_t> TextWords(const std::string &text, size_t bytes) {
     std::vector<uint32_t> words((bytes + 3) / 4, 0);
     std::memcpy(words.data(), text.data(), std::min(text.size(), bytes));

@@ -36,6 +36,7 @@ using vexo::protocol::cxp::kCommandTypeWord;
 using vexo::protocol::cxp::kPacketStartMarker;
 using vexo::protocol::cxp::kReceiveEmpty;
 using vexo::protocol::cxp::kStandardMagic;
+using vexo::protocol::cxp::kTaggedCommandTypeWord;
 using vexo::protocol::cxp::RateCode;
 namespace bootstrap = vexo::protocol::cxp::bootstrap;
 
@@ -65,6 +66,10 @@ uint32_t Crc(std::span<const uint32_t> words);
 std::vector<uint32_t> ReadPacket(uint32_t address, uint32_t bytes);
 std::vector<uint32_t> WritePacket(uint32_t address, std::span<const uint32_t> dataWords);  // words in wire order
 std::vector<uint32_t> WritePacket(uint32_t address, uint32_t value);  // a register value, sent most significant byte first
+// The tagged form of a command packet (CoaXPress 2.0): type word 0x05050505,
+// the tag in all four bytes of the next word, then the rest, the CRC covering
+// every word after the type word.
+std::vector<uint32_t> Tagged(std::vector<uint32_t> packet, uint8_t tag);
 // Wire bytes of a text as packet words, zero-padded to whole words.
 std::vector<uint32_t> TextWords(const std::string &text, size_t bytes);
 
