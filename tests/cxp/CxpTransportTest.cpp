@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 #include <numeric>
+#include <optional>
 
 #include "SimBoard.h"
 #include "cxp/CxpControllerImpl.h"
@@ -31,20 +32,25 @@ struct SentPacket {
     uint32_t command;
     uint32_t dataWords;
     uint32_t address;
+    std::optional<uint32_t> tagWord;
 };
 
 // Splits the words written to a transmit register at the packet markers.
 std::vector<SentPacket> Packets(const std::vector<uint64_t> &written) {
+    namespace cxp = vexo::genicam::cxp;
     std::vector<SentPacket> packets;
     std::vector<uint32_t> words;
     for (uint64_t value : written) {
-        if (value == vexo::genicam::cxp::kPacketStartMarker) {
+        if (value == cxp::kPacketStartMarker) {
             words.clear();
-        } else if (value == vexo::genicam::cxp::kPacketEndMarker) {
-            EXPECT_GE(words.size(), 4u);
-            if (words.size() < 4) continue;
-            const uint32_t bytes = vexo::genicam::cxp::SwapBytes(words[1] & 0xFFFFFF00u);
-            packets.push_back({words[1] & 0xFF, bytes / 4, vexo::genicam::cxp::SwapBytes(words[2])});
+        } else if (value == cxp::kPacketEndMarker) {
+            const size_t header = !words.empty() && words[0] == cxp::kTaggedCommandTypeWord ? 2 : 1;
+            EXPECT_GE(words.size(), header + 3);
+            if (words.size() < header + 3) continue;
+            const uint32_t bytes = cxp::SwapBytes(words[header] & 0xFFFFFF00u);
+            std::optional<uint32_t> tagWord;
+            if (header == 2) tagWord = words[1];
+            packets.push_back({words[header] & 0xFF, bytes / 4, cxp::SwapBytes(words[header + 1]), tagWord});
         } else {
             words.push_back(static_cast<uint32_t>(value));
         }
@@ -82,21 +88,31 @@ protected:
 
 TEST_F(CxpTransport, RecordedPacketSizeCutsABlockIntoPacketsOfTheCamerasSize) {
     Info().SetControlPacketSize(kMasterOfFirstCamera, 128);
-    RecordingHardware recording;
-    std::array<uint8_t, 256> block{};
-    std::iota(block.begin(), block.end(), uint8_t{0});
-    // Without acknowledgments every packet goes out, whatever the camera thinks of it.
-    const vexosim_port_stats before = Stats(kBoard, 0);
-    EXPECT_EQ(Impl().ExecRWPacket(Access::kWrite, 0, 0x6000, block.data(), 256, ByteSwap::kWireOrder, AcknowledgeMode::kNone, 200), 0);
-    const std::vector<SentPacket> packets = Packets(recording.WritesTo(TransmitAddress(0)));
-    ASSERT_EQ(packets.size(), 3u);
-    const uint32_t expectedWords[] = {26, 26, 12};
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(packets[i].command, 1u);
-        EXPECT_EQ(packets[i].dataWords, expectedWords[i]);
-        EXPECT_EQ(packets[i].address, 0x6000u + 104u * i);
+    struct Case {
+        uint32_t revision;
+        std::array<uint32_t, 3> words;  // (128 - 8) / 4 - 4 words per packet untagged, one less tagged
+    };
+    for (const Case &c : {Case{0x00010001, {26, 26, 12}}, Case{0x00020000, {25, 25, 14}}}) {
+        SCOPED_TRACE(c.revision);
+        Info().SetProtocolRevision(kMasterOfFirstCamera, c.revision);
+        RecordingHardware recording;
+        std::array<uint8_t, 256> block{};
+        std::iota(block.begin(), block.end(), uint8_t{0});
+        // Without acknowledgments every packet goes out, whatever the camera thinks of it.
+        const vexosim_port_stats before = Stats(kBoard, 0);
+        EXPECT_EQ(Impl().ExecRWPacket(Access::kWrite, 0, 0x6000, block.data(), 256, ByteSwap::kWireOrder,
+                                      AcknowledgeMode::kNone, 200),
+                  0);
+        const std::vector<SentPacket> packets = Packets(recording.WritesTo(TransmitAddress(0)));
+        ASSERT_EQ(packets.size(), 3u);
+        for (size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(packets[i].command, 1u);
+            EXPECT_EQ(packets[i].dataWords, c.words[i]);
+            EXPECT_EQ(packets[i].address, 0x6000u + 4 * c.words[0] * i);
+            EXPECT_EQ(packets[i].tagWord.has_value(), c.revision >= 0x00020000);
+        }
+        EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 3u);
     }
-    EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 3u);
 }
 
 TEST_F(CxpTransport, ReadsInSmallPacketsGiveTheSameBytesAsOneLargePacket) {
@@ -135,8 +151,10 @@ TEST_F(CxpTransport, AFourByteRegisterReadIsOnePacket) {
     ASSERT_EQ(packets.size(), 1u);
     EXPECT_EQ(packets[0].command, 0u);
     EXPECT_EQ(packets[0].dataWords, 1u);
-    // Start, type, command, address, CRC, end.
-    EXPECT_EQ(recording.WritesTo(TransmitAddress(0)).size(), 6u);
+    // A 2.0 camera: start, type, tag, command, address, CRC, end.
+    ASSERT_TRUE(packets[0].tagWord);
+    EXPECT_EQ(*packets[0].tagWord, (*packets[0].tagWord & 0xFF) * 0x01010101u);
+    EXPECT_EQ(recording.WritesTo(TransmitAddress(0)).size(), 7u);
     // Without the swap flag the data stays in wire order.
     EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &standard, 4, ByteSwap::kWireOrder, 0), 0);
     EXPECT_EQ(standard, 0xE59AA7C0u);
@@ -231,16 +249,17 @@ TEST_F(CxpTransport, PacketSizeRegistersOfTheCamera) {
 }
 
 TEST_F(CxpTransport, ClearingTheAcknowledgmentBufferLogsWhatItHeld) {
-    // A read sent without waiting for its answer leaves the answer behind.
+    // A read sent without waiting for its answer leaves the answer behind, once it has come.
     uint32_t value = 0;
     ASSERT_EQ(Impl().ExecRWPacket(Access::kRead, 0, bootstrap::kStandard, &value, 4, ByteSwap::kSwapWords, AcknowledgeMode::kNone, 200), 0);
-    Controller().ClearAckBuffers(0);
+    // Tag, code, size, data, CRC and the end word.
+    EXPECT_TRUE(Eventually([&] {
+        Controller().ClearAckBuffers(0);
+        return Contains(Log("warning"), "Cleared 6 words from buffer on port 0");
+    }));
     Controller().ClearAckBuffers(7);
-    const auto warnings = Log("warning");
-    // Code, size, data, CRC and the end word.
-    EXPECT_TRUE(Contains(warnings, "Cleared 5 words from buffer on port 0"));
-    EXPECT_TRUE(Contains(warnings, "No valid interface"));
-    EXPECT_TRUE(Contains(Log("detail"), "[AckBuffer] [#2] 0xe59aa7c0"));
+    EXPECT_TRUE(Contains(Log("warning"), "No valid interface"));
+    EXPECT_TRUE(Contains(Log("detail"), "[AckBuffer] [#3] 0xe59aa7c0"));
     Controller().ClearAckBuffers(0);
     EXPECT_TRUE(Contains(Log("warning"), "Cleared 0 words from buffer on port 0"));
 }

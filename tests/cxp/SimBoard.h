@@ -1,7 +1,9 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -14,6 +16,17 @@
 #include "vexosim.h"
 
 namespace cxp_test {
+
+// Calls `check` until it answers true, for at most `bound`.
+template <class Check>
+bool Eventually(Check &&check, std::chrono::milliseconds bound = std::chrono::seconds(5)) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (check()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return check();
+}
 
 // {"boards": [<board>]}: one board of the given JSON object text.
 std::string OneBoard(const std::string &board);

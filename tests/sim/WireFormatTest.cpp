@@ -118,9 +118,9 @@ TEST_F(SimWireFormat, TaggedCommandsGetTaggedAnswersFromRevisionTwoCamerasOnly) 
         words.push_back(Crc(words));
         return words;
     };
-    // The documented read of ConnectionConfig with tag 0x5A: the tag word follows the type word.
-    const std::vector<uint32_t> literal = {0x05050505, 0x5A5A5A5A, 0x04000000, 0x14400000,
-                                           Crc(std::vector<uint32_t>{0x5A5A5A5A, 0x04000000, 0x14400000})};
+    // The documented read of ConnectionConfig with tag 0x5A: the tag word follows the type word, and the
+    // CRC covers 5A 5A 5A 5A 00 00 00 04 00 00 40 14.
+    const std::vector<uint32_t> literal = {0x05050505, 0x5A5A5A5A, 0x04000000, 0x14400000, 0x9E1EEE8C};
     EXPECT_EQ(Tagged(ReadPacket(bootstrap::kConnectionConfig, 4), 0x5A), literal);
     // The answer starts with the tag, and its CRC covers it: 1 link at 3125, wire bytes 00 01 00 38.
     EXPECT_EQ(board.Exchange(0, literal).value().words, withCrc({0x5A5A5A5A, kAckSuccess, 0x04000000, 0x38000100}));
