@@ -63,12 +63,14 @@ CxpCamera::CxpCamera(const CameraConfig &config, DescriptionHandle description)
     // from a padded copy, never from beyond the shared image.
     descriptionArea_.assign(description_->bytes.begin(), description_->bytes.end());
     descriptionArea_.resize((descriptionArea_.size() + 3) & ~size_t(3), 0);
+    scratchMemory_.resize(config_.scratchBytes, 0);
     regions_ = {{
         {bootstrap::kDeviceStringsBegin, uint32_t(strings_.size()), strings_.data(), strings_.data(),
          bootstrap::kDeviceUserId.address},
         {feature_address::kDeviceFamilyName, kFamilyNameSize, familyName_.data(), nullptr, 0},
         {kUrlAddress, kUrlBlockSize, url_.data(), nullptr, 0},
         {kDescriptionAddress, uint32_t(descriptionArea_.size()), descriptionArea_.data(), nullptr, 0},
+        {kScratchAddress, uint32_t(scratchMemory_.size()), scratchMemory_.data(), scratchMemory_.data(), kScratchAddress},
     }};
     PowerOnState();
 }

@@ -20,6 +20,8 @@ namespace vexo::sim {
 inline constexpr uint32_t kUrlAddress = 0x8000;
 inline constexpr uint32_t kUrlBlockSize = 512;
 inline constexpr uint32_t kDescriptionAddress = 0x100000;
+// Where a camera with "scratch_bytes" keeps that much writable memory.
+inline constexpr uint32_t kScratchAddress = 0x10000000;
 
 // A CoaXPress camera: bootstrap registers, connection state, feature
 // registers and the description, reached through control packets on its
@@ -84,8 +86,9 @@ private:
     CameraConfig config_;
     DescriptionHandle description_;
     std::vector<uint8_t> descriptionArea_;  // the description padded to whole words
+    std::vector<uint8_t> scratchMemory_;
     FeatureRegisters features_;
-    std::array<MemoryRegion, 4> regions_{};
+    std::array<MemoryRegion, 5> regions_{};
     // The device strings, from their first address on.
     std::array<uint8_t, protocol::cxp::bootstrap::kDeviceStringsEnd - protocol::cxp::bootstrap::kDeviceStringsBegin>
         strings_{};

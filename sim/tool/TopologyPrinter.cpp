@@ -47,6 +47,7 @@ void PrintCamera(const CameraConfig &camera, size_t index, std::ostream &out) {
         << (camera.defaultLinks == 1 ? "" : "s") << " at " << camera.defaultSpeed << "\n";
     out << "    control packets up to " << camera.controlPacketSize << " bytes, stream packets up to "
         << camera.streamPacketSizeMax << " bytes" << (camera.ackCrc ? "" : ", acknowledgments without CRC") << "\n";
+    if (camera.scratchBytes != 0) out << "    " << camera.scratchBytes << " bytes of scratch memory at 0x10000000\n";
     out << "    description: " << (camera.description.file ? *camera.description.file : std::string("built-in"))
         << (camera.description.zip ? ", zipped" : ", plain XML") << "\n";
 }

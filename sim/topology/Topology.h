@@ -24,6 +24,7 @@ struct CameraConfig {
     uint32_t defaultSpeed = 0;
     uint32_t controlPacketSize = 1024;
     uint32_t streamPacketSizeMax = 16384;
+    uint32_t scratchBytes = 0;  // writable memory at kScratchAddress, for bulk transfers
     std::string revisionText = "2.0";
     uint32_t revision = 0x00020000;
     CameraPower power = CameraPower::PoCxp;

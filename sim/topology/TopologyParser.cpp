@@ -142,7 +142,7 @@ std::vector<uint32_t> ReadSpeeds(const ObjectReader &camera) {
 CameraConfig ReadCamera(const Json &value, const std::string &path, uint32_t portCount) {
     const ObjectReader camera(value, path,
                               {"links", "speeds", "discovery_speed", "default_links", "default_speed", "control_packet_size",
-                               "stream_packet_size_max", "revision", "power", "ack_crc", "vendor", "model", "family",
+                               "stream_packet_size_max", "scratch_bytes", "revision", "power", "ack_crc", "vendor", "model", "family",
                                "version", "firmware_version", "manufacturer_info", "serial", "user_id", "xml"});
     CameraConfig config;
     if (!camera.Find("links")) Reject(camera.PathOf("links"), "missing: a camera needs at least one link");
@@ -159,6 +159,8 @@ CameraConfig ReadCamera(const Json &value, const std::string &path, uint32_t por
     }
     config.controlPacketSize = camera.Unsigned("control_packet_size", 1024, 32, 4096);
     config.streamPacketSizeMax = camera.Unsigned("stream_packet_size_max", 16384, 4, 0x1000000);
+    config.scratchBytes = camera.Unsigned("scratch_bytes", 0, 0, 0x1000000);
+    if (config.scratchBytes % 4 != 0) Reject(camera.PathOf("scratch_bytes"), "expected a multiple of 4");
     config.revisionText = camera.Text("revision", "2.0", 8);
     config.revision = RevisionValue(config.revisionText, camera.PathOf("revision"));
     const std::string power = camera.Text("power", "pocxp", 16);

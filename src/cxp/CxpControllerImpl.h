@@ -141,8 +141,7 @@ private:
     };
     // The commands through one applet port.
     struct CommandChannel {
-        uint32_t probedCamera = DiscoveryInfo::kNone;  // the camera whose revision was asked here
-        uint32_t probedRevision = DiscoveryInfo::kNone;
+        uint32_t unansweredProbe = DiscoveryInfo::kNone;  // the camera that did not tell its revision here
         uint8_t nextTag = 0;
         uint32_t lateAnswers = 0;  // untagged answers that may still come
         std::chrono::steady_clock::time_point lateUntil;  // ... at the latest then

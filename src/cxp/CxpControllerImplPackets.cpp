@@ -77,19 +77,19 @@ bool CxpControllerImpl::TaggedCommands(uint32_t port, uint32_t camera, uint32_t 
 }
 
 // A camera known without its revision (its links configured from a file
-// rather than discovered) is asked once, untagged, and the answer recorded.
+// rather than discovered) is asked, untagged, and the answer recorded. One
+// that does not answer gets untagged commands and is not asked again.
 uint32_t CxpControllerImpl::ProbeRevision(uint32_t port, uint32_t camera, uint32_t timeoutMs) {
     CommandChannel &channel = channels_[port];
-    if (channel.probedCamera == camera) return channel.probedRevision;
-    channel.probedCamera = camera;  // so the probe's own command goes untagged
-    channel.probedRevision = kNone;
+    if (channel.unansweredProbe == camera) return kNone;
+    channel.unansweredProbe = camera;  // also sends the probe's own command untagged
     uint32_t revision = 0;
     if (ExecRWPacket(Access::kRead, port, cxp::camera_register::kRevision, &revision, 4, ByteSwap::kSwapWords,
-                     AcknowledgeMode::kRequired, timeoutMs) == ERR_NONE) {
-        channel.probedRevision = revision;
-        info_.SetProtocolRevision(camera, revision);
-    }
-    return channel.probedRevision;
+                     AcknowledgeMode::kRequired, timeoutMs) != ERR_NONE)
+        return kNone;
+    channel.unansweredProbe = kNone;
+    info_.SetProtocolRevision(camera, revision);
+    return revision;
 }
 
 int32_t CxpControllerImpl::ExecRWPacket(Access access, uint32_t port, uint32_t address, void *buffer, uint32_t bytes,

@@ -180,11 +180,11 @@ uint32_t CxpController::WaitForLinkSynchronisation(uint32_t physicalMask, int32_
     // The rounds span kSyncSpan rather than running back to back: the caller finds links that lock within it.
     const Clock::time_point deadline = Clock::now() + kSyncSpan;
     cxp::PollPacer pacer(std::chrono::microseconds(0));
-    for (uint32_t round = 1; lockedMask != physicalMask; ++round) {
-        if (round > 1) {
-            if (Clock::now() >= deadline) break;
-            pacer.Pause();
-        }
+    // A lock shows in two reads after it, so two rounds at the end, back to back, even when a pause overran.
+    uint32_t roundsPastEnd = 0;
+    for (uint32_t round = 1; lockedMask != physicalMask && roundsPastEnd < 2; ++round) {
+        if (round > 1 && Clock::now() < deadline) pacer.Pause();
+        if (Clock::now() >= deadline) ++roundsPastEnd;
         ForEachPort(physicalMask, [&](uint32_t port) {
             const std::optional<uint64_t> count = impl_->ReadTransceiverErrorCount(port);
             const uint32_t bit = 1u << port;

@@ -142,35 +142,6 @@ TEST(CxpDiscovery, RoutingThatCyclesThreePortsKeepsTheTransceiversOnTheirPhysica
     EXPECT_EQ(CameraRegister(controller, 2, bootstrap::kConnectionConfig), 0x00010048u);
 }
 
-TEST(CxpDiscovery, FamilyABoardProgramsItsReceiversThroughTheConfigurationPort) {
-    const std::string topology = OneBoard(R"({"model": "cxp4-a", "applet": {"operators": [[0, 1], [2], [3]]},
-        "cameras": [{"links": [0, 1]}, {"links": [3], "speeds": [1250, 3125]}]})");
-    ControllerUnderTest board(topology.c_str());
-    CxpController &controller = *board.controller;
-    ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
-    const DiscoveryInfo &info = *controller.GetDiscoveryInfo(false);
-    EXPECT_EQ(info.GetBitRate(1), 6250u);
-    EXPECT_EQ(info.GetBitRate(4), 3125u);
-    EXPECT_EQ(board.board.Read("CxpTransceiverGtxDrpWriteData_0"), 0x48u);
-    EXPECT_EQ(board.board.Read("CxpTransceiverGtxDrpWriteData_3"), 0x38u);
-    EXPECT_EQ(CameraRegister(controller, 0, bootstrap::kConnectionConfig), 0x00020048u);
-    EXPECT_EQ(LedModes(board.board, 4), (std::vector<uint64_t>{2, 8, 5, 2}));
-}
-
-TEST(CxpDiscovery, TwoPortFamilyBBoardProgramsItsReceiversByRateCode) {
-    const std::string topology = OneBoard(R"({"model": "cxp2-b", "cameras": [{"links": [0]}, {"links": [1]}]})");
-    ControllerUnderTest board(topology.c_str());
-    CxpController &controller = *board.controller;
-    ASSERT_EQ(controller.Discovery(0, 0, 0x3, 0), 0);
-    const DiscoveryInfo &info = *controller.GetDiscoveryInfo(false);
-    EXPECT_EQ(CameraSide(info), (Links{{1, 0}, {2, 0}}));
-    EXPECT_EQ(info.GetBitRate(1), 6250u);
-    EXPECT_EQ(info.GetBitRate(2), 6250u);
-    EXPECT_EQ(board.board.Read("CxpTransceiverGtxSetBitRate_1"), 0x48u);
-    EXPECT_EQ(CameraRegister(controller, 1, bootstrap::kConnectionConfig), 0x00010048u);
-    EXPECT_EQ(LedModes(board.board, 2), (std::vector<uint64_t>{2, 2}));
-}
-
 TEST(CxpDiscovery, ACameraRefusingTheFastestSpeedGetsTheNextOne) {
     nox_test::TempDirectory directory;
     const auto log = CaptureLog(directory, "vexo.genicam=2");

@@ -115,33 +115,6 @@ TEST_F(CxpTransport, RecordedPacketSizeCutsABlockIntoPacketsOfTheCamerasSize) {
     }
 }
 
-TEST_F(CxpTransport, ReadsInSmallPacketsGiveTheSameBytesAsOneLargePacket) {
-    std::array<uint8_t, 256> whole{}, pieces{};
-    vexosim_port_stats before = Stats(kBoard, 0);
-    ASSERT_EQ(Controller().ReadMemory(0, kDescriptionAddress, whole.data(), 256, 0), 0);
-    EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 1u);
-
-    Info().SetControlPacketSize(kMasterOfFirstCamera, 128);
-    before = Stats(kBoard, 0);
-    ASSERT_EQ(Controller().ReadMemory(0, kDescriptionAddress, pieces.data(), 256, 0), 0);
-    const vexosim_port_stats after = Stats(kBoard, 0);
-    EXPECT_EQ(after.commandsReceived - before.commandsReceived, 3u);
-    EXPECT_EQ(after.bytesRead - before.bytesRead, 256u);
-    EXPECT_EQ(pieces, whole);
-    EXPECT_NE(whole, decltype(whole){});
-
-    // Writes of one word per packet land in the camera's memory word by word.
-    Info().SetControlPacketSize(kMasterOfFirstCamera, 28);
-    const char userId[16] = "vexo test id";
-    before = Stats(kBoard, 0);
-    ASSERT_EQ(Controller().WriteMemory(0, kUserIdAddress, userId, 16, ByteSwap::kWireOrder, 0), 0);
-    EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 4u);
-    EXPECT_EQ(Stats(kBoard, 0).bytesWritten - before.bytesWritten, 16u);
-    char readBack[16] = {};
-    ASSERT_EQ(Controller().ReadMemory(0, kUserIdAddress, readBack, 16, 0), 0);
-    EXPECT_STREQ(readBack, "vexo test id");
-}
-
 TEST_F(CxpTransport, AFourByteRegisterReadIsOnePacket) {
     RecordingHardware recording;
     uint32_t standard = 0;
@@ -272,3 +245,43 @@ TEST(CxpTransportWithoutCrc, AcknowledgmentsWithoutCrcAreAccepted) {
     EXPECT_EQ(board.controller->ReadRaw(0, bootstrap::kConnectionConfig, &config, 4, ByteSwap::kSwapWords, 0), 0);
     EXPECT_EQ(config, 0x00010058u);
 }
+
+namespace {
+
+// 64 KiB written and read back, packet after packet, by cameras of four
+// packet sizes; `revisions` gives each its revision (tagged or untagged commands).
+void TransferSixtyFourKibibytes(const std::array<const char *, 4> &revisions) {
+    constexpr uint32_t kBytes = 64 << 10;
+    constexpr uint32_t kScratch = 0x10000000;
+    constexpr std::array<uint32_t, 4> kPacketSizes = {32, 128, 1024, 4096};
+    std::string cameras;
+    for (uint32_t port = 0; port < 4; ++port)
+        cameras += std::string(port ? ", " : "") + R"({"links": [)" + std::to_string(port) +
+                   R"(], "control_packet_size": )" + std::to_string(kPacketSizes[port]) + R"(, "revision": ")" +
+                   revisions[port] + R"(", "scratch_bytes": 65536})";
+    const std::string topology = OneBoard(R"({"model": "cxp4-c", "cameras": [)" + cameras + "]}");
+    ControllerUnderTest board(topology.c_str());
+    ASSERT_EQ(board.controller->Discovery(0, 0, 0xF, 0), 0);
+    std::vector<uint8_t> pattern(kBytes);
+    for (uint32_t i = 0; i < kBytes; ++i) pattern[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+    for (uint32_t port = 0; port < 4; ++port) {
+        const bool tagged = std::string(revisions[port]) == "2.0";
+        SCOPED_TRACE(std::to_string(kPacketSizes[port]) + "-byte packets, " + (tagged ? "tagged" : "untagged"));
+        const vexosim_port_stats before = Stats(kBoard, port);
+        ASSERT_EQ(board.controller->WriteMemory(port, kScratch, pattern.data(), kBytes, ByteSwap::kWireOrder, 0), 0);
+        std::vector<uint8_t> back(kBytes);
+        ASSERT_EQ(board.controller->ReadMemory(port, kScratch, back.data(), kBytes, 0), 0);
+        EXPECT_EQ(back, pattern);
+        const vexosim_port_stats after = Stats(kBoard, port);
+        EXPECT_EQ(after.bytesWritten - before.bytesWritten, kBytes);
+        EXPECT_EQ(after.bytesRead - before.bytesRead, kBytes);
+        // The largest packets the camera and the board allow (2048 bytes), less one word for a tag.
+        const uint32_t words = (std::min(kPacketSizes[port], 2048u) - 8) / 4 - 4 - (tagged ? 1 : 0);
+        EXPECT_EQ(after.commandsReceived - before.commandsReceived, 2 * ((kBytes / 4 + words - 1) / words));
+    }
+}
+
+}  // namespace
+
+TEST(CxpBulkTransfers, TaggedAndUntaggedAtEveryPacketSize) { TransferSixtyFourKibibytes({"2.0", "1.1", "2.0", "1.1"}); }
+TEST(CxpBulkTransfers, UntaggedAndTaggedAtEveryPacketSize) { TransferSixtyFourKibibytes({"1.1", "2.0", "1.1", "2.0"}); }

@@ -31,11 +31,15 @@ bool Eventually(Check &&check, std::chrono::milliseconds bound = std::chrono::se
 // {"boards": [<board>]}: one board of the given JSON object text.
 std::string OneBoard(const std::string &board);
 
+// Opens a board of the topology in force, without loading one.
+struct InForce {};
+
 // A board of the virtual frame grabber with an open grabber session. Loads
 // the topology first (null: the built-in default).
 class SimBoard {
 public:
     explicit SimBoard(const char *topology = nullptr, uint32_t index = 0);
+    SimBoard(InForce, uint32_t index);
     ~SimBoard();
     SimBoard(const SimBoard &) = delete;
     SimBoard &operator=(const SimBoard &) = delete;
@@ -49,6 +53,8 @@ public:
     void Write(const std::string &name, uint64_t value) const;
 
 private:
+    void Open();
+
     GrabberSession *session_ = nullptr;
     uint64_t device_ = 0;
     uint64_t applet_ = 0;
@@ -67,6 +73,7 @@ public:
 // A controller on a simulated board, with its owner.
 struct ControllerUnderTest {
     explicit ControllerUnderTest(const char *topology = nullptr, uint32_t powerUp = 0);
+    ControllerUnderTest(InForce, uint32_t index);
 
     SimBoard board;
     AllocatingOwner owner;

@@ -1,0 +1,78 @@
+// Answers matched to their commands on hardware timing: late answers, answers
+// with another tag, and cameras known without their revision.
+#include <gtest/gtest.h>
+
+#include "SimBoard.h"
+#include "cxp/CxpControllerImpl.h"
+#include "protocol/CxpBootstrap.h"
+
+using namespace cxp_test;
+using vexo::genicam::ByteSwap;
+using vexo::genicam::CxpController;
+namespace bootstrap = vexo::protocol::cxp::bootstrap;
+
+namespace {
+
+// A revision 2.0 camera on port 0 (tagged commands) and a 1.1 camera on port 1 (untagged).
+const std::string kTwoRevisions = OneBoard(R"({"model": "cxp2-c", "applet": {"operators": [[0], [1]]},
+    "cameras": [{"links": [0]}, {"links": [1], "revision": "1.1"}]})");
+
+// Reads another register than the faulted command did: a failure is allowed,
+// another command's data is not. True when it succeeded.
+bool ReadsItsOwnData(CxpController &controller, uint32_t port) {
+    uint32_t value = 0;
+    if (controller.ReadRaw(port, bootstrap::kStandard, &value, 4, ByteSwap::kSwapWords, 0) == ERR_NONE) {
+        EXPECT_EQ(value, vexo::protocol::cxp::kStandardMagic);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(CxpAnswers, LateAnswersNeverPassForTheDataOfTheNextCommands) {
+    nox_test::TempDirectory directory;
+    const auto log = CaptureLog(directory, "vexo.genicam=2");
+    ControllerUnderTest board(kTwoRevisions.c_str());
+    CxpController &controller = *board.controller;
+    ASSERT_EQ(controller.Discovery(0, 0, 0x3, 0), 0);
+    // 350 ms: past the 300 ms acknowledgment timeout of the faulted read.
+    for (const char *fault : {"delay_ack:350", "wait_ack:350"})
+        for (uint32_t port : {0u, 1u}) {
+            SCOPED_TRACE(std::string(fault) + " on port " + std::to_string(port));
+            ASSERT_EQ(vexosim_fault(0, port, fault, 1), 0);
+            char vendor[12] = {};
+            EXPECT_EQ(controller.ReadMemory(port, bootstrap::kDeviceVendorName.address, vendor, 11, 0),
+                      ERR_GENCP_TOO_FEW_DATA);
+            // The camera answers in order: a read behind the late answer may time out too, never take it.
+            bool answered = false;
+            for (int read = 0; read < 3 && !answered; ++read) answered = ReadsItsOwnData(controller, port);
+            EXPECT_TRUE(answered);
+            EXPECT_TRUE(ReadsItsOwnData(controller, port));
+        }
+    const auto texts = LogTexts(log);
+    bool dropped = false;
+    for (const std::string &text : texts) dropped |= text.starts_with("Dropped an acknowledgment tagged ");
+    EXPECT_TRUE(dropped) << "the 2.0 camera's late answers carry old tags";
+    EXPECT_TRUE(Contains(texts, "Drained 1 of 1 late acknowledgments on port 1"));
+
+    // An answer with another tag is no answer.
+    ASSERT_EQ(vexosim_fault(0, 0, "wrong_tag", 1), 0);
+    uint32_t value = 0;
+    EXPECT_EQ(controller.ReadRaw(0, bootstrap::kStandard, &value, 4, ByteSwap::kSwapWords, 0), ERR_GENCP_TOO_FEW_DATA);
+    EXPECT_TRUE(ReadsItsOwnData(controller, 0));
+}
+
+TEST(CxpAnswers, ACameraKnownWithoutItsRevisionIsAskedBeforeItsFirstCommand) {
+    ControllerUnderTest board(kTwoRevisions.c_str());
+    CxpController &controller = *board.controller;
+    ASSERT_EQ(controller.Discovery(0, 0, 0x3, 0), 0);
+    vexo::genicam::DiscoveryInfo &info = *controller.GetDiscoveryInfo(false);
+    const uint32_t master = info.GetCameraMasterId(0);
+    info.SetProtocolRevision(master, vexo::genicam::DiscoveryInfo::kNone);
+    const vexosim_port_stats before = Stats(0, 0);
+    EXPECT_TRUE(ReadsItsOwnData(controller, 0));
+    EXPECT_EQ(info.GetProtocolRevision(master), 0x00020000u);
+    EXPECT_TRUE(ReadsItsOwnData(controller, 0));
+    EXPECT_EQ(Stats(0, 0).commandsReceived - before.commandsReceived, 3u) << "asked once, then two reads";
+}
