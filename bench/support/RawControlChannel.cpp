@@ -1,9 +1,11 @@
 #include "RawControlChannel.h"
 
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <span>
 #include <string>
+#include <thread>
 
 #include "Topologies.h"
 #include "WireTime.h"
@@ -57,15 +59,25 @@ uint32_t RawControlChannel::Address(const char *name) const {
     return address > 0 ? static_cast<uint32_t>(address) : 0;
 }
 
+// The answer's words come one by one after the camera's turn-around: the
+// queue is read until the end word, yielding while it is empty, for at most
+// a second.
 bool RawControlChannel::Exchange(const CommandWords &command) const {
+    using Clock = std::chrono::steady_clock;
     for (uint64_t word : command) WriteBoardRegister(device_, tx_, word);
     uint64_t value = 0;
     ReadBoardRegister(device_, sent_, &value);
     if (!(value >> port_ & 1)) return false;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(1);
     bool first = true, success = false;
     for (;;) {
         ReadBoardRegister(device_, rx_, &value);
-        if ((value & kReceiveEmpty) || static_cast<uint32_t>(value) == kAckEndWord) return success;
+        if (value & kReceiveEmpty) {
+            if (Clock::now() > deadline) return false;
+            std::this_thread::yield();
+            continue;
+        }
+        if (static_cast<uint32_t>(value) == kAckEndWord) return success;
         if (first) success = static_cast<uint32_t>(value) == 0;
         first = false;
     }

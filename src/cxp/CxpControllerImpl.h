@@ -75,10 +75,10 @@ public:
     //
     // Answers are matched to their commands: the camera whose command port
     // this is gets tagged commands when its protocol revision is 2.0 or later
-    // (asked once when the discovery info lacks it), and answers with another
+    // (asked first when the discovery info lacks it), and answers with another
     // tag are dropped. Before a command, answers to earlier untagged commands
-    // that may still come (timed out, or none awaited) are drained until their
-    // end words or the end of their acknowledgment window.
+    // that may still come (timed out, or announced by a wait acknowledgment)
+    // are drained until their end words or the end of their window.
     int32_t ExecRWPacket(Access access, uint32_t port, uint32_t address, void *buffer, uint32_t bytes, ByteSwap swap,
                          AcknowledgeMode acknowledgeMode, uint32_t timeoutMs);
     // Empties the port's acknowledgment buffer; returns the words it held (at

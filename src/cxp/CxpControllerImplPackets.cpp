@@ -165,7 +165,7 @@ int32_t CxpControllerImpl::DrainReceiveBuffer(uint32_t port) {
             if (static_cast<uint32_t>(value) == cxp::kAckEndWord && channel.lateAnswers > 0) --channel.lateAnswers;
             continue;
         }
-        // Taken for the next command's answer, a late one would hand back another command's data.
+        // Late answers are awaited here, so the caller never gets one as the data it asked for.
         if (channel.lateAnswers == 0 || Clock::now() >= channel.lateUntil) break;
         pacer.Pause();
     }
