@@ -149,9 +149,14 @@ void CxpBoard::AdvanceErrorCounters(Clock::time_point now) {
 int32_t CxpBoard::ReadRegister(uint32_t address, uint64_t &value) {
     const std::optional<RegisterAddress> reg = registers_.Decode(address);
     if (!reg || !IsReadable(reg->id)) return kFailed;
-    value = ReadPortRegister(reg->id, reg->port, Clock::now());
+    // Answers are read word by word and want the clock least often.
+    value = reg->id == AppletRegister::kRxCmdAckPacketData ? ReadAnswerWord(reg->port)
+                                                           : ReadPortRegister(reg->id, reg->port, Now());
     return 0;
 }
+
+// The clock, remembered: a word due by the last reading is readable without another.
+CxpBoard::Clock::time_point CxpBoard::Now() { return lastNow_ = Clock::now(); }
 
 uint64_t CxpBoard::ReadPortRegister(AppletRegister id, uint32_t port, Clock::time_point now) {
     switch (id) {
@@ -172,7 +177,6 @@ uint64_t CxpBoard::ReadPortRegister(AppletRegister id, uint32_t port, Clock::tim
         case AppletRegister::kDrpReady:
         case AppletRegister::kSetBitRateDone: return ReadyMask(now);
         case AppletRegister::kControlCoreReset: return ports_[port].reset;
-        case AppletRegister::kRxCmdAckPacketData: return ReadAnswerWord(port, now);
         case AppletRegister::kTxCmdPacketSent: return packetSent_;
         case AppletRegister::kDiscoverySelectRead: return discoverySelect_;
         case AppletRegister::kAppletMasterId: return appletMasterIds_;
@@ -223,19 +227,35 @@ uint64_t CxpBoard::ReadPowerRegister(AppletRegister id, uint32_t index) const {
     }
 }
 
-uint64_t CxpBoard::ReadAnswerWord(uint32_t appletPort, Clock::time_point now) {
-    if (!pending_.empty()) DeliverDueAnswers(now);
-    const std::optional<uint32_t> word = channels_[appletPort].PopAnswerWord(now);
+uint64_t CxpBoard::ReadAnswerWord(uint32_t appletPort) {
+    ControlChannel &channel = channels_[appletPort];
+    std::optional<uint32_t> word = pending_.empty() ? channel.PopAnswerWord(lastNow_) : std::nullopt;
+    if (!word) {
+        const Clock::time_point now = Now();
+        if (!pending_.empty()) DeliverDueAnswers(now);
+        word = channel.PopAnswerWord(now);
+    }
     return word ? *word : protocol::cxp::kReceiveEmpty;
 }
 
 int32_t CxpBoard::WriteRegister(uint32_t address, uint64_t value) {
     const std::optional<RegisterAddress> reg = registers_.Decode(address);
     if (!reg || !IsWritable(reg->id)) return kFailed;
-    const Clock::time_point now = Clock::now();
+    if (reg->id == AppletRegister::kTxCmdWriteData) {
+        WriteCommandWord(reg->port, value);
+        return 0;
+    }
+    const Clock::time_point now = Now();
     if (AffectsLinks(reg->id)) AdvanceErrorCounters(now);
     WritePortRegister(reg->id, reg->port, value, now);
     return 0;
+}
+
+// Only a packet's last word needs the clock: the packet leaves then.
+void CxpBoard::WriteCommandWord(uint32_t appletPort, uint64_t value) {
+    const ControlChannel::Event event = channels_[appletPort].Accept(value);
+    if (event == ControlChannel::Event::Opened) packetSent_ &= ~(1ull << appletPort);
+    if (event == ControlChannel::Event::Closed) SendFrame(appletPort, Now());
 }
 
 void CxpBoard::WritePortRegister(AppletRegister id, uint32_t port, uint64_t value, Clock::time_point now) {
@@ -260,12 +280,6 @@ void CxpBoard::WritePortRegister(AppletRegister id, uint32_t port, uint64_t valu
             physical.uplinkSetting = value;
             physical.readyFrom = now + timing_.Ready();
             break;
-        case AppletRegister::kTxCmdWriteData: {
-            const ControlChannel::Event event = channels_[port].Accept(value);
-            if (event == ControlChannel::Event::Opened) packetSent_ &= ~(1ull << port);
-            if (event == ControlChannel::Event::Closed) SendFrame(port, now);
-            break;
-        }
         case AppletRegister::kDiscoverySelectWrite: discoverySelect_ = value; break;
         case AppletRegister::kLedWrite: physical.led = value; break;
         default: break;

@@ -86,10 +86,12 @@ private:
     uint64_t ReadPortRegister(AppletRegister id, uint32_t port, Clock::time_point now);
     uint64_t ReadErrorCount(uint32_t port, Clock::time_point now);
     uint64_t ReadPowerRegister(AppletRegister id, uint32_t port) const;
-    uint64_t ReadAnswerWord(uint32_t appletPort, Clock::time_point now);
+    uint64_t ReadAnswerWord(uint32_t appletPort);
+    Clock::time_point Now();
     uint64_t LockedMask(Clock::time_point now) const;
     uint64_t ReadyMask(Clock::time_point now) const;
     void WritePortRegister(AppletRegister id, uint32_t port, uint64_t value, Clock::time_point now);
+    void WriteCommandWord(uint32_t appletPort, uint64_t value);
     void WriteControlCoreReset(uint32_t port, uint64_t value, Clock::time_point now);
     void ProgramDownlink(uint32_t port, uint32_t mbps, uint64_t setting, Clock::time_point now);
 
@@ -116,6 +118,7 @@ private:
     std::array<uint32_t, kMaxPorts> pendingCount_{};
     // Per applet port: the last answer queued is on the wire until then.
     std::array<Clock::time_point, kMaxPorts> answersFreeAt_{};
+    Clock::time_point lastNow_;  // the clock as last read
 };
 
 }  // namespace vexo::sim

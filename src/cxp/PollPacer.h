@@ -9,13 +9,16 @@ namespace vexo::genicam::cxp {
 // it: for the first `spin` only yields between reads, so that an answer due
 // within microseconds is seen at once; after that sleeps between reads, 20 us
 // at first and doubling up to 1 ms, so that a long wait costs next to no
-// processor time. The caller bounds the wait.
+// processor time. The spin starts with the first pause, so a pacer that is
+// never needed costs nothing. The caller bounds the wait.
 class PollPacer {
 public:
-    explicit PollPacer(std::chrono::microseconds spin) : spinUntil_(Clock::now() + spin) {}
+    explicit PollPacer(std::chrono::microseconds spin) : spin_(spin) {}
 
     void Pause() {
-        if (Clock::now() < spinUntil_) {
+        const Clock::time_point now = Clock::now();
+        if (spinUntil_ == Clock::time_point()) spinUntil_ = now + spin_;
+        if (now < spinUntil_) {
             std::this_thread::yield();
             return;
         }
@@ -28,6 +31,7 @@ private:
     static constexpr std::chrono::microseconds kFirstSleep{20};
     static constexpr std::chrono::microseconds kLongestSleep{1000};
 
+    std::chrono::microseconds spin_;
     Clock::time_point spinUntil_;
     std::chrono::microseconds sleep_ = kFirstSleep;
 };
