@@ -29,7 +29,7 @@ std::vector<uint32_t> WithCrc(std::vector<uint32_t> words) {
 
 }  // namespace
 
-TEST(CxpPacket, ReadCommandMatchesTheWireFormatTheBoardExpects) {
+TEST(CxpPacket, CommandsMatchTheWireFormatTheBoardExpects) {
     // Four bytes at 0x4014: type, command 0 with size 4, address, CRC over 00 00 00 04 00 00 40 14.
     EXPECT_EQ(Build(Command::kRead, 0x4014, {}, ByteSwap::kSwapWords, 1),
               (std::vector<uint32_t>{0x02020202, 0x04000000, 0x14400000, 0x85FE1D2E}));
@@ -39,9 +39,7 @@ TEST(CxpPacket, ReadCommandMatchesTheWireFormatTheBoardExpects) {
     const std::vector<uint32_t> tagged = Build(Command::kWrite, 0x6008, {0xC0A79AE5}, ByteSwap::kSwapWords, 0, 7);
     EXPECT_EQ(tagged, (std::vector<uint32_t>{0x05050505, 0x07070707, 0x04000001, 0x08600000, 0xE59AA7C0,
                                              ControlPacketCrc(std::vector<uint32_t>{0x07070707, 0x04000001, 0x08600000, 0xE59AA7C0})}));
-}
-
-TEST(CxpPacket, WriteCommandCarriesItsDataWordsAsStoredOrByteReversed) {
+    // A write carries its data words as stored or byte-reversed.
     const std::vector<uint32_t> swapped = Build(Command::kWrite, 0x6008, {0xC0A79AE5, 0x00000010}, ByteSwap::kSwapWords);
     ASSERT_EQ(swapped.size(), 6u);
     EXPECT_EQ(swapped[1], 0x08000001u);  // write, 8 bytes

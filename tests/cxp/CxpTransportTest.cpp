@@ -86,15 +86,30 @@ protected:
 
 }  // namespace
 
-TEST_F(CxpTransport, RecordedPacketSizeCutsABlockIntoPacketsOfTheCamerasSize) {
+TEST_F(CxpTransport, TransfersGoOutInPacketsOfTheCamerasSize) {
+    {
+        // A 4-byte register read is one packet: start, type, tag (a 2.0 camera), command, address, CRC, end.
+        RecordingHardware recording;
+        uint32_t standard = 0;
+        EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &standard, 4, ByteSwap::kSwapWords, 0), 0);
+        EXPECT_EQ(standard, vexo::protocol::cxp::kStandardMagic);
+        EXPECT_EQ(recording.WritesTo(TransmitAddress(0)).size(), 7u);
+        const std::vector<SentPacket> packets = Packets(recording.WritesTo(TransmitAddress(0)));
+        ASSERT_EQ(packets.size(), 1u);
+        EXPECT_EQ(packets[0].command, 0u);
+        EXPECT_EQ(packets[0].dataWords, 1u);
+        ASSERT_TRUE(packets[0].tagWord);
+        EXPECT_EQ(*packets[0].tagWord, (*packets[0].tagWord & 0xFF) * 0x01010101u);
+        // Without the swap flag the data stays in wire order.
+        EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &standard, 4, ByteSwap::kWireOrder, 0), 0);
+        EXPECT_EQ(standard, 0xE59AA7C0u);
+    }
+    // A recorded size of 128 bytes: (128 - 8) / 4 - 4 words per packet untagged, one less tagged.
     Info().SetControlPacketSize(kMasterOfFirstCamera, 128);
-    struct Case {
-        uint32_t revision;
-        std::array<uint32_t, 3> words;  // (128 - 8) / 4 - 4 words per packet untagged, one less tagged
-    };
-    for (const Case &c : {Case{0x00010001, {26, 26, 12}}, Case{0x00020000, {25, 25, 14}}}) {
-        SCOPED_TRACE(c.revision);
-        Info().SetProtocolRevision(kMasterOfFirstCamera, c.revision);
+    for (const auto &[revision, words] : {std::pair{0x00010001u, std::array<uint32_t, 3>{26, 26, 12}},
+                                          std::pair{0x00020000u, std::array<uint32_t, 3>{25, 25, 14}}}) {
+        SCOPED_TRACE(revision);
+        Info().SetProtocolRevision(kMasterOfFirstCamera, revision);
         RecordingHardware recording;
         std::array<uint8_t, 256> block{};
         std::iota(block.begin(), block.end(), uint8_t{0});
@@ -107,30 +122,12 @@ TEST_F(CxpTransport, RecordedPacketSizeCutsABlockIntoPacketsOfTheCamerasSize) {
         ASSERT_EQ(packets.size(), 3u);
         for (size_t i = 0; i < 3; ++i) {
             EXPECT_EQ(packets[i].command, 1u);
-            EXPECT_EQ(packets[i].dataWords, c.words[i]);
-            EXPECT_EQ(packets[i].address, 0x6000u + 4 * c.words[0] * i);
-            EXPECT_EQ(packets[i].tagWord.has_value(), c.revision >= 0x00020000);
+            EXPECT_EQ(packets[i].dataWords, words[i]);
+            EXPECT_EQ(packets[i].address, 0x6000u + 4 * words[0] * i);
+            EXPECT_EQ(packets[i].tagWord.has_value(), revision >= 0x00020000);
         }
         EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 3u);
     }
-}
-
-TEST_F(CxpTransport, AFourByteRegisterReadIsOnePacket) {
-    RecordingHardware recording;
-    uint32_t standard = 0;
-    EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &standard, 4, ByteSwap::kSwapWords, 0), 0);
-    EXPECT_EQ(standard, vexo::protocol::cxp::kStandardMagic);
-    const std::vector<SentPacket> packets = Packets(recording.WritesTo(TransmitAddress(0)));
-    ASSERT_EQ(packets.size(), 1u);
-    EXPECT_EQ(packets[0].command, 0u);
-    EXPECT_EQ(packets[0].dataWords, 1u);
-    // A 2.0 camera: start, type, tag, command, address, CRC, end.
-    ASSERT_TRUE(packets[0].tagWord);
-    EXPECT_EQ(*packets[0].tagWord, (*packets[0].tagWord & 0xFF) * 0x01010101u);
-    EXPECT_EQ(recording.WritesTo(TransmitAddress(0)).size(), 7u);
-    // Without the swap flag the data stays in wire order.
-    EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &standard, 4, ByteSwap::kWireOrder, 0), 0);
-    EXPECT_EQ(standard, 0xE59AA7C0u);
 }
 
 TEST_F(CxpTransport, WaitAndTentativeAcknowledgmentsPostponeAWrite) {
