@@ -171,7 +171,7 @@ private:
     uint32_t CommandPortCamera(uint32_t port) const;
     bool TaggedCommands(uint32_t port, uint32_t camera, uint32_t timeoutMs);
     uint32_t ProbeRevision(uint32_t port, uint32_t camera, uint32_t timeoutMs);
-    int32_t DrainReceiveBuffer(uint32_t port);
+    int32_t DrainReceiveBuffer(uint32_t port, bool tagged);
     uint8_t NextTag(uint32_t port);
     void ExpectLateAnswer(uint32_t port, uint32_t windowMs);
     int32_t SendPacket(uint32_t port, std::span<const uint32_t> packet);

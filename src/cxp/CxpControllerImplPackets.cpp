@@ -104,7 +104,7 @@ int32_t CxpControllerImpl::ExecRWPacket(Access access, uint32_t port, uint32_t a
     const uint32_t camera = CommandPortCamera(port);
     const bool tagged = TaggedCommands(port, camera, timeoutMs);
     const uint32_t packetSize = camera == kNone ? cxp::kNoRecordedSize : info_.GetControlPacketSize(camera);
-    int32_t status = DrainReceiveBuffer(port);
+    int32_t status = DrainReceiveBuffer(port, tagged);
     log_.Lazy(kLevelTrace, [&] {
         return "ExecRWPacket - Port: " + std::to_string(port) + ", Address: " + cxp::Hex(address) +
                ", Size: " + std::to_string(bytes) + ", Swap: " + (swap == ByteSwap::kSwapWords ? "yes" : "no") +
@@ -150,11 +150,13 @@ int32_t CxpControllerImpl::ExecRWPacket(Access access, uint32_t port, uint32_t a
 
 // Empties the receive queue before a command. Answers to earlier untagged
 // commands that may still be on their way are awaited too, up to their end
-// words or the end of their window.
-int32_t CxpControllerImpl::DrainReceiveBuffer(uint32_t port) {
+// words or the end of their window. A tagged command needs them no more
+// after that: its tag tells them from its own answer.
+int32_t CxpControllerImpl::DrainReceiveBuffer(uint32_t port, bool tagged) {
     const uint32_t address = registers_.Address(CxpRegister::kRxCmdAckPacketData, port);
     CommandChannel &channel = channels_[port];
     const uint32_t late = channel.lateAnswers;
+    const bool windowOpen = late > 0 && Clock::now() < channel.lateUntil;
     cxp::PollPacer pacer(kAckSpin);
     uint64_t value = 0;
     int32_t status = ERR_NONE;
@@ -171,9 +173,10 @@ int32_t CxpControllerImpl::DrainReceiveBuffer(uint32_t port) {
     }
     // A buffer that never runs empty means a board we cannot talk to.
     if (status == ERR_NONE && !(value & cxp::kReceiveEmpty)) status = ERR_GENCP_TOO_FEW_DATA;
-    if (late > 0)
+    if (windowOpen || channel.lateAnswers < late)
         log_.Write(kLevelDetail, "Drained " + std::to_string(late - channel.lateAnswers) + " of " +
                                      std::to_string(late) + " late acknowledgments on port " + std::to_string(port));
+    if (tagged) channel.lateAnswers = 0;
     log_.Lazy(kLevelTrace, [&] {
         return "Clean data buffer - Port: " + std::to_string(port) + " Data: " + cxp::Hex(value) +
                " Status: " + std::to_string(status);
