@@ -57,6 +57,19 @@ constexpr bool AffectsLinks(AppletRegister id) {
            id != AppletRegister::kDrpAddress && id != AppletRegister::kTxCmdWriteData;
 }
 
+// Registers whose value depends on the time: lock, error counters, ready bits.
+constexpr bool IsTimed(AppletRegister id) {
+    switch (id) {
+        case AppletRegister::kNotInTable:
+        case AppletRegister::kDisparityError:
+        case AppletRegister::kTransceiverStatus:
+        case AppletRegister::kRxStatus:
+        case AppletRegister::kDrpReady:
+        case AppletRegister::kSetBitRateDone: return true;
+        default: return false;
+    }
+}
+
 uint64_t EncodePowerStatus(BoardFamily family, const PowerReading &reading) {
     if (family != BoardFamily::kC) return 1ull << reading.state;  // families A and B: one bit per state
     static constexpr uint64_t kFamilyCField[3] = {1, 2, 4};     // state codes 0, 3 and 5
@@ -149,9 +162,12 @@ void CxpBoard::AdvanceErrorCounters(Clock::time_point now) {
 int32_t CxpBoard::ReadRegister(uint32_t address, uint64_t &value) {
     const std::optional<RegisterAddress> reg = registers_.Decode(address);
     if (!reg || !IsReadable(reg->id)) return kFailed;
-    // Answers are read word by word and want the clock least often.
-    value = reg->id == AppletRegister::kRxCmdAckPacketData ? ReadAnswerWord(reg->port)
-                                                           : ReadPortRegister(reg->id, reg->port, Now());
+    // The clock is read only when the value depends on it; answers, read word
+    // by word, read it only when a word is not due by its last reading.
+    if (reg->id == AppletRegister::kRxCmdAckPacketData)
+        value = ReadAnswerWord(reg->port);
+    else
+        value = ReadPortRegister(reg->id, reg->port, IsTimed(reg->id) ? Now() : lastNow_);
     return 0;
 }
 
@@ -245,8 +261,12 @@ int32_t CxpBoard::WriteRegister(uint32_t address, uint64_t value) {
         WriteCommandWord(reg->port, value);
         return 0;
     }
+    if (!AffectsLinks(reg->id)) {
+        WritePortRegister(reg->id, reg->port, value, lastNow_);
+        return 0;
+    }
     const Clock::time_point now = Now();
-    if (AffectsLinks(reg->id)) AdvanceErrorCounters(now);
+    AdvanceErrorCounters(now);
     WritePortRegister(reg->id, reg->port, value, now);
     return 0;
 }
