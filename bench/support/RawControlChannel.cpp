@@ -5,7 +5,6 @@
 #include <cstring>
 #include <span>
 #include <string>
-#include <thread>
 
 #include "Topologies.h"
 #include "WireTime.h"
@@ -60,8 +59,8 @@ uint32_t RawControlChannel::Address(const char *name) const {
 }
 
 // The answer's words come one by one after the camera's turn-around: the
-// queue is read until the end word, yielding while it is empty, for at most
-// a second.
+// queue is read until the end word, for at most a second, reading again at
+// once while it is empty (as the library does while an answer is due).
 bool RawControlChannel::Exchange(const CommandWords &command) const {
     using Clock = std::chrono::steady_clock;
     for (uint64_t word : command) WriteBoardRegister(device_, tx_, word);
@@ -74,7 +73,6 @@ bool RawControlChannel::Exchange(const CommandWords &command) const {
         ReadBoardRegister(device_, rx_, &value);
         if (value & kReceiveEmpty) {
             if (Clock::now() > deadline) return false;
-            std::this_thread::yield();
             continue;
         }
         if (static_cast<uint32_t>(value) == kAckEndWord) return success;

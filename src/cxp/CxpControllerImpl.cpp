@@ -27,8 +27,8 @@ constexpr uint32_t kUplinkReadyBit = 49;
 constexpr uint32_t kTransceiverLockedBit = 48;
 constexpr uint64_t kStatusErrorCountMask = 0xFFFFFF;
 constexpr auto kTransceiverReadyTimeout = std::chrono::milliseconds(500);
-// Transceivers finish programming within tens of microseconds; until then the polls only yield.
-constexpr std::chrono::microseconds kTransceiverReadySpin{100};
+// Transceivers finish programming within tens of microseconds; until then the polls follow each other.
+constexpr std::chrono::microseconds kTransceiverReadyBusy{100};
 
 cxp::CxpRegisterMap LookUpRegisters(uint64_t applet) {
     if (applet == 0) return {};
@@ -213,7 +213,7 @@ uint32_t CxpControllerImpl::LinkUpMask(uint32_t requested, bool &reported) {
 
 int32_t CxpControllerImpl::WaitForBoardBit(CxpRegister reg, uint32_t port, uint32_t bit) {
     const auto deadline = std::chrono::steady_clock::now() + kTransceiverReadyTimeout;
-    cxp::PollPacer pacer(kTransceiverReadySpin);
+    cxp::PollPacer pacer(kTransceiverReadyBusy, kTransceiverReadyBusy);
     for (;;) {
         uint64_t value = 0;
         const int32_t status = ReadRegister(reg, port, value);

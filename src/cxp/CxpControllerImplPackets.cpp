@@ -22,10 +22,10 @@ namespace {
 constexpr uint32_t kNone = DiscoveryInfo::kNone;
 
 constexpr bool TagWordEndsAnswer(uint8_t tag) { return cxp::TagWord(tag) == cxp::kAckEndWord; }
-// A healthy camera answers within microseconds of its command's arrival, and
-// a command of the largest packet is about a millisecond on the uplink; until
-// then the reads of the receive queue only yield.
-constexpr std::chrono::microseconds kAckSpin{1000};
+// A register read is answered within tens of microseconds of its command
+// (the busy phase), and a command of the largest packet is about a
+// millisecond on the uplink (the yielding phase).
+cxp::PollPacer AckPacer() { return cxp::PollPacer(std::chrono::microseconds(100), std::chrono::microseconds(1000)); }
 
 uint64_t ElapsedMs(Clock::time_point start) {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
@@ -157,7 +157,7 @@ int32_t CxpControllerImpl::DrainReceiveBuffer(uint32_t port, bool tagged) {
     CommandChannel &channel = channels_[port];
     const uint32_t late = channel.lateAnswers;
     const bool windowOpen = late > 0 && Clock::now() < channel.lateUntil;
-    cxp::PollPacer pacer(kAckSpin);
+    cxp::PollPacer pacer = AckPacer();
     uint64_t value = 0;
     int32_t status = ERR_NONE;
     for (uint32_t reads = 0; reads < kMaxDrainWords; ++reads) {
@@ -348,7 +348,7 @@ int32_t CxpControllerImpl::ReadOneAck(uint32_t address, uint32_t waitMs, Clock::
     ack_.overflow = false;
     ack_.first = 0;
     ack_.crc = cxp::kCrcInitial;
-    cxp::PollPacer pacer(kAckSpin);
+    cxp::PollPacer pacer = AckPacer();
     int32_t status = ERR_NONE;
     bool stop = false;
     uint32_t received = 0;
@@ -391,7 +391,7 @@ bool CxpControllerImpl::ClearAckBuffer(uint32_t port, std::vector<uint32_t> &wor
     const uint32_t address = registers_.Address(CxpRegister::kRxCmdAckPacketData, port);
     if (address == 0) return false;
     const Clock::time_point start = Clock::now();
-    cxp::PollPacer pacer(kAckSpin);
+    cxp::PollPacer pacer = AckPacer();
     bool answered = false;
     for (uint32_t reads = 0; reads < kMaxDrainWords; ++reads) {
         uint64_t value = 0;

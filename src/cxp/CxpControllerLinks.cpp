@@ -179,7 +179,7 @@ uint32_t CxpController::WaitForLinkSynchronisation(uint32_t physicalMask, int32_
     uint32_t lockedMask = 0;
     // The rounds span kSyncSpan rather than running back to back: the caller finds links that lock within it.
     const Clock::time_point deadline = Clock::now() + kSyncSpan;
-    cxp::PollPacer pacer(std::chrono::microseconds(0));
+    cxp::PollPacer pacer(std::chrono::microseconds(0), std::chrono::microseconds(0));
     // A lock shows in two reads after it, so two rounds at the end, back to back, even when a pause overran.
     uint32_t roundsPastEnd = 0;
     for (uint32_t round = 1; lockedMask != physicalMask && roundsPastEnd < 2; ++round) {

@@ -6,19 +6,22 @@
 namespace vexo::genicam::cxp {
 
 // Paces the reads of a board register while the board is expected to change
-// it: for the first `spin` only yields between reads, so that an answer due
-// within microseconds is seen at once; after that sleeps between reads, 20 us
-// at first and doubling up to 1 ms, so that a long wait costs next to no
-// processor time. The spin starts with the first pause, so a pacer that is
-// never needed costs nothing. The caller bounds the wait.
+// it. For the first `busy` the reads follow each other at once: an answer
+// due within microseconds is seen the moment it is there, even on a loaded
+// machine, where handing the processor over can cost milliseconds. Until
+// `spin` each read yields the processor first; after that the reads sleep in
+// between, 20 us at first and doubling up to 1 ms, so that a long wait costs
+// next to no processor time. The clock starts with the first pause, so a
+// pacer that is never needed costs nothing. The caller bounds the wait.
 class PollPacer {
 public:
-    explicit PollPacer(std::chrono::microseconds spin) : spin_(spin) {}
+    PollPacer(std::chrono::microseconds busy, std::chrono::microseconds spin) : busy_(busy), spin_(spin) {}
 
     void Pause() {
         const Clock::time_point now = Clock::now();
-        if (spinUntil_ == Clock::time_point()) spinUntil_ = now + spin_;
-        if (now < spinUntil_) {
+        if (start_ == Clock::time_point()) start_ = now;
+        if (now - start_ < busy_) return;
+        if (now - start_ < spin_) {
             std::this_thread::yield();
             return;
         }
@@ -31,8 +34,9 @@ private:
     static constexpr std::chrono::microseconds kFirstSleep{20};
     static constexpr std::chrono::microseconds kLongestSleep{1000};
 
+    std::chrono::microseconds busy_;
     std::chrono::microseconds spin_;
-    Clock::time_point spinUntil_;
+    Clock::time_point start_;
     std::chrono::microseconds sleep_ = kFirstSleep;
 };
 
