@@ -8,6 +8,7 @@
 #include "cxp/CxpController.h"
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/CxpLinkSpeed.h"
+#include "cxp/PollPacer.h"
 #include "logging/Record.h"
 #include "nox_genicam.h"
 
@@ -25,7 +26,12 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr uint32_t kSyncRounds = 10;
+// A receiver reprogrammed for a bit rate relocks its PLL (up to about a
+// millisecond in FPGA transceivers), then its clock recovery and the cable
+// equaliser adapt to the signal: a few milliseconds at worst, 5 with long
+// cables. The synchronisation wait lasts twice that, so that a busy host
+// polling late still sees such a lock; a port with no camera costs it whole.
+constexpr auto kSyncSpan = std::chrono::milliseconds(10);
 constexpr uint32_t kStandardRegister = cxp::camera_register::kStandard;
 constexpr uint32_t kConnectionConfigRegister = cxp::camera_register::kConnectionConfig;
 constexpr uint32_t kMasterHostIdRegister = cxp::camera_register::kMasterHostConnectionId;
@@ -141,7 +147,7 @@ int32_t CxpController::LockLinksAtSpeed(uint32_t portMask, uint32_t speed, uint3
     if (settings_.skipRegisterCheckOnLinkConfig) {
         log_.Write(kLevelDetail, "CXP Standard Magic Value verification skipped");
     } else {
-        std::this_thread::sleep_for(kMagicCheckDelay);
+        if (synchronised != 0) std::this_thread::sleep_for(kMagicCheckDelay);
         synchronised = VerifyStandardMagic(synchronised, speed);
         ConsoleTrace("[CXP::LockLinksAtSpeed] ... Verified CXP Standard Magic Value.");
     }
@@ -172,7 +178,14 @@ uint32_t CxpController::WaitForLinkSynchronisation(uint32_t physicalMask, int32_
 
     status = ERR_NONE;
     uint32_t lockedMask = 0;
-    for (uint32_t round = 1; round <= kSyncRounds && lockedMask != physicalMask; ++round) {
+    // The rounds span kSyncSpan rather than running back to back: the caller finds links that lock within it.
+    const Clock::time_point deadline = Clock::now() + kSyncSpan;
+    cxp::PollPacer pacer(std::chrono::microseconds(0), std::chrono::microseconds(0));
+    // A lock shows in two reads after it, so two rounds at the end, back to back, even when a pause overran.
+    uint32_t roundsPastEnd = 0;
+    for (uint32_t round = 1; lockedMask != physicalMask && roundsPastEnd < 2; ++round) {
+        if (round > 1 && Clock::now() < deadline) pacer.Pause();
+        if (Clock::now() >= deadline) ++roundsPastEnd;
         ForEachPort(physicalMask, [&](uint32_t port) {
             const std::optional<uint64_t> count = impl_->ReadTransceiverErrorCount(port);
             const uint32_t bit = 1u << port;
@@ -304,9 +317,9 @@ int32_t CxpController::ConfigureCameraLinks(uint32_t masterId, uint32_t bitRate,
     }
     ConsoleTrace("[CXP::SetLinkConfig] ... Link speed changed.");
     if (settings_.receiveAckPacketOnLinkConfig) {
-        Sleep(settings_.commandAckTimeoutMs);
+        // Awaits the answer up to the acknowledgment timeout instead of always waiting that long.
         std::vector<uint32_t> dropped;
-        impl_->ClearAckBuffer(commandPort, dropped);
+        impl_->ClearAckBuffer(commandPort, dropped, settings_.commandAckTimeoutMs);
     }
     RecordDetectedRates(ports, bitRate);
     info.SetBitRate(masterId, bitRate);

@@ -45,17 +45,6 @@ std::vector<uint64_t> LedModes(const SimBoard &board, uint32_t ports) {
     return modes;
 }
 
-// Calls `check` until it answers true, for at most `bound`.
-template <class Check>
-bool Eventually(Check &&check, std::chrono::milliseconds bound = std::chrono::seconds(5)) {
-    const auto deadline = Clock::now() + bound;
-    while (Clock::now() < deadline) {
-        if (check()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return check();
-}
-
 }  // namespace
 
 TEST(CxpDiscovery, DefaultTopologyFindsBothCamerasAndConfiguresTheirLinks) {
