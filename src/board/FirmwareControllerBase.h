@@ -100,6 +100,9 @@ public:
     // `links` links at `bitRate`; then the controller records them as its own.
     // Anything else (the base: always) answers non-zero and changes nothing.
     virtual int32_t AttachLinks(uint32_t masterId, uint32_t bitRate, uint32_t links);  // ERR_NOT_IMPLEMENTED
+    // True when links run on the board now (perhaps another program's): control cores running,
+    // transceivers locked. Reads only.
+    virtual bool HasLiveLinks();  // false
 
     // --- Shared helpers
     // Mode 0 PowerOff(mask, 0); mode 1 PowerOn(mask, 0); mode 2 PowerOff(mask, 1),

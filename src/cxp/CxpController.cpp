@@ -206,6 +206,8 @@ int32_t CxpController::SetDiscoverySelect(DiscoverySelect value) {
         return ERR_NONE;
     }
     RecursiveMutex::Guard guard(LinkMutex());
+    // The routing in force needs no change, and its links no hold.
+    if (GetDiscoverySelect().Value() == value.Value()) return ERR_NONE;
     const uint32_t ports = impl_->PortCount();
     std::array<uint32_t, cxp::kMaxPorts> remembered{};
     for (uint32_t port = 0; port < ports; ++port) remembered[port] = impl_->ControlCoreResetValue(port);
@@ -220,6 +222,8 @@ int32_t CxpController::SetDiscoverySelect(DiscoverySelect value) {
     AwaitRelock(released);
     return status;
 }
+
+bool CxpController::HasLiveLinks() { return impl_->LiveLinkPorts() != 0; }
 
 uint32_t CxpController::GetNrOfPorts() { return impl_->PortCount(); }
 

@@ -102,7 +102,9 @@ public:
     uint32_t GetAppletMasterId(uint32_t port) override;
     // Holds the downlinks in reset while the routing changes, then waits for
     // the links that were up to lock again.
+    // Holds the control cores while the routing changes; a value already in force is not written.
     int32_t SetDiscoverySelect(DiscoverySelect value) override;
+    bool HasLiveLinks() override;
     DiscoverySelect GetDiscoverySelect() override;
     uint32_t GetNrOfPorts() override;
     // False once more transceiver errors than "CXP::ErrorsPerMillisecondBeforeDesync"

@@ -141,7 +141,8 @@ int32_t NOXBoardInterface::Init(GrabberSession *session, bool optionFlag, uint32
         kind_ = technology;
     }
     portCount_ = BoardPortCount(boardType);
-    controller_->ResetDiscoverySelect();
+    // Links that run (another program's, on the board both use) keep the routing they run on.
+    if (!controller_->HasLiveLinks()) controller_->ResetDiscoverySelect();
     controller_->FinishSetup();
     return ERR_NONE;
 }

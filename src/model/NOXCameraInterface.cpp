@@ -421,9 +421,10 @@ int32_t NOXCameraInterface::RelockLostLinks(DiscoveryInfo &info) {
     if (!lost) return ERR_NONE;
     Log(kLevelInfo, "Camera links lost; locking them again");
     const uint32_t speed = DiscoveryBitRate() != 0 ? DiscoveryBitRate() : BitRate();
-    if (int32_t status = controller->LockLinks(static_cast<uint32_t>(portMask), speed); status != ERR_NONE) {
+    // A camera that answers at no speed is still away: its links time out, as without the relock.
+    if (controller->LockLinks(static_cast<uint32_t>(portMask), speed) != ERR_NONE) {
         Log(kLevelError, "Failed to detect the current link speed");
-        return status;
+        return ERR_LINK_TIMEOUT;
     }
     return ERR_NONE;
 }
