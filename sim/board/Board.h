@@ -32,6 +32,10 @@ public:
     // access the register does not allow.
     virtual int32_t ReadRegister(uint32_t address, uint64_t &value) = 0;
     virtual int32_t WriteRegister(uint32_t address, uint64_t value) = 0;
+    // The same read without the board's lock, for registers whose reading
+    // changes nothing and whose value is one word (written whole): false for
+    // every other register, which the caller then reads under the lock.
+    virtual bool ReadRegisterUnlocked(uint32_t, uint64_t &) const { return false; }
     // The board address of an applet register, 0 when the applet lacks it.
     virtual uint32_t FindAppletRegister(std::string_view name) const = 0;
 

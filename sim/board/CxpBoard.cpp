@@ -1,5 +1,6 @@
 #include "board/CxpBoard.h"
 
+#include "instance/SharedWord.h"
 #include "protocol/CxpBitRates.h"
 #include "protocol/CxpControlPacket.h"
 
@@ -55,6 +56,28 @@ constexpr bool IsWritable(AppletRegister id) {
 constexpr bool AffectsLinks(AppletRegister id) {
     return id != AppletRegister::kLedWrite && id != AppletRegister::kDiscoverySelectWrite &&
            id != AppletRegister::kDrpAddress && id != AppletRegister::kTxCmdWriteData;
+}
+
+// Registers that read one word of the board's state or configuration, each
+// written whole (StoreWord), and change nothing by being read: any thread may
+// read them without the board's lock.
+constexpr bool IsPlainWord(AppletRegister id) {
+    switch (id) {
+        case AppletRegister::kPowerEnableRead:
+        case AppletRegister::kDrpAddress:
+        case AppletRegister::kDrpWriteData:
+        case AppletRegister::kSetBitRate:
+        case AppletRegister::kDownLinkBitRate:
+        case AppletRegister::kUpLinkBitRate:
+        case AppletRegister::kControlCoreReset:
+        case AppletRegister::kTxCmdPacketSent:
+        case AppletRegister::kDiscoverySelectRead:
+        case AppletRegister::kAppletMasterId:
+        case AppletRegister::kAppletExtensionId:
+        case AppletRegister::kStreamPacketSize:
+        case AppletRegister::kLedRead: return true;
+        default: return false;
+    }
 }
 
 // Registers whose value depends on the time: lock, error counters, ready bits.
@@ -114,8 +137,8 @@ void CxpBoard::PowerOnState() {
             port.link = link;
             port.plugged = true;
         }
-    state_.discoverySelect = kIdentitySelect;
-    state_.powerMask = Config().powerOnAtStart ? PortMask() : 0;
+    StoreWord(state_.discoverySelect, kIdentitySelect);
+    StoreWord(state_.powerMask, Config().powerOnAtStart ? PortMask() : 0);
     // Power-on state is settled: the cameras came up with the board, long ago.
     UpdateCameraPower(Clock::time_point());
 }
@@ -180,17 +203,47 @@ int32_t CxpBoard::ReadRegister(uint32_t address, uint64_t &value) {
     // by word, read it only when a word is not due by its last reading.
     if (reg->id == AppletRegister::kRxCmdAckPacketData)
         value = ReadAnswerWord(reg->port);
+    else if (IsTimed(reg->id))
+        value = ReadTimedRegister(reg->id, reg->port, Now());
+    else if (IsPlainWord(reg->id))
+        value = ReadPlainWord(reg->id, reg->port);
     else
-        value = ReadPortRegister(reg->id, reg->port, IsTimed(reg->id) ? Now() : state_.lastNow);
+        value = ReadPowerRegister(reg->id, reg->port);
     return 0;
+}
+
+bool CxpBoard::ReadRegisterUnlocked(uint32_t address, uint64_t &value) const {
+    const std::optional<RegisterAddress> reg = registers_.Decode(address);
+    if (!reg || !IsPlainWord(reg->id)) return false;
+    value = ReadPlainWord(reg->id, reg->port);
+    return true;
 }
 
 // The clock, remembered: a word due by the last reading is readable without another.
 CxpBoard::Clock::time_point CxpBoard::Now() { return state_.lastNow = Clock::now(); }
 
-uint64_t CxpBoard::ReadPortRegister(AppletRegister id, uint32_t port, Clock::time_point now) {
+uint64_t CxpBoard::ReadPlainWord(AppletRegister id, uint32_t port) const {
+    const PhysicalPort &physical = state_.ports[port];
     switch (id) {
-        case AppletRegister::kPowerEnableRead: return state_.powerMask;
+        case AppletRegister::kPowerEnableRead: return LoadWord(state_.powerMask);
+        case AppletRegister::kDrpAddress: return LoadWord(physical.drpAddress);
+        case AppletRegister::kDrpWriteData:
+        case AppletRegister::kSetBitRate:
+        case AppletRegister::kDownLinkBitRate: return LoadWord(physical.downlinkSetting);
+        case AppletRegister::kUpLinkBitRate: return LoadWord(physical.uplinkSetting);
+        case AppletRegister::kControlCoreReset: return LoadWord(physical.reset);
+        case AppletRegister::kTxCmdPacketSent: return LoadWord(state_.packetSent);
+        case AppletRegister::kDiscoverySelectRead: return LoadWord(state_.discoverySelect);
+        case AppletRegister::kAppletMasterId: return appletMasterIds_;
+        case AppletRegister::kAppletExtensionId: return appletExtensionIds_;
+        case AppletRegister::kStreamPacketSize: return Config().applet.streamPacketSize;
+        case AppletRegister::kLedRead: return LoadWord(physical.led);
+        default: return 0;
+    }
+}
+
+uint64_t CxpBoard::ReadTimedRegister(AppletRegister id, uint32_t port, Clock::time_point now) {
+    switch (id) {
         case AppletRegister::kNotInTable:
         case AppletRegister::kDisparityError: return ReadErrorCount(port, now) & 0xFFFFFFFFu;
         case AppletRegister::kTransceiverStatus: {
@@ -199,21 +252,9 @@ uint64_t CxpBoard::ReadPortRegister(AppletRegister id, uint32_t port, Clock::tim
                    (now >= state_.ports[port].readyFrom ? kStatusReady : 0);
         }
         case AppletRegister::kRxStatus: return LockedMask(now);
-        case AppletRegister::kDrpAddress: return state_.ports[port].drpAddress;
-        case AppletRegister::kDrpWriteData:
-        case AppletRegister::kSetBitRate:
-        case AppletRegister::kDownLinkBitRate: return state_.ports[port].downlinkSetting;
-        case AppletRegister::kUpLinkBitRate: return state_.ports[port].uplinkSetting;
         case AppletRegister::kDrpReady:
         case AppletRegister::kSetBitRateDone: return ReadyMask(now);
-        case AppletRegister::kControlCoreReset: return state_.ports[port].reset;
-        case AppletRegister::kTxCmdPacketSent: return state_.packetSent;
-        case AppletRegister::kDiscoverySelectRead: return state_.discoverySelect;
-        case AppletRegister::kAppletMasterId: return appletMasterIds_;
-        case AppletRegister::kAppletExtensionId: return appletExtensionIds_;
-        case AppletRegister::kStreamPacketSize: return Config().applet.streamPacketSize;
-        case AppletRegister::kLedRead: return state_.ports[port].led;
-        default: return ReadPowerRegister(id, port);
+        default: return 0;
     }
 }
 
@@ -262,7 +303,7 @@ uint64_t CxpBoard::ReadAnswerWord(uint32_t appletPort) {
     std::optional<uint32_t> word = state_.pendingCount == 0 ? channel.PopAnswerWord(state_.lastNow) : std::nullopt;
     if (!word) {
         const Clock::time_point now = Now();
-        if (!state_.pendingCount == 0) DeliverDueAnswers(now);
+        if (state_.pendingCount != 0) DeliverDueAnswers(now);
         word = channel.PopAnswerWord(now);
     }
     return word ? *word : protocol::cxp::kReceiveEmpty;
@@ -288,7 +329,7 @@ int32_t CxpBoard::WriteRegister(uint32_t address, uint64_t value) {
 // Only a packet's last word needs the clock: the packet leaves then.
 void CxpBoard::WriteCommandWord(uint32_t appletPort, uint64_t value) {
     const ControlChannel::Event event = state_.channels[appletPort].Accept(value);
-    if (event == ControlChannel::Event::Opened) state_.packetSent &= ~(1ull << appletPort);
+    if (event == ControlChannel::Event::Opened) StoreWord(state_.packetSent, state_.packetSent & ~(1ull << appletPort));
     if (event == ControlChannel::Event::Closed) SendFrame(appletPort, Now());
 }
 
@@ -296,13 +337,13 @@ void CxpBoard::WritePortRegister(AppletRegister id, uint32_t port, uint64_t valu
     PhysicalPort &physical = state_.ports[port];
     switch (id) {
         case AppletRegister::kPowerEnableWrite:
-            state_.powerMask = value & PortMask();
+            StoreWord(state_.powerMask, value & PortMask());
             UpdateCameraPower(now);
             break;
         case AppletRegister::kControlCoreReset: WriteControlCoreReset(port, value, now); break;
         case AppletRegister::kDownLinkBitRate: ProgramDownlink(port, uint32_t(value), value, now); break;
         case AppletRegister::kSetBitRate: ProgramDownlink(port, BitRateOfCode(uint32_t(value)), value, now); break;
-        case AppletRegister::kDrpAddress: physical.drpAddress = value; break;
+        case AppletRegister::kDrpAddress: StoreWord(physical.drpAddress, value); break;
         // Address 0 of the configuration port holds the receiver's rate code.
         case AppletRegister::kDrpWriteData:
             if (physical.drpAddress == 0)
@@ -311,11 +352,11 @@ void CxpBoard::WritePortRegister(AppletRegister id, uint32_t port, uint64_t valu
                 physical.readyFrom = now + timing_.Ready();
             break;
         case AppletRegister::kUpLinkBitRate:
-            physical.uplinkSetting = value;
+            StoreWord(physical.uplinkSetting, value);
             physical.readyFrom = now + timing_.Ready();
             break;
-        case AppletRegister::kDiscoverySelectWrite: state_.discoverySelect = value; break;
-        case AppletRegister::kLedWrite: physical.led = value; break;
+        case AppletRegister::kDiscoverySelectWrite: StoreWord(state_.discoverySelect, value); break;
+        case AppletRegister::kLedWrite: StoreWord(physical.led, value); break;
         default: break;
     }
 }
@@ -323,14 +364,14 @@ void CxpBoard::WritePortRegister(AppletRegister id, uint32_t port, uint64_t valu
 void CxpBoard::WriteControlCoreReset(uint32_t port, uint64_t value, Clock::time_point now) {
     PhysicalPort &physical = state_.ports[port];
     if ((physical.reset & kDownlinkHeld) && !(value & kDownlinkHeld)) Relock(physical, now);
-    physical.reset = value;
+    StoreWord(physical.reset, value);
     if (!timing_.CountersSurviveReset()) physical.errors.Clear(now);
 }
 
 void CxpBoard::ProgramDownlink(uint32_t port, uint32_t mbps, uint64_t setting, Clock::time_point now) {
     PhysicalPort &physical = state_.ports[port];
     physical.downlinkRate = mbps;
-    physical.downlinkSetting = setting;
+    StoreWord(physical.downlinkSetting, setting);
     physical.readyFrom = now + timing_.Ready();
     Relock(physical, now);
 }
@@ -343,7 +384,7 @@ void CxpBoard::SendFrame(uint32_t appletPort, Clock::time_point now) {
     PhysicalPort &port = state_.ports[physicalIndex];
     if ((port.reset & kUplinkHeld) || !CameraOn(port) || !port.plugged || !CameraOn(port)->Running() || !UplinkFits(port))
         return;
-    state_.packetSent |= 1ull << appletPort;
+    StoreWord(state_.packetSent, state_.packetSent | 1ull << appletPort);
     // The camera may switch its bit rate while handling the command; its
     // immediate answer still travels at the rate the command came in at.
     const bool pathOpen = AnswerPathOpen(port, now);

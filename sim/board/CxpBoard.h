@@ -41,6 +41,7 @@ public:
 
     int32_t ReadRegister(uint32_t address, uint64_t &value) override;
     int32_t WriteRegister(uint32_t address, uint64_t value) override;
+    bool ReadRegisterUnlocked(uint32_t address, uint64_t &value) const override;
     uint32_t FindAppletRegister(std::string_view name) const override { return registers_.Find(name); }
 
     int32_t Plug(uint32_t port, bool plugged) override;
@@ -66,7 +67,8 @@ private:
     void AdvanceErrorCounters(Clock::time_point now);
     void UpdateCameraPower(Clock::time_point now);
 
-    uint64_t ReadPortRegister(AppletRegister id, uint32_t port, Clock::time_point now);
+    uint64_t ReadPlainWord(AppletRegister id, uint32_t port) const;
+    uint64_t ReadTimedRegister(AppletRegister id, uint32_t port, Clock::time_point now);
     uint64_t ReadErrorCount(uint32_t port, Clock::time_point now);
     uint64_t ReadPowerRegister(AppletRegister id, uint32_t port) const;
     uint64_t ReadAnswerWord(uint32_t appletPort);

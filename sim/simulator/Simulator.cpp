@@ -131,7 +131,10 @@ int32_t Simulator::Build(const LoadedTopology &loaded) {
         Report("a board of instance \"" + segment_.Instance() + "\" stays locked");
         return -1;
     }
-    __atomic_store_n(&header.ready, 0u, __ATOMIC_RELEASE);  // a builder dying from here on leaves it to be rebuilt
+    // A builder dying from here on leaves it to be rebuilt. The fence keeps the
+    // state's changes behind the flag for readers without the board's lock.
+    __atomic_store_n(&header.ready, 0u, __ATOMIC_RELAXED);
+    std::atomic_thread_fence(std::memory_order_release);
     uint64_t cursor = kByteAreasOffset;
     header.identity = StoreText(segment_.Base(), cursor, identity);
     header.topologyText = StoreText(segment_.Base(), cursor, loaded.text);
@@ -139,7 +142,7 @@ int32_t Simulator::Build(const LoadedTopology &loaded) {
     std::snprintf(header.origin, sizeof header.origin, "%s", loaded.origin.c_str());
     header.boardCount = uint32_t(loaded.topology.boards.size());
     header.totalBytes = std::max<uint64_t>(header.totalBytes, cursor);
-    header.generation = NextGeneration(previous);
+    __atomic_store_n(&header.generation, NextGeneration(previous), __ATOMIC_RELAXED);
     __atomic_store_n(&header.ready, 1u, __ATOMIC_RELEASE);
     Publish(std::make_unique<Views>(
         Views{header.generation, loaded.topology, MakeBoardViews(loaded.topology, segment_.Layout(), segment_.Base())}));
@@ -206,7 +209,14 @@ void Simulator::Refresh() {
 
 bool Simulator::Current(const Views &views) const {
     const SegmentHeader &header = segment_.Layout().header;
-    return header.generation == views.generation && __atomic_load_n(&header.ready, __ATOMIC_ACQUIRE) != 0;
+    return __atomic_load_n(&header.ready, __ATOMIC_ACQUIRE) != 0 &&
+           __atomic_load_n(&header.generation, __ATOMIC_RELAXED) == views.generation;
+}
+
+// A session's handle names a board of these views, in their generation (or in any).
+bool Simulator::Serves(const Views &views, uint32_t index, uint32_t generation) {
+    return index < views.boards.size() &&
+           (generation == kAnyGeneration || generation == HandleGeneration(views.generation));
 }
 
 bool Simulator::LockSlot(BoardSlot &slot, const Views &views, uint32_t index) {

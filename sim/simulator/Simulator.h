@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/Handles.h"
@@ -55,9 +56,7 @@ public:
             BoardSlot &slot = segment_.Layout().boards[index];
             if (!LockSlot(slot, *views, index)) return failure;
             if (Current(*views)) {
-                const bool refused = index >= views->boards.size() ||
-                                     (generation != kAnyGeneration && generation != HandleGeneration(views->generation));
-                Result result = refused ? failure : action(*views->boards[index]);
+                Result result = Serves(*views, index, generation) ? action(*views->boards[index]) : failure;
                 slot.lock.Unlock();
                 return result;
             }
@@ -65,6 +64,19 @@ public:
             Refresh();
         }
         return failure;
+    }
+
+    // Runs read(board) without the board's lock, for reads of words that are
+    // written whole: true when it read, and no topology change overlapped it
+    // (the generation, stored before a rebuild touches the state and again
+    // after it, says so). False sends the caller to WithBoard.
+    template <class Read>
+    bool ReadUnlocked(uint32_t index, uint32_t generation, Read &&read) {
+        const Views *views = views_.load(std::memory_order_acquire);
+        if (!views || !Serves(*views, index, generation) || !Current(*views)) return false;
+        if (!read(std::as_const(*views->boards[index]))) return false;
+        std::atomic_thread_fence(std::memory_order_acquire);
+        return Current(*views);
     }
 
     // The lock that keeps other programs off a board's control channels:
@@ -95,6 +107,7 @@ private:
     void Refresh();
     void Report(const std::string &what) const;
     bool Current(const Views &views) const;
+    static bool Serves(const Views &views, uint32_t index, uint32_t generation);
     bool LockSlot(BoardSlot &slot, const Views &views, uint32_t index);
 
     SharedSegment segment_;
