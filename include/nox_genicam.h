@@ -6,6 +6,13 @@
  * otherwise; Nox_getErrorDescription turns a status into text. Handles are
  * opaque: a board handle lives from Nox_initBoardEx to Nox_freeBoard, its
  * camera handles as long as the board (a new scan replaces them).
+ * A stale handle (freed, replaced, or never issued) is answered like a null one.
+ *
+ * Threads: every function may be called from any thread. A call holds the
+ * board and camera it was given until it returns, so a Nox_freeBoard or a new
+ * scan on another thread never deletes them under it: the call finishes as
+ * it started, and from the moment the free or scan begins, new calls with the
+ * old handles are answered like calls with null handles.
  */
 #ifndef NOX_GENICAM_H
 #define NOX_GENICAM_H
@@ -164,10 +171,17 @@ NOX_API const char *Nox_getErrorDescription(int32_t status);
 /* Opens the board of a grabber session (brings the library up when needed). Port mask 0xFFFF by default. */
 NOX_API int32_t Nox_initBoard(GrabberSession *session, int32_t initFlag, NoxBoardHandle **board);
 NOX_API int32_t Nox_initBoardEx(GrabberSession *session, uint32_t initFlag, NoxBoardHandle **board, uint32_t portMask);
-/* Frees the board, its cameras and their handles. */
+/* Frees the board, its cameras and their handles. The handles are dead at once; the board itself goes
+   once the calls other threads are making on it, and its running event callback, have returned: the
+   free waits for them for up to 10 s, after which the board's monitoring thread deletes the board
+   when the last of them returns. Called from inside the board's own event callback it returns at
+   once, and the board is freed right after the callback returns. */
 NOX_API void Nox_freeBoard(NoxBoardHandle *board);
 /* Discovers the cameras on the ports of the mask (which must hold every port of the board); speed 0
-   detects it. A new scan replaces the cameras (and handles) of the previous one. */
+   detects it. A new scan replaces the cameras (and handles) of the previous one; a camera an event
+   callback or another thread's call is using is deleted only once they are done with it. -1206 when
+   a camera could not be given the link configuration its camera operator wants; every camera is
+   registered all the same. */
 NOX_API int32_t Nox_scanPorts(NoxBoardHandle *board, uint32_t portMask, uint32_t speed, uint32_t flags);
 NOX_API int32_t Nox_scanPortsEx(NoxBoardHandle *board, uint32_t portMask, uint32_t speed, uint32_t flags,
                                 uint32_t option);
@@ -194,8 +208,12 @@ NOX_API int32_t Nox_LinkDisconnect(NoxCameraHandle *camera);
 NOX_API int32_t Nox_CxpDisconnect(NoxCameraHandle *camera);
 /* Drops the camera's GenICam connection and marks its links down. */
 NOX_API int32_t Nox_disconnectCamera(NoxCameraHandle *camera);
-/* The callback runs on the board's monitoring thread when a camera's link is lost (event type 100);
-   it may call back into the library. A null callback unregisters. */
+/* The callback runs on the board's monitoring thread when a camera's link is lost (event type 100),
+   once per loss, with no lock of the library held: it may call back into the library for this
+   board, even scan it or free it, and it may wait for the application's other threads, whose calls
+   on the board do not wait for it. The board and the reported camera stay valid while it runs. A
+   null callback unregisters; a callback already running when another is registered finishes. A link
+   the library cannot look at in time (its lock busy) is not reported as lost. */
 NOX_API int32_t Nox_RegisterEventCallback(NoxBoardHandle *board, NoxEventCallback callback, void *context);
 
 /* Data of Nox_callInternalFunction function 3: console trace of the board's link bring-up. */
@@ -295,14 +313,16 @@ NOX_API int32_t Nox_connectCamera(NoxCameraHandle *c);
 /* The same from a description file (plain or zipped); the file becomes the description copy. */
 NOX_API int32_t Nox_connectCameraWithExternalXml(NoxCameraHandle *c, const char *fileName);
 /* The description copy. A null buffer asks for its size; a smaller size than needed is refused
-   (-1991). Without a copy the answer is a single zero byte (size 1). */
+   (-1991). Without a copy the size is 0, and a buffer with room gets a single zero byte. */
 NOX_API int32_t Nox_getGenICamXML(NoxCameraHandle *c, char *buffer, size_t *size);
 /* Replaces the description copy by size bytes of text (at most 64 MiB); the node map stays. */
 NOX_API int32_t Nox_setGenICamXML(NoxCameraHandle *c, const char *text, size_t size);
 
 /* ---- Camera parameter files ---------------------------------------------------------------------
    One "Name=value" line per feature, features that are not readable and writable commented out with
-   "# "; a selector is written once per value, each followed by the features it selects.
+   "# "; a selector is written once per value, each followed by the features it selects. Only a
+   description that would nest selectors more than 64 deep or fill more than 4M lines has values left
+   out, each logged at level 4.
    Nox_SaveCameraParameters answers -1006 when the file could not be written completely.
    Nox_LoadCameraParameters applies the lines in order; a line that cannot be applied (unknown
    feature, bad value, refused by the camera) is skipped, or, with flag bit 0, ends the load with
@@ -315,7 +335,8 @@ NOX_API int32_t Nox_LoadCameraParameters(NoxCameraHandle *c, const char *fileNam
    master id, link speed and stream packet size. Nox_SaveBoardConfiguration writes the board's connected
    cameras, in slot order up to the first one that is not connected (-1006 when the file could not be
    written). Nox_LoadBoardConfiguration empties the board's camera slots and builds cameras from the
-   file without a scan; their first Nox_LinkConnect configures the links in full. A file that cannot
+   file without a scan; their first Nox_LinkConnect configures the links in full. The link marked
+   isMaster (or else the first) is the camera's master link wherever it stands in the group. A file that cannot
    be opened answers -1003; errors inside a file end the reading, and what was read before is used.
    Nox_LoadConnectionProfile opens the session's board, loads the file and brings every camera up as
    far as it goes (states: 0 no camera, 1 link connect failed, 2 links up without GenICam connection,

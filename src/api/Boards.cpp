@@ -1,4 +1,5 @@
 // Boards, scanning, cameras, power, links and events.
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <new>
@@ -48,25 +49,41 @@ int32_t InitBoard(GrabberSession *session, uint32_t initFlag, NoxBoardHandle **b
     return frame.Return(ERR_NONE);
 }
 
-void FreeBoard(NoxBoardHandle *handle) {
+// How long Nox_freeBoard waits for calls and a callback still running on the
+// board before it leaves the board's end to the board's monitoring thread.
+constexpr std::chrono::milliseconds kFreePatience{10000};
+
+// The end of a freed board: the board, then the library reference it held.
+void DeleteFreedBoard(NOXBoardInterface *board) {
+    delete board;
+    LibraryInitController::Deinit();
+}
+
+// The board to delete now, or null: the handle named no live board, or the
+// board is still held and its monitoring thread ends it.
+NOXBoardInterface *WithdrawBoard(NoxBoardHandle *handle) {
     // The board is gone when the Leaving record is written: its items are rendered once, before.
     auto items = std::make_shared<std::optional<std::string>>();
     NOX_CALL_FRAME(frame, "Nox_freeBoard", [=] {
-        if (!*items) *items = BoardItem(Board(handle));
+        if (!*items) *items = BoardItem(handle);
         return **items;
     });
-    if (handle == nullptr) {
-        frame.LogError("Invalid board handle");
-        frame.Return(ERR_INVALID_BOARD_HANDLE);
-        return;
+    BoardPin board = Board(handle);
+    NOXBoardInterface *object = board.get();
+    switch (FreeBoard(std::move(board), &DeleteFreedBoard, kFreePatience)) {
+        case BoardFreeing::kUnpinned: return object;
+        case BoardFreeing::kLeftToMonitor: return nullptr;
+        case BoardFreeing::kNotLive: break;
     }
-    delete Board(handle);
+    frame.LogError("Invalid board handle");
+    frame.Return(ERR_INVALID_BOARD_HANDLE);
+    return nullptr;
 }
 
-int32_t ConnectAllCameras(NOXBoardInterface *board) {
+int32_t ConnectAllCameras(NOXBoardInterface &board) {
     int32_t lastFailure = ERR_NONE;
-    for (uint32_t slot = 0; slot < board->GetCameraCount(); ++slot) {
-        if (NOXCameraInterface *camera = board->GetCamera(slot)) {
+    for (uint32_t slot = 0; slot < board.GetCameraCount(); ++slot) {
+        if (CameraPin camera = board.PinCamera(slot); camera != nullptr) {
             const int32_t status = camera->LinkConnect();
             if (status != ERR_NONE) lastFailure = status;
         }
@@ -78,6 +95,7 @@ int32_t ConnectAllCameras(NOXBoardInterface *board) {
 
 extern "C" NOX_API int32_t Nox_initBoardEx(GrabberSession *session, uint32_t initFlag, NoxBoardHandle **board,
                                            uint32_t portMask) {
+    ExportedCallScope call;
     // The board's own reference; the first one also brings the library up for
     // the application, which releases that reference with GenICamDeinit.
     if (LibraryInitController::Init() == 1) {
@@ -94,26 +112,30 @@ extern "C" NOX_API int32_t Nox_initBoard(GrabberSession *session, int32_t initFl
     return Nox_initBoardEx(session, static_cast<uint32_t>(initFlag), board, 0xFFFF);
 }
 
+// Freed from inside the board's own callback, or while other threads' calls
+// still run on it, the board is deleted later by its monitoring thread: the
+// caller sees the handles dead at once and the call return without waiting.
 extern "C" NOX_API void Nox_freeBoard(NoxBoardHandle *board) {
-    FreeBoard(board);
-    // The board and its loggers are gone before the last reference may tear logging down.
-    if (board != nullptr) LibraryInitController::Deinit();
+    // Deleted after the call frame has written its last record: the board's
+    // library reference may be the last, and tear logging down.
+    if (NOXBoardInterface *unpinned = WithdrawBoard(board)) DeleteFreedBoard(unpinned);
 }
 
 extern "C" NOX_API int32_t Nox_scanPortsEx(NoxBoardHandle *handle, uint32_t portMask, uint32_t speed, uint32_t flags,
                                            uint32_t option) {
     NOX_CALL_FRAME(
-        frame, "Nox_scanPortsEx", [=] { return PortMaskItem(portMask) + BoardItem(Board(handle)); },
+        frame, "Nox_scanPortsEx", [=] { return PortMaskItem(portMask) + BoardItem(handle); },
         [=] { return "Speed: " + std::to_string(speed) + "; Flags: " + std::to_string(flags); });
     if (portMask == 0) {
         frame.LogError("Invalid Port Mask");
         return frame.Return(ERR_INVALID_PORT);
     }
-    if (handle == nullptr) {
+    BoardPin board = Board(handle);
+    if (board == nullptr) {
         frame.LogError("Invalid board handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
     }
-    return frame.Return(Board(handle)->DiscoverCameras(portMask, option, speed, flags));
+    return frame.Return(board->DiscoverCameras(portMask, option, speed, flags));
 }
 
 extern "C" NOX_API int32_t Nox_scanPorts(NoxBoardHandle *board, uint32_t portMask, uint32_t speed, uint32_t flags) {
@@ -121,21 +143,26 @@ extern "C" NOX_API int32_t Nox_scanPorts(NoxBoardHandle *board, uint32_t portMas
 }
 
 extern "C" NOX_API int32_t Nox_getCameraCount(NoxBoardHandle *handle) {
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return static_cast<int32_t>(Board(handle)->GetCameraCount());
+    ExportedCallScope call;
+    BoardPin board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    return static_cast<int32_t>(board->GetCameraCount());
 }
 
 extern "C" NOX_API int32_t Nox_getCameraByIndex(NoxBoardHandle *handle, uint32_t index, NoxCameraHandle **camera) {
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    NOXCameraInterface *found = Board(handle)->GetCamera(index);
+    ExportedCallScope call;
+    BoardPin board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    NOXCameraInterface *found = board->GetCamera(index);  // only its address leaves
     if (camera == nullptr) return ERR_INVALID_ARGUMENT;
     *camera = ToHandle(found);
     return ERR_NONE;
 }
 
 extern "C" NOX_API int32_t Nox_getCamera(NoxBoardHandle *handle, uint32_t port, NoxCameraHandle **camera) {
-    NOX_CALL_FRAME(frame, "Nox_getCamera", [=] { return BoardItem(Board(handle)) + PortIndexItem(port); });
-    if (handle == nullptr) {
+    NOX_CALL_FRAME(frame, "Nox_getCamera", [=] { return BoardItem(handle) + PortIndexItem(port); });
+    BoardPin board = Board(handle);
+    if (board == nullptr) {
         frame.LogError("Invalid board handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
     }
@@ -143,51 +170,43 @@ extern "C" NOX_API int32_t Nox_getCamera(NoxBoardHandle *handle, uint32_t port, 
         frame.LogError("Invalid camera handle pointer");
         return frame.Return(ERR_INVALID_ARGUMENT);
     }
-    NOXBoardInterface *board = Board(handle);
-    NOXCameraInterface *found = board->FindCameraByPort(port);
-    if (found == nullptr) {
-        auto created = std::make_unique<NOXCameraInterface>(board, port);
-        NOXCameraInterface *raw = created.get();
-        // A full list would leave the new camera without an owner: refuse instead.
-        if (const int32_t status = board->AddCamera(std::move(created), -1); status != ERR_NONE) {
-            frame.LogError("Camera list of the board is full");
-            return frame.Return(status);
-        }
-        frame.LogRecord(kLevelDetail, "New camera interface created");
-        found = raw;
+    NOXCameraInterface *found = nullptr;
+    bool created = false;
+    // A full list would leave the new camera without an owner: refuse instead.
+    if (const int32_t status = board->FindOrAddCameraAtPort(port, found, created); status != ERR_NONE) {
+        frame.LogError("Camera list of the board is full");
+        return frame.Return(status);
     }
+    if (created) frame.LogRecord(kLevelDetail, "New camera interface created");
     *camera = ToHandle(found);
     frame.AppendHandle("NoxCameraHandle*", found);
     return frame.Return(ERR_NONE);
 }
 
-namespace {
-int32_t IsAvailable(NOXCameraInterface *camera) {
-    return camera != nullptr && !camera->IsDummy() && camera->IsDiscovered() ? 1 : 0;
-}
-}  // namespace
-
 extern "C" NOX_API int32_t Nox_isCameraAvailable(NoxBoardHandle *handle, uint32_t port) {
-    NOX_CALL_FRAME(frame, "Nox_isCameraAvailable", [=] { return BoardItem(Board(handle)) + PortIndexItem(port); });
-    if (handle == nullptr) return frame.Return(0);
-    return frame.Return(IsAvailable(Board(handle)->FindCameraByPort(port)));
+    NOX_CALL_FRAME(frame, "Nox_isCameraAvailable", [=] { return BoardItem(handle) + PortIndexItem(port); });
+    BoardPin board = Board(handle);
+    if (board == nullptr) return frame.Return(0);
+    return frame.Return(board->IsCameraAvailableAtPort(port));
 }
 
 extern "C" NOX_API int32_t Nox_isCameraAvailableAtIndex(NoxBoardHandle *handle, uint32_t index) {
-    NOX_CALL_FRAME(frame, "Nox_isCameraAvailableAtIndex", [=] { return BoardItem(Board(handle)) + IndexItem(index); });
-    if (handle == nullptr) return frame.Return(0);
-    return frame.Return(IsAvailable(Board(handle)->GetCamera(index)));
+    NOX_CALL_FRAME(frame, "Nox_isCameraAvailableAtIndex", [=] { return BoardItem(handle) + IndexItem(index); });
+    BoardPin board = Board(handle);
+    if (board == nullptr) return frame.Return(0);
+    return frame.Return(board->IsCameraAvailableInSlot(index));
 }
 
 extern "C" NOX_API NoxCameraInfo *Nox_getCameraInfo(NoxCameraHandle *handle) {
-    NOX_CALL_FRAME(frame, "Nox_getCameraInfo", [=] { return CameraItem(Camera(handle)); });
-    if (handle == nullptr) {
+    NOX_CALL_FRAME(frame, "Nox_getCameraInfo", [=] { return CameraItem(handle); });
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) {
         frame.LogError("Invalid camera handle");
         frame.Return(ERR_INVALID_CAMERA_HANDLE);
         return nullptr;
     }
-    const NoxCameraInfo *info = Camera(handle)->GetCameraInfo();
-    if (info != nullptr) frame.AppendHandle("NoxCameraHandle*", Camera(handle));
+    const NoxCameraInfo *info = camera->GetCameraInfo();
+    if (info != nullptr) frame.AppendHandle("NoxCameraHandle*", camera);
     return const_cast<NoxCameraInfo *>(info);
 }
 
@@ -197,11 +216,12 @@ int32_t SwitchPower(CallFrameResult &frame, NoxBoardHandle *handle, uint32_t por
         frame.LogError("Invalid Port Mask");
         return frame.Return(ERR_INVALID_PORT);
     }
-    if (handle == nullptr) {
+    BoardPin board = Board(handle);
+    if (board == nullptr) {
         frame.LogError("Invalid board handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
     }
-    if (FirmwareControllerBase *controller = Board(handle)->Controller())
+    if (FirmwareControllerBase *controller = board->Controller())
         controller->SwitchPower(portMask, command);
     return frame.Return(ERR_NONE);
 }
@@ -209,22 +229,25 @@ int32_t SwitchPower(CallFrameResult &frame, NoxBoardHandle *handle, uint32_t por
 
 extern "C" NOX_API int32_t Nox_powerSwitchExt(NoxBoardHandle *handle, uint32_t portMask, uint32_t command) {
     NOX_CALL_FRAME(
-        frame, "Nox_powerSwitchExt", [=] { return PortMaskItem(portMask) + BoardItem(Board(handle)); },
+        frame, "Nox_powerSwitchExt", [=] { return PortMaskItem(portMask) + BoardItem(handle); },
         [=] { return "Command: " + std::to_string(command); });
     return SwitchPower(frame, handle, portMask, command);
 }
 
 extern "C" NOX_API int32_t Nox_powerSwitch(NoxBoardHandle *handle, uint32_t portMask) {
-    NOX_CALL_FRAME(frame, "Nox_powerSwitch", [=] { return PortMaskItem(portMask) + BoardItem(Board(handle)); });
+    NOX_CALL_FRAME(frame, "Nox_powerSwitch", [=] { return PortMaskItem(portMask) + BoardItem(handle); });
     return SwitchPower(frame, handle, portMask, 2);
 }
 
 extern "C" NOX_API int32_t Nox_LinkConnect(NoxBoardHandle *handle, NoxCameraHandle *cameraHandle) {
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    CallFrameResult frame([=] { return BoardItem(Board(handle)) + CameraItem(Camera(cameraHandle)); });
+    ExportedCallScope call;
+    BoardPin board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    CallFrameResult frame([=] { return BoardItem(handle) + CameraItem(cameraHandle); });
     try {
-        if (cameraHandle != nullptr) return Camera(cameraHandle)->LinkConnect();
-        return ConnectAllCameras(Board(handle));
+        // Without a live camera, every camera of the board.
+        if (CameraPin camera = Camera(cameraHandle); camera != nullptr) return camera->LinkConnect();
+        return ConnectAllCameras(*board);
     } catch (const DiscoveryException &error) {
         frame.LogError(std::string("Failed to connect camera:") + error.what());
         return error.Status();
@@ -241,30 +264,34 @@ extern "C" NOX_API int32_t Nox_CxpConnect(NoxBoardHandle *board, NoxCameraHandle
 }
 
 extern "C" NOX_API int32_t Nox_LinkDisconnect(NoxCameraHandle *handle) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
-    if (handle == nullptr) {
+    CallFrameResult frame([=] { return CameraItem(handle); });
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) {
         frame.LogError("Invalid camera handle");
         return ERR_INVALID_CAMERA_HANDLE;
     }
-    Camera(handle)->SetLinkUp(false);
+    camera->SetLinkUp(false);
     return ERR_NONE;
 }
 
 extern "C" NOX_API int32_t Nox_CxpDisconnect(NoxCameraHandle *camera) { return Nox_LinkDisconnect(camera); }
 
 extern "C" NOX_API int32_t Nox_disconnectCamera(NoxCameraHandle *handle) {
-    NOX_CALL_FRAME(frame, "Nox_disconnectCamera", [=] { return CameraItem(Camera(handle)); });
-    if (handle == nullptr) {
+    NOX_CALL_FRAME(frame, "Nox_disconnectCamera", [=] { return CameraItem(handle); });
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) {
         frame.LogError("Invalid camera handle");
         return frame.Return(ERR_INVALID_CAMERA_HANDLE);
     }
-    Camera(handle)->SetConnected(false);
-    Camera(handle)->SetLinkUp(false);
+    camera->SetConnected(false);
+    camera->SetLinkUp(false);
     return frame.Return(ERR_NONE);
 }
 
 extern "C" NOX_API int32_t Nox_RegisterEventCallback(NoxBoardHandle *handle, NoxEventCallback callback,
                                                      void *context) {
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->RegisterEventCallback(callback, context);
+    ExportedCallScope call;
+    BoardPin board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    return board->RegisterEventCallback(callback, context);
 }

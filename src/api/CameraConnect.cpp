@@ -22,10 +22,6 @@ namespace {
 constexpr size_t kMaxDescriptionSize = GenApi::CNodeMapFactory::kMaxDescriptionSize;
 const std::string kTracePrefix = "[ConnectCamera     ] ";
 
-ContextFunction CameraContext(NoxCameraHandle *handle) {
-    return [=] { return CameraItem(Camera(handle)); };
-}
-
 // Progress of a connect: trace lines to the board's console trace, messages
 // into the call's records.
 class ConnectLog final : public DescriptionLog {
@@ -44,9 +40,13 @@ private:
     NOXCameraInterface &camera_;
 };
 
-int32_t Refuse(CallFrameResult &frame, int32_t status, const std::string &message) {
-    frame.LogError(message);
-    return frame.Return(status);
+// A description GenApi would not take. One the check refuses as unsafe gets
+// ERR_INVALID_DATA instead of ERR_EXCEPTION: the caller sees that the camera's
+// description, not the road to it, is at fault.
+int32_t RefuseDescription(CallFrameResult &frame, const std::exception &exception) {
+    const bool refusedByCheck = dynamic_cast<const GenICam::InvalidDescriptionException *>(&exception) != nullptr;
+    return Refuse(frame, refusedByCheck ? ERR_INVALID_DATA : ERR_EXCEPTION,
+                  std::string("Exception while interpreting camera XML; Exception: ") + exception.what());
 }
 
 // Loads a description fetched from the camera into GenApi, inside the GenApi
@@ -59,8 +59,7 @@ int32_t ConnectDescription(CallFrameResult &frame, NOXCameraInterface &camera, s
         DescriptionLoader::Load(camera, description.data(), description.size(), log);
     } catch (const std::exception &exception) {
         camera.SetConnected(false);
-        return Refuse(frame, ERR_EXCEPTION, std::string("Exception while interpreting camera XML; Exception: ") +
-                                                exception.what());
+        return RefuseDescription(frame, exception);
     }
     try {
         camera.SetDescription(std::move(description));
@@ -75,8 +74,7 @@ int32_t ConnectDescription(CallFrameResult &frame, NOXCameraInterface &camera, s
     return frame.Return(ERR_NONE);
 }
 
-int32_t ConnectCamera(CallFrameResult &frame, NoxCameraHandle *handle) {
-    NOXCameraInterface &camera = *Camera(handle);
+int32_t ConnectCamera(CallFrameResult &frame, NoxCameraHandle *handle, NOXCameraInterface &camera) {
     // A failed connect must leave no node map behind, an earlier one included.
     camera.SetConnected(false);
     ConnectLog log(frame, camera);
@@ -107,8 +105,7 @@ std::optional<std::vector<uint8_t>> ReadDescriptionFile(const char *fileName) {
     return bytes;
 }
 
-int32_t ConnectCameraWithFile(CallFrameResult &frame, NoxCameraHandle *handle, const char *fileName) {
-    NOXCameraInterface &camera = *Camera(handle);
+int32_t ConnectCameraWithFile(CallFrameResult &frame, NOXCameraInterface &camera, const char *fileName) {
     ConnectLog log(frame, camera);
     GenApiEnvironment environment;
     camera.SetConnected(false);
@@ -121,8 +118,7 @@ int32_t ConnectCameraWithFile(CallFrameResult &frame, NoxCameraHandle *handle, c
         DescriptionLoader::Load(camera, description.data(), description.size() - 1, log);
     } catch (const GenICam::GenericException &exception) {
         camera.SetConnected(false);
-        return Refuse(frame, ERR_EXCEPTION, std::string("Exception while interpreting camera XML; Exception: ") +
-                                                exception.what());
+        return RefuseDescription(frame, exception);
     } catch (const std::exception &exception) {
         // The description has no port "Device".
         camera.SetConnected(false);
@@ -136,14 +132,15 @@ int32_t ConnectCameraWithFile(CallFrameResult &frame, NoxCameraHandle *handle, c
 
 extern "C" NOX_API int32_t Nox_connectCamera(NoxCameraHandle *handle) {
     NOX_CALL_FRAME(frame, "Nox_connectCamera", CameraContext(handle));
-    if (handle == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
-    if (!Camera(handle)->IsDiscovered())
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
+    if (!camera->IsDiscovered())
         return Refuse(frame, ERR_NO_PHYSICAL_CONNECTION,
                       "Camera has no physical layer connection; Call Nox_LinkConnect first");
     try {
-        return ConnectCamera(frame, handle);
+        return ConnectCamera(frame, handle, *camera);
     } catch (const std::exception &exception) {
-        Camera(handle)->SetConnected(false);
+        camera->SetConnected(false);
         return Refuse(frame, ERR_EXCEPTION, std::string("Cannot connect to camera: ") + exception.what());
     }
 }
@@ -151,14 +148,15 @@ extern "C" NOX_API int32_t Nox_connectCamera(NoxCameraHandle *handle) {
 extern "C" NOX_API int32_t Nox_connectCameraWithExternalXml(NoxCameraHandle *handle, const char *fileName) {
     NOX_CALL_FRAME(frame, "Nox_connectCameraWithExternalXml", CameraContext(handle),
                    [=] { return std::string("File: ") + (fileName != nullptr ? fileName : ""); });
-    if (handle == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
     if (fileName == nullptr || *fileName == '\0') return Refuse(frame, ERR_INVALID_FILENAME, "Invalid file name");
     std::error_code error;
     if (!std::filesystem::exists(fileName, error)) return Refuse(frame, ERR_FILE_NOT_FOUND, "File not found");
     try {
-        return ConnectCameraWithFile(frame, handle, fileName);
+        return ConnectCameraWithFile(frame, *camera, fileName);
     } catch (const std::exception &exception) {
-        Camera(handle)->SetConnected(false);
+        camera->SetConnected(false);
         return Refuse(frame, ERR_EXCEPTION, std::string("Cannot connect to camera: ") + exception.what());
     }
 }
@@ -166,20 +164,20 @@ extern "C" NOX_API int32_t Nox_connectCameraWithExternalXml(NoxCameraHandle *han
 extern "C" NOX_API int32_t Nox_getGenICamXML(NoxCameraHandle *handle, char *buffer, size_t *size) {
     NOX_CALL_FRAME(frame, "Nox_getGenICamXML", CameraContext(handle));
     if (size == nullptr) return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer size");
-    if (handle == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
-    if (Camera(handle)->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
-    const std::vector<uint8_t> &description = Camera(handle)->Description();
-    // Without a copy the answer is one zero byte, and its size says so, so
-    // that a buffer sized by a first call always holds what the second writes.
-    const size_t needed = description.empty() ? 1 : description.size();
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
+    if (camera->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
+    const std::vector<uint8_t> &description = camera->Description();
+    const size_t needed = description.size();
     if (buffer == nullptr) {
         *size = needed;
         return frame.Return(ERR_NONE);
     }
     if (*size < needed) return Refuse(frame, ERR_INVALID_ARGUMENT, "Buffer too small for the camera XML");
+    // Without a copy the caller sees size 0, and the zero byte only in a buffer with room for it.
+    if (description.empty() && *size > 0) buffer[0] = '\0';
     *size = needed;
-    if (description.empty()) buffer[0] = '\0';
-    else std::copy(description.begin(), description.end(), buffer);
+    std::copy(description.begin(), description.end(), buffer);
     return frame.Return(ERR_NONE);
 }
 
@@ -187,8 +185,9 @@ extern "C" NOX_API int32_t Nox_setGenICamXML(NoxCameraHandle *handle, const char
     NOX_CALL_FRAME(frame, "Nox_setGenICamXML", CameraContext(handle));
     if (text == nullptr || *text == '\0') return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer");
     if (size == 0 || size > kMaxDescriptionSize) return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer size");
-    if (handle == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
-    if (Camera(handle)->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
-    Camera(handle)->SetDescription(std::vector<uint8_t>(text, text + size));
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
+    if (camera->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
+    camera->SetDescription(std::vector<uint8_t>(text, text + size));
     return frame.Return(ERR_NONE);
 }

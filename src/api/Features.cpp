@@ -10,15 +10,6 @@ using namespace vexo::genicam;
 
 namespace {
 
-
-ContextFunction CameraContext(NoxCameraHandle *handle) {
-    return [=] { return CameraItem(Camera(handle)); };
-}
-
-ParameterFunction FeatureText(const char *name) {
-    return [=] { return std::string("Feature: ") + (name != nullptr ? name : ""); };
-}
-
 template <class Value>
 ParameterFunction FeatureValueText(const char *name, Value value) {
     return [=] {
@@ -36,12 +27,12 @@ ParameterFunction FeatureTextValueText(const char *name, const char *value) {
 
 // The camera's node of that name as the node kind; the refusal's status otherwise.
 template <class Kind>
-int32_t LookUp(const CallFrameResult &frame, NoxCameraHandle *handle, const char *name, GenApi::CPointer<Kind> &node) {
-    if (handle == nullptr) {
+int32_t LookUp(const CallFrameResult &frame, NOXCameraInterface *camera, const char *name, GenApi::CPointer<Kind> &node) {
+    if (camera == nullptr) {
         frame.LogError("Invalid camera handle");
         return ERR_INVALID_CAMERA_HANDLE;
     }
-    GenApi::INodeMap *nodeMap = Camera(handle)->NodeMap();
+    GenApi::INodeMap *nodeMap = camera->NodeMap();
     if (nodeMap == nullptr) {
         frame.LogError("Failed to get camera node map");
         return ERR_NO_GENICAM_CONNECTION;
@@ -75,18 +66,17 @@ int32_t Guarded(CallFrameResult &frame, const char *prefix, Body body, const cha
 }
 
 int32_t RefuseName(CallFrameResult &frame, const char *message = "Invalid feature name") {
-    frame.LogError(message);
-    return frame.Return(ERR_INVALID_FEATURE);
+    return Refuse(frame, ERR_INVALID_FEATURE, message);
 }
 
 int32_t RefuseArgument(CallFrameResult &frame, const char *message) {
-    frame.LogError(message);
-    return frame.Return(ERR_INVALID_ARGUMENT);
+    return Refuse(frame, ERR_INVALID_ARGUMENT, message);
 }
 
 // The text getters check the camera first, then name and out pointer.
-int32_t CheckTextRequest(CallFrameResult &frame, NoxCameraHandle *handle, const char *name, const char **value) {
-    if (handle == nullptr) {
+int32_t CheckTextRequest(CallFrameResult &frame, const NOXCameraInterface *camera, const char *name,
+                         const char **value) {
+    if (camera == nullptr) {
         frame.LogError("Invalid camera handle");
         return frame.Return(ERR_INVALID_CAMERA_HANDLE);
     }
@@ -115,14 +105,14 @@ std::string EnumerationWriteOnly() { return "Value is write only"; }
 
 // Integer, boolean and float reads: checks, look-up, value.
 template <class Kind, class Out, class Read>
-int32_t TypedGet(CallFrameResult &frame, NoxCameraHandle *handle, const char *name, Out *value, Read read) {
+int32_t TypedGet(CallFrameResult &frame, NOXCameraInterface *camera, const char *name, Out *value, Read read) {
     if (IsEmpty(name)) return RefuseName(frame);
     if (value == nullptr) return RefuseArgument(frame, "Invalid value pointer");
     return Guarded(
         frame, "Exception while getting feature ",
         [&] {
             GenApi::CPointer<Kind> node;
-            if (int32_t status = LookUp(frame, handle, name, node); status != ERR_NONE) return status;
+            if (int32_t status = LookUp(frame, camera, name, node); status != ERR_NONE) return status;
             return ReadUnlessWriteOnly(
                 frame, node,
                 [&] {
@@ -136,12 +126,12 @@ int32_t TypedGet(CallFrameResult &frame, NoxCameraHandle *handle, const char *na
 
 // Integer, boolean, float and string writes, after the caller's value check.
 template <class Kind, class Write>
-int32_t TypedSet(CallFrameResult &frame, NoxCameraHandle *handle, const char *name, Write write) {
+int32_t TypedSet(CallFrameResult &frame, NOXCameraInterface *camera, const char *name, Write write) {
     return Guarded(
         frame, "Exception while setting feature ",
         [&] {
             GenApi::CPointer<Kind> node;
-            if (int32_t status = LookUp(frame, handle, name, node); status != ERR_NONE) return status;
+            if (int32_t status = LookUp(frame, camera, name, node); status != ERR_NONE) return status;
             if (node->GetAccessMode() == GenApi::RO) {
                 frame.LogError(std::string("Feature ") + name + " is read only");
                 return static_cast<int32_t>(ERR_FEATURE_READ_ONLY);
@@ -156,64 +146,73 @@ int32_t TypedSet(CallFrameResult &frame, NoxCameraHandle *handle, const char *na
 
 extern "C" NOX_API int32_t Nox_getIntegerValue(NoxCameraHandle *handle, const char *feature, int64_t *value) {
     NOX_CALL_FRAME(frame, "Nox_getIntegerValue", CameraContext(handle), FeatureText(feature));
-    return TypedGet<GenApi::IInteger>(frame, handle, feature, value, [](GenApi::IInteger &node) { return node.GetValue(); });
+    CameraPin camera = Camera(handle);
+    return TypedGet<GenApi::IInteger>(frame, camera, feature, value, [](GenApi::IInteger &node) { return node.GetValue(); });
 }
 
 extern "C" NOX_API int32_t Nox_setIntegerValue(NoxCameraHandle *handle, const char *feature, int64_t value) {
     NOX_CALL_FRAME(frame, "Nox_setIntegerValue", CameraContext(handle), FeatureValueText(feature, value));
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
     if (value < 0) return RefuseArgument(frame, "Invalid value");
-    return TypedSet<GenApi::IInteger>(frame, handle, feature, [=](GenApi::IInteger &node) { node.SetValue(value); });
+    return TypedSet<GenApi::IInteger>(frame, camera, feature, [=](GenApi::IInteger &node) { node.SetValue(value); });
 }
 
 extern "C" NOX_API int32_t Nox_getBooleanValue(NoxCameraHandle *handle, const char *feature, uint32_t *value) {
     NOX_CALL_FRAME(frame, "Nox_getBooleanValue", CameraContext(handle), FeatureText(feature));
-    return TypedGet<GenApi::IBoolean>(frame, handle, feature, value,
+    CameraPin camera = Camera(handle);
+    return TypedGet<GenApi::IBoolean>(frame, camera, feature, value,
                                       [](GenApi::IBoolean &node) { return node.GetValue() ? 1u : 0u; });
 }
 
 extern "C" NOX_API int32_t Nox_setBooleanValue(NoxCameraHandle *handle, const char *feature, uint32_t value) {
     NOX_CALL_FRAME(frame, "Nox_setBooleanValue", CameraContext(handle), FeatureValueText(feature, value));
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
-    return TypedSet<GenApi::IBoolean>(frame, handle, feature, [=](GenApi::IBoolean &node) { node.SetValue(value != 0); });
+    return TypedSet<GenApi::IBoolean>(frame, camera, feature, [=](GenApi::IBoolean &node) { node.SetValue(value != 0); });
 }
 
 extern "C" NOX_API int32_t Nox_getFloatValue(NoxCameraHandle *handle, const char *feature, double *value) {
     NOX_CALL_FRAME(frame, "Nox_getFloatValue", CameraContext(handle), FeatureText(feature));
-    return TypedGet<GenApi::IFloat>(frame, handle, feature, value, [](GenApi::IFloat &node) { return node.GetValue(); });
+    CameraPin camera = Camera(handle);
+    return TypedGet<GenApi::IFloat>(frame, camera, feature, value, [](GenApi::IFloat &node) { return node.GetValue(); });
 }
 
 extern "C" NOX_API int32_t Nox_setFloatValue(NoxCameraHandle *handle, const char *feature, double value) {
     NOX_CALL_FRAME(frame, "Nox_setFloatValue", CameraContext(handle), FeatureValueText(feature, value));
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
-    return TypedSet<GenApi::IFloat>(frame, handle, feature, [=](GenApi::IFloat &node) { node.SetValue(value); });
+    return TypedSet<GenApi::IFloat>(frame, camera, feature, [=](GenApi::IFloat &node) { node.SetValue(value); });
 }
 
 extern "C" NOX_API int32_t Nox_getStringValue(NoxCameraHandle *handle, const char *feature, const char **value) {
     NOX_CALL_FRAME(frame, "Nox_getStringValue", CameraContext(handle), FeatureText(feature));
-    if (int32_t status = CheckTextRequest(frame, handle, feature, value); status != ERR_NONE) return status;
+    CameraPin camera = Camera(handle);
+    if (int32_t status = CheckTextRequest(frame, camera, feature, value); status != ERR_NONE) return status;
     return Guarded(frame, "Exception while getting string value:", [&] {
         GenApi::CStringPtr node;
-        if (int32_t status = LookUp(frame, handle, feature, node); status != ERR_NONE) return status;
-        *value = Camera(handle)->KeepFeatureText(feature, node->GetValue());
+        if (int32_t status = LookUp(frame, camera, feature, node); status != ERR_NONE) return status;
+        *value = camera->KeepFeatureText(feature, node->GetValue());
         return static_cast<int32_t>(ERR_NONE);
     });
 }
 
 extern "C" NOX_API int32_t Nox_setStringValue(NoxCameraHandle *handle, const char *feature, const char *value) {
     NOX_CALL_FRAME(frame, "Nox_setStringValue", CameraContext(handle), FeatureTextValueText(feature, value));
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
     if (value == nullptr) return RefuseArgument(frame, "Invalid value");
-    return TypedSet<GenApi::IString>(frame, handle, feature, [=](GenApi::IString &node) { node.SetValue(value); });
+    return TypedSet<GenApi::IString>(frame, camera, feature, [=](GenApi::IString &node) { node.SetValue(value); });
 }
 
 extern "C" NOX_API int32_t Nox_getEnumerationValue(NoxCameraHandle *handle, const char *feature, int64_t *value) {
     NOX_CALL_FRAME(frame, "Nox_getEnumerationValue", CameraContext(handle), FeatureText(feature));
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
     if (value == nullptr) return RefuseArgument(frame, "Invalid value pointer");
     return Guarded(frame, "Exception while getting enum value:", [&] {
         GenApi::CEnumerationPtr node;
-        if (int32_t status = LookUp(frame, handle, feature, node); status != ERR_NONE) return status;
+        if (int32_t status = LookUp(frame, camera, feature, node); status != ERR_NONE) return status;
         return ReadUnlessWriteOnly(
             frame, node,
             [&] {
@@ -227,10 +226,11 @@ extern "C" NOX_API int32_t Nox_getEnumerationValue(NoxCameraHandle *handle, cons
 extern "C" NOX_API int32_t Nox_getEnumerationValueAsString(NoxCameraHandle *handle, const char *feature,
                                                            const char **value) {
     NOX_CALL_FRAME(frame, "Nox_getEnumerationValueAsString", CameraContext(handle), FeatureText(feature));
-    if (int32_t status = CheckTextRequest(frame, handle, feature, value); status != ERR_NONE) return status;
+    CameraPin camera = Camera(handle);
+    if (int32_t status = CheckTextRequest(frame, camera, feature, value); status != ERR_NONE) return status;
     return Guarded(frame, "Exception while getting enum value:", [&] {
         GenApi::CEnumerationPtr node;
-        if (int32_t status = LookUp(frame, handle, feature, node); status != ERR_NONE) return status;
+        if (int32_t status = LookUp(frame, camera, feature, node); status != ERR_NONE) return status;
         return ReadUnlessWriteOnly(
             frame, node,
             [&] {
@@ -239,7 +239,7 @@ extern "C" NOX_API int32_t Nox_getEnumerationValueAsString(NoxCameraHandle *hand
                     frame.LogError("Invalid data in feature");
                     return static_cast<int32_t>(ERR_INVALID_DATA);
                 }
-                *value = Camera(handle)->KeepFeatureText(feature, entry->GetSymbolic());
+                *value = camera->KeepFeatureText(feature, entry->GetSymbolic());
                 return static_cast<int32_t>(ERR_NONE);
             },
             EnumerationWriteOnly);
@@ -248,11 +248,12 @@ extern "C" NOX_API int32_t Nox_getEnumerationValueAsString(NoxCameraHandle *hand
 
 extern "C" NOX_API int32_t Nox_setEnumerationValue(NoxCameraHandle *handle, const char *feature, const char *entry) {
     NOX_CALL_FRAME(frame, "Nox_setEnumerationValue", CameraContext(handle), FeatureTextValueText(feature, entry));
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
     if (entry == nullptr) return RefuseArgument(frame, "Invalid value");
     return Guarded(frame, "Exception while setting enum value:", [&] {
         GenApi::CEnumerationPtr node;
-        if (int32_t status = LookUp(frame, handle, feature, node); status != ERR_NONE) return status;
+        if (int32_t status = LookUp(frame, camera, feature, node); status != ERR_NONE) return status;
         GenApi::IEnumEntry *found = node->GetEntryByName(entry);
         if (found == nullptr) {
             frame.LogError("Invalid enum value");
@@ -267,10 +268,11 @@ extern "C" NOX_API int32_t Nox_setEnumerationValue(NoxCameraHandle *handle, cons
 
 extern "C" NOX_API int32_t Nox_executeCommand(NoxCameraHandle *handle, const char *feature) {
     NOX_CALL_FRAME(frame, "Nox_executeCommand", CameraContext(handle), FeatureText(feature));
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame, "Invalid feature Name");
     return Guarded(frame, "Exception while executing command:", [&] {
         GenApi::CCommandPtr node;
-        if (int32_t status = LookUp(frame, handle, feature, node); status != ERR_NONE) return status;
+        if (int32_t status = LookUp(frame, camera, feature, node); status != ERR_NONE) return status;
         node->Execute();
         return static_cast<int32_t>(ERR_NONE);
     });
@@ -278,11 +280,12 @@ extern "C" NOX_API int32_t Nox_executeCommand(NoxCameraHandle *handle, const cha
 
 extern "C" NOX_API int32_t Nox_isCommandDone(NoxCameraHandle *handle, const char *feature, uint32_t *done) {
     NOX_CALL_FRAME(frame, "Nox_isCommandDone", CameraContext(handle), FeatureText(feature));
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
     if (done == nullptr) return RefuseArgument(frame, "Invalid value pointer");
     return Guarded(frame, "Exception while getting command state:", [&] {
         GenApi::CCommandPtr node;
-        if (int32_t status = LookUp(frame, handle, feature, node); status != ERR_NONE) return status;
+        if (int32_t status = LookUp(frame, camera, feature, node); status != ERR_NONE) return status;
         *done = node->IsDone() ? 1u : 0u;
         return static_cast<int32_t>(ERR_NONE);
     });
@@ -291,7 +294,7 @@ extern "C" NOX_API int32_t Nox_isCommandDone(NoxCameraHandle *handle, const char
 namespace {
 
 int32_t ExecuteShortcut(NoxCameraHandle *handle, const char *command) {
-    if (handle == nullptr) {
+    if (Camera(handle) == nullptr) {
         CallFrameResult frame(CameraContext(handle));
         frame.LogError("Invalid camera handle");
         return ERR_INVALID_CAMERA_HANDLE;

@@ -87,8 +87,10 @@ int32_t ResetEthernetPhys(const uint32_t *words) {
 }
 
 int32_t SetConsoleTrace(const NoxConsoleTraceRequest *request) {
-    if (request == nullptr || request->board == nullptr) return -1;
-    FirmwareControllerBase *controller = Board(request->board)->Controller();
+    if (request == nullptr) return -1;
+    BoardPin board = Board(request->board);
+    if (board == nullptr) return -1;
+    FirmwareControllerBase *controller = board->Controller();
     if (controller == nullptr) return -1;
     controller->EnableConsoleTrace(request->enable != 0);
     return 0;
@@ -97,6 +99,7 @@ int32_t SetConsoleTrace(const NoxConsoleTraceRequest *request) {
 }  // namespace
 
 extern "C" NOX_API int32_t Nox_callInternalFunction(int32_t function, void *data, void *) {
+    ExportedCallScope call;
     switch (function) {
         case kResetEthernetPhys: return ResetEthernetPhys(static_cast<const uint32_t *>(data));
         case kSetConsoleTrace: return SetConsoleTrace(static_cast<const NoxConsoleTraceRequest *>(data));

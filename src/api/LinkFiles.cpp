@@ -1,11 +1,13 @@
 // Link configuration files, connection profiles and low-level link profiles:
 // a board's camera layout saved, and set up again from a file without a scan.
+#include <algorithm>
 #include <exception>
 #include <fstream>
 #include <memory>
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "api/ApiSupport.h"
 #include "plex/CxpLinkConfiguration.h"
@@ -54,6 +56,19 @@ int32_t SaveCameraLayout(NoxCameraHandle *camera, CxpLinkConfiguration &configur
     return ERR_NONE;
 }
 
+// The file's link indices of group g in the order the camera numbers its
+// links: the link on the master port first (the camera's link 0), then the
+// others in the file's order. Indices without ports are left out.
+std::vector<uint32_t> CameraLinkOrder(const CxpLinkConfiguration &configuration, uint32_t g) {
+    std::vector<uint32_t> order;
+    for (uint32_t l = 0; l < CxpLinkConfiguration::kMaxLinks && order.size() < configuration.GetGroupLinkCount(g); ++l)
+        if (configuration.GetLinkPhyIndex(g, l) != CxpLinkConfiguration::kNoIndex) order.push_back(l);
+    std::stable_partition(order.begin(), order.end(), [&](uint32_t l) {
+        return configuration.GetLinkPhyIndex(g, l) == configuration.GetGroupMasterPort(g);
+    });
+    return order;
+}
+
 // Group g of the file as a camera of the board; 0 or the first failing call.
 int32_t LoadCameraLayout(NoxBoardHandle *board, const CxpLinkConfiguration &configuration, uint32_t g) {
     const uint32_t masterPort = configuration.GetGroupMasterPort(g);
@@ -65,12 +80,15 @@ int32_t LoadCameraLayout(NoxBoardHandle *board, const CxpLinkConfiguration &conf
                                {"STREAMPACKETSIZE", configuration.GetGroupStreamPacketSize(g)},
                                {"LINKSPEED", configuration.GetGroupSpeed(g)}})
         if (int32_t status = WriteProperty(camera, name, value); status != ERR_NONE) return status;
-    for (uint32_t link = 0; link < links; ++link) {
-        const uint32_t physical = configuration.GetLinkPhyIndex(g, link);
+    // The master may stand at any link index of the file: it becomes the camera's link 0 and the
+    // others its extension links 1, 2, 3, so the role properties accept them.
+    const std::vector<uint32_t> order = CameraLinkOrder(configuration, g);
+    for (uint32_t link = 0; link < order.size(); ++link) {
+        const uint32_t physical = configuration.GetLinkPhyIndex(g, order[link]);
         const char *role = physical == masterPort ? "MASTERLINK" : "EXTENSIONLINK";
         if (int32_t status = WriteProperty(camera, role, link, &link); status != ERR_NONE) return status;
         if (int32_t status = WriteProperty(camera, "FGPORT", physical, &link); status != ERR_NONE) return status;
-        const uint32_t applet = configuration.GetLinkApIndex(g, link);
+        const uint32_t applet = configuration.GetLinkApIndex(g, order[link]);
         if (int32_t status = WriteProperty(camera, "APPLETPORT", applet, &link); status != ERR_NONE) return status;
     }
     return ERR_NONE;
@@ -103,13 +121,14 @@ void ConnectProfileCamera(NoxConnectionProfile &profile, uint32_t i) {
 // Runs a board operation that takes a path, after the checks both profile functions share.
 template <class Operation>
 int32_t WithBoardAndPath(NoxBoardHandle *handle, const char *path, Operation operation) {
-    CallFrameResult frame([=] { return BoardItem(Board(handle)); });
-    if (handle == nullptr || IsEmpty(path)) {
+    CallFrameResult frame([=] { return BoardItem(handle); });
+    BoardPin board = Board(handle);
+    if (board == nullptr || IsEmpty(path)) {
         frame.LogError("Invalid parameter");
         return frame.Return(ERR_INVALID_ARGUMENT);
     }
     try {
-        return frame.Return(operation(*Board(handle), std::string(path)));
+        return frame.Return(operation(*board, std::string(path)));
     } catch (const std::exception &error) {
         frame.LogError(error.what());
         return frame.Return(ERR_INTERNAL);
@@ -119,8 +138,8 @@ int32_t WithBoardAndPath(NoxBoardHandle *handle, const char *path, Operation ope
 }  // namespace
 
 extern "C" NOX_API int32_t Nox_SaveBoardConfiguration(NoxBoardHandle *handle, const char *fileName) {
-    CallFrameResult frame([=] { return BoardItem(Board(handle)); });
-    if (handle == nullptr) {
+    CallFrameResult frame([=] { return BoardItem(handle); });
+    if (Board(handle) == nullptr) {
         frame.LogError("Invalid board  handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
     }
@@ -158,12 +177,13 @@ extern "C" NOX_API int32_t Nox_SaveBoardConfiguration(NoxBoardHandle *handle, co
 }
 
 extern "C" NOX_API int32_t Nox_LoadBoardConfiguration(NoxBoardHandle *handle, const char *fileName) {
-    CallFrameResult frame([=] { return BoardItem(Board(handle)); });
-    if (handle == nullptr) {
+    CallFrameResult frame([=] { return BoardItem(handle); });
+    BoardPin board = Board(handle);
+    if (board == nullptr) {
         frame.LogError("Invalid Board Handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
     }
-    for (uint32_t slot = 0; slot < NOXBoardInterface::kCameraSlots; ++slot) Board(handle)->RemoveCamera(slot);
+    for (uint32_t slot = 0; slot < NOXBoardInterface::kCameraSlots; ++slot) board->RemoveCamera(slot);
     if (IsEmpty(fileName)) {
         frame.LogError("Invalid config file name");
         return frame.Return(ERR_INVALID_FILENAME);

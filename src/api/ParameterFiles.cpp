@@ -14,17 +14,17 @@ namespace {
 constexpr uint32_t kStopAtFirstFailure = 0x1;
 
 ContextFunction FileContext(NoxCameraHandle *handle) {
-    return [=] { return CameraItem(Camera(handle)); };
+    return [=] { return CameraItem(handle); };
 }
 
 // The refusals both functions share, in their order; 0 when the call may go on.
-int32_t CheckCall(const CallFrameResult &frame, NoxCameraHandle *handle, const char *fileName,
+int32_t CheckCall(const CallFrameResult &frame, const NOXCameraInterface *camera, const char *fileName,
                   const char *invalidCamera) {
-    if (handle == nullptr) {
+    if (camera == nullptr) {
         frame.LogError(invalidCamera);
         return ERR_INVALID_CAMERA_HANDLE;
     }
-    if (Camera(handle)->NodeMap() == nullptr) {
+    if (camera->NodeMap() == nullptr) {
         frame.LogError("Invalid XML connection");
         return ERR_NO_GENICAM_CONNECTION;
     }
@@ -39,7 +39,8 @@ int32_t CheckCall(const CallFrameResult &frame, NoxCameraHandle *handle, const c
 
 extern "C" NOX_API int32_t Nox_SaveCameraParameters(NoxCameraHandle *handle, const char *fileName) {
     CallFrameResult frame(FileContext(handle));
-    if (int32_t status = CheckCall(frame, handle, fileName, "Invalid camera Handle"); status != ERR_NONE)
+    CameraPin camera = Camera(handle);
+    if (int32_t status = CheckCall(frame, camera, fileName, "Invalid camera Handle"); status != ERR_NONE)
         return frame.Return(status);
     std::ofstream file(fileName, std::ios::out | std::ios::trunc);
     if (!file) {
@@ -47,7 +48,7 @@ extern "C" NOX_API int32_t Nox_SaveCameraParameters(NoxCameraHandle *handle, con
         return frame.Return(ERR_INVALID_FILENAME);
     }
     try {
-        if (!ParameterDump(*Camera(handle)->NodeMap()).Write(file)) {
+        if (!ParameterDump(*camera->NodeMap()).Write(file)) {
             frame.LogError("Camera description has no category Root");
             return frame.Return(ERR_EXCEPTION);
         }
@@ -66,7 +67,8 @@ extern "C" NOX_API int32_t Nox_SaveCameraParameters(NoxCameraHandle *handle, con
 
 extern "C" NOX_API int32_t Nox_LoadCameraParameters(NoxCameraHandle *handle, const char *fileName, uint32_t flags) {
     CallFrameResult frame(FileContext(handle));
-    if (int32_t status = CheckCall(frame, handle, fileName, "Invalid camera handle"); status != ERR_NONE)
+    CameraPin camera = Camera(handle);
+    if (int32_t status = CheckCall(frame, camera, fileName, "Invalid camera handle"); status != ERR_NONE)
         return frame.Return(status);
     std::ifstream file(fileName, std::ios::in | std::ios::binary);
     if (!file) {
@@ -75,7 +77,7 @@ extern "C" NOX_API int32_t Nox_LoadCameraParameters(NoxCameraHandle *handle, con
     }
     ParameterLoader::Result result;
     try {
-        result = ParameterLoader(*Camera(handle)->NodeMap()).Load(file, (flags & kStopAtFirstFailure) != 0);
+        result = ParameterLoader(*camera->NodeMap()).Load(file, (flags & kStopAtFirstFailure) != 0);
     } catch (const std::exception &exception) {
         frame.LogError(std::string("Exception while loading camera parameters: ") + exception.what());
         return frame.Return(ERR_EXCEPTION);

@@ -152,6 +152,7 @@ int32_t ReadCameraProperty(NOXCameraInterface &camera, CameraProperty property, 
 int32_t SetLinkPhysicalPort(NOXCameraInterface &camera, DiscoveryInfo &info, uint32_t link, uint32_t port) {
     const int32_t status = camera.SetLinkCameraPort(link, port);
     if (status != ERR_NONE) return status;
+    // The caller sees link 0 recorded as the camera's master link and every other link as its extension.
     if (camera.IsMasterLink(link)) {
         // A master link without a known camera id takes one derived from its port.
         if (camera.MasterId() == 0) camera.SetMasterId(port + 1);
@@ -217,8 +218,9 @@ int32_t SetCameraProperty(NOXCameraInterface &camera, DiscoveryInfo &info, std::
 
 extern "C" NOX_API int32_t Nox_getBoardPropertyWithType(NoxBoardHandle *handle, const char *name, void *value,
                                                         uint32_t type, uint32_t index) {
-    CallFrameResult frame([=] { return BoardItem(Board(handle)) + IndexItem(index); });
-    if (handle == nullptr) {
+    CallFrameResult frame([=] { return BoardItem(handle) + IndexItem(index); });
+    BoardPin board = Board(handle);
+    if (board == nullptr) {
         frame.LogError("Invalid boardHandle");
         return ERR_INVALID_BOARD_HANDLE;
     }
@@ -230,7 +232,6 @@ extern "C" NOX_API int32_t Nox_getBoardPropertyWithType(NoxBoardHandle *handle, 
         frame.LogError("Invalid value");
         return ERR_INVALID_ARGUMENT;
     }
-    NOXBoardInterface *board = Board(handle);
     for (const BoardProperty &property : kReadableBoardProperties) {
         if (property.name != name) continue;
         if (type != property.type) return ERR_INVALID_DATA_TYPE;
@@ -245,7 +246,7 @@ extern "C" NOX_API int32_t Nox_getBoardPropertyWithType(NoxBoardHandle *handle, 
 
 extern "C" NOX_API int32_t Nox_setBoardPropertyWithType(NoxBoardHandle *handle, const char *name, void *value,
                                                         uint32_t type, uint32_t *index) {
-    CallFrameResult frame([=] { return BoardItem(Board(handle)); });
+    CallFrameResult frame([=] { return BoardItem(handle); });
     if (IsEmpty(name)) {
         frame.LogError("Invalid propertyName");
         return ERR_INVALID_ARGUMENT;
@@ -254,9 +255,10 @@ extern "C" NOX_API int32_t Nox_setBoardPropertyWithType(NoxBoardHandle *handle, 
         frame.LogError("Invalid propertyValuePtr");
         return ERR_INVALID_ARGUMENT;
     }
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    BoardPin board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     try {
-        const int32_t status = SetBoardProperty(*Board(handle), name, static_cast<const uint32_t *>(value), type, index);
+        const int32_t status = SetBoardProperty(*board, name, static_cast<const uint32_t *>(value), type, index);
         if (status != ERR_NONE)
             WriteRecord(LibraryLogger(), vexo::tools::logging::kLevelError, {},
                         "Error when calling Nox_setBoardPropertyWithType: " + std::to_string(status));
@@ -269,7 +271,7 @@ extern "C" NOX_API int32_t Nox_setBoardPropertyWithType(NoxBoardHandle *handle, 
 
 extern "C" NOX_API int32_t Nox_getCameraPropertyWithType(NoxCameraHandle *handle, const char *name, void *value,
                                                          uint32_t *type, uint32_t *index) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+    CallFrameResult frame([=] { return CameraItem(handle); });
     if (IsEmpty(name)) {
         frame.LogError("Invalid propertyname");
         return ERR_INVALID_ARGUMENT;
@@ -282,7 +284,8 @@ extern "C" NOX_API int32_t Nox_getCameraPropertyWithType(NoxCameraHandle *handle
         frame.LogError("Invalid propertyType");
         return ERR_INVALID_ARGUMENT;
     }
-    if (handle == nullptr) {
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) {
         *type = 0xFFFFFFFFu;
         return ERR_INVALID_BOARD_HANDLE;
     }
@@ -296,14 +299,14 @@ extern "C" NOX_API int32_t Nox_getCameraPropertyWithType(NoxCameraHandle *handle
     if (callerType != kTypeU32) return ERR_INVALID_DATA_TYPE;
     if (NeedsLinkIndex(property) && index == nullptr) return ERR_INVALID_ARGUMENT;
     uint32_t answer = 0;
-    const int32_t status = ReadCameraProperty(*Camera(handle), property, index != nullptr ? *index : 0, answer);
+    const int32_t status = ReadCameraProperty(*camera, property, index != nullptr ? *index : 0, answer);
     if (status == ERR_NONE) std::memcpy(value, &answer, sizeof answer);
     return status;
 }
 
 extern "C" NOX_API int32_t Nox_setCameraPropertyWithType(NoxCameraHandle *handle, const char *name, void *value,
                                                          uint32_t, uint32_t *index) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+    CallFrameResult frame([=] { return CameraItem(handle); });
     if (IsEmpty(name)) {
         frame.LogError("Invalid propertyName");
         return ERR_INVALID_ARGUMENT;
@@ -312,8 +315,8 @@ extern "C" NOX_API int32_t Nox_setCameraPropertyWithType(NoxCameraHandle *handle
         frame.LogError("Invalid Value");
         return ERR_INVALID_ARGUMENT;
     }
-    if (handle == nullptr) return ERR_INVALID_ARGUMENT;
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) return ERR_INVALID_ARGUMENT;
     NOXBoardInterface *board = camera->Board();
     if (board == nullptr || board->Controller() == nullptr) return ERR_INVALID_BOARD_HANDLE;
     try {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "api/ApiSupport.h"
+#include "genapi/INodeMap.h"
 
 using namespace vexo::genicam;
 
@@ -11,7 +12,7 @@ namespace {
 constexpr uint32_t kDefaultTimeoutMs = 2000;
 
 ContextFunction PortContext(NoxBoardHandle *handle, uint32_t port) {
-    return [=] { return BoardItem(Board(handle)) + PortIndexItem(port); };
+    return [=] { return BoardItem(handle) + PortIndexItem(port); };
 }
 
 int32_t DirectRead(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint32_t *value,
@@ -21,14 +22,25 @@ int32_t DirectRead(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint
         frame.LogError(invalidData);
         return ERR_INVALID_DATA;
     }
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->Controller()->ReadRaw(port, address, value, 4, ByteSwap::kSwapWords, kDefaultTimeoutMs);
+    BoardPin board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    return board->Controller()->ReadRaw(port, address, value, 4, ByteSwap::kSwapWords, kDefaultTimeoutMs);
+}
+
+// A raw write changes the camera behind its node map's back: the register
+// values the node map keeps are forgotten, whatever the write's outcome.
+int32_t ForgettingCameraValues(NOXCameraInterface *camera, int32_t status) {
+    if (camera != nullptr && camera->NodeMap() != nullptr) camera->NodeMap()->InvalidateNodes();
+    return status;
 }
 
 int32_t DirectWrite(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint32_t value, uint32_t swap) {
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->Controller()->WriteRegister(port, address, value, ByteSwapOf(swap),
-                                                      AcknowledgeMode::kRequired, 0);
+    ExportedCallScope call;
+    BoardPin board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    const int32_t status =
+        board->Controller()->WriteRegister(port, address, value, ByteSwapOf(swap), AcknowledgeMode::kRequired, 0);
+    return ForgettingCameraValues(board->FindCameraByPort(port), status);
 }
 
 int32_t DirectReadMemory(NoxBoardHandle *handle, uint32_t port, uint64_t address, void *buffer,
@@ -42,8 +54,9 @@ int32_t DirectReadMemory(NoxBoardHandle *handle, uint32_t port, uint64_t address
         frame.LogError("Invalid data");
         return nullBufferStatus;
     }
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->Controller()->ReadMemory(port, address, buffer, *length, timeoutMs);
+    BoardPin board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    return board->Controller()->ReadMemory(port, address, buffer, *length, timeoutMs);
 }
 
 int32_t DirectWriteMemory(NoxBoardHandle *handle, uint32_t port, uint64_t address, const void *data,
@@ -53,8 +66,11 @@ int32_t DirectWriteMemory(NoxBoardHandle *handle, uint32_t port, uint64_t addres
         frame.LogError("Invalid data");
         return ERR_INVALID_DATA;
     }
-    if (handle == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return Board(handle)->Controller()->WriteMemory(port, address, data, length, ByteSwap::kWireOrder, timeoutMs);
+    BoardPin board = Board(handle);
+    if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
+    const int32_t status =
+        board->Controller()->WriteMemory(port, address, data, length, ByteSwap::kWireOrder, timeoutMs);
+    return ForgettingCameraValues(board->FindCameraByPort(port), status);
 }
 
 // The controller of a camera's board, or null when the camera has no board.
@@ -73,8 +89,8 @@ int32_t ReadCameraMemory(CallFrameResult &frame, NoxCameraHandle *handle, void *
         frame.LogError("Invalid length");
         return ERR_INVALID_ARGUMENT;
     }
-    if (handle == nullptr) return ERR_INVALID_CAMERA_HANDLE;
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
     const uint32_t port = camera->GetPortIndex();
@@ -93,14 +109,13 @@ int32_t ReadCameraMemory(CallFrameResult &frame, NoxCameraHandle *handle, void *
     return status;
 }
 
-int32_t WriteCameraMemory(NoxCameraHandle *handle, const void *data, uint32_t address, uint32_t length,
+int32_t WriteCameraMemory(NOXCameraInterface *camera, const void *data, uint32_t address, uint32_t length,
                           uint32_t timeoutMs) {
-    if (handle == nullptr) return ERR_INVALID_CAMERA_HANDLE;
-    NOXCameraInterface *camera = Camera(handle);
+    if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
-    return controller->WriteMemory(camera->GetPortIndex(), address, data, length, ByteSwap::kWireOrder,
-                                   timeoutMs);
+    return ForgettingCameraValues(camera, controller->WriteMemory(camera->GetPortIndex(), address, data, length,
+                                                                  ByteSwap::kWireOrder, timeoutMs));
 }
 
 }  // namespace
@@ -166,13 +181,13 @@ extern "C" NOX_API int32_t Nox_DirectRegisterWriteMemWithTimeOut64(NoxBoardHandl
 }
 
 extern "C" NOX_API int32_t Nox_registerReadFromCamera(NoxCameraHandle *handle, uint32_t *value, uint32_t address) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+    CallFrameResult frame([=] { return CameraItem(handle); });
     if (value == nullptr) {
         frame.LogError("Invalid data");
         return ERR_INVALID_ARGUMENT;
     }
-    if (handle == nullptr) return ERR_INVALID_CAMERA_HANDLE;
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     // Refused without touching the wire when the link is down.
     if (!camera->IsLinkUp(true)) return ERR_STREAM_PACKET_SIZE_REJECTED;
     FirmwareControllerBase *controller = CameraController(camera);
@@ -185,48 +200,51 @@ extern "C" NOX_API int32_t Nox_registerReadFromCamera(NoxCameraHandle *handle, u
 }
 
 extern "C" NOX_API int32_t Nox_registerWriteToCamera(NoxCameraHandle *handle, uint32_t value, uint32_t address) {
-    if (handle == nullptr) return ERR_INVALID_CAMERA_HANDLE;
-    NOXCameraInterface *camera = Camera(handle);
+    ExportedCallScope call;
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     if (!camera->IsLinkUp(true)) return ERR_STREAM_PACKET_SIZE_REJECTED;
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
-    return controller->WriteRegister(camera->GetPortIndex(), address, value, ByteSwap::kSwapWords,
-                                     AcknowledgeMode::kRequired, 0);
+    return ForgettingCameraValues(camera, controller->WriteRegister(camera->GetPortIndex(), address, value,
+                                                                    ByteSwap::kSwapWords, AcknowledgeMode::kRequired, 0));
 }
 
 extern "C" NOX_API int32_t Nox_memoryReadFromCamera(NoxCameraHandle *handle, void *buffer, uint32_t address,
                                                     uint32_t length) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+    CallFrameResult frame([=] { return CameraItem(handle); });
     return ReadCameraMemory(frame, handle, buffer, address, length, kDefaultTimeoutMs, "Invalid buffer");
 }
 
 extern "C" NOX_API int32_t Nox_memoryReadFromCameraWithTimeout(NoxCameraHandle *handle, void *buffer,
                                                                uint32_t address, uint32_t length, uint32_t timeout) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+    CallFrameResult frame([=] { return CameraItem(handle); });
     return ReadCameraMemory(frame, handle, buffer, address, length, timeout, "Invalid buffer");
 }
 
 extern "C" NOX_API int32_t Nox_stringReadFromCamera(NoxCameraHandle *handle, char *buffer, uint32_t address,
                                                     uint32_t length) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+    CallFrameResult frame([=] { return CameraItem(handle); });
     return ReadCameraMemory(frame, handle, buffer, address, length, kDefaultTimeoutMs, "Invalid data");
 }
 
 extern "C" NOX_API int32_t Nox_memoryWriteToCamera(NoxCameraHandle *handle, const void *data, uint32_t address,
                                                    uint32_t length) {
-    if (handle == nullptr) return ERR_INVALID_CAMERA_HANDLE;
+    ExportedCallScope call;
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     // A length without data would make the controller read from nowhere.
     if (data == nullptr && length != 0) {
-        CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+        CallFrameResult frame([=] { return CameraItem(handle); });
         frame.LogError("Invalid buffer");
         return ERR_INVALID_ARGUMENT;
     }
-    return WriteCameraMemory(handle, data, address, length, 0);
+    return WriteCameraMemory(camera, data, address, length, 0);
 }
 
 extern "C" NOX_API int32_t Nox_memoryWriteToCameraWithTimeout(NoxCameraHandle *handle, const void *data,
                                                               uint32_t address, uint32_t length, uint32_t timeout) {
-    CallFrameResult frame([=] { return CameraItem(Camera(handle)); });
+    CallFrameResult frame([=] { return CameraItem(handle); });
     if (data == nullptr) {
         frame.LogError("Invalid buffer");
         return ERR_INVALID_ARGUMENT;
@@ -235,5 +253,6 @@ extern "C" NOX_API int32_t Nox_memoryWriteToCameraWithTimeout(NoxCameraHandle *h
         frame.LogError("Invalid length");
         return ERR_INVALID_ARGUMENT;
     }
-    return WriteCameraMemory(handle, data, address, length, timeout);
+    CameraPin camera = Camera(handle);
+    return WriteCameraMemory(camera, data, address, length, timeout);
 }

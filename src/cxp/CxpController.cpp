@@ -3,12 +3,12 @@
 #include <cstring>
 #include <thread>
 
-#include "logging/Record.h"
 #include "cxp/CxpCameraRegisters.h"
 #include "cxp/CxpControlCore.h"
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/CxpLinkSpeed.h"
 #include "logging/LoggerNames.h"
+#include "logging/Record.h"
 #include "nox_genicam.h"
 
 namespace vexo::genicam {

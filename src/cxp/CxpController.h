@@ -75,7 +75,9 @@ public:
     // configuration. `portMask` must hold every port of the board (else
     // ERR_INVALID_PORT; a board without ports refuses every mask), `speed` 0
     // or a rate the board accepts (else ERR_INVALID_LINK_SPEED, before any
-    // register access). Flags: kFlagCameraDefaultSpeed.
+    // register access). Flags: kFlagCameraDefaultSpeed. ERR_LINK_LAYOUT_MISMATCH
+    // when a camera could not be given its final link configuration; the
+    // other cameras are configured all the same.
     int32_t Discovery(uint32_t reserved, uint32_t speed, uint32_t portMask, uint32_t flags) override;
     // The discovery info; with `update` its applet side is read from the
     // applet first (ports without an operator, id 0, record none).
@@ -106,8 +108,12 @@ public:
     // False once more transceiver errors than "CXP::ErrorsPerMillisecondBeforeDesync"
     // per millisecond came since the last check; checks at most every 100 ms
     // and answers the last result in between, without a register access.
-    // Always false for a port the board does not have.
+    // Always false for a port the board does not have, and false when the
+    // error counter cannot be read (register lock not had in time).
     bool IsLinkSynchronized(uint32_t port) override;
+    // As IsLinkSynchronized, with kUnknown for a counter that cannot be read;
+    // that check stays due, the last result stands.
+    LinkSync CheckLinkSync(uint32_t port) override;
     // Reads the device strings of the camera whose master link is on the
     // physical port into the discovery info; 0 also when none is there.
     int32_t ReadCameraInfo(uint32_t port) override;
@@ -155,6 +161,9 @@ private:
     int32_t RecordCameraParameters(uint32_t masterId, uint32_t commandPort);
     int32_t SetFinalLink(uint32_t speed, uint32_t flags);
     int32_t NegotiateFinalLink(uint32_t masterId, uint32_t speed, uint32_t flags, uint32_t &links);
+    // SetLinkConfig with the level at which a camera's refusal is logged.
+    int32_t ConfigureCameraLinks(uint32_t masterId, uint32_t bitRate, uint32_t links, uint32_t *outValue,
+                                 uint32_t refusalLevel);
     int32_t AlignLinkCount(uint32_t masterId, uint32_t commandPort, uint32_t wantedLinks, uint32_t discovered);
     uint32_t OperatorLinkCount(uint32_t masterId);
     void SetDiscoveryLedModes();

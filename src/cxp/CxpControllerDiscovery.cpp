@@ -310,19 +310,23 @@ int32_t CxpController::RecordCameraParameters(uint32_t masterId, uint32_t comman
 
 // Routes the cameras to their operators, then gives every camera its final
 // link count and the fastest speed it accepts. A camera that cannot be
-// configured is logged and left to fail when it is connected; the others
-// stay usable.
+// configured does not stop the others: they are all configured, and the
+// scan then reports the layout as not what the applet wants.
 int32_t CxpController::SetFinalLink(uint32_t speed, uint32_t flags) {
     log_.Write(kLevelTrace, "Starting SetFinalLink");
     DiscoveryInfo &info = impl_->Info();
     SetDiscoverySelect(info.ComputeDiscoverySelect());
     std::vector<uint32_t> masters;
     info.ListCameraMasters(true, masters);
+    int32_t status = ERR_NONE;
     for (uint32_t master : masters) {
         uint32_t links = 0;
-        if (NegotiateFinalLink(master, speed, flags, links) != ERR_NONE)
+        if (NegotiateFinalLink(master, speed, flags, links) != ERR_NONE) {
             log_.Write(kLevelError, "Failed to negotiate the link configuration of the camera with master id " +
                                         std::to_string(master));
+            // The caller sees ERR_LINK_LAYOUT_MISMATCH from the scan, with every camera registered.
+            status = ERR_LINK_LAYOUT_MISMATCH;
+        }
         const uint32_t masterPort = info.FindCameraMasterPort(master);
         ReadCameraInfo(masterPort);
         const std::optional<CameraInfoTexts> texts = info.GetCameraInfo(master);
@@ -332,7 +336,7 @@ int32_t CxpController::SetFinalLink(uint32_t speed, uint32_t flags) {
                                    " Gbit/s");
     }
     log_.Write(kLevelTrace, "Ending SetFinalLink");
-    return ERR_NONE;
+    return status;
 }
 
 // The number of links of the camera operator the camera's master link is connected to; 0 without one.
@@ -378,7 +382,8 @@ int32_t CxpController::NegotiateFinalLink(uint32_t masterId, uint32_t speed, uin
     int32_t status = ERR_LINK_TIMEOUT;
     for (const auto &[rate, reason] : attempts) {
         log_.Write(kLevelDetail, "Trying " + cxp::GbpsText(rate) + " Gbps" + reason + "...");
-        status = SetLinkConfig(masterId, rate, links, 0, nullptr);
+        // A camera refusing a candidate speed is the expected answer here, not an error.
+        status = ConfigureCameraLinks(masterId, rate, links, nullptr, kLevelDetail);
         if (status == ERR_NONE) return ERR_NONE;
     }
     return status;

@@ -2,12 +2,12 @@
 
 #include <ctime>
 
-#include "logging/Record.h"
 #include "board/BoardLibraries.h"
 #include "cxp/CxpControlCore.h"
 #include "cxp/CxpLinkSpeed.h"
 #include "cxp/CxpSettings.h"
 #include "cxp/PollPacer.h"
+#include "logging/Record.h"
 #include "nox_genicam.h"
 
 namespace vexo::genicam {

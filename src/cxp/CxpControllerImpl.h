@@ -76,9 +76,12 @@ public:
     // Answers are matched to their commands: the camera whose command port
     // this is gets tagged commands when its protocol revision is 2.0 or later
     // (asked first when the discovery info lacks it), and answers with another
-    // tag are dropped. Before a command, answers to earlier untagged commands
+    // tag are dropped. Before an untagged command, answers to earlier ones
     // that may still come (timed out, or announced by a wait acknowledgment)
-    // are drained until their end words or the end of their window.
+    // are drained until their end words or the end of their window; when the
+    // window ends first, a fence read goes ahead of the command (see
+    // Resynchronise), and the command is not sent while late answers are
+    // still due. An untagged read takes no answer of another size.
     int32_t ExecRWPacket(Access access, uint32_t port, uint32_t address, void *buffer, uint32_t bytes, ByteSwap swap,
                          AcknowledgeMode acknowledgeMode, uint32_t timeoutMs);
     // Empties the port's acknowledgment buffer; returns the words it held (at
@@ -144,7 +147,16 @@ private:
         uint32_t unansweredProbe = DiscoveryInfo::kNone;  // the camera that did not tell its revision here
         uint8_t nextTag = 0;
         uint32_t lateAnswers = 0;  // untagged answers that may still come
-        std::chrono::steady_clock::time_point lateUntil;  // ... at the latest then
+        std::chrono::steady_clock::time_point lateUntil;  // ... within their window, which ends then
+        uint32_t lateStandardReadBytes = 0;  // the size of a late read at address 0, whose answer looks like a fence's
+        uint32_t fenceBytes = 0;  // the size of the fence read on its way (0: none)
+        std::chrono::steady_clock::time_point fenceUntil;  // ... counted as lost from then on
+        // No late answer is on its way any more.
+        void InStep() {
+            lateAnswers = 0;
+            lateStandardReadBytes = 0;
+            fenceBytes = 0;
+        }
     };
     // The register lock, held for one scope when it could be taken in time.
     class RegisterLockGuard {
@@ -172,8 +184,11 @@ private:
     bool TaggedCommands(uint32_t port, uint32_t camera, uint32_t timeoutMs);
     uint32_t ProbeRevision(uint32_t port, uint32_t camera, uint32_t timeoutMs);
     int32_t DrainReceiveBuffer(uint32_t port, bool tagged);
+    int32_t Resynchronise(uint32_t port, uint32_t timeoutMs);
+    int32_t SendFence(uint32_t port, uint32_t waitMs);
+    bool IsFenceAnswer(uint32_t bytes) const;
     uint8_t NextTag(uint32_t port);
-    void ExpectLateAnswer(uint32_t port, uint32_t windowMs);
+    void ExpectLateAnswer(uint32_t port, uint32_t windowMs, uint32_t standardReadBytes);
     int32_t SendPacket(uint32_t port, std::span<const uint32_t> packet);
     int32_t ConfirmSent(uint32_t port, bool &sent);
     PacketOutcome CollectAck(Access access, uint32_t port, AcknowledgeMode acknowledgeMode, uint32_t timeoutMs,
@@ -181,7 +196,8 @@ private:
                              std::optional<uint32_t> tagWord);
     PacketOutcome DecodeWriteAck(uint32_t rounds, uint32_t &waitMs, bool &again);
     PacketOutcome DecodeReadData(std::span<std::byte> readTarget, ByteSwap swap, uint32_t waitMs);
-    int32_t ReceiveAck(uint32_t port, uint32_t waitMs, std::optional<uint32_t> tagWord);
+    int32_t ReceiveAck(uint32_t port, uint32_t waitMs, std::optional<uint32_t> tagWord, uint32_t readBytes);
+    bool FitsUntaggedCommand(uint32_t readBytes) const;
     int32_t ReadOneAck(uint32_t address, uint32_t waitMs, std::chrono::steady_clock::time_point start);
     int32_t WaitForBoardBit(cxp::CxpRegister reg, uint32_t port, uint32_t bit);
 

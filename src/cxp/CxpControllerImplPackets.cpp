@@ -104,7 +104,10 @@ int32_t CxpControllerImpl::ExecRWPacket(Access access, uint32_t port, uint32_t a
     const uint32_t camera = CommandPortCamera(port);
     const bool tagged = TaggedCommands(port, camera, timeoutMs);
     const uint32_t packetSize = camera == kNone ? cxp::kNoRecordedSize : info_.GetControlPacketSize(camera);
-    int32_t status = DrainReceiveBuffer(port, tagged);
+    const CommandChannel &channel = channels_[port];
+    // A fence on its way is awaited by Resynchronise, which tells its answer from the late ones.
+    int32_t status = tagged || channel.fenceBytes == 0 ? DrainReceiveBuffer(port, tagged) : ERR_NONE;
+    if (status == ERR_NONE && words > 0 && !tagged && channel.lateAnswers > 0) status = Resynchronise(port, timeoutMs);
     log_.Lazy(kLevelTrace, [&] {
         return "ExecRWPacket - Port: " + std::to_string(port) + ", Address: " + cxp::Hex(address) +
                ", Size: " + std::to_string(bytes) + ", Swap: " + (swap == ByteSwap::kSwapWords ? "yes" : "no") +
@@ -118,11 +121,12 @@ int32_t CxpControllerImpl::ExecRWPacket(Access access, uint32_t port, uint32_t a
         const uint32_t packetWords =
             cxp::DataWordsPerPacket(packetSize, maxControlPacketSize_, words - transferred, tagged);
         const std::span<std::byte> remaining(data + size_t{transferred} * 4, size_t{words - transferred} * 4);
+        const uint32_t packetAddress = address + transferred * 4;
         std::optional<uint8_t> tag;
         if (tagged) tag = NextTag(port);
         const size_t length =
             cxp::BuildCommandPacket(access == Access::kWrite ? cxp::Command::kWrite : cxp::Command::kRead,
-                                    address + transferred * 4, packetWords, remaining, swap, packet_, tag);
+                                    packetAddress, packetWords, remaining, swap, packet_, tag);
         if (length == 0) {
             status = cxp::kStatusWaitAck;
             break;
@@ -136,7 +140,10 @@ int32_t CxpControllerImpl::ExecRWPacket(Access access, uint32_t port, uint32_t a
         const PacketOutcome outcome =
             CollectAck(access, port, acknowledgeMode, timeoutMs, packetWords, remaining, swap, tagWord);
         // A tag tells a late answer from the next one; without it the next command drains it first.
-        if (!tag && sent && outcome.lateWindowMs > 0) ExpectLateAnswer(port, outcome.lateWindowMs);
+        if (!tag && sent && outcome.lateWindowMs > 0) {
+            const bool standardRead = access == Access::kRead && packetAddress == cxp::camera_register::kStandard;
+            ExpectLateAnswer(port, outcome.lateWindowMs, standardRead ? packetWords * 4 : 0);
+        }
         status = outcome.status;
         transferred += outcome.wordsDone;
         if (outcome.wordsDone > 0) resends = 0;
@@ -176,12 +183,71 @@ int32_t CxpControllerImpl::DrainReceiveBuffer(uint32_t port, bool tagged) {
     if (windowOpen || channel.lateAnswers < late)
         log_.Write(kLevelDetail, "Drained " + std::to_string(late - channel.lateAnswers) + " of " +
                                      std::to_string(late) + " late acknowledgments on port " + std::to_string(port));
-    if (tagged) channel.lateAnswers = 0;
+    if (tagged) channel.InStep();
     log_.Lazy(kLevelTrace, [&] {
         return "Clean data buffer - Port: " + std::to_string(port) + " Data: " + cxp::Hex(value) +
                " Status: " + std::to_string(status);
     });
     return status;
+}
+
+// Answers to untagged commands carry nothing that names their command, so a
+// late one that comes after its window would pass for the next command's. A
+// fence goes ahead of that command: a read of the Standard register of a
+// size no answer on its way has, and answers are dropped until the fence's
+// own. The camera answers in order, so every earlier answer has come by then
+// or is lost. Until then no command is sent; a fence that has not come
+// within its own window counts as lost, and the next command sends another.
+int32_t CxpControllerImpl::Resynchronise(uint32_t port, uint32_t timeoutMs) {
+    CommandChannel &channel = channels_[port];
+    const uint32_t waitMs = std::max(timeoutMs, kMinAckWaitMs);
+    if (channel.fenceBytes == 0 || Clock::now() >= channel.fenceUntil) {
+        if (const int32_t status = SendFence(port, waitMs); status != ERR_NONE) return status;
+    }
+    const uint32_t address = registers_.Address(CxpRegister::kRxCmdAckPacketData, port);
+    const Clock::time_point start = Clock::now();
+    for (uint32_t dropped = 0;; ++dropped) {
+        if (const int32_t status = ReadOneAck(address, waitMs, start); status != ERR_NONE) {
+            log_.Write(kLevelWarning, "Late acknowledgments may still come on port " + std::to_string(port) +
+                                          "; the command is not sent");
+            return status;
+        }
+        if (IsFenceAnswer(channel.fenceBytes)) {
+            log_.Write(kLevelDetail, "Dropped " + std::to_string(dropped) + " late acknowledgments on port " +
+                                         std::to_string(port) + " before its fence");
+            channel.InStep();
+            return ERR_NONE;
+        }
+    }
+}
+
+// Fences read 4, 8 or 12 bytes from the Standard register on: a size that
+// neither the fence before nor a late read of that address has.
+int32_t CxpControllerImpl::SendFence(uint32_t port, uint32_t waitMs) {
+    CommandChannel &channel = channels_[port];
+    uint32_t bytes = 4;
+    while (bytes == channel.fenceBytes || bytes == channel.lateStandardReadBytes) bytes += 4;
+    const size_t length = cxp::BuildCommandPacket(cxp::Command::kRead, cxp::camera_register::kStandard, bytes / 4, {},
+                                                  ByteSwap::kSwapWords, packet_);
+    bool sent = false;
+    int32_t status = SendPacket(port, {packet_.data(), length});
+    if (status == ERR_NONE) status = ConfirmSent(port, sent);
+    if (status != ERR_NONE) return status;
+    channel.fenceBytes = bytes;
+    // Its own wait, and as long again for its answer to come late.
+    channel.fenceUntil = Clock::now() + 2 * std::chrono::milliseconds(waitMs);
+    log_.Write(kLevelDetail, "Sent a fence read of " + std::to_string(bytes) + " bytes on port " + std::to_string(port));
+    return ERR_NONE;
+}
+
+bool CxpControllerImpl::IsFenceAnswer(uint32_t bytes) const {
+    const std::span<const uint32_t> answer = ack_.View();
+    if (ack_.overflow || answer.size() < 3 || cxp::SwapBytes(answer[1]) != bytes) return false;
+    std::array<uint32_t, 3> data{};
+    const cxp::ReadAck read =
+        cxp::DecodeReadAck(answer, ByteSwap::kSwapWords, std::as_writable_bytes(std::span(data)).first(bytes), ack_.crc);
+    return read.status == ERR_NONE && !read.unexpectedLength && read.wordsCopied == bytes / 4 &&
+           data[0] == cxp::kStandardMagic;
 }
 
 // Tag 0xFD is never used: its tag word would read as the end of the answer.
@@ -191,10 +257,11 @@ uint8_t CxpControllerImpl::NextTag(uint32_t port) {
     return next++;
 }
 
-void CxpControllerImpl::ExpectLateAnswer(uint32_t port, uint32_t windowMs) {
+void CxpControllerImpl::ExpectLateAnswer(uint32_t port, uint32_t windowMs, uint32_t standardReadBytes) {
     CommandChannel &channel = channels_[port];
     ++channel.lateAnswers;
     channel.lateUntil = Clock::now() + std::chrono::milliseconds(windowMs);
+    channel.lateStandardReadBytes = standardReadBytes;
 }
 
 int32_t CxpControllerImpl::SendPacket(uint32_t port, std::span<const uint32_t> packet) {
@@ -254,7 +321,7 @@ CxpControllerImpl::PacketOutcome CxpControllerImpl::CollectAck(Access access, ui
     uint32_t waitMs = std::max(timeoutMs, kMinAckWaitMs);
     for (uint32_t rounds = kAckRounds;;) {
         log_.Lazy(kLevelTrace, [&] { return "ExecRWPacket - Wait for ACK, Retries left: " + std::to_string(rounds); });
-        const int32_t received = ReceiveAck(port, waitMs, tagWord);
+        const int32_t received = ReceiveAck(port, waitMs, tagWord, access == Access::kRead ? packetWords * 4 : 0);
         const uint32_t late = received == kStatusAckTimeout ? waitMs : 0;
         if (received == kStatusAckTimeout && acknowledgeMode == AcknowledgeMode::kOptional) {
             log_.Lazy(kLevelTrace, [] { return std::string("ExecRWPacket - ACK timed out but it is optional anyway."); });
@@ -313,18 +380,22 @@ CxpControllerImpl::PacketOutcome CxpControllerImpl::DecodeReadData(std::span<std
     return {ERR_NONE, read.wordsCopied, false};
 }
 
-// One answer to the packet just sent. With a tag, answers that carry another
-// one (late answers to earlier commands) are dropped and the wait goes on.
-int32_t CxpControllerImpl::ReceiveAck(uint32_t port, uint32_t waitMs, std::optional<uint32_t> tagWord) {
+// One answer to the packet just sent (`readBytes`: its read size, 0 for a
+// write). Answers that cannot be its own (late answers to earlier commands)
+// are dropped and the wait goes on: with a tag, those that carry another;
+// without, those of another shape.
+int32_t CxpControllerImpl::ReceiveAck(uint32_t port, uint32_t waitMs, std::optional<uint32_t> tagWord,
+                                      uint32_t readBytes) {
     const uint32_t address = registers_.Address(CxpRegister::kRxCmdAckPacketData, port);
     const Clock::time_point start = Clock::now();
     for (;;) {
         const int32_t status = ReadOneAck(address, waitMs, start);
         if (status != ERR_NONE) return status;
         if (!tagWord) {
-            // Answers keep their order: every earlier one has come by now, or is lost.
-            channels_[port].lateAnswers = 0;
-            return ERR_NONE;
+            if (FitsUntaggedCommand(readBytes)) return ERR_NONE;
+            log_.Write(kLevelWarning, "Dropped an acknowledgment of another command on port " + std::to_string(port) +
+                                          ": " + WordList(ack_.View().first(std::min<size_t>(ack_.length, 2))));
+            continue;
         }
         if (ack_.length > 0 && ack_.words[0] == *tagWord) {
             ack_.first = 1;
@@ -334,6 +405,16 @@ int32_t CxpControllerImpl::ReceiveAck(uint32_t port, uint32_t waitMs, std::optio
         log_.Write(kLevelWarning, "Dropped an acknowledgment tagged " + cxp::Hex(ack_.length > 0 ? ack_.words[0] : 0) +
                                       " on port " + std::to_string(port) + "; waiting for tag " + cxp::Hex(*tagWord));
     }
+}
+
+// An untagged answer shows its command only by its shape: a successful read
+// answer carries the size asked, a successful write answer no data. Other
+// answers (refusals, waits, malformed ones) are taken as they are.
+bool CxpControllerImpl::FitsUntaggedCommand(uint32_t readBytes) const {
+    const std::span<const uint32_t> answer = ack_.View();
+    if (ack_.overflow || cxp::DecodeAckCode(answer).status != ERR_NONE) return true;
+    const bool carriesData = answer.size() >= 3;
+    return readBytes == 0 ? !carriesData : carriesData && cxp::SwapBytes(answer[1]) == readBytes;
 }
 
 // Reads one answer up to its end word, its words as they come, within the

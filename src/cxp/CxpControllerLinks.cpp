@@ -269,6 +269,11 @@ int32_t CxpController::LockLinks(uint32_t portMask, uint32_t preferredSpeed) {
 
 int32_t CxpController::SetLinkConfig(uint32_t masterId, uint32_t bitRate, uint32_t links, uint32_t,
                                      uint32_t *outValue) {
+    return ConfigureCameraLinks(masterId, bitRate, links, outValue, kLevelError);
+}
+
+int32_t CxpController::ConfigureCameraLinks(uint32_t masterId, uint32_t bitRate, uint32_t links, uint32_t *outValue,
+                                            uint32_t refusalLevel) {
     RecursiveMutex::Guard guard(LinkMutex());
     ConsoleTrace("[CXP::SetLinkConfig] ... Entered.");
     DiscoveryInfo &info = impl_->Info();
@@ -295,7 +300,7 @@ int32_t CxpController::SetLinkConfig(uint32_t masterId, uint32_t bitRate, uint32
     int32_t status = WriteCameraRegister(commandPort, kConnectionConfigRegister, value, AcknowledgeMode::kOptional,
                                          kCameraRegisterTimeoutMs);
     if (status != ERR_NONE) {
-        log_.Write(kLevelError, "Camera configuration failed.");
+        log_.Write(refusalLevel, "Camera configuration failed.");
         return status;
     }
     ConsoleTrace("[CXP::SetLinkConfig] ... Camera configuration change requested.");
@@ -322,26 +327,30 @@ int32_t CxpController::SetLinkConfig(uint32_t masterId, uint32_t bitRate, uint32
     return ERR_NONE;
 }
 
-// A port the board does not have carries no link, synchronised or not.
-bool CxpController::IsLinkSynchronized(uint32_t port) {
+bool CxpController::IsLinkSynchronized(uint32_t port) { return CheckLinkSync(port) == LinkSync::kSynchronized; }
+
+// A port the board does not have carries no link: the caller sees it lost, never as a locked link.
+FirmwareControllerBase::LinkSync CxpController::CheckLinkSync(uint32_t port) {
     RecursiveMutex::Guard guard(LinkMutex());
-    if (port >= impl_->PortCount()) return false;
+    if (port >= impl_->PortCount()) return LinkSync::kLost;
     CxpControllerImpl::SyncState &sync = impl_->Sync(port);
     const Clock::time_point now = Clock::now();
-    if (now - sync.lastCheck < kSyncCheckInterval) return sync.inSync;
+    if (now - sync.lastCheck < kSyncCheckInterval) return sync.inSync ? LinkSync::kSynchronized : LinkSync::kLost;
 
-    const int64_t elapsedMs = ElapsedMs(sync.lastCheck, now);
     const std::optional<uint64_t> count = impl_->ReadTransceiverErrorCount(port);
+    // A register lock another process held too long says nothing about the link: no loss is reported for it.
+    if (!count) return LinkSync::kUnknown;
+    const int64_t elapsedMs = ElapsedMs(sync.lastCheck, now);
     // A counter that went backwards was reset; everything on it is new.
-    const uint64_t added = !count ? 0 : (*count >= sync.errorCount ? *count - sync.errorCount : *count);
-    sync.inSync = count && added < uint64_t{settings_.errorsPerMsBeforeDesync} * static_cast<uint64_t>(elapsedMs);
-    sync.errorCount = count.value_or(sync.errorCount);
+    const uint64_t added = *count >= sync.errorCount ? *count - sync.errorCount : *count;
+    sync.inSync = added < uint64_t{settings_.errorsPerMsBeforeDesync} * static_cast<uint64_t>(elapsedMs);
+    sync.errorCount = *count;
     sync.lastCheck = now;
     if (!sync.inSync)
         log_.Write(kLevelWarning, PortIndexItem(port),
                    "Transceiver is no longer synchronized: " + std::to_string(added) + " errors in " +
                        std::to_string(elapsedMs) + " milliseconds");
-    return sync.inSync;
+    return sync.inSync ? LinkSync::kSynchronized : LinkSync::kLost;
 }
 
 }  // namespace vexo::genicam

@@ -1,10 +1,10 @@
 // Power over CoaXPress and the board properties of CxpController.
 #include <cstring>
 
-#include "logging/Record.h"
 #include "cxp/CxpController.h"
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/CxpPowerReadings.h"
+#include "logging/Record.h"
 #include "nox_genicam.h"
 
 namespace vexo::genicam {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "logging/Record.h"
 #include "cxp/CxpPacket.h"
+#include "logging/Record.h"
 #include "settings/TweakProperties.h"
 
 namespace vexo::genicam::cxp {

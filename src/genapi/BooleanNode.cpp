@@ -10,6 +10,7 @@ void BooleanNode::SetValue(bool value, bool) {
     Guard guard(Mutex());
     RequireWritable();
     Checked(arv_gc_boolean_set_value, Boolean(), static_cast<gboolean>(value ? TRUE : FALSE));
+    NoteWritten();
 }
 
 }  // namespace vexo::genicam::genapi

@@ -8,6 +8,8 @@ void CommandNode::Execute() {
     Guard guard(Mutex());
     RequireWritable();
     Checked(arv_gc_command_execute, ARV_GC_COMMAND(node_));
+    // What a command does to the camera's registers is not described.
+    map_.Cache().Clear();
 }
 
 bool CommandNode::IsDone() {
@@ -20,6 +22,8 @@ bool CommandNode::IsDone() {
     // command counts as done: a caller polling for completion must not wait forever.
     if (!targetNode || !commandValue || !ARV_IS_GC_FEATURE_NODE(targetNode)) return true;
     if (!GenApi::IsReadable(map_.NodeFor(targetNode).GetAccessMode())) return true;
+    // Completion is the camera's news: never a kept value.
+    RegisterCache::Bypass bypass(map_.Cache());
     const gint64 current = Checked(arv_gc_property_node_get_int64, target);
     return current != Checked(arv_gc_property_node_get_int64, commandValue);
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "genapi/IEnumEntry.h"
@@ -26,10 +28,19 @@ public:
 
 private:
     ArvGcEnumeration *Enumeration() const { return ARV_GC_ENUMERATION(node_); }
+    // The enumeration's pValue or Value element; null when it has neither.
+    ArvGcPropertyNode *ValueProperty() const;
     // The entries in the description's order.
     std::vector<EnumEntryNode *> Entries() const;
-    // The first entry with that value; null when none has it.
+    // The first entry with that value; null when none has it. The caller
+    // holds the map's lock.
     EnumEntryNode *EntryWithValue(int64_t value);
+    // Every entry's value, when all are constants; empty otherwise.
+    std::vector<std::pair<int64_t, EnumEntryNode *>> ConstantEntryValues() const;
+    static bool HasValueReference(ArvDomNode *entry);
+    EnumEntryNode *EntryAskedForValue(int64_t value);
+
+    std::optional<std::vector<std::pair<int64_t, EnumEntryNode *>>> entryValues_;
 };
 
 // One entry of an enumeration; its name is its symbolic name.

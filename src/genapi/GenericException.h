@@ -34,6 +34,13 @@ public:
     using GenericException::GenericException;
 };
 
+// A camera description the layer will not hand to its interpreter; the
+// description says why.
+class InvalidDescriptionException : public RuntimeException {
+public:
+    using RuntimeException::RuntimeException;
+};
+
 // A node or port that cannot be read or written now: not implemented, not
 // available, read only, write only, or no port connected.
 class AccessException : public GenericException {

@@ -8,7 +8,8 @@ namespace GenApi {
 
 // An enumeration feature: never an IInteger, though its value is an integer.
 // With verify, SetIntValue refuses a value that is no available entry's
-// (OutOfRangeException); writability is checked always (AccessException).
+// (OutOfRangeException); without, the value is written whatever the entries
+// say now. Writability is checked always (AccessException).
 class IEnumeration : public virtual IValue {
 public:
     virtual int64_t GetIntValue() = 0;

@@ -21,6 +21,9 @@ public:
     // name. Until a port is connected, register access raises AccessException.
     virtual bool Connect(IPort *port, const gcstring &portName) = 0;
     bool Connect(IPort *port) { return Connect(port, "Device"); }
+    // Forgets every register value kept from the camera: the next read of
+    // each goes to the camera. For writes that bypass the node map.
+    virtual void InvalidateNodes() const = 0;
 };
 
 }  // namespace GenApi

@@ -14,6 +14,7 @@ void IntegerNode::SetValue(int64_t value, bool verify) {
     RequireWritable();
     if (verify) VerifyInRange(value);
     Checked(arv_gc_integer_set_value, Integer(), static_cast<gint64>(value));
+    NoteWritten();
 }
 
 int64_t IntegerNode::GetMin() { return Query(arv_gc_integer_get_min, Integer()); }
@@ -21,6 +22,16 @@ int64_t IntegerNode::GetMin() { return Query(arv_gc_integer_get_min, Integer());
 int64_t IntegerNode::GetMax() { return Query(arv_gc_integer_get_max, Integer()); }
 
 int64_t IntegerNode::GetInc() { return Query(arv_gc_integer_get_inc, Integer()); }
+
+GenApi::ERepresentation IntegerNode::GetRepresentation() {
+    Guard guard(Mutex());
+    return RepresentationOf(arv_gc_integer_get_representation(Integer()));
+}
+
+GenApi::gcstring IntegerNode::GetUnit() {
+    Guard guard(Mutex());
+    return arv_gc_integer_get_unit(Integer());
+}
 
 void IntegerNode::VerifyInRange(int64_t value) {
     const int64_t minimum = GetMin();

@@ -4,6 +4,8 @@
 
 #include <type_traits>
 
+#include "genapi/InterpreterLog.h"
+
 namespace vexo::genicam::genapi {
 
 // The error out-argument of one interpreter call. Throw() raises what the
@@ -20,6 +22,9 @@ public:
     bool IsSet() const { return error_ != nullptr; }
     // Raises the reported error, if any.
     void ThrowIfSet();
+    // Raises a complaint the interpreter logged during the call, if any: a
+    // result it returned then is no value.
+    static void ThrowIfComplained(const InterpreterLog::Scope &scope);
 
 private:
     [[noreturn]] void Throw();
@@ -28,16 +33,19 @@ private:
 };
 
 // Calls an interpreter function that takes a trailing GError** and returns
-// its result, raising what it reports.
+// its result, raising what it reports or logs.
 template <class Function, class... Arguments>
 auto Checked(Function function, Arguments... arguments) {
+    InterpreterLog::Scope scope;
     InterpreterError error;
     if constexpr (std::is_void_v<decltype(function(arguments..., error.Out()))>) {
         function(arguments..., error.Out());
         error.ThrowIfSet();
+        InterpreterError::ThrowIfComplained(scope);
     } else {
         auto result = function(arguments..., error.Out());
         error.ThrowIfSet();
+        InterpreterError::ThrowIfComplained(scope);
         return result;
     }
 }

@@ -1,11 +1,15 @@
 #include "genapi/NodeMap.h"
 
+#include <libxml/parser.h>
+
 #include <cstring>
 #include <vector>
 
 #include "genapi/BooleanNode.h"
 #include "genapi/CategoryNode.h"
 #include "genapi/CommandNode.h"
+#include "genapi/DescriptionCheck.h"
+#include "genapi/DescriptionTranslator.h"
 #include "genapi/EnumerationNode.h"
 #include "genapi/FloatNode.h"
 #include "genapi/GenericException.h"
@@ -40,12 +44,33 @@ bool HoldsFeatures(ArvDomNode *node) {
 }  // namespace
 
 NodeMap::NodeMap(const void *description, size_t size, GenApi::gcstring deviceName)
-    : deviceName_(std::move(deviceName)), device_(PortDevice::Create(description, size)) {
+    : deviceName_(std::move(deviceName)) {
+    // The XML library sets its global state up on first use; node maps made on several threads at once
+    // would race for it, so it is set up once here before any description is read.
+    static const bool xmlReady = (xmlInitParser(), true);
+    (void)xmlReady;
+    // One road for every description: translated, checked, interpreted.
+    const std::optional<std::string> translated = DescriptionTranslator::Translate(description, size);
+    if (translated) {
+        description = translated->data();
+        size = translated->size();
+    }
+    CheckedDescription checked = DescriptionCheck::Check(description, size);
+    facts_ = std::move(checked.facts);
+    cache_ = std::make_unique<RegisterCache>(facts_);
+    device_ = PortDevice::Create(checked.text.data(), checked.text.size());
     if (!device_) throw RUNTIME_EXCEPTION("invalid GenICam description");
+    PortDevice::UseCache(device_, cache_.get());
     genicam_ = PortDevice::Genicam(device_);
 }
 
+void NodeMap::InvalidateNodes() const {
+    Guard guard(mutex_);
+    cache_->Clear();
+}
+
 NodeMap::~NodeMap() {
+    byName_.clear();
     nodes_.clear();
     PortDevice::Destroy(device_);
 }
@@ -54,14 +79,21 @@ GenApi::INode *NodeMap::GetNode(const GenApi::gcstring &name) const { return Nod
 
 Node *NodeMap::NodeNamed(const char *name) const {
     Guard guard(mutex_);
+    // Names are resolved once: feature calls name the same few nodes again and again.
+    if (auto known = byName_.find(std::string_view(name)); known != byName_.end()) return known->second;
     ArvGcNode *node = arv_gc_get_node(genicam_, name);
-    return node && ARV_IS_GC_FEATURE_NODE(node) ? &NodeFor(node) : nullptr;
+    Node *found = node && ARV_IS_GC_FEATURE_NODE(node) ? &NodeFor(node) : nullptr;
+    if (found != nullptr) byName_.emplace(name, found);
+    return found;
 }
 
 Node &NodeMap::NodeFor(ArvGcNode *node) const {
     Guard guard(mutex_);
     std::unique_ptr<Node> &slot = nodes_[node];
-    if (!slot) slot = MakeNode(*this, ARV_GC_FEATURE_NODE(node));
+    if (!slot) {
+        slot = MakeNode(*this, ARV_GC_FEATURE_NODE(node));
+        slot->ResolveInterfaces();
+    }
     return *slot;
 }
 

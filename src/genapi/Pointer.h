@@ -1,4 +1,6 @@
 #pragma once
+#include <type_traits>
+
 
 #include "genapi/GenericException.h"
 #include "genapi/IBoolean.h"
@@ -22,7 +24,7 @@ class CPointer {
 public:
     CPointer() = default;
     template <class Source>
-    CPointer(Source *object) : pointer_(dynamic_cast<T *>(object)) {}
+    CPointer(Source *object) : pointer_(Cast(object)) {}
     CPointer(T *object) : pointer_(object) {}
 
     bool IsValid() const { return pointer_ != nullptr; }
@@ -31,6 +33,18 @@ public:
     T &operator*() const { return *Checked(); }
 
 private:
+    template <class Source>
+    static T *Cast(Source *object) {
+        if constexpr (std::is_base_of_v<INode, Source> && HasKind()) return object ? object->template As<T>() : nullptr;
+        else return dynamic_cast<T *>(object);
+    }
+    // The node kinds' interfaces, which INode::As answers.
+    static constexpr bool HasKind() {
+        return std::is_same_v<T, IInteger> || std::is_same_v<T, IFloat> || std::is_same_v<T, IString> ||
+               std::is_same_v<T, IBoolean> || std::is_same_v<T, IEnumeration> || std::is_same_v<T, IEnumEntry> ||
+               std::is_same_v<T, ICommand> || std::is_same_v<T, ICategory> || std::is_same_v<T, ISelector>;
+    }
+
     T *Checked() const {
         if (!pointer_) throw LOGICAL_ERROR_EXCEPTION("NULL pointer dereferenced");
         return pointer_;

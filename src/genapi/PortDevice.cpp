@@ -1,6 +1,7 @@
 #include "genapi/PortDevice.h"
 
-#include "genapi/DescriptionSyntax.h"
+#include "genapi/InterpreterLog.h"
+#include "genapi/SilentXmlErrors.h"
 
 #include <cstring>
 #include <exception>
@@ -10,6 +11,7 @@ struct _NoxPortDevice {
     ArvDevice parent;
     ArvGc *genicam;
     GenApi::IPort *port;
+    vexo::genicam::genapi::RegisterCache *cache;
 };
 
 G_DEFINE_TYPE(NoxPortDevice, nox_port_device, ARV_TYPE_DEVICE)
@@ -22,7 +24,10 @@ std::mutex &InterpreterLock() {
     return lock;
 }
 
+thread_local std::string t_lastFailureText;
+
 void SetPortError(GError **error, PortError code, const char *message) {
+    t_lastFailureText = message;
     g_set_error_literal(error, PortErrorQuark(), static_cast<gint>(code), message);
 }
 
@@ -58,15 +63,24 @@ gboolean GuardedAccess(GError **error, Access access) {
 }
 
 gboolean ReadMemory(ArvDevice *device, guint64 address, guint32 size, void *buffer, GError **error) {
+    RegisterCache *cache = NOX_PORT_DEVICE(device)->cache;
+    if (cache && cache->Read(address, size, buffer)) return TRUE;
     GenApi::IPort *port = PortFor(device, false, error);
     if (!port) return FALSE;
-    return GuardedAccess(error, [&] { port->Read(buffer, static_cast<int64_t>(address), size); });
+    const gboolean read = GuardedAccess(error, [&] { port->Read(buffer, static_cast<int64_t>(address), size); });
+    if (cache && read) cache->StoreRead(address, size, buffer);
+    if (cache && !read) cache->Forget(address, size);
+    return read;
 }
 
 gboolean WriteMemory(ArvDevice *device, guint64 address, guint32 size, void *buffer, GError **error) {
     GenApi::IPort *port = PortFor(device, true, error);
     if (!port) return FALSE;
-    return GuardedAccess(error, [&] { port->Write(buffer, static_cast<int64_t>(address), size); });
+    const gboolean written = GuardedAccess(error, [&] { port->Write(buffer, static_cast<int64_t>(address), size); });
+    RegisterCache *cache = NOX_PORT_DEVICE(device)->cache;
+    if (cache && written) cache->StoreWrite(address, size, buffer);
+    if (cache && !written) cache->Forget(address, size);
+    return written;
 }
 
 // A 32-bit register is the four bytes at its address, in host order.
@@ -98,15 +112,20 @@ GQuark PortErrorQuark() { return g_quark_from_static_string("nox-genapi-port-err
 
 NoxPortDevice *PortDevice::Create(const void *description, size_t size) {
     std::lock_guard<std::mutex> guard(InterpreterLock());
-    if (!IsWellFormedDescription(description, size)) return nullptr;
+    InterpreterLog::Install();
+    InterpreterLog::Scope scope;
+    SilentXmlErrors silent;
     auto *device = NOX_PORT_DEVICE(g_object_new(NOX_TYPE_PORT_DEVICE, nullptr));
     device->genicam = arv_gc_new(ARV_DEVICE(device), description, size);
-    if (!device->genicam) {
+    // A description the interpreter complains about while reading it is not taken.
+    if (!device->genicam || !scope.Complaint().empty()) {
         g_object_unref(device);
         return nullptr;
     }
     return device;
 }
+
+const std::string &PortDevice::LastFailureText() { return t_lastFailureText; }
 
 void PortDevice::Destroy(NoxPortDevice *device) {
     if (!device) return;
@@ -117,6 +136,8 @@ void PortDevice::Destroy(NoxPortDevice *device) {
 ArvGc *PortDevice::Genicam(NoxPortDevice *device) { return device->genicam; }
 
 void PortDevice::Connect(NoxPortDevice *device, GenApi::IPort *port) { device->port = port; }
+
+void PortDevice::UseCache(NoxPortDevice *device, RegisterCache *cache) { device->cache = cache; }
 
 }  // namespace vexo::genicam::genapi
 
@@ -133,6 +154,7 @@ void FinalizeDevice(GObject *object) {
 static void nox_port_device_init(NoxPortDevice *device) {
     device->genicam = nullptr;
     device->port = nullptr;
+    device->cache = nullptr;
 }
 
 static void nox_port_device_class_init(NoxPortDeviceClass *deviceClass) {

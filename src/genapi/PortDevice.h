@@ -3,8 +3,10 @@
 #include <arv.h>
 
 #include <cstddef>
+#include <string>
 
 #include "genapi/IPort.h"
+#include "genapi/RegisterCache.h"
 
 G_BEGIN_DECLS
 #define NOX_TYPE_PORT_DEVICE (nox_port_device_get_type())
@@ -31,7 +33,12 @@ public:
     static void Destroy(NoxPortDevice *device);
 
     static ArvGc *Genicam(NoxPortDevice *device);
+    // The text of the last failure this thread's port access reported.
+    static const std::string &LastFailureText();
     static void Connect(NoxPortDevice *device, GenApi::IPort *port);
+    // Register reads are answered from the cache where it may, and every
+    // access keeps it up to date (not owned; null for none).
+    static void UseCache(NoxPortDevice *device, RegisterCache *cache);
 };
 
 }  // namespace vexo::genicam::genapi

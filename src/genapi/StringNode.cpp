@@ -25,6 +25,7 @@ void StringNode::SetValue(const GenApi::gcstring &value, bool verify) {
         }
     }
     Checked(arv_gc_string_set_value, String(), value.c_str());
+    NoteWritten();
 }
 
 int64_t StringNode::GetMaxLength() { return Query(arv_gc_string_get_max_length, String()); }

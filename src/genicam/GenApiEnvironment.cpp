@@ -1,8 +1,8 @@
 #include "genicam/GenApiEnvironment.h"
 
-#include "logging/Record.h"
 #include "logging/LoggerNames.h"
 #include "logging/Logging.h"
+#include "logging/Record.h"
 #include "platform/Environment.h"
 
 namespace vexo::genicam {

@@ -2,19 +2,65 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <optional>
 
 #include "genapi/GenApi.h"
+#include "genicam/CategoryWalk.h"
+#include "logging/LoggerNames.h"
+#include "logging/Logging.h"
+#include "logging/Record.h"
 
 namespace vexo::genicam {
 
 using namespace GenApi;
 
-struct ParameterDump::SelectorValue {
-    int64_t value;
+// The values a selector can take, in order: an integer's range is counted,
+// never held, so its size costs no memory; an enumeration lists its entries.
+class ParameterDump::SelectorValues {
+public:
+    explicit SelectorValues(INode &selector);
+
+    uint64_t Count() const { return entries_ ? entries_->size() : count_; }
+    int64_t At(uint64_t i) const {
+        // Counted in unsigned steps: maximum - minimum may exceed int64.
+        return entries_ ? (*entries_)[i] : static_cast<int64_t>(first_ + i * increment_);
+    }
+
+private:
+    std::optional<std::vector<int64_t>> entries_;
+    uint64_t first_ = 0, increment_ = 1, count_ = 0;
 };
 
+ParameterDump::SelectorValues::SelectorValues(INode &selector) {
+    if (CIntegerPtr integer = &selector; integer.IsValid()) {
+        const int64_t minimum = integer->GetMin(), maximum = integer->GetMax();
+        if (maximum < minimum) return;
+        first_ = static_cast<uint64_t>(minimum);
+        increment_ = static_cast<uint64_t>(std::max<int64_t>(integer->GetInc(), 1));
+        const uint64_t span = static_cast<uint64_t>(maximum) - first_;
+        // A full 64-bit range holds one value more than a count can say; the line bound ends it long before.
+        count_ = span / increment_ == UINT64_MAX ? UINT64_MAX : span / increment_ + 1;
+        return;
+    }
+    entries_.emplace();
+    if (CEnumerationPtr enumeration = &selector; enumeration.IsValid()) {
+        NodeList_t entries;
+        enumeration->GetEntries(entries);
+        for (INode *node : entries) {
+            CEnumEntryPtr entry = node;
+            // An entry that is not available now cannot be selected.
+            if (entry.IsValid() && IsAvailable(node)) entries_->push_back(entry->GetValue());
+        }
+    }
+}
+
 namespace {
+
+void LogLeftOut(const std::string &message) {
+    using namespace tools::logging;
+    WriteRecord(Logging::Instance()->GetLogger(names::kLibrary), kLevelWarning, {}, message);
+}
 
 // Keeps a text from the camera or its description on one line, so that it
 // cannot add lines of its own to the file.
@@ -103,7 +149,8 @@ bool ParameterDump::Write(std::ostream &out) {
     if (root == nullptr || !CCategoryPtr(root).IsValid()) return false;
     const std::vector<INode *> features = FeaturesUnderRoot(*root);
     CollectSelectedFeatures(features);
-    out << "# --- GenICam parameter dump\n\n";
+    WriteLine(out, "# --- GenICam parameter dump");
+    WriteLine(out, "");
     for (INode *feature : features)
         if (selectedFeatures_.count(feature) == 0) WriteFeature(out, *feature, 0);
     return true;
@@ -111,32 +158,10 @@ bool ParameterDump::Write(std::ostream &out) {
 
 std::vector<INode *> ParameterDump::FeaturesUnderRoot(INode &root) {
     std::vector<INode *> features;
-    std::set<INode *> seen{&root};
-    // Pending feature lists, innermost last; a category's features replace it
-    // in place, so the order is that of a depth-first walk.
-    struct Pending {
-        FeatureList_t list;
-        size_t next = 0;
-    };
-    std::vector<Pending> pending(1);
-    CCategoryPtr(&root)->GetFeatures(pending.back().list);
-    while (!pending.empty()) {
-        Pending &top = pending.back();
-        if (top.next == top.list.size()) {
-            pending.pop_back();
-            continue;
-        }
-        IValue *value = top.list[top.next++];
-        INode *node = value != nullptr ? value->GetNode() : nullptr;
-        if (node == nullptr || !seen.insert(node).second) continue;
-        if (CCategoryPtr category = node; category.IsValid()) {
-            Pending inner;
-            category->GetFeatures(inner.list);
-            pending.push_back(std::move(inner));
-            continue;
-        }
-        features.push_back(node);
-    }
+    std::unordered_set<const INode *> seen{&root};
+    WalkCategory(root, seen, SIZE_MAX, [&](INode &node, const std::string &) {
+        if (!CCategoryPtr(&node).IsValid()) features.push_back(&node);
+    });
     return features;
 }
 
@@ -147,10 +172,15 @@ void ParameterDump::CollectSelectedFeatures(const std::vector<INode *> &features
     }
 }
 
+void ParameterDump::WriteLine(std::ostream &out, const std::string &line) {
+    out << line << '\n';
+    ++lines_;
+}
+
 void ParameterDump::WriteFeature(std::ostream &out, INode &node, int depth) {
     const std::vector<INode *> selected = SelectedBy(node);
     if (selected.empty()) {
-        out << ValueLine(node) << '\n';
+        WriteLine(out, ValueLine(node));
         return;
     }
     WriteSelector(out, node, selected, depth);
@@ -158,32 +188,48 @@ void ParameterDump::WriteFeature(std::ostream &out, INode &node, int depth) {
 
 void ParameterDump::WriteSelector(std::ostream &out, INode &selector, const std::vector<INode *> &selected,
                                   int depth) {
+    if (expanding_.count(&selector) != 0) return WriteSelectorOnce(out, selector, selected);
+    // The caller finds such a selector once, with its current value, and a record saying so.
+    if (depth >= kMaxSelectorDepth) {
+        if (tooDeep_.insert(&selector).second)
+            LogLeftOut("Parameter dump left out every value of selector " + OneLine(selector.GetName()) +
+                       " but its current one: it is nested deeper than " + std::to_string(kMaxSelectorDepth) +
+                       " selectors");
+        return WriteSelectorOnce(out, selector, selected);
+    }
     std::optional<int64_t> original;
-    std::vector<SelectorValue> values;
+    std::optional<SelectorValues> values;
     try {
-        if (depth < kMaxSelectorDepth && IsReadable(&selector) && IsWritable(&selector)) {
+        if (IsReadable(&selector) && IsWritable(&selector)) {
             original = SelectorValueNow(selector);
-            values = SelectorValues(selector);
+            values.emplace(selector);
         }
     } catch (const std::exception &) {
-        values.clear();  // written once below, with the reason on its line
+        values.reset();  // written once below, with the reason on its line
     }
-    if (!original || values.empty()) {
-        out << ValueLine(selector) << '\n';
-        for (INode *feature : selected) out << ValueLine(*feature) << '\n';
-        return;
-    }
-    for (const SelectorValue &value : values) {
+    if (!original || !values || values->Count() == 0) return WriteSelectorOnce(out, selector, selected);
+
+    const std::vector<INode *> own = OwnFeatures(selector, selected);
+    expanding_.insert(&selector);
+    for (uint64_t i = 0; i < values->Count(); ++i) {
+        // The caller finds the selector's remaining values left out, and a record saying which.
+        if (lines_ >= maxLines_) {
+            LogLeftOut("Parameter dump left out selector " + OneLine(selector.GetName()) + " from value " +
+                       std::to_string(values->At(i)) + " on (" + std::to_string(values->Count() - i) + " of " +
+                       std::to_string(values->Count()) + " values): the file holds " + std::to_string(lines_) +
+                       " lines");
+            break;
+        }
         try {
-            SetSelectorValue(selector, value.value);
+            SetSelectorValue(selector, values->At(i));
         } catch (const std::exception &exception) {
-            out << "# " << OneLine(selector.GetName()) << ": exception - " << OneLine(exception.what()) << '\n';
+            WriteLine(out, "# " + OneLine(selector.GetName()) + ": exception - " + OneLine(exception.what()));
             continue;
         }
-        out << ValueLine(selector) << '\n';
-        for (INode *feature : selected)
-            if (feature != &selector) WriteFeature(out, *feature, depth + 1);
+        WriteLine(out, ValueLine(selector));
+        for (INode *feature : own) WriteFeature(out, *feature, depth + 1);
     }
+    expanding_.erase(&selector);
     try {
         SetSelectorValue(selector, *original);
     } catch (const std::exception &) {
@@ -191,31 +237,26 @@ void ParameterDump::WriteSelector(std::ostream &out, INode &selector, const std:
     }
 }
 
-std::vector<ParameterDump::SelectorValue> ParameterDump::SelectorValues(INode &selector) {
-    std::vector<SelectorValue> values;
-    if (CIntegerPtr integer = &selector; integer.IsValid()) {
-        const int64_t minimum = integer->GetMin(), maximum = integer->GetMax();
-        const int64_t increment = std::max<int64_t>(integer->GetInc(), 1);
-        if (maximum < minimum) return values;
-        // Counted in unsigned steps: maximum - minimum may exceed int64.
-        const uint64_t span = static_cast<uint64_t>(maximum) - static_cast<uint64_t>(minimum);
-        const uint64_t count = span / static_cast<uint64_t>(increment) + 1;
-        if (count > static_cast<uint64_t>(kMaxSelectorValues)) return values;
-        for (uint64_t i = 0; i < count; ++i)
-            values.push_back({static_cast<int64_t>(static_cast<uint64_t>(minimum) + i * static_cast<uint64_t>(increment))});
-        return values;
-    }
-    if (CEnumerationPtr enumeration = &selector; enumeration.IsValid()) {
-        NodeList_t entries;
-        enumeration->GetEntries(entries);
-        for (INode *node : entries) {
-            CEnumEntryPtr entry = node;
-            // An entry that is not available now cannot be selected.
-            if (entry.IsValid() && IsAvailable(node)) values.push_back({entry->GetValue()});
-        }
-        if (values.size() > static_cast<size_t>(kMaxSelectorValues)) values.clear();
-    }
-    return values;
+void ParameterDump::WriteSelectorOnce(std::ostream &out, INode &selector, const std::vector<INode *> &selected) {
+    WriteLine(out, ValueLine(selector));
+    for (INode *feature : selected)
+        if (feature != &selector) WriteLine(out, ValueLine(*feature));
+}
+
+// The features written after each value of a selector: those it selects,
+// less any that another selector of them selects too, which is written under
+// that inner one only; after the inner one is set back, a later line would be
+// read at one of its values and loaded at another.
+std::vector<INode *> ParameterDump::OwnFeatures(INode &selector, const std::vector<INode *> &selected) {
+    std::set<INode *> inner;
+    for (INode *feature : selected)
+        if (feature != &selector)
+            for (INode *further : SelectedBy(*feature))
+                if (further != feature) inner.insert(further);
+    std::vector<INode *> own;
+    for (INode *feature : selected)
+        if (feature != &selector && inner.count(feature) == 0) own.push_back(feature);
+    return own;
 }
 
 }  // namespace vexo::genicam

@@ -25,17 +25,22 @@ namespace vexo::genicam {
 // A selector (an integer or enumeration that selects other features) is
 // written once per value it can take, each time followed by the features it
 // selects, after setting it to that value; it is set back to its value before
-// the dump afterwards. Features a selector selects are written only there.
-// Bounds against hostile descriptions: categories are walked once each
-// without recursion, a selector with more than kMaxSelectorValues values (or
-// nested deeper than kMaxSelectorDepth) is written once with its current
-// value, and texts are kept to one line.
+// the dump afterwards. Features a selector selects are written only there,
+// under the innermost selector that selects them, so that a file loaded line
+// by line applies every value where it was read.
+// Selectors are written whole, bounded only where the stack or the file would
+// run out, with a level-4 record of what was left out: a selector nested
+// deeper than kMaxSelectorDepth is written once with its current value, and
+// selector values stop once the file holds `maxLines` lines. A selector met
+// again inside its own expansion is written once, with the value set there.
+// Categories are walked once each without recursion; texts stay on one line.
 class ParameterDump {
 public:
-    static constexpr int64_t kMaxSelectorValues = 256;
-    static constexpr int kMaxSelectorDepth = 2;
+    static constexpr int kMaxSelectorDepth = 64;
+    static constexpr uint64_t kMaxLines = uint64_t{1} << 22;
 
-    explicit ParameterDump(GenApi::INodeMap &nodeMap) : nodeMap_(nodeMap) {}
+    explicit ParameterDump(GenApi::INodeMap &nodeMap, uint64_t maxLines = kMaxLines)
+        : nodeMap_(nodeMap), maxLines_(maxLines) {}
 
     // False, with nothing written, when there is no category "Root".
     bool Write(std::ostream &out);
@@ -44,18 +49,24 @@ public:
     static std::string ValueLine(GenApi::INode &node);
 
 private:
-    struct SelectorValue;
+    class SelectorValues;
 
     // The features under "Root", categories replaced by their features, each once.
     std::vector<GenApi::INode *> FeaturesUnderRoot(GenApi::INode &root);
     void CollectSelectedFeatures(const std::vector<GenApi::INode *> &features);
+    void WriteLine(std::ostream &out, const std::string &line);
     void WriteFeature(std::ostream &out, GenApi::INode &node, int depth);
     void WriteSelector(std::ostream &out, GenApi::INode &selector, const std::vector<GenApi::INode *> &selected,
                        int depth);
-    std::vector<SelectorValue> SelectorValues(GenApi::INode &selector);
+    void WriteSelectorOnce(std::ostream &out, GenApi::INode &selector, const std::vector<GenApi::INode *> &selected);
+    static std::vector<GenApi::INode *> OwnFeatures(GenApi::INode &selector, const std::vector<GenApi::INode *> &selected);
 
     GenApi::INodeMap &nodeMap_;
+    uint64_t maxLines_;
+    uint64_t lines_ = 0;
     std::set<GenApi::INode *> selectedFeatures_;
+    std::set<GenApi::INode *> expanding_;  // selectors whose values are being written
+    std::set<GenApi::INode *> tooDeep_;    // selectors logged as nested too deeply
 };
 
 }  // namespace vexo::genicam

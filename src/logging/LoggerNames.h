@@ -19,5 +19,6 @@ inline constexpr const char *kGenCpWriteRequest = "vexo.genicam.CameraLinkContro
 inline constexpr const char *kGenCpConnection = "vexo.genicam.GenCPConnection";
 inline constexpr const char *kClTransmitter = "vexo.genicam.CLTransmitter";
 inline constexpr const char *kGenICamManager = "vexo.core.GenICamManager";
+inline constexpr const char *kTweakProperties = "vexo.templates.platform.TweakProperties";
 
 }  // namespace vexo::tools::logging::names

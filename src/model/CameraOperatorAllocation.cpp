@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "logging/Record.h"
 #include "board/FirmwareControllerBase.h"
 #include "discovery/DiscoveryInfo.h"
+#include "logging/Record.h"
 #include "nox_genicam.h"
 
 namespace vexo::genicam {

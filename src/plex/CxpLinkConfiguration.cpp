@@ -274,12 +274,13 @@ void CxpLinkConfiguration::Write(std::ostream &out) const {
         const LinkGroup &group = record.groups[g];
         out << "\t<linkgroup masterId=\"" << group.masterId << "\" speed=\"" << SpeedText(group.speed)
             << "\" streampacketsize=\"" << group.streamPacketSize << "\">\n";
+        const uint32_t master = MasterLinkIndex(group);
         uint32_t written = 0;
         for (uint32_t l = 0; l < kMaxLinks && written < group.linkCount; ++l) {
             const auto [phyIndex, apIndex] = group.link[l];
             if (phyIndex == kNoIndex || apIndex == kNoIndex) continue;
             out << "\t\t<link phyIndex=\"" << phyIndex << "\" apIndex=\"" << apIndex << "\" linkIndex=\"" << l
-                << (l == 0 ? "\" isMaster=\"true\"/>\n" : "\"/>\n");
+                << (l == master ? "\" isMaster=\"true\"/>\n" : "\"/>\n");
             ++written;
         }
         out << "\t</linkgroup>\n";
@@ -357,8 +358,23 @@ void CxpLinkConfiguration::ReadGroup(const rapidxml::xml_node<char> &group, uint
         }
         running = linkIndex + 1;
     }
-    if (GetGroupMasterPort(g) == kNoIndex) SetGroupMasterPort(g, GetLinkPhyIndex(g, 0));
+    if (GetGroupMasterPort(g) == kNoIndex) SetGroupMasterPort(g, FirstLinkPhyIndex(Group(g)));
+    // A group naming no master id gets the one its master link would give, so saving keeps its meaning.
+    if (masterId == 0 && GetGroupMasterPort(g) != kNoIndex) masterId = GetGroupMasterPort(g) + 1;
     SetGroupMasterId(g, masterId);
+}
+
+uint32_t CxpLinkConfiguration::FirstLinkPhyIndex(const LinkGroup &group) {
+    for (const auto &[phyIndex, apIndex] : group.link)
+        if (phyIndex != kNoIndex) return phyIndex;
+    return kNoIndex;
+}
+
+// The link on the master port carries isMaster, wherever it stands; link 0 when none is on it.
+uint32_t CxpLinkConfiguration::MasterLinkIndex(const LinkGroup &group) {
+    for (uint32_t l = 0; l < kMaxLinks; ++l)
+        if (group.masterPort != kNoIndex && group.link[l][0] == group.masterPort) return l;
+    return 0;
 }
 
 }  // namespace vexo::core::plex

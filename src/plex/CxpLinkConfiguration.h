@@ -68,11 +68,14 @@ public:
     // Writes the named file; false without a name or when writing failed.
     bool Save() const;
 
-    // The file text, with LF line ends.
+    // The file text, with LF line ends. isMaster marks the link on the
+    // group's master port (link 0 when no link is on it).
     void Write(std::ostream &out) const;
     // Replaces counts and groups by those of a file's text (zero-terminated);
     // `name` appears in the messages. After an error the link group count
-    // covers the groups read whole before it.
+    // covers the groups read whole before it. Without an isMaster link the
+    // first link is the master; without a masterId the group takes master
+    // port + 1, as an isMaster link gives it.
     void Read(const char *buffer, const std::string &name);
     void ReadFile(const std::string &fileName);
     void ReadText(const std::string &text);
@@ -108,6 +111,8 @@ private:
     std::string RootElement() const;
     void ReadMutable(char *text, size_t size, const std::string &name);
     void ReadGroup(const rapidxml::xml_node<char> &group, uint32_t g, const std::string &name);
+    static uint32_t FirstLinkPhyIndex(const LinkGroup &group);
+    static uint32_t MasterLinkIndex(const LinkGroup &group);
 
     std::shared_ptr<Record> record_;
 };

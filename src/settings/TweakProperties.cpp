@@ -4,7 +4,11 @@
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
+#include <type_traits>
 
+#include "logging/LoggerNames.h"
+#include "logging/Logging.h"
+#include "logging/Record.h"
 #include "platform/Environment.h"
 #include "platform/InstallationFolder.h"
 
@@ -35,6 +39,22 @@ std::optional<Number> ExtractNumber(const std::string &text) {
     in >> value;
     if (in.fail() || in.bad()) return std::nullopt;
     return value;
+}
+
+template <class Value>
+const char *ValueKind() {
+    return std::is_signed_v<Value> ? "a signed 32-bit number" : "an unsigned 32-bit number";
+}
+
+std::string FileSource(const char *kind, const std::optional<std::filesystem::path> &path) {
+    return std::string(kind) + " '" + (path ? path->string() : std::string()) + "'";
+}
+
+// A value that did not apply is easily taken for one that did; the record says which source lost and why.
+void LogRefusedText(const std::string &key, const std::string &source, const std::string &text, const char *kind) {
+    using namespace tools::logging;
+    WriteRecord(Logging::Instance()->GetLogger(names::kTweakProperties), kLevelWarning, {},
+                "Ignoring runtime setting " + key + " from " + source + ": '" + text + "' is not " + kind);
 }
 
 bool StartsWithMinus(const std::string &text) {
@@ -93,15 +113,23 @@ template <class Value>
 Value TweakProperties::Lookup(const std::string &key, std::optional<Value> (*parse)(const std::string &)) {
     const TweakPropertyRow &row = FindRow(key);
     const std::string storedKey = SettingsKey(key);
-    for (LazyFile *file : {&userFile_, &installationFile_}) {
-        if (std::optional<std::string> text = FileValue(*file, storedKey))
-            if (std::optional<Value> value = parse(*text)) return *value;
-    }
+    // A text that does not parse is logged and passed over for the next source.
+    const auto parsed = [&](const std::optional<std::string> &text, const std::string &source) -> std::optional<Value> {
+        if (!text) return std::nullopt;
+        const std::optional<Value> value = parse(*text);
+        if (!value) LogRefusedText(key, source, *text, ValueKind<Value>());
+        return value;
+    };
+    if (auto value = parsed(FileValue(userFile_, storedKey), FileSource("the user settings file", userFile_.path)))
+        return *value;
+    if (auto value = parsed(FileValue(installationFile_, storedKey),
+                            FileSource("the installation settings file", installationFile_.path)))
+        return *value;
     if (row.environmentVariable[0] != '\0') {
-        if (std::optional<std::string> text = GetEnvironment(row.environmentVariable))
-            if (std::optional<Value> value = parse(*text)) return *value;
+        const std::string source = std::string("the environment variable ") + row.environmentVariable;
+        if (auto value = parsed(GetEnvironment(row.environmentVariable), source)) return *value;
     }
-    if (std::optional<Value> value = parse(row.defaultValue)) return *value;
+    if (auto value = parsed(std::string(row.defaultValue), "the default")) return *value;
     throw std::runtime_error("TweakProperties: No valid value found for property '" + key + "'");
 }
 

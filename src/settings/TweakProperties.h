@@ -21,6 +21,8 @@ namespace vexo::templates::platform {
 // and names are case-insensitive and the last of two equal keys wins
 // (see SettingsFile.h). Nothing is cached between objects: each static lookup
 // builds its own object, so a changed file or variable is seen by the next one.
+// A source whose text does not parse is passed over with a level-4 record of
+// logger "vexo.templates.platform.TweakProperties" naming key, source and text.
 //
 // Failures (std::runtime_error):
 //   "TweakProperties: Unknown property requested: '<key>'"

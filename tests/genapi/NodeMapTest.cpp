@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <set>
+#include <tuple>
 
 #include "MemoryPort.h"
 #include "TestDescription.h"
@@ -31,6 +32,13 @@ protected:
         ASSERT_TRUE(map->Connect(&port, "Device"));
     }
 
+    // The camera changes a register by itself; the test description keeps
+    // its registers, so the node map is told.
+    void Poke(int64_t address, uint32_t value) {
+        port.PutBig32(address, value);
+        map->InvalidateNodes();
+    }
+
     template <class T>
     CPointer<T> Get(const char *name) {
         CPointer<T> node = map->GetNode(name);
@@ -57,10 +65,11 @@ TEST_F(NodeMapTest, ValuesTravelThroughThePortInTheRegistersByteOrder) {
     EXPECT_EQ(port.Big32(0x130), 0x01100007u);
 
     // What the camera holds comes back, whatever this side wrote last.
-    port.PutBig32(0x100, 1024);
+    Poke(0x100, 1024);
     std::memcpy(&port.bytes[0x200], "Nox Vision", 11);
-    port.PutBig32(0x130, 0x01080001);
+    Poke(0x130, 0x01080001);
     port.bytes[0x1A0] = 0x51;  // little-endian status word: ready bit and code 5
+    map->InvalidateNodes();
     EXPECT_EQ(Get<IInteger>("Width")->GetValue(), 1024);
     EXPECT_EQ(Get<IInteger>("OffsetX")->GetValue(), 0x1234);
     EXPECT_DOUBLE_EQ(Get<IFloat>("Gain")->GetValue(), 2.5);
@@ -87,37 +96,30 @@ TEST_F(NodeMapTest, AccessModesComeFromImplementedAvailableLockedAndRegisterMode
     EXPECT_EQ(Get<INode>("SensorTemperature")->GetAccessMode(), RO);
     EXPECT_EQ(Get<INode>("AcquisitionStop")->GetAccessMode(), WO);
 
+    EXPECT_THROW(Get<IInteger>("SensorKey")->GetValue(), GenICam::AccessException);
+
+    // Reads follow implemented and available as they are now.
     EXPECT_EQ(Get<INode>("BinningHorizontal")->GetAccessMode(), NI);
-    port.PutBig32(0x190, 1);
+    EXPECT_THROW(Get<IInteger>("BinningHorizontal")->GetValue(), GenICam::AccessException);
+    Poke(0x190, 1);
     EXPECT_EQ(Get<INode>("BinningHorizontal")->GetAccessMode(), RW);
 
     EXPECT_EQ(Get<INode>("DecimationHorizontal")->GetAccessMode(), NA);
-    port.PutBig32(0x194, 1);
+    EXPECT_THROW(Get<IInteger>("DecimationHorizontal")->GetValue(), GenICam::AccessException);
+    Poke(0x194, 1);
     EXPECT_EQ(Get<INode>("DecimationHorizontal")->GetAccessMode(), RW);
+    EXPECT_NO_THROW(Get<IInteger>("DecimationHorizontal")->GetValue());
 
+    // A lock takes writing away, never reading.
     EXPECT_EQ(Get<INode>("Height")->GetAccessMode(), RW);
-    port.PutBig32(0x148, 1);  // acquisition running: Height locked
+    Poke(0x148, 1);  // acquisition running: Height locked
     EXPECT_EQ(Get<INode>("Height")->GetAccessMode(), RO);
     EXPECT_THROW(Get<IInteger>("Height")->SetValue(100), GenICam::AccessException);
+    EXPECT_NO_THROW(Get<IInteger>("Height")->GetValue());
 
     CEnumerationPtr pixelFormat = Get<IEnumeration>("PixelFormat");
     EXPECT_EQ(pixelFormat->GetEntryByName("RGB8")->GetAccessMode(), NI);
     EXPECT_EQ(pixelFormat->GetEntryByName("Mono8")->GetAccessMode(), RO);
-}
-
-TEST_F(NodeMapTest, ReadsFollowImplementedAndAvailableNowButNeverTheLock) {
-    EXPECT_THROW(Get<IInteger>("DecimationHorizontal")->GetValue(), GenICam::AccessException);
-    port.PutBig32(0x194, 1);
-    EXPECT_NO_THROW(Get<IInteger>("DecimationHorizontal")->GetValue());
-    port.PutBig32(0x194, 0);
-    EXPECT_THROW(Get<IInteger>("DecimationHorizontal")->GetValue(), GenICam::AccessException);
-
-    EXPECT_THROW(Get<IInteger>("BinningHorizontal")->GetValue(), GenICam::AccessException);
-    EXPECT_THROW(Get<IInteger>("SensorKey")->GetValue(), GenICam::AccessException);
-
-    port.PutBig32(0x148, 1);  // acquisition running: Height locked, still readable
-    EXPECT_EQ(Get<INode>("Height")->GetAccessMode(), RO);
-    EXPECT_NO_THROW(Get<IInteger>("Height")->GetValue());
 }
 
 TEST_F(NodeMapTest, SetValueEnforcesRangeIncrementAndWritabilityBeforeWriting) {
@@ -138,11 +140,6 @@ TEST_F(NodeMapTest, SetValueEnforcesRangeIncrementAndWritabilityBeforeWriting) {
     EXPECT_THROW(Get<IString>("DeviceVendorName")->SetValue("x"), GenICam::AccessException);
     EXPECT_THROW(Get<IInteger>("BinningHorizontal")->SetValue(2), GenICam::AccessException);
     EXPECT_EQ(port.Writes(), 0u) << "a refused value must not reach the camera";
-
-    // Reads need a readable node.
-    EXPECT_THROW(Get<IInteger>("SensorKey")->GetValue(), GenICam::AccessException);
-    EXPECT_THROW(Get<IInteger>("BinningHorizontal")->GetValue(), GenICam::AccessException);
-    EXPECT_THROW(Get<IInteger>("DecimationHorizontal")->GetValue(), GenICam::AccessException);
 
     // Without verification only writability is checked.
     width->SetValue(650, false);
@@ -170,7 +167,7 @@ TEST_F(NodeMapTest, EnumerationIsNeverAnIntegerAndKnowsItsEntries) {
     EXPECT_EQ(symbolics, (std::vector<std::string>{"Mono8", "Mono16", "RGB8"}));
     EXPECT_EQ(pixelFormat->GetEntryByName("Mono16")->GetValue(), 0x01100007);
     EXPECT_EQ(pixelFormat->GetEntryByName("Mono12"), nullptr);
-    port.PutBig32(0x130, 99);
+    Poke(0x130, 99);
     EXPECT_EQ(pixelFormat->GetCurrentEntry(), nullptr);
 
     CPointer<IInteger> none;
@@ -182,21 +179,21 @@ TEST_F(NodeMapTest, CommandIsDoneWhenItsValueRegisterNoLongerHoldsTheCommandValu
     start->Execute();
     EXPECT_EQ(port.Big32(0x140), 1u);
     EXPECT_FALSE(start->IsDone());
-    port.PutBig32(0x140, 0);  // the camera clears the register when done
+    Poke(0x140, 0);  // the camera clears the register when done
     EXPECT_TRUE(start->IsDone());
 
     CCommandPtr stop = Get<ICommand>("AcquisitionStop");
     stop->Execute();
     EXPECT_EQ(port.Big32(0x144), 1u);
     EXPECT_TRUE(stop->IsDone()) << "a write-only register cannot show completion";
-    EXPECT_TRUE(Get<ICommand>("UserSetLoad")->IsDone()) << "no register to watch";
 }
 
 TEST_F(NodeMapTest, FailingPortReadRaisesThePortsMessageInsteadOfAStaleValue) {
     CIntegerPtr width = Get<IInteger>("Width");
-    port.PutBig32(0x100, 320);
+    Poke(0x100, 320);
     EXPECT_EQ(width->GetValue(), 320);
     port.failReads = true;
+    map->InvalidateNodes();
     try {
         width->GetValue();
         FAIL() << "a failing read returned a value";
@@ -238,20 +235,178 @@ TEST(NodeMap, RegisterAccessBeforeConnectingRaisesAccessException) {
     EXPECT_EQ(map->GetDeviceName(), "Device");
 }
 
-TEST(NodeMap, InvalidDescriptionIsRefused) {
-    const char *const descriptions[] = {
-        "this is no XML at all",
-        "<?xml version=\"1.0\"?><Camera><Integer Name=\"Width\"><Value>1</Value></Integer></Camera>",
-        "<?xml version=\"1.0\"?><RegisterDescription><Integer Name=\"Width\"><Value>1",
+// A description of the given nodes (and a port "Device").
+std::string Described(const std::string &nodes) {
+    return "<?xml version=\"1.0\"?>\n<RegisterDescription ModelName=\"T\" VendorName=\"N\">\n" + nodes +
+           "<Port Name=\"Device\"/>\n</RegisterDescription>\n";
+}
+
+std::string IntRegAt(const char *name, const std::string &address, const std::string &length = "4") {
+    return std::string("<IntReg Name=\"") + name + "\"><Address>" + address + "</Address><Length>" + length +
+           "</Length><AccessMode>RW</AccessMode><pPort>Device</pPort></IntReg>\n";
+}
+
+std::string Chain(int links) {
+    std::string nodes;
+    for (int i = 0; i < links; ++i)
+        nodes += "<Integer Name=\"I" + std::to_string(i) + "\"><pValue>I" + std::to_string(i + 1) + "</pValue></Integer>";
+    return nodes + "<Integer Name=\"I" + std::to_string(links) + "\"><Value>1</Value></Integer>";
+}
+
+std::string Nested(int depth) {
+    std::string open, close;
+    for (int i = 0; i < depth; ++i) open += "<Group>", close += "</Group>";
+    return open + "<Integer Name=\"Deep\"><Value>1</Value></Integer>" + close;
+}
+
+// What a description says to people reaches the layer's callers, with its
+// defaults where it says nothing; what no caller asks for (DocuURL) is dropped.
+TEST(NodeMap, PresentationAndFloatStepsComeFromTheDescription) {
+    const std::string description = Described(R"(
+      <Integer Name="Width"><ToolTip>Width of the image</ToolTip><Description>In pixels</Description>
+        <DisplayName>Image Width</DisplayName><Visibility>Expert</Visibility><DocuURL>http://x</DocuURL>
+        <Value>8</Value><Representation>HexNumber</Representation><Unit>px</Unit></Integer>
+      <Integer Name="Plain"><Value>1</Value></Integer>
+      <Float Name="Gain"><Visibility>Guru</Visibility><Value>1</Value><Inc>0.5</Inc><Unit>dB</Unit>
+        <Representation>Logarithmic</Representation></Float>
+      <Float Name="Exposure"><Value>1</Value></Float>
+      <Enumeration Name="Mode"><Visibility>Invisible</Visibility><Value>0</Value>
+        <EnumEntry Name="Off"><DisplayName>Switched off</DisplayName><Value>0</Value></EnumEntry></Enumeration>)");
+    auto map = MakeNodeMap(description.c_str());
+    const auto shown = [&](const char *name) {
+        INode *node = map->GetNode(name);
+        return std::make_tuple(std::string(node->GetDisplayName()), std::string(node->GetToolTip()),
+                               std::string(node->GetDescription()), node->GetVisibility());
     };
-    for (const char *description : descriptions) {
+    EXPECT_EQ(shown("Width"), std::make_tuple("Image Width", "Width of the image", "In pixels", Expert));
+    EXPECT_EQ(shown("Plain"), std::make_tuple("Plain", "", "", Beginner));
+    EXPECT_EQ(std::get<3>(shown("Mode")), Invisible);
+    CEnumerationPtr mode = map->GetNode("Mode");
+    EXPECT_EQ(mode->GetEntryByName("Off")->GetNode()->GetDisplayName(), "Switched off");
+    CIntegerPtr width = map->GetNode("Width"), plain = map->GetNode("Plain");
+    EXPECT_EQ(std::make_tuple(width->GetRepresentation(), width->GetUnit()), std::make_tuple(HexNumber, "px"));
+    EXPECT_EQ(std::make_tuple(plain->GetRepresentation(), plain->GetUnit()),
+              std::make_tuple(_UndefinedRepresentation, ""));
+    CFloatPtr gain = map->GetNode("Gain"), exposure = map->GetNode("Exposure");
+    EXPECT_EQ(std::make_tuple(gain->HasInc(), gain->GetInc(), gain->GetUnit(), gain->GetRepresentation()),
+              std::make_tuple(true, 0.5, "dB", Logarithmic));
+    EXPECT_EQ(std::make_tuple(exposure->HasInc(), exposure->GetInc()), std::make_tuple(false, 0.0));
+}
+
+// What the interpreter cannot take safely is refused before it sees it, with
+// the reason; nothing of it reaches the interpreter or stderr.
+TEST(NodeMap, HostileDescriptionsAreRefusedWithTheirReason) {
+    const struct {
+        std::string description;
+        const char *reason;
+    } cases[] = {
+        {"this is no XML at all", "no well-formed XML"},
+        {"<?xml version=\"1.0\"?><RegisterDescription><Integer Name=\"W\"><Value>1", "no well-formed XML"},
+        {"<?xml version=\"1.0\"?><Camera/>", "root element is 'Camera'"},
+        {"<?xml version=\"1.0\"?><!DOCTYPE R [<!ENTITY a \"aaaa\">]><RegisterDescription/>", "document type"},
+        {Described("<StringReg Name=\"S\"><Address>0</Address><Length>-2</Length><pPort>Device</pPort></StringReg>"),
+         "Length of 'S' is -2"},
+        {Described(IntRegAt("R", "0", "16")), "Length of 'R' is 16"},
+        {Described("<Register Name=\"R\"><Address>0</Address><Length>0x10000000</Length><pPort>Device</pPort></Register>"),
+         "Length of 'R'"},
+        {Described("<Integer Name=\"N\"><Value>-2</Value></Integer><StringReg Name=\"S\"><Address>0</Address>"
+                   "<pLength>N</pLength><pPort>Device</pPort></StringReg>"),
+         "pLength of 'S'"},
+        {Described(IntRegAt("R", "-4")), "Address of 'R' lies outside"},
+        {Described(IntRegAt("R", "0x7fffffffffffffff")), "Address of 'R' lies outside"},
+        {Described(IntRegAt("R", "twelve")), "Address of 'R' is no number"},
+        {Described("<MaskedIntReg Name=\"M\"><Address>0</Address><LSB>99</LSB><pPort>Device</pPort></MaskedIntReg>"),
+         "LSB of 'M' is 99"},
+        {Described("<Integer Name=\"W\"><pValue>Missing</pValue></Integer>"), "names 'Missing', which does not exist"},
+        {Described("<Category Name=\"C\"/><Integer Name=\"W\"><pValue>C</pValue></Integer>"), "a Category, which cannot"},
+        {Described("<Integer Name=\"I\"><Value>1</Value></Integer>"
+                   "<IntReg Name=\"R\"><Address>0</Address><pPort>I</pPort></IntReg>"),
+         "pPort of 'R' names 'I'"},
+        {Described("<Integer Name=\"A\"><pValue>B</pValue></Integer><Integer Name=\"B\"><pMax>A</pMax></Integer>"),
+         "depends on itself"},
+        {Described(Chain(70)), "chain of more than 64 references"},
+        {Described(Nested(40)), "nested deeper than 32"},
+        {Described("<Gadget Name=\"G\"/>"), "node kind 'Gadget' is unknown"},
+        {Described("<Integer Name=\"W\"><pValue><Integer Name=\"X\"/></pValue></Integer>"), "stands inside 'pValue'"},
+    };
+    for (const auto &hostile : cases) {
         try {
-            MakeNodeMap(description);
-            ADD_FAILURE() << "accepted: " << description;
-        } catch (const GenICam::RuntimeException &exception) {
-            EXPECT_STREQ(exception.what(), "invalid GenICam description");
+            MakeNodeMap(hostile.description.c_str());
+            ADD_FAILURE() << "accepted: " << hostile.description;
+        } catch (const GenICam::InvalidDescriptionException &exception) {
+            EXPECT_NE(std::string(exception.what()).find(hostile.reason), std::string::npos)
+                << exception.what() << "\nexpected: " << hostile.reason;
         }
     }
+    // A category may list a feature the description lacks; it leaves it out.
+    EXPECT_NO_THROW(MakeNodeMap(Described("<Category Name=\"Root\"><pFeature>Gone</pFeature></Category>").c_str()));
+}
+
+// Registers of the cache cases, at 0x400 on.
+constexpr char kCachedRegisters[] = R"xml(
+<IntReg Name="Kept"><Address>0x400</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort></IntReg>
+<IntReg Name="Around"><Address>0x404</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort>
+  <Cachable>WriteAround</Cachable></IntReg>
+<IntReg Name="Volatile"><Address>0x408</Address><Length>4</Length><AccessMode>RO</AccessMode><pPort>Device</pPort>
+  <Cachable>NoCache</Cachable></IntReg>
+<IntReg Name="Polled"><Address>0x40C</Address><Length>4</Length><AccessMode>RO</AccessMode><pPort>Device</pPort>
+  <PollingTime>0</PollingTime></IntReg>
+<Integer Name="Size"><pInvalidator>Kept</pInvalidator><pInvalidator>Factor</pInvalidator><pValue>SizeReg</pValue></Integer>
+<IntReg Name="SizeReg"><Address>0x410</Address><Length>4</Length><AccessMode>RO</AccessMode><pPort>Device</pPort></IntReg>
+<Integer Name="Factor"><Value>1</Value></Integer>
+<IntReg Name="Selector"><Address>0x414</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort></IntReg>
+<IntReg Name="Selected"><Address>0x420</Address><pIndex Offset="4">Selector</pIndex><Length>4</Length>
+  <AccessMode>RW</AccessMode><pPort>Device</pPort></IntReg>
+<Command Name="Reset"><pValue>ResetReg</pValue><CommandValue>1</CommandValue></Command>
+<IntReg Name="ResetReg"><Address>0x418</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort></IntReg>
+)xml";
+
+// The reads of an address that reached the port.
+size_t ReadsAt(const MemoryPort &port, int64_t address) {
+    size_t reads = 0;
+    for (const MemoryPort::Access &access : port.accesses) reads += !access.write && access.address == address;
+    return reads;
+}
+
+TEST(NodeMap, RegisterValuesAreKeptAsTheirDescriptionSays) {
+    auto map = MakeNodeMap(Described(kCachedRegisters).c_str());
+    MemoryPort port;
+    ASSERT_TRUE(map->Connect(&port));
+    const auto read = [&](const char *name) { return CIntegerPtr(map->GetNode(name))->GetValue(); };
+    const auto write = [&](const char *name, int64_t value) { CIntegerPtr(map->GetNode(name))->SetValue(value, false); };
+
+    // Read once, then kept; a write through keeps the written value.
+    read("Kept"), read("Kept");
+    EXPECT_EQ(ReadsAt(port, 0x400), 1u);
+    write("Kept", 7);
+    EXPECT_EQ(read("Kept"), 7);
+    EXPECT_EQ(ReadsAt(port, 0x400), 1u);
+    // Written around: read again after a write. Volatile and polled at 0 ms: read every time.
+    read("Around"), write("Around", 3), read("Around"), read("Around");
+    EXPECT_EQ(ReadsAt(port, 0x404), 2u);
+    read("Volatile"), read("Volatile"), read("Polled"), read("Polled");
+    EXPECT_EQ(ReadsAt(port, 0x408), 2u);
+    EXPECT_EQ(ReadsAt(port, 0x40C), 2u);
+    // A register moved by a selector is read every time, at its current place.
+    write("Selector", 1), read("Selected"), read("Selected");
+    EXPECT_EQ(ReadsAt(port, 0x424), 2u);
+
+    // An invalidator's change forgets the register: a write to Kept's
+    // register, or to the constant Factor.
+    read("Size"), read("Size");
+    EXPECT_EQ(ReadsAt(port, 0x410), 1u);
+    write("Kept", 8), read("Size");
+    EXPECT_EQ(ReadsAt(port, 0x410), 2u);
+    write("Factor", 2), read("Size");
+    EXPECT_EQ(ReadsAt(port, 0x410), 3u);
+    // A command, or a write behind the node map's back, forgets everything.
+    CCommandPtr(map->GetNode("Reset"))->Execute();
+    read("Kept");
+    EXPECT_EQ(ReadsAt(port, 0x400), 2u);
+    const uint32_t changed = 99;  // the register is little-endian
+    std::memcpy(&port.bytes[0x400], &changed, sizeof changed);
+    map->InvalidateNodes();
+    EXPECT_EQ(read("Kept"), 99);
 }
 
 TEST_F(NodeMapTest, NodeListingFindsEveryFeatureOnce) {

@@ -128,10 +128,6 @@ inline constexpr char kTestDescription[] = R"xml(<?xml version="1.0" encoding="u
     <Address>0x144</Address><Length>4</Length><AccessMode>WO</AccessMode><pPort>Device</pPort>
     <Sign>Unsigned</Sign><Endianess>BigEndian</Endianess>
   </IntReg>
-  <Command Name="UserSetLoad">
-    <pValue>UserSetLoadReg</pValue>
-    <CommandValue>1</CommandValue>
-  </Command>
   <IntReg Name="AcquisitionActive">
     <Address>0x148</Address><Length>4</Length><AccessMode>RO</AccessMode><pPort>Device</pPort>
     <Sign>Unsigned</Sign><Endianess>BigEndian</Endianess>

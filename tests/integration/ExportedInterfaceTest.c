@@ -11,53 +11,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "grablib5.h"
-#include "nox_genicam.h"
-#include "vexosim.h"
-
-static int failures = 0;
-
-#define CHECK(condition)                                                              \
-    do {                                                                              \
-        if (!(condition)) {                                                           \
-            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            ++failures;                                                               \
-        }                                                                             \
-    } while (0)
-#define CHECK_STATUS(expected, call)                                                                   \
-    do {                                                                                               \
-        int32_t status_ = (call);                                                                      \
-        if (status_ != (expected)) {                                                                   \
-            fprintf(stderr, "%s:%d: %s returned %d, expected %d\n", __FILE__, __LINE__, #call, status_, \
-                    (int)(expected));                                                                  \
-            ++failures;                                                                                \
-        }                                                                                              \
-    } while (0)
-
-/* Default topology: a 2-link camera on ports 0 and 1, a 1-link camera on port 2, operators [0,1], [2], [3]. */
-typedef struct Road {
-    GrabberSession *session;
-    NoxBoardHandle *board;
-    NoxCameraHandle *cameras[4];
-} Road;
-
-static int OpenRoad(Road *road, const char *topology) {
-    memset(road, 0, sizeof *road);
-    if (vexosim_load_topology(topology) != 0) return 0;
-    road->session = OpenGrabber(0);
-    CHECK(road->session != NULL);
-    CHECK_STATUS(ERR_NONE, Nox_initBoardEx(road->session, 0, &road->board, 0xF));
-    CHECK(road->board != NULL);
-    if (road->board == NULL) return 0;
-    CHECK_STATUS(ERR_NONE, Nox_scanPorts(road->board, 0xF, 0, 0));
-    for (uint32_t i = 0; i < 4; ++i) CHECK_STATUS(ERR_NONE, Nox_getCameraByIndex(road->board, i, &road->cameras[i]));
-    return 1;
-}
-
-static void CloseRoad(Road *road) {
-    Nox_freeBoard(road->board);
-    CloseGrabber(road->session);
-}
+#include "ExportedRoad.h"
 
 /* Polls the board's lock mask (no camera traffic) until the port is reported unlocked; bounded. */
 static int WaitUntilUnlocked(NoxBoardHandle *board, uint32_t port) {
@@ -121,57 +75,6 @@ static void DiscoveryRoad(void) {
     CHECK_STATUS(ERR_NONE, Nox_LinkDisconnect(road.cameras[1]));
     CloseRoad(&road);
     GenICamDeinit();
-}
-
-/* ---- Argument checks and edge cases -------------------------------------------------------------- */
-
-static void ArgumentOrder(void) {
-    uint32_t value = 0, length = 4, type = 1, index = 0;
-    char buffer[8];
-    /* The mask is checked before the board, the value pointer before the board. */
-    CHECK_STATUS(ERR_INVALID_PORT, Nox_scanPortsEx(NULL, 0, 0, 0, 0));
-    CHECK_STATUS(ERR_INVALID_PORT, Nox_powerSwitch(NULL, 0));
-    CHECK_STATUS(ERR_INVALID_PORT, Nox_powerSwitchExt(NULL, 0, 1));
-    CHECK_STATUS(ERR_INVALID_BOARD_HANDLE, Nox_scanPortsEx(NULL, 1, 0, 0, 0));
-    CHECK_STATUS(ERR_INVALID_DATA, Nox_DirectRegisterRead(NULL, 0, 0, NULL));
-    CHECK_STATUS(ERR_INVALID_DATA, Nox_DirectRegisterRead64(NULL, 0, 0, NULL));
-    CHECK_STATUS(ERR_INVALID_BOARD_HANDLE, Nox_DirectRegisterRead(NULL, 0, 0, &value));
-    CHECK_STATUS(ERR_INVALID_ARGUMENT, Nox_DirectRegisterReadMem(NULL, 0, 0, buffer, NULL));
-    CHECK_STATUS(ERR_INVALID_ARGUMENT, Nox_DirectRegisterReadMem(NULL, 0, 0, NULL, &length));
-    CHECK_STATUS(ERR_INVALID_DATA, Nox_DirectRegisterReadMem64(NULL, 0, 0, NULL, &length));
-    CHECK_STATUS(ERR_INVALID_DATA, Nox_DirectRegisterWriteMem(NULL, 0, 0, NULL, 4));
-    CHECK_STATUS(ERR_INVALID_BOARD_HANDLE, Nox_DirectRegisterWrite(NULL, 0, 0, 1, 0));
-    CHECK_STATUS(ERR_INVALID_BOARD_HANDLE, Nox_getCameraCount(NULL));
-    CHECK_STATUS(ERR_INVALID_BOARD_HANDLE, Nox_LinkConnect(NULL, NULL));
-    CHECK_STATUS(ERR_INVALID_BOARD_HANDLE, Nox_RegisterEventCallback(NULL, NULL, NULL));
-    CHECK_STATUS(ERR_INVALID_BOARD_HANDLE, Nox_getBoardPropertyWithType(NULL, "NrOfCameras", &value, 1, 0));
-    CHECK_STATUS(ERR_INVALID_ARGUMENT, Nox_setBoardPropertyWithType(NULL, "", &value, 1, &index));
-    CHECK_STATUS(0, Nox_isCameraAvailable(NULL, 0));
-    CHECK_STATUS(-1, Nox_callInternalFunction(2, NULL, NULL));
-    CHECK_STATUS(-1, Nox_callInternalFunction(3, NULL, NULL));
-    NoxBoardHandle *board = NULL;
-    CHECK_STATUS(ERR_INVALID_ARGUMENT, Nox_initBoardEx(NULL, 0, &board, 0xF));
-    CHECK(board == NULL);
-    (void)type;
-}
-
-static void NullCameraStatuses(void) {
-    uint32_t value = 0, type = 1, index = 0;
-    char buffer[8];
-    CHECK(Nox_getCameraInfo(NULL) == NULL);
-    CHECK_STATUS(ERR_INVALID_CAMERA_HANDLE, Nox_LinkDisconnect(NULL));
-    CHECK_STATUS(ERR_INVALID_CAMERA_HANDLE, Nox_disconnectCamera(NULL));
-    CHECK_STATUS(ERR_INVALID_ARGUMENT, Nox_registerReadFromCamera(NULL, NULL, 0));
-    CHECK_STATUS(ERR_INVALID_CAMERA_HANDLE, Nox_registerReadFromCamera(NULL, &value, 0));
-    CHECK_STATUS(ERR_INVALID_CAMERA_HANDLE, Nox_registerWriteToCamera(NULL, 1, 0));
-    CHECK_STATUS(ERR_INVALID_ARGUMENT, Nox_memoryReadFromCamera(NULL, NULL, 0, 4));
-    CHECK_STATUS(ERR_INVALID_ARGUMENT, Nox_memoryReadFromCamera(NULL, buffer, 0, 0));
-    CHECK_STATUS(ERR_INVALID_CAMERA_HANDLE, Nox_memoryReadFromCamera(NULL, buffer, 0, 4));
-    CHECK_STATUS(ERR_INVALID_CAMERA_HANDLE, Nox_memoryWriteToCamera(NULL, buffer, 0, 4));
-    CHECK_STATUS(ERR_INVALID_ARGUMENT, Nox_memoryWriteToCameraWithTimeout(NULL, buffer, 0, 0, 10));
-    CHECK_STATUS(ERR_INVALID_BOARD_HANDLE, Nox_getCameraPropertyWithType(NULL, "LINKSPEED", &value, &type, &index));
-    CHECK(type == 0xFFFFFFFFu);
-    CHECK_STATUS(ERR_INVALID_ARGUMENT, Nox_setCameraPropertyWithType(NULL, "LINKSPEED", &value, 1, &index));
 }
 
 static void CameraListEdges(void) {
@@ -305,6 +208,16 @@ static void Properties(void) {
     index = 1;
     CHECK_STATUS(ERR_INVALID_ARGUMENT, Nox_setCameraPropertyWithType(road.cameras[0], "LINKORDERINDEX", &value, 1, &index));
     CHECK_STATUS(ERR_UNKNOWN_PROPERTY, Nox_setCameraPropertyWithType(road.cameras[0], "LINKORDERINDEX", &value, 1, NULL));
+    CloseRoad(&road);
+
+    /* A 2-port board reports no lock on the ports it does not have. */
+    const int opened =
+        OpenRoad(&road, "{\"boards\": [{\"model\": \"cxp2-c\", \"cameras\": [{\"links\": [0]}, {\"links\": [1]}]}]}");
+    CHECK(opened);
+    if (!opened) return;
+    CHECK_STATUS(ERR_NONE, Nox_LinkConnect(road.board, NULL));
+    CHECK_STATUS(ERR_NONE, Nox_getBoardPropertyWithType(road.board, "TransceiversLockedMask", &value, 1, 0));
+    CHECK(value == 0x3);
     CloseRoad(&road);
 }
 
@@ -447,8 +360,6 @@ int main(int argc, char **argv) {
         void (*run)(void);
     } cases[] = {
         {"discovery_road", DiscoveryRoad},
-        {"argument_order", ArgumentOrder},
-        {"null_camera", NullCameraStatuses},
         {"camera_list", CameraListEdges},
         {"connect_all", ConnectAllReturnsLastFailure},
         {"registers", RegisterEdges},

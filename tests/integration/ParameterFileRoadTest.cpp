@@ -91,6 +91,21 @@ TEST(CameraParameters, ASavedFileLoadsBackAndRestoresChangedValues) {
     EXPECT_TRUE(road.Errors().empty());
 }
 
+// The camera's registers are read once per value of the selectors that move
+// them: 25 registers once, TriggerMode and TriggerSource once per trigger,
+// SequencerExposureTime once per set. Without the register cache it took 51.
+TEST(CameraParameters, SavingReadsEachRegisterOncePerSelectorValue) {
+    LoggedRoad road;
+    NoxCameraHandle *camera = road.Connected(0);
+    vexosim_port_stats before{}, after{};
+    vexosim_stats(0, 0, &before);
+    ASSERT_EQ(Nox_SaveCameraParameters(camera, (road.Directory() / "camera.txt").c_str()), ERR_NONE);
+    vexosim_stats(0, 0, &after);
+    const uint64_t writes = (after.bytesWritten - before.bytesWritten) / 4;  // every write is one register
+    const uint64_t reads = after.commandsReceived - before.commandsReceived - writes;
+    EXPECT_LE(reads, 25u + 2 * 2 + 4);
+}
+
 TEST(CameraParameters, LoadDropsBlanksSkipsCommentsAndFiresNoCommand) {
     LoggedRoad road;
     NoxCameraHandle *camera = road.Connected(1);

@@ -89,7 +89,7 @@ TEST(CxpLinkConfiguration, WritesTheLayoutByteForByteAndReadsItBack) {
     EXPECT_EQ(unknown.GetLinkCount(), 2u);
 }
 
-TEST(CxpLinkConfiguration, SkipsUnsetLinksAndMarksOnlyLinkIndexZeroAsMaster) {
+TEST(CxpLinkConfiguration, SkipsUnsetLinksAndMarksTheLinkOnTheMasterPort) {
     CxpLinkConfiguration configuration("cxp");
     configuration.SetLinkGroupCount(1);
     configuration.SetGroupLinkCount(0, 2);
@@ -98,11 +98,12 @@ TEST(CxpLinkConfiguration, SkipsUnsetLinksAndMarksOnlyLinkIndexZeroAsMaster) {
     configuration.SetLinkPhyIndex(0, 2, 2);  // index 2 has no applet port: skipped
     configuration.SetLinkPhyIndex(0, 3, 0);
     configuration.SetLinkApIndex(0, 3, 0);
+    configuration.SetGroupMasterPort(0, 0);
     EXPECT_EQ(Text(configuration),
               "<cxpconfiguration links=\"0\" linkgroups=\"1\">\n"
               "\t<linkgroup masterId=\"0\" speed=\"1250\" streampacketsize=\"4096\">\n"
               "\t\t<link phyIndex=\"3\" apIndex=\"1\" linkIndex=\"1\"/>\n"
-              "\t\t<link phyIndex=\"0\" apIndex=\"0\" linkIndex=\"3\"/>\n"
+              "\t\t<link phyIndex=\"0\" apIndex=\"0\" linkIndex=\"3\" isMaster=\"true\"/>\n"
               "\t</linkgroup>\n"
               "</cxpconfiguration>\n");
 }
@@ -123,7 +124,18 @@ TEST(CxpLinkConfiguration, UnsupportedSpeedIsWrittenEmptyAndReadAsLeaveUnchanged
     EXPECT_EQ(CxpLinkConfiguration::SpeedFromText("03125"), 0u);
 }
 
-TEST(CxpLinkConfiguration, MasterLinkGivesMasterPortAndIdWhenTheGroupHasNone) {
+TEST(CxpLinkConfiguration, MasterPortAndIdKeepTheirMeaningThroughWriteAndRead) {
+    // Hand-written files: the master link at link index 1; a group naming neither master id nor master link.
+    for (const char *name : {"master-on-link-1.xml", "no-master-id.xml"}) {
+        CxpLinkConfiguration first("cxp"), again("cxp");
+        first.ReadText(nox_test::ReadFile(std::string(LINK_FILE_DATA) + "/" + name));
+        again.ReadText(Text(first));
+        EXPECT_EQ(Text(again), Text(first)) << name;
+        EXPECT_EQ(again.GetGroupMasterPort(0), first.GetGroupMasterPort(0)) << name;
+        EXPECT_EQ(again.GetGroupMasterId(0), first.GetGroupMasterId(0)) << name;
+        EXPECT_EQ(again.GetGroupMasterId(0), again.GetGroupMasterPort(0) + 1) << name;
+    }
+
     CxpLinkConfiguration configuration("cxp");
     configuration.ReadText(Root("links=\"4\" linkgroups=\"2\"",
                                 "<linkgroup streampacketsize=\"junk\">"
@@ -134,7 +146,7 @@ TEST(CxpLinkConfiguration, MasterLinkGivesMasterPortAndIdWhenTheGroupHasNone) {
     EXPECT_EQ(configuration.GetGroupMasterPort(0), 2u);
     EXPECT_EQ(configuration.GetGroupStreamPacketSize(0), 4096u);  // a bad size leaves the default
     EXPECT_EQ(configuration.GetGroupLinkCount(0), 1u);
-    // Without a master link, the link at index 0 names the master port.
+    // Without a master link, the link at index 0 names the master port; a given id stays.
     EXPECT_EQ(configuration.GetGroupMasterId(1), 7u);
     EXPECT_EQ(configuration.GetGroupMasterPort(1), 1u);
     EXPECT_EQ(configuration.GetLinkApIndex(1, 1), 1u);

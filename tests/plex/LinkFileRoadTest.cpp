@@ -87,6 +87,9 @@ protected:
         EXPECT_EQ(Nox_getCameraPropertyWithType(camera, name, &value, &type, nullptr), ERR_NONE) << name;
         return value;
     }
+    int32_t SetProperty(NoxCameraHandle *camera, const char *name, uint32_t value, uint32_t link = 0) {
+        return Nox_setCameraPropertyWithType(camera, name, &value, 1, &link);
+    }
     // What a connected camera tells about itself: serial number and width.
     std::string Identity(NoxCameraHandle *camera) {
         const char *serial = nullptr;
@@ -162,6 +165,58 @@ TEST_F(LinkFileRoad, ABoardSetUpFromItsOwnFileConnectsEveryCameraWithoutAScan) {
         EXPECT_EQ(Identity(camera), identities[slot]);
     }
     EXPECT_EQ(Register("rDiscoverySelect"), scannedRouting);
+}
+
+TEST_F(LinkFileRoad, HandWrittenFilesKeepTheirMeaningThroughLoadAndSave) {
+    // The default topology's cameras, each in a file of its own as a user might write it.
+    const struct {
+        const char *file;
+        uint32_t masterId;
+        const char *saved;
+    } cases[] = {
+        {"master-on-link-1.xml", 1,
+         "<cxpconfiguration links=\"4\" linkgroups=\"1\">\n"
+         "\t<linkgroup masterId=\"1\" speed=\"12500\" streampacketsize=\"8192\">\n"
+         "\t\t<link phyIndex=\"0\" apIndex=\"0\" linkIndex=\"0\" isMaster=\"true\"/>\n"
+         "\t\t<link phyIndex=\"1\" apIndex=\"1\" linkIndex=\"1\"/>\n"
+         "\t</linkgroup>\n"
+         "</cxpconfiguration>\n"},
+        {"no-master-id.xml", 3,
+         "<cxpconfiguration links=\"4\" linkgroups=\"1\">\n"
+         "\t<linkgroup masterId=\"3\" speed=\"6250\" streampacketsize=\"4096\">\n"
+         "\t\t<link phyIndex=\"2\" apIndex=\"2\" linkIndex=\"0\" isMaster=\"true\"/>\n"
+         "\t</linkgroup>\n"
+         "</cxpconfiguration>\n"},
+    };
+    for (const auto &given : cases) {
+        Close();
+        Open(nullptr);
+        const std::string saved = PathOf("saved.xml");
+        for (const std::string &file : {std::string(LINK_FILE_DATA) + "/" + given.file, saved}) {
+            ASSERT_EQ(Nox_LoadBoardConfiguration(board_, file.c_str()), ERR_NONE) << file;
+            ASSERT_EQ(Nox_getCameraCount(board_), 1) << file;
+            EXPECT_EQ(Property(Camera(0), "MASTERID"), given.masterId) << file;
+            EXPECT_EQ(Nox_LinkConnect(board_, Camera(0)), ERR_NONE) << file;
+            ASSERT_EQ(Nox_SaveBoardConfiguration(board_, saved.c_str()), ERR_NONE) << file;
+            EXPECT_EQ(nox_test::ReadFile(saved), given.saved) << file;
+        }
+    }
+}
+
+TEST_F(LinkFileRoad, PhysicalPortsMakeLinkZeroTheMasterAndTheOthersItsExtensions) {
+    Open(nullptr);
+    NoxCameraHandle *camera = nullptr;
+    ASSERT_EQ(Nox_getCamera(board_, 0, &camera), ERR_NONE);
+    EXPECT_EQ(SetProperty(camera, "FGPORT", 1, 1), ERR_NO_MASTER) << "an extension link before any master";
+    EXPECT_EQ(SetProperty(camera, "FGPORT", 0, 0), ERR_NONE);
+    EXPECT_EQ(Property(camera, "MASTERID"), 1u) << "named after the master link's port";
+    EXPECT_EQ(SetProperty(camera, "FGPORT", 1, 1), ERR_NONE);
+    for (uint32_t link = 0; link < 2; ++link) EXPECT_EQ(SetProperty(camera, "APPLETPORT", link, link), ERR_NONE);
+    EXPECT_EQ(SetProperty(camera, "NROFLINKS", 2), ERR_NONE);
+    EXPECT_EQ(SetProperty(camera, "LINKSPEED", 12500), ERR_NONE);
+    EXPECT_EQ(SetProperty(camera, "STREAMPACKETSIZE", 8192), ERR_NONE);
+    EXPECT_EQ(Nox_LinkConnect(board_, camera), ERR_NONE);
+    EXPECT_EQ(Property(camera, "MASTERPORT"), 0u);
 }
 
 TEST_F(LinkFileRoad, SavingStopsAtTheFirstCameraThatIsNotConnected) {
@@ -286,7 +341,7 @@ TEST_F(LinkFileRoad, LowLevelProfileRestoresRoutingAndUplinksOnTheSameApplet) {
     EXPECT_EQ(RoutingRegisters(), straight);
 }
 
-TEST_F(LinkFileRoad, LowLevelProfileRefusalsWriteNothingToTheBoard) {
+TEST_F(LinkFileRoad, LowLevelProfileRefusalsAndOtherAppletsWriteNothingToTheBoard) {
     Open(nullptr);
     ASSERT_EQ(Nox_scanPorts(board_, 0xF, 0, 0), ERR_NONE);
     const std::string file = PathOf("links.profile");
@@ -322,20 +377,13 @@ TEST_F(LinkFileRoad, LowLevelProfileRefusalsWriteNothingToTheBoard) {
     std::map<std::string, uint64_t> released = before;
     for (int port = 0; port < 4; ++port) released["CxpControlCoreReset_" + std::to_string(port)] = 0;
     EXPECT_EQ(RoutingRegisters(true), released);
-}
 
-TEST_F(LinkFileRoad, LowLevelProfileOfAnotherAppletIsRefused) {
-    Open(nullptr);
-    ASSERT_EQ(Nox_scanPorts(board_, 0xF, 0, 0), ERR_NONE);
-    const std::string file = PathOf("links.profile");
-    ASSERT_EQ(Nox_StoreLowLevelLinkProfile(board_, file.c_str()), ERR_NONE);
+    // Another applet, of four single-port operators: operator 4 is not in the profile.
     Close();
-
-    // Four operators of one port each: operator 4 is not in the profile.
     Open(kSinglePortOperators);
-    const std::map<std::string, uint64_t> before = RoutingRegisters(true);
+    const std::map<std::string, uint64_t> otherApplet = RoutingRegisters(true);
     EXPECT_EQ(Nox_RestoreLowLevelLinkProfile(board_, file.c_str()), ERR_LINK_LAYOUT_MISMATCH);
-    EXPECT_EQ(RoutingRegisters(true), before);
+    EXPECT_EQ(RoutingRegisters(true), otherApplet);
 }
 
 TEST(LinkProfileBoards, OnlyCoaXPressBoardsKeepLowLevelProfiles) {

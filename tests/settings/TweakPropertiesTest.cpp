@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "LogFile.h"
 #include "TempDirectory.h"
 #include "platform/Environment.h"
 #include "platform/InstallationFolder.h"
@@ -119,10 +120,8 @@ TEST(TweakProperties, SourcesResolveUserFileThenInstallationFileThenEnvironmentT
     EXPECT_EQ(files.Properties().LookupInt32(key), 1500);
     platform::SetEnvironment("VEXO_CXP_WAIT_AFTER_POWERUP", "never");
     EXPECT_EQ(files.Properties().LookupInt32(key), 2000);
-}
 
-TEST(TweakProperties, AKeyBeforeAnySectionMatchesNothing) {
-    SettingsFiles files;
+    // A key before any section matches nothing.
     platform::UnsetEnvironment("VEXO_CXP_WAIT_AFTER_LINK_RESET_DONE");
     files.WriteInstallation("CXP::WaitAfterLinkResetDone = 50\n");
     EXPECT_EQ(files.Properties().LookupInt32("CXP::WaitAfterLinkResetDone"), 300);
@@ -146,10 +145,25 @@ TEST(TweakProperties, NumbersParseLikeStreamExtraction) {
     // A negative timeout must not wrap around into weeks.
     EXPECT_EQ(ParseUInt32Setting(" -5"), std::nullopt);
 
+    // Refused texts do not apply, and the log says where each came from.
     SettingsFiles files;
-    platform::UnsetEnvironment("VEXO_CXP_COMMAND_ACK_TIMEOUT");
+    const std::filesystem::path log = files.User().parent_path() / "settings.log";
+    platform::SetEnvironment("VEXO_LOG", "vexo.templates=4");
+    platform::SetEnvironment("VEXO_LOG_FILE", log.string());
+    platform::SetEnvironment("VEXO_CXP_COMMAND_ACK_TIMEOUT", "soon");
     files.WriteUser("[CXP]\nCommandAckTimeout = -1\n");
     EXPECT_EQ(files.Properties().LookupUInt32("CXP::CommandAckTimeout"), 300u);
+    std::vector<std::string> records;
+    for (const nox_test::LogLine &line : nox_test::ReadLogLines(log)) {
+        EXPECT_EQ(line.level + " " + line.logger, "warning vexo.templates.platform.TweakProperties");
+        records.push_back(line.text.substr(line.text.find('|') + 1));
+    }
+    EXPECT_EQ(records, (std::vector<std::string>{
+                           "Ignoring runtime setting CXP::CommandAckTimeout from the user settings file '" +
+                               files.User().string() + "': '-1' is not an unsigned 32-bit number",
+                           "Ignoring runtime setting CXP::CommandAckTimeout from the environment variable "
+                           "VEXO_CXP_COMMAND_ACK_TIMEOUT: 'soon' is not an unsigned 32-bit number"}));
+    platform::UnsetEnvironment("VEXO_CXP_COMMAND_ACK_TIMEOUT");
 }
 
 TEST(TweakProperties, BooleanSpellings) {
