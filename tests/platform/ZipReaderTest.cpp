@@ -39,9 +39,17 @@ void *operator new(size_t size) {
     if (void *memory = std::malloc(size == 0 ? 1 : size)) return memory;
     throw std::bad_alloc();
 }
+void *operator new(size_t size, const std::nothrow_t &) noexcept {
+    try {
+        return operator new(size);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}
 // Out of line, so that the compiler does not pair an inlined free() with the new expression.
 __attribute__((noinline)) void operator delete(void *memory) noexcept { std::free(memory); }
 __attribute__((noinline)) void operator delete(void *memory, size_t) noexcept { std::free(memory); }
+__attribute__((noinline)) void operator delete(void *memory, const std::nothrow_t &) noexcept { std::free(memory); }
 
 namespace {
 
