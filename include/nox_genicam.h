@@ -7,6 +7,12 @@
  * opaque: a board handle lives from Nox_initBoardEx to Nox_freeBoard, its
  * camera handles as long as the board (a new scan replaces them).
  * A stale handle (freed, replaced, or never issued) is answered like a null one.
+ *
+ * Threads: every function may be called from any thread. A call holds the
+ * board and camera it was given until it returns, so a Nox_freeBoard or a new
+ * scan on another thread never deletes them under it: the call finishes as
+ * it started, and from the moment the free or scan begins, new calls with the
+ * old handles are answered like calls with null handles.
  */
 #ifndef NOX_GENICAM_H
 #define NOX_GENICAM_H
@@ -165,12 +171,17 @@ NOX_API const char *Nox_getErrorDescription(int32_t status);
 /* Opens the board of a grabber session (brings the library up when needed). Port mask 0xFFFF by default. */
 NOX_API int32_t Nox_initBoard(GrabberSession *session, int32_t initFlag, NoxBoardHandle **board);
 NOX_API int32_t Nox_initBoardEx(GrabberSession *session, uint32_t initFlag, NoxBoardHandle **board, uint32_t portMask);
-/* Frees the board, its cameras and their handles. */
+/* Frees the board, its cameras and their handles. The handles are dead at once; the board itself goes
+   once the calls other threads are making on it, and its running event callback, have returned: the
+   free waits for them for up to 10 s, after which the board's monitoring thread deletes the board
+   when the last of them returns. Called from inside the board's own event callback it returns at
+   once, and the board is freed right after the callback returns. */
 NOX_API void Nox_freeBoard(NoxBoardHandle *board);
 /* Discovers the cameras on the ports of the mask (which must hold every port of the board); speed 0
-   detects it. A new scan replaces the cameras (and handles) of the previous one. -1206 when a camera
-   could not be given the link configuration its camera operator wants; every camera is registered
-   all the same. */
+   detects it. A new scan replaces the cameras (and handles) of the previous one; a camera an event
+   callback or another thread's call is using is deleted only once they are done with it. -1206 when
+   a camera could not be given the link configuration its camera operator wants; every camera is
+   registered all the same. */
 NOX_API int32_t Nox_scanPorts(NoxBoardHandle *board, uint32_t portMask, uint32_t speed, uint32_t flags);
 NOX_API int32_t Nox_scanPortsEx(NoxBoardHandle *board, uint32_t portMask, uint32_t speed, uint32_t flags,
                                 uint32_t option);
@@ -197,8 +208,12 @@ NOX_API int32_t Nox_LinkDisconnect(NoxCameraHandle *camera);
 NOX_API int32_t Nox_CxpDisconnect(NoxCameraHandle *camera);
 /* Drops the camera's GenICam connection and marks its links down. */
 NOX_API int32_t Nox_disconnectCamera(NoxCameraHandle *camera);
-/* The callback runs on the board's monitoring thread when a camera's link is lost (event type 100);
-   it may call back into the library. A null callback unregisters. */
+/* The callback runs on the board's monitoring thread when a camera's link is lost (event type 100),
+   once per loss, with no lock of the library held: it may call back into the library for this
+   board, even scan it or free it, and it may wait for the application's other threads, whose calls
+   on the board do not wait for it. The board and the reported camera stay valid while it runs. A
+   null callback unregisters; a callback already running when another is registered finishes. A link
+   the library cannot look at in time (its lock busy) is not reported as lost. */
 NOX_API int32_t Nox_RegisterEventCallback(NoxBoardHandle *board, NoxEventCallback callback, void *context);
 
 /* Data of Nox_callInternalFunction function 3: console trace of the board's link bring-up. */

@@ -17,7 +17,9 @@ inline constexpr uint32_t kAckEndWord = 0xFDFDFDFDu;
 
 // First word of a command: its packet type in all four bytes.
 inline constexpr uint32_t kCommandTypeWord = 0x02020202u;
-// A tagged command (revision 2.0 and later): this type word, then the tag word.
+// A tagged command (revision 2.0 and later): this type word, then the tag
+// word (the 8-bit tag in all four bytes), then the words of an untagged
+// command; its CRC covers the tag word. The answer starts with the same tag word.
 inline constexpr uint32_t kTaggedCommandTypeWord = 0x05050505u;
 
 // The command byte of a command packet.

@@ -7,6 +7,7 @@ packages=(
   libaravis-dev libusb-1.0-0-dev libxml2-dev libboost-dev zlib1g-dev librapidxml-dev nlohmann-json3-dev
   libspdlog-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libfuzzer-14-dev
+  python3-pytest python3-venv python3-setuptools python3-wheel python3-pip
 )
 
 missing=()

@@ -1,6 +1,7 @@
 // Scanning boards for cameras, and what the boards' monitoring threads cost
 // while the application does nothing, on the virtual frame grabber with every
-// runtime-setting wait at 0.
+// runtime-setting wait at 0 and the hardware timing of its boards (links take
+// their lock time, commands and answers their wire time).
 #include <benchmark/benchmark.h>
 #include <time.h>
 

@@ -27,7 +27,8 @@ public:
     bool ExchangeAll(const std::vector<CommandWords> &commands) const;
 
     // The commands of a read of `bytes` at `address` cut as the library cuts
-    // it, and of a 4-byte write of a register value.
+    // it, and of a 4-byte write of a register value; tagged, as the library
+    // sends them to the benchmark cameras (revision 2.0).
     static std::vector<CommandWords> ReadCommands(uint32_t address, uint32_t bytes);
     static CommandWords RegisterWrite(uint32_t address, uint32_t value);
 

@@ -30,12 +30,17 @@ std::string GeneratedFeature(size_t index) {
 
 }  // namespace
 
-std::string DefaultBoardWithDescription(const std::string &descriptionPath, bool zip) {
-    return R"({"boards": [{"model": "cxp4-c", "applet": {"operators": [[0, 1], [2], [3]]}, "cameras": [)"
-           R"({"links": [0, 1], )" + CameraKeys() + R"(, "xml": {"file": ")" + descriptionPath + R"(", "zip": )" +
-           (zip ? "true" : "false") + R"(}},)"
+std::string DefaultBoardWithDescription(const std::string &descriptionPath, bool zip, Timing timing) {
+    const std::string xml = descriptionPath.empty() ? std::string()
+                                                    : R"(, "xml": {"file": ")" + descriptionPath + R"(", "zip": )" +
+                                                          (zip ? "true" : "false") + "}";
+    return R"({"boards": [{"model": "cxp4-c", )" + std::string(timing == Timing::kInstant ? R"("timing": false, )" : "") +
+           R"("applet": {"operators": [[0, 1], [2], [3]]}, "cameras": [)"
+           R"({"links": [0, 1], )" + CameraKeys() + xml + R"(},)"
            R"({"links": [2], "speeds": [1250, 2500, 3125, 5000, 6250], )" + CameraKeys() + "}]}]}";
 }
+
+std::string DefaultBoard(Timing timing) { return DefaultBoardWithDescription("", true, timing); }
 
 std::string FullBoards(uint32_t boards) {
     std::string cameras;

@@ -13,10 +13,16 @@ constexpr uint32_t kControlPacketSize = 1024;
 // Where the simulated camera serves its description.
 constexpr uint32_t kDescriptionAddress = 0x100000;
 
+// How a benchmark's boards keep time: the hardware's (lock times, wire time,
+// the camera's turn-around), or instant answers, for the benchmarks that
+// count the work done by the calling thread rather than the time taken.
+enum class Timing { kHardware, kInstant };
+
 // The default board (one cxp4-c, a 2-link camera on ports 0 and 1, a 1-link
-// camera on port 2) with the first camera serving the file at
-// descriptionPath, zipped or as it is.
-std::string DefaultBoardWithDescription(const std::string &descriptionPath, bool zip);
+// camera on port 2).
+std::string DefaultBoard(Timing timing);
+// The same, the first camera serving the file at descriptionPath, zipped or as it is.
+std::string DefaultBoardWithDescription(const std::string &descriptionPath, bool zip, Timing timing);
 
 // `boards` cxp4-c boards, each with a 1-link camera on each of its 4 ports.
 std::string FullBoards(uint32_t boards);

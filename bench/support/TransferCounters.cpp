@@ -47,16 +47,15 @@ void ReportWireTime(benchmark::State &state, Transfer transfer, uint64_t bytes) 
     state.SetLabel(Label(transfer, bytes));
 }
 
-void ReportAgainstSimulator(benchmark::State &state, Transfer transfer, uint64_t bytes, double librarySeconds,
-                            double simulatorSeconds) {
+void ReportAgainstSimulator(benchmark::State &state, Transfer transfer, uint64_t bytes, const TurnSeconds &seconds) {
     const double iterations = static_cast<double>(state.iterations());
     if (iterations == 0) return;
     const double wireUs = WireMicroseconds(transfer, bytes);
-    const double libraryUs = librarySeconds * 1e6 / iterations, simulatorUs = simulatorSeconds * 1e6 / iterations;
+    const double libraryUs = seconds.measured * 1e6 / iterations, simulatorUs = seconds.reference * 1e6 / iterations;
     state.counters["wire_us"] = wireUs;
     state.counters["wire_ratio"] = libraryUs / wireUs;
     state.counters["simulator_us"] = simulatorUs;
-    state.counters["library_ratio"] = (libraryUs - simulatorUs) / wireUs;
+    state.counters["library_ratio"] = seconds.medianExcess * 1e6 / wireUs;
     state.SetLabel(Label(transfer, bytes));
 }
 

@@ -21,13 +21,19 @@ ControlChannel::Event ControlChannel::Accept(uint64_t value) {
     return Event::None;
 }
 
-void ControlChannel::PushAnswer(std::span<const uint32_t> words) {
+void ControlChannel::PushAnswer(std::span<const uint32_t> words, Clock::time_point first, Clock::duration pace) {
     if (words.size() > kQueueCapacity - count_) return;
-    for (uint32_t word : words) queue_[(head_ + count_++) % kQueueCapacity] = word;
+    Clock::time_point at = first;
+    for (uint32_t word : words) {
+        const uint32_t slot = (head_ + count_++) % kQueueCapacity;
+        queue_[slot] = word;
+        readyAt_[slot] = at;
+        at += pace;
+    }
 }
 
-std::optional<uint32_t> ControlChannel::PopAnswerWord() {
-    if (count_ == 0) return std::nullopt;
+std::optional<uint32_t> ControlChannel::PopAnswerWord(Clock::time_point now) {
+    if (count_ == 0 || readyAt_[head_] > now) return std::nullopt;
     const uint32_t word = queue_[head_];
     head_ = (head_ + 1) % kQueueCapacity;
     --count_;

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -10,9 +11,12 @@ namespace vexo::sim {
 
 // One applet port's control channel: assembles the words written to its
 // transmit register into frames and holds the acknowledgment words that wait
-// in its receive queue. Fixed storage: nothing is allocated per word.
+// in its receive queue. A queued word becomes readable at its own time, as
+// the words of an answer arrive one after another on the wire. Fixed storage:
+// nothing is allocated per word.
 class ControlChannel {
 public:
+    using Clock = std::chrono::steady_clock;
     static constexpr uint32_t kQueueCapacity = 4096;
 
     enum class Event { None, Opened, Closed };
@@ -24,9 +28,12 @@ public:
         return broken_ ? std::span<const uint32_t>() : std::span<const uint32_t>(frame_.data(), length_);
     }
 
-    // Queues a whole acknowledgment, or drops it when the queue has no room for all of it.
-    void PushAnswer(std::span<const uint32_t> words);
-    std::optional<uint32_t> PopAnswerWord();
+    // Queues a whole acknowledgment, or drops it when the queue has no room
+    // for all of it. Its first word is readable from `first`, each further
+    // one `pace` later.
+    void PushAnswer(std::span<const uint32_t> words, Clock::time_point first, Clock::duration pace);
+    // The oldest word, once it is readable.
+    std::optional<uint32_t> PopAnswerWord(Clock::time_point now);
 
 private:
     std::array<uint32_t, kMaxFrameWords> frame_{};
@@ -35,6 +42,7 @@ private:
     bool broken_ = false;
 
     std::array<uint32_t, kQueueCapacity> queue_{};
+    std::array<Clock::time_point, kQueueCapacity> readyAt_{};
     uint32_t head_ = 0;
     uint32_t count_ = 0;
 };

@@ -57,6 +57,19 @@ constexpr bool AffectsLinks(AppletRegister id) {
            id != AppletRegister::kDrpAddress && id != AppletRegister::kTxCmdWriteData;
 }
 
+// Registers whose value depends on the time: lock, error counters, ready bits.
+constexpr bool IsTimed(AppletRegister id) {
+    switch (id) {
+        case AppletRegister::kNotInTable:
+        case AppletRegister::kDisparityError:
+        case AppletRegister::kTransceiverStatus:
+        case AppletRegister::kRxStatus:
+        case AppletRegister::kDrpReady:
+        case AppletRegister::kSetBitRateDone: return true;
+        default: return false;
+    }
+}
+
 uint64_t EncodePowerStatus(BoardFamily family, const PowerReading &reading) {
     if (family != BoardFamily::kC) return 1ull << reading.state;  // families A and B: one bit per state
     static constexpr uint64_t kFamilyCField[3] = {1, 2, 4};     // state codes 0, 3 and 5
@@ -68,6 +81,7 @@ uint64_t EncodePowerStatus(BoardFamily family, const PowerReading &reading) {
 
 CxpBoard::CxpBoard(const BoardConfig &config, uint32_t index, std::vector<std::unique_ptr<CxpCamera>> cameras)
     : Board(config, index),
+      timing_(config.timing),
       registers_(*config.model, config.applet),
       interfaceType_(TransceiverInterfaceType(*config.model, config.applet.rxStatus)),
       cameras_(std::move(cameras)),
@@ -88,15 +102,22 @@ CxpBoard::CxpBoard(const BoardConfig &config, uint32_t index, std::vector<std::u
             appletMasterIds_ |= uint64_t(master + 1) << shift;
             appletExtensionIds_ |= uint64_t(extension) << shift;
         }
-    UpdateCameraPower();
+    // Power-on state is settled: the cameras came up with the board, long ago.
+    UpdateCameraPower(Clock::time_point());
 }
 
-bool CxpBoard::Locked(const PhysicalPort &port) const {
+bool CxpBoard::LinkUp(const PhysicalPort &port) const {
     return port.camera && port.plugged && port.camera->Running() && !(port.reset & kDownlinkHeld) &&
            port.downlinkRate == port.camera->BitRate();
 }
 
-bool CxpBoard::AnswerPathOpen(const PhysicalPort &port) const { return Locked(port) && !(port.reset & kAckReceiverHeld); }
+bool CxpBoard::Locked(const PhysicalPort &port, Clock::time_point now) const {
+    return LinkUp(port) && now >= port.lockFrom;
+}
+
+bool CxpBoard::AnswerPathOpen(const PhysicalPort &port, Clock::time_point now) const {
+    return Locked(port, now) && !(port.reset & kAckReceiverHeld);
+}
 
 // Boards without an uplink rate register run their uplinks at the low setting.
 bool CxpBoard::UplinkFits(const PhysicalPort &port) const {
@@ -111,41 +132,67 @@ bool CxpBoard::CameraPowered(const CxpCamera &camera) const {
     return (powerMask_ >> master & 1) && ports_[master].plugged;
 }
 
-void CxpBoard::UpdateCameraPower() {
-    for (const auto &camera : cameras_) camera->SetRunning(CameraPowered(*camera));
+void CxpBoard::Relock(PhysicalPort &port, Clock::time_point now) { port.lockFrom = now + timing_.Lock(); }
+
+void CxpBoard::RelockCamera(const CxpCamera &camera, Clock::time_point now) {
+    for (uint32_t link : camera.Config().links) Relock(ports_[link], now);
+}
+
+void CxpBoard::UpdateCameraPower(Clock::time_point now) {
+    for (const auto &camera : cameras_) {
+        const bool powered = CameraPowered(*camera);
+        if (powered && !camera->Running()) RelockCamera(*camera, now);
+        camera->SetRunning(powered);
+    }
+}
+
+// An unlocked port gathers errors until it locks, and only the link's noise
+// after that. Every change of what LinkUp depends on advances the counters
+// first, so the only change between two advances is the lock time passing.
+void CxpBoard::AdvanceErrors(PhysicalPort &port, Clock::time_point now) {
+    if (!LinkUp(port)) return port.errors.Advance(now, kUnlockedErrorsPerMs);
+    port.errors.Advance(std::min(now, port.lockFrom), kUnlockedErrorsPerMs);
+    port.errors.Advance(now, port.noisePerMs);
 }
 
 void CxpBoard::AdvanceErrorCounters(Clock::time_point now) {
-    for (PhysicalPort &port : ports_) port.errors.Advance(now, Locked(port) ? port.noisePerMs : kUnlockedErrorsPerMs);
+    for (PhysicalPort &port : ports_) AdvanceErrors(port, now);
 }
 
 int32_t CxpBoard::ReadRegister(uint32_t address, uint64_t &value) {
     const std::optional<RegisterAddress> reg = registers_.Decode(address);
     if (!reg || !IsReadable(reg->id)) return kFailed;
-    value = ReadPortRegister(reg->id, reg->port);
+    // The clock is read only when the value depends on it; answers, read word
+    // by word, read it only when a word is not due by its last reading.
+    if (reg->id == AppletRegister::kRxCmdAckPacketData)
+        value = ReadAnswerWord(reg->port);
+    else
+        value = ReadPortRegister(reg->id, reg->port, IsTimed(reg->id) ? Now() : lastNow_);
     return 0;
 }
 
-uint64_t CxpBoard::ReadPortRegister(AppletRegister id, uint32_t port) {
+// The clock, remembered: a word due by the last reading is readable without another.
+CxpBoard::Clock::time_point CxpBoard::Now() { return lastNow_ = Clock::now(); }
+
+uint64_t CxpBoard::ReadPortRegister(AppletRegister id, uint32_t port, Clock::time_point now) {
     switch (id) {
         case AppletRegister::kPowerEnableRead: return powerMask_;
         case AppletRegister::kNotInTable:
-        case AppletRegister::kDisparityError: return ReadErrorCount(port) & 0xFFFFFFFFu;
+        case AppletRegister::kDisparityError: return ReadErrorCount(port, now) & 0xFFFFFFFFu;
         case AppletRegister::kTransceiverStatus: {
-            const uint64_t errors = ReadErrorCount(port) & 0xFFFFFF;
-            return errors | (Locked(ports_[port]) ? kStatusLocked : 0) | kStatusReady;
+            const uint64_t errors = ReadErrorCount(port, now) & 0xFFFFFF;
+            return errors | (Locked(ports_[port], now) ? kStatusLocked : 0) |
+                   (now >= ports_[port].readyFrom ? kStatusReady : 0);
         }
-        case AppletRegister::kRxStatus: return LockedMask(true);
+        case AppletRegister::kRxStatus: return LockedMask(now);
         case AppletRegister::kDrpAddress: return ports_[port].drpAddress;
         case AppletRegister::kDrpWriteData:
         case AppletRegister::kSetBitRate:
         case AppletRegister::kDownLinkBitRate: return ports_[port].downlinkSetting;
         case AppletRegister::kUpLinkBitRate: return ports_[port].uplinkSetting;
-        // The transceiver configuration finishes at once, so it always reads idle.
         case AppletRegister::kDrpReady:
-        case AppletRegister::kSetBitRateDone: return PortMask();
+        case AppletRegister::kSetBitRateDone: return ReadyMask(now);
         case AppletRegister::kControlCoreReset: return ports_[port].reset;
-        case AppletRegister::kRxCmdAckPacketData: return ReadAnswerWord(port);
         case AppletRegister::kTxCmdPacketSent: return packetSent_;
         case AppletRegister::kDiscoverySelectRead: return discoverySelect_;
         case AppletRegister::kAppletMasterId: return appletMasterIds_;
@@ -157,18 +204,25 @@ uint64_t CxpBoard::ReadPortRegister(AppletRegister id, uint32_t port) {
 }
 
 // While unlocked the counter also grows by one on every read.
-uint64_t CxpBoard::ReadErrorCount(uint32_t index) {
+uint64_t CxpBoard::ReadErrorCount(uint32_t index, Clock::time_point now) {
     PhysicalPort &port = ports_[index];
-    const bool locked = Locked(port);
-    port.errors.Advance(Clock::now(), locked ? port.noisePerMs : kUnlockedErrorsPerMs);
-    if (!locked) port.errors.AddOne();
+    AdvanceErrors(port, now);
+    if (!Locked(port, now)) port.errors.AddOne();
     return port.errors.Count();
 }
 
-uint64_t CxpBoard::LockedMask(bool receiveStatusLayout) const {
+// "CxpTransceiverRxStatus": bit 2p + 1 for a locked port p.
+uint64_t CxpBoard::LockedMask(Clock::time_point now) const {
     uint64_t mask = 0;
     for (uint32_t port = 0; port < PortCount(); ++port)
-        if (Locked(ports_[port])) mask |= receiveStatusLayout ? 1ull << (2 * port + 1) : 1ull << port;
+        if (Locked(ports_[port], now)) mask |= 1ull << (2 * port + 1);
+    return mask;
+}
+
+uint64_t CxpBoard::ReadyMask(Clock::time_point now) const {
+    uint64_t mask = 0;
+    for (uint32_t port = 0; port < PortCount(); ++port)
+        if (now >= ports_[port].readyFrom) mask |= 1ull << port;
     return mask;
 }
 
@@ -190,56 +244,86 @@ uint64_t CxpBoard::ReadPowerRegister(AppletRegister id, uint32_t index) const {
 }
 
 uint64_t CxpBoard::ReadAnswerWord(uint32_t appletPort) {
-    if (!pending_.empty()) DeliverDueAnswers(Clock::now());
-    const std::optional<uint32_t> word = channels_[appletPort].PopAnswerWord();
+    ControlChannel &channel = channels_[appletPort];
+    std::optional<uint32_t> word = pending_.empty() ? channel.PopAnswerWord(lastNow_) : std::nullopt;
+    if (!word) {
+        const Clock::time_point now = Now();
+        if (!pending_.empty()) DeliverDueAnswers(now);
+        word = channel.PopAnswerWord(now);
+    }
     return word ? *word : protocol::cxp::kReceiveEmpty;
 }
 
 int32_t CxpBoard::WriteRegister(uint32_t address, uint64_t value) {
     const std::optional<RegisterAddress> reg = registers_.Decode(address);
     if (!reg || !IsWritable(reg->id)) return kFailed;
-    if (AffectsLinks(reg->id)) AdvanceErrorCounters(Clock::now());
-    WritePortRegister(reg->id, reg->port, value);
+    if (reg->id == AppletRegister::kTxCmdWriteData) {
+        WriteCommandWord(reg->port, value);
+        return 0;
+    }
+    if (!AffectsLinks(reg->id)) {
+        WritePortRegister(reg->id, reg->port, value, lastNow_);
+        return 0;
+    }
+    const Clock::time_point now = Now();
+    AdvanceErrorCounters(now);
+    WritePortRegister(reg->id, reg->port, value, now);
     return 0;
 }
 
-void CxpBoard::WritePortRegister(AppletRegister id, uint32_t port, uint64_t value) {
+// Only a packet's last word needs the clock: the packet leaves then.
+void CxpBoard::WriteCommandWord(uint32_t appletPort, uint64_t value) {
+    const ControlChannel::Event event = channels_[appletPort].Accept(value);
+    if (event == ControlChannel::Event::Opened) packetSent_ &= ~(1ull << appletPort);
+    if (event == ControlChannel::Event::Closed) SendFrame(appletPort, Now());
+}
+
+void CxpBoard::WritePortRegister(AppletRegister id, uint32_t port, uint64_t value, Clock::time_point now) {
     PhysicalPort &physical = ports_[port];
     switch (id) {
         case AppletRegister::kPowerEnableWrite:
             powerMask_ = value & PortMask();
-            UpdateCameraPower();
+            UpdateCameraPower(now);
             break;
-        case AppletRegister::kControlCoreReset:
-            physical.reset = value;
-            physical.errors.Clear(Clock::now());
-            break;
-        case AppletRegister::kDownLinkBitRate: ProgramDownlink(port, uint32_t(value), value); break;
-        case AppletRegister::kSetBitRate: ProgramDownlink(port, BitRateOfCode(uint32_t(value)), value); break;
+        case AppletRegister::kControlCoreReset: WriteControlCoreReset(port, value, now); break;
+        case AppletRegister::kDownLinkBitRate: ProgramDownlink(port, uint32_t(value), value, now); break;
+        case AppletRegister::kSetBitRate: ProgramDownlink(port, BitRateOfCode(uint32_t(value)), value, now); break;
         case AppletRegister::kDrpAddress: physical.drpAddress = value; break;
         // Address 0 of the configuration port holds the receiver's rate code.
         case AppletRegister::kDrpWriteData:
-            if (physical.drpAddress == 0) ProgramDownlink(port, BitRateOfCode(uint32_t(value)), value);
+            if (physical.drpAddress == 0)
+                ProgramDownlink(port, BitRateOfCode(uint32_t(value)), value, now);
+            else
+                physical.readyFrom = now + timing_.Ready();
             break;
-        case AppletRegister::kUpLinkBitRate: physical.uplinkSetting = value; break;
-        case AppletRegister::kTxCmdWriteData: {
-            const ControlChannel::Event event = channels_[port].Accept(value);
-            if (event == ControlChannel::Event::Opened) packetSent_ &= ~(1ull << port);
-            if (event == ControlChannel::Event::Closed) SendFrame(port);
+        case AppletRegister::kUpLinkBitRate:
+            physical.uplinkSetting = value;
+            physical.readyFrom = now + timing_.Ready();
             break;
-        }
         case AppletRegister::kDiscoverySelectWrite: discoverySelect_ = value; break;
         case AppletRegister::kLedWrite: physical.led = value; break;
         default: break;
     }
 }
 
-void CxpBoard::ProgramDownlink(uint32_t port, uint32_t mbps, uint64_t setting) {
-    ports_[port].downlinkRate = mbps;
-    ports_[port].downlinkSetting = setting;
+void CxpBoard::WriteControlCoreReset(uint32_t port, uint64_t value, Clock::time_point now) {
+    PhysicalPort &physical = ports_[port];
+    if ((physical.reset & kDownlinkHeld) && !(value & kDownlinkHeld)) Relock(physical, now);
+    physical.reset = value;
+    if (!timing_.CountersSurviveReset()) physical.errors.Clear(now);
 }
 
-void CxpBoard::SendFrame(uint32_t appletPort) {
+void CxpBoard::ProgramDownlink(uint32_t port, uint32_t mbps, uint64_t setting, Clock::time_point now) {
+    PhysicalPort &physical = ports_[port];
+    physical.downlinkRate = mbps;
+    physical.downlinkSetting = setting;
+    physical.readyFrom = now + timing_.Ready();
+    Relock(physical, now);
+}
+
+// The command travels the uplink after whatever is still on it, and the
+// camera handles it as it arrives; its answers come back word by word.
+void CxpBoard::SendFrame(uint32_t appletPort, Clock::time_point now) {
     const uint32_t physicalIndex = (discoverySelect_ >> (4 * appletPort)) & 0xF;
     if (physicalIndex >= PortCount()) return;
     PhysicalPort &port = ports_[physicalIndex];
@@ -248,30 +332,38 @@ void CxpBoard::SendFrame(uint32_t appletPort) {
     packetSent_ |= 1ull << appletPort;
     // The camera may switch its bit rate while handling the command; its
     // immediate answer still travels at the rate the command came in at.
-    const bool pathOpen = AnswerPathOpen(port);
-    const Clock::time_point now = Clock::now();
+    const bool pathOpen = AnswerPathOpen(port, now);
+    const uint32_t rate = port.camera->BitRate();
+    const std::span<const uint32_t> frame = channels_[appletPort].Frame();
+    const uint32_t wireWords = uint32_t(frame.size()) + 2;  // with the markers
+    const Clock::time_point arrival =
+        std::max(now, port.uplinkFreeAt) + timing_.Uplink(wireWords, port.uplinkSetting != 0);
+    port.uplinkFreeAt = arrival;
     AdvanceErrorCounters(now);
-    const CxpCamera::Answer &answer =
-        port.camera->Receive(port.link, channels_[appletPort].Frame(), port.fault, port.traffic, now);
-    Queue(appletPort, physicalIndex, answer.preliminary, 0, pathOpen, now);
-    Queue(appletPort, physicalIndex, answer.final, answer.finalDelayMs, pathOpen, now);
+    const CxpCamera::Answer &answer = port.camera->Receive(port.link, frame, port.fault, port.traffic, arrival);
+    if (port.camera->BitRate() != rate) RelockCamera(*port.camera, now);
+    const Clock::duration pace = timing_.DownlinkWord(rate);
+    const Clock::time_point answerAt = arrival + timing_.TurnAround();
+    Queue(appletPort, physicalIndex, answer.preliminary, answerAt, pace, false, pathOpen);
+    Queue(appletPort, physicalIndex, answer.final, answerAt + std::chrono::milliseconds(answer.finalDelayMs), pace,
+          answer.finalDelayMs > 0, pathOpen);
 }
 
-// Answers leave in the order the camera gives them; a late one holds back
-// those behind it.
-void CxpBoard::Queue(uint32_t appletPort, uint32_t physicalPort, const AckPacket &packet, uint32_t delayMs,
-                     bool pathOpen, Clock::time_point now) {
+// Answers leave in the order the camera gives them, one after the other on
+// the wire; a late one holds back those behind it. A late answer needs the
+// path open when it comes, the others when their command arrived.
+void CxpBoard::Queue(uint32_t appletPort, uint32_t physicalPort, const AckPacket &packet, Clock::time_point at,
+                     Clock::duration pace, bool late, bool pathOpen) {
     if (packet.Empty()) return;
-    Clock::time_point due = now + std::chrono::milliseconds(delayMs);
-    if (pendingCount_[appletPort] > 0 && lastDue_[appletPort] > due) due = lastDue_[appletPort];
-    if (delayMs == 0 && pendingCount_[appletPort] == 0) {
-        if (pathOpen) channels_[appletPort].PushAnswer(packet.Words());
+    const std::span<const uint32_t> words = packet.Words();
+    const Clock::time_point start = std::max(at, answersFreeAt_[appletPort]);
+    answersFreeAt_[appletPort] = start + pace * words.size();
+    if (!late && pendingCount_[appletPort] == 0) {
+        if (pathOpen) channels_[appletPort].PushAnswer(words, start, pace);
         return;
     }
-    const std::span<const uint32_t> words = packet.Words();
-    pending_.push_back({appletPort, physicalPort, due, {words.begin(), words.end()}});
+    pending_.push_back({appletPort, physicalPort, start, pace, {words.begin(), words.end()}});
     ++pendingCount_[appletPort];
-    lastDue_[appletPort] = due;
 }
 
 void CxpBoard::DeliverDueAnswers(Clock::time_point now) {
@@ -280,7 +372,8 @@ void CxpBoard::DeliverDueAnswers(Clock::time_point now) {
             ++it;
             continue;
         }
-        if (AnswerPathOpen(ports_[it->physicalPort])) channels_[it->appletPort].PushAnswer(it->words);
+        if (AnswerPathOpen(ports_[it->physicalPort], now))
+            channels_[it->appletPort].PushAnswer(it->words, it->due, it->pace);
         --pendingCount_[it->appletPort];
         it = pending_.erase(it);
     }
@@ -288,9 +381,11 @@ void CxpBoard::DeliverDueAnswers(Clock::time_point now) {
 
 int32_t CxpBoard::Plug(uint32_t port, bool plugged) {
     if (port >= PortCount()) return kFailed;
-    AdvanceErrorCounters(Clock::now());
+    const Clock::time_point now = Clock::now();
+    AdvanceErrorCounters(now);
+    if (plugged && !ports_[port].plugged) Relock(ports_[port], now);
     ports_[port].plugged = plugged;
-    UpdateCameraPower();
+    UpdateCameraPower(now);
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "board/Board.h"
 #include "board/ControlChannel.h"
 #include "board/ErrorCounter.h"
+#include "board/LinkTiming.h"
 #include "camera/CxpCamera.h"
 
 namespace vexo::sim {
@@ -16,8 +17,14 @@ namespace vexo::sim {
 // A CoaXPress frame grabber with its applet and the cameras on its ports.
 //
 // Physical ports carry the transceivers (control core reset, bit rates, error
-// counters, power); applet ports carry the control channels. The discovery
-// select value routes applet port p to the physical port in its low entry p.
+// counters, status, power); applet ports carry the control channels. The
+// discovery select value routes applet port p to the physical port in its low
+// entry p.
+//
+// Time is the board's timing figures (LinkTiming): a link locks some time
+// after its settings change, commands and answers take their wire time,
+// transceivers are busy for a while after programming. Nothing waits for it:
+// every timed state is worked out from the clock when it is read.
 class CxpBoard final : public Board {
 public:
     using Clock = std::chrono::steady_clock;
@@ -49,6 +56,9 @@ private:
         uint32_t noisePerMs = 0;
         CameraFault fault;
         TrafficCounters traffic;
+        Clock::time_point lockFrom;      // a link that is up locks from here on
+        Clock::time_point readyFrom;     // the transceiver finishes its programming
+        Clock::time_point uplinkFreeAt;  // the last command sent is on the wire until then
     };
 
     // An acknowledgment the camera sends later (delayed or after a wait).
@@ -56,32 +66,44 @@ private:
         uint32_t appletPort;
         uint32_t physicalPort;
         Clock::time_point due;
+        Clock::duration pace;
         std::vector<uint32_t> words;
     };
 
-    bool Locked(const PhysicalPort &port) const;
-    bool AnswerPathOpen(const PhysicalPort &port) const;
+    // Everything a lock needs but the time to acquire it: cable, running
+    // camera, downlink out of reset and at the camera's rate.
+    bool LinkUp(const PhysicalPort &port) const;
+    bool Locked(const PhysicalPort &port, Clock::time_point now) const;
+    bool AnswerPathOpen(const PhysicalPort &port, Clock::time_point now) const;
     bool UplinkFits(const PhysicalPort &port) const;
     bool CameraPowered(const CxpCamera &camera) const;
+    void Relock(PhysicalPort &port, Clock::time_point now);
+    void RelockCamera(const CxpCamera &camera, Clock::time_point now);
+    void AdvanceErrors(PhysicalPort &port, Clock::time_point now);
     void AdvanceErrorCounters(Clock::time_point now);
-    void UpdateCameraPower();
+    void UpdateCameraPower(Clock::time_point now);
 
-    uint64_t ReadPortRegister(AppletRegister id, uint32_t port);
-    uint64_t ReadErrorCount(uint32_t port);
+    uint64_t ReadPortRegister(AppletRegister id, uint32_t port, Clock::time_point now);
+    uint64_t ReadErrorCount(uint32_t port, Clock::time_point now);
     uint64_t ReadPowerRegister(AppletRegister id, uint32_t port) const;
     uint64_t ReadAnswerWord(uint32_t appletPort);
-    uint64_t LockedMask(bool receiveStatusLayout) const;
-    void WritePortRegister(AppletRegister id, uint32_t port, uint64_t value);
-    void ProgramDownlink(uint32_t port, uint32_t mbps, uint64_t setting);
+    Clock::time_point Now();
+    uint64_t LockedMask(Clock::time_point now) const;
+    uint64_t ReadyMask(Clock::time_point now) const;
+    void WritePortRegister(AppletRegister id, uint32_t port, uint64_t value, Clock::time_point now);
+    void WriteCommandWord(uint32_t appletPort, uint64_t value);
+    void WriteControlCoreReset(uint32_t port, uint64_t value, Clock::time_point now);
+    void ProgramDownlink(uint32_t port, uint32_t mbps, uint64_t setting, Clock::time_point now);
 
-    void SendFrame(uint32_t appletPort);
-    void Queue(uint32_t appletPort, uint32_t physicalPort, const AckPacket &packet, uint32_t delayMs, bool pathOpen,
-               Clock::time_point now);
+    void SendFrame(uint32_t appletPort, Clock::time_point now);
+    void Queue(uint32_t appletPort, uint32_t physicalPort, const AckPacket &packet, Clock::time_point at,
+               Clock::duration pace, bool late, bool pathOpen);
     void DeliverDueAnswers(Clock::time_point now);
 
     uint32_t PortCount() const { return Config().model->portCount; }
     uint32_t PortMask() const { return (1u << PortCount()) - 1; }
 
+    LinkTiming timing_;
     AppletRegisterMap registers_;
     uint32_t interfaceType_;
     std::vector<std::unique_ptr<CxpCamera>> cameras_;
@@ -94,7 +116,9 @@ private:
     uint64_t appletExtensionIds_ = 0;
     std::deque<PendingAnswer> pending_;
     std::array<uint32_t, kMaxPorts> pendingCount_{};
-    std::array<Clock::time_point, kMaxPorts> lastDue_{};
+    // Per applet port: the last answer queued is on the wire until then.
+    std::array<Clock::time_point, kMaxPorts> answersFreeAt_{};
+    Clock::time_point lastNow_;  // the clock as last read
 };
 
 }  // namespace vexo::sim

@@ -14,7 +14,7 @@ struct FaultName {
     bool takesValue;
 };
 
-constexpr std::array<FaultName, 7> kFaultNames{{
+constexpr std::array<FaultName, 8> kFaultNames{{
     {"no_ack", FaultKind::NoAck, false},
     {"wait_ack", FaultKind::WaitAck, true},
     {"tentative_ack", FaultKind::TentativeAck, false},
@@ -22,6 +22,7 @@ constexpr std::array<FaultName, 7> kFaultNames{{
     {"bad_crc_ack", FaultKind::BadCrcAck, false},
     {"ack_code", FaultKind::AckCode, true},
     {"delay_ack", FaultKind::DelayAck, true},
+    {"wrong_tag", FaultKind::WrongTag, false},
 }};
 
 std::optional<uint32_t> ParseNumber(std::string_view text, int base) {

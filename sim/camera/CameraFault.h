@@ -5,7 +5,7 @@
 
 namespace vexo::sim {
 
-enum class FaultKind { None, NoAck, WaitAck, TentativeAck, MalformedAck, BadCrcAck, AckCode, DelayAck };
+enum class FaultKind { None, NoAck, WaitAck, TentativeAck, MalformedAck, BadCrcAck, AckCode, DelayAck, WrongTag };
 
 // How the camera answers the next `remaining` commands on one link.
 struct CameraFault {
@@ -24,7 +24,8 @@ struct CameraFault {
 inline constexpr uint32_t kMaxFaultDelayMs = 60000;
 
 // Reads "no_ack", "wait_ack:<ms>", "tentative_ack", "malformed_ack",
-// "bad_crc_ack", "ack_code:<hex>", "delay_ack:<ms>". An ack_code of one byte
+// "bad_crc_ack", "ack_code:<hex>", "delay_ack:<ms>", "wrong_tag" (a tagged
+// answer carries the command's tag + 1). An ack_code of one byte
 // is replicated into all four bytes of the code word; a longer one is the
 // word itself. Nothing for anything else.
 std::optional<CameraFault> ParseCameraFault(std::string_view text, uint32_t count);

@@ -63,12 +63,14 @@ CxpCamera::CxpCamera(const CameraConfig &config, DescriptionHandle description)
     // from a padded copy, never from beyond the shared image.
     descriptionArea_.assign(description_->bytes.begin(), description_->bytes.end());
     descriptionArea_.resize((descriptionArea_.size() + 3) & ~size_t(3), 0);
+    scratchMemory_.resize(config_.scratchBytes, 0);
     regions_ = {{
         {bootstrap::kDeviceStringsBegin, uint32_t(strings_.size()), strings_.data(), strings_.data(),
          bootstrap::kDeviceUserId.address},
         {feature_address::kDeviceFamilyName, kFamilyNameSize, familyName_.data(), nullptr, 0},
         {kUrlAddress, kUrlBlockSize, url_.data(), nullptr, 0},
         {kDescriptionAddress, uint32_t(descriptionArea_.size()), descriptionArea_.data(), nullptr, 0},
+        {kScratchAddress, uint32_t(scratchMemory_.size()), scratchMemory_.data(), scratchMemory_.data(), kScratchAddress},
     }};
     PowerOnState();
 }
@@ -123,7 +125,9 @@ const CxpCamera::Answer &CxpCamera::Receive(uint32_t link, std::span<const uint3
     answer_.final.Clear();
     answer_.finalDelayMs = 0;
     const ParsedFrame parsed = ParseCommandFrame(frame);
-    if (parsed.verdict == FrameVerdict::Malformed) {
+    // Tags came with CoaXPress 2.0; an older camera cannot read a tagged frame.
+    const bool understood = !parsed.command.tag || config_.revision >= protocol::cxp::kRevision2_0;
+    if (parsed.verdict == FrameVerdict::Malformed || (parsed.verdict == FrameVerdict::Command && !understood)) {
         ++counters.framingErrors;
         return answer_;
     }
@@ -133,27 +137,31 @@ const CxpCamera::Answer &CxpCamera::Receive(uint32_t link, std::span<const uint3
     }
     ++counters.commandsReceived;
     const FaultKind kind = fault.TakeOne();
+    std::optional<uint32_t> tagWord;
+    if (parsed.command.tag) tagWord = TagWord(uint8_t(*parsed.command.tag + (kind == FaultKind::WrongTag ? 1 : 0)));
+    answer_.preliminary.Begin(tagWord);
+    answer_.final.Begin(tagWord);
     // An error code forced on the camera means the command was refused, so it is not executed.
     if (kind == FaultKind::AckCode && !IsSuccessCodeWord(fault.value))
         answer_.final.Push(fault.value);
     else
         Execute(link, parsed.command, answer_.final, counters, now);
-    FinishAnswer(kind, fault.value);
+    FinishAnswer(kind, fault.value, tagWord);
     counters.acksSent += uint64_t(!answer_.preliminary.Empty()) + uint64_t(!answer_.final.Empty());
     return answer_;
 }
 
-void CxpCamera::FinishAnswer(FaultKind fault, uint32_t faultValue) {
+void CxpCamera::FinishAnswer(FaultKind fault, uint32_t faultValue, std::optional<uint32_t> tagWord) {
     AckPacket &final = answer_.final;
     AckPacket &preliminary = answer_.preliminary;
     switch (fault) {
         case FaultKind::NoAck: final.Clear(); return;
         case FaultKind::BadCrcAck: final.Finish(true, true); return;
         case FaultKind::MalformedAck:
-            final.Clear();
+            final.Begin(tagWord);
             final.Push(kMalformedCodeWord);
             break;
-        case FaultKind::AckCode: final.Data()[0] = faultValue; break;
+        case FaultKind::AckCode: final.SetCode(faultValue); break;
         case FaultKind::WaitAck:
             preliminary.Push(CodeWord(AckCode::kWait));
             preliminary.Push(WireWordOf(4));
@@ -166,6 +174,7 @@ void CxpCamera::FinishAnswer(FaultKind fault, uint32_t faultValue) {
             preliminary.Finish(config_.ackCrc);
             break;
         case FaultKind::DelayAck: answer_.finalDelayMs = faultValue; break;
+        case FaultKind::WrongTag:
         case FaultKind::None: break;
     }
     final.Finish(config_.ackCrc);
@@ -179,7 +188,7 @@ void CxpCamera::Execute(uint32_t link, const Command &command, AckPacket &ack, T
     const uint32_t dataWords = uint32_t(command.data.size());
     if (command.size == 0 || (write && (command.size > 4 * dataWords || command.size + 4 <= 4 * dataWords)))
         return answerWith(AckCode::kIncorrectSize);
-    if (command.size > MaxDataBytes()) return answerWith(AckCode::kSizeTooLarge);
+    if (command.size > MaxDataBytes(command.tag.has_value())) return answerWith(AckCode::kSizeTooLarge);
 
     if (write) {
         for (uint32_t i = 0; i < dataWords; ++i) WireBytesOf(command.data[i], &scratch_[4 * i]);

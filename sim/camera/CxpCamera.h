@@ -20,6 +20,8 @@ namespace vexo::sim {
 inline constexpr uint32_t kUrlAddress = 0x8000;
 inline constexpr uint32_t kUrlBlockSize = 512;
 inline constexpr uint32_t kDescriptionAddress = 0x100000;
+// Where a camera with "scratch_bytes" keeps that much writable memory.
+inline constexpr uint32_t kScratchAddress = 0x10000000;
 
 // A CoaXPress camera: bootstrap registers, connection state, feature
 // registers and the description, reached through control packets on its
@@ -69,7 +71,7 @@ private:
     void FillUrl();
 
     void Execute(uint32_t link, const Command &command, AckPacket &ack, TrafficCounters &counters, Clock::time_point now);
-    void FinishAnswer(FaultKind fault, uint32_t faultValue);
+    void FinishAnswer(FaultKind fault, uint32_t faultValue, std::optional<uint32_t> tagWord);
     AckCode ReadBytes(uint32_t link, uint32_t address, uint32_t size, uint8_t *out, Clock::time_point now);
     AckCode WriteBytes(uint32_t link, uint32_t address, const uint8_t *data, uint32_t size, Clock::time_point now);
 
@@ -78,13 +80,15 @@ private:
     uint32_t ReadRegister(uint32_t link, uint32_t address, Clock::time_point now) const;
     AckCode ValidateRegister(uint32_t address, uint32_t value) const;
     void WriteRegister(uint32_t address, uint32_t value, Clock::time_point now);
-    uint32_t MaxDataBytes() const { return config_.controlPacketSize - 24; }
+    // The packet's markers, header and CRC take 24 bytes, and a tag 4 more.
+    uint32_t MaxDataBytes(bool tagged) const { return config_.controlPacketSize - (tagged ? 28 : 24); }
 
     CameraConfig config_;
     DescriptionHandle description_;
     std::vector<uint8_t> descriptionArea_;  // the description padded to whole words
+    std::vector<uint8_t> scratchMemory_;
     FeatureRegisters features_;
-    std::array<MemoryRegion, 4> regions_{};
+    std::array<MemoryRegion, 5> regions_{};
     // The device strings, from their first address on.
     std::array<uint8_t, protocol::cxp::bootstrap::kDeviceStringsEnd - protocol::cxp::bootstrap::kDeviceStringsBegin>
         strings_{};

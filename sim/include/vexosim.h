@@ -39,7 +39,8 @@ VEXOSIM_API int32_t vexosim_plug(uint32_t board, uint32_t port, int32_t plugged)
 
 /* The camera answers the next `count` commands arriving on the physical port
  * with the fault: "no_ack", "wait_ack:<ms>", "tentative_ack", "malformed_ack",
- * "bad_crc_ack", "ack_code:<hex>", "delay_ack:<ms>". Count 0 clears it. */
+ * "bad_crc_ack", "ack_code:<hex>", "delay_ack:<ms>", "wrong_tag" (a tagged
+ * answer carries the command's tag + 1). Count 0 clears it. */
 VEXOSIM_API int32_t vexosim_fault(uint32_t board, uint32_t port, const char *kind, uint32_t count);
 
 /* Adds transceiver errors to the port's link while it is locked; 0 stops. */

@@ -47,8 +47,16 @@ void PrintCamera(const CameraConfig &camera, size_t index, std::ostream &out) {
         << (camera.defaultLinks == 1 ? "" : "s") << " at " << camera.defaultSpeed << "\n";
     out << "    control packets up to " << camera.controlPacketSize << " bytes, stream packets up to "
         << camera.streamPacketSizeMax << " bytes" << (camera.ackCrc ? "" : ", acknowledgments without CRC") << "\n";
+    if (camera.scratchBytes != 0) out << "    " << camera.scratchBytes << " bytes of scratch memory at 0x10000000\n";
     out << "    description: " << (camera.description.file ? *camera.description.file : std::string("built-in"))
         << (camera.description.zip ? ", zipped" : ", plain XML") << "\n";
+}
+
+void PrintTiming(const TimingConfig &timing, std::ostream &out) {
+    out << "  timing: lock " << timing.lockUs << " us, answers after " << timing.ackUs << " us, ready after "
+        << timing.readyUs << " us, wire time " << (timing.wire ? "on" : "off") << ", serial line time "
+        << (timing.line ? "on" : "off") << ", error counters " << (timing.countersSurviveReset ? "survive" : "cleared by")
+        << " control core resets\n";
 }
 
 }  // namespace
@@ -68,9 +76,11 @@ void PrintTopology(const LoadedTopology &loaded, std::ostream &out) {
         out << ")\n  serial " << board.serial << ", firmware " << board.firmwareMajor << "." << board.firmwareMinor;
         if (model.technology != Technology::kCoaXPress) {
             out << "\n";
+            PrintTiming(board.timing, out);
             continue;
         }
         out << ", power over CoaXPress " << (board.powerOnAtStart ? "on" : "off") << " at start\n";
+        PrintTiming(board.timing, out);
         PrintApplet(board, out);
         if (board.cameras.empty()) out << "  no cameras\n";
         for (size_t camera = 0; camera < board.cameras.size(); ++camera) PrintCamera(board.cameras[camera], camera, out);

@@ -24,6 +24,7 @@ struct CameraConfig {
     uint32_t defaultSpeed = 0;
     uint32_t controlPacketSize = 1024;
     uint32_t streamPacketSizeMax = 16384;
+    uint32_t scratchBytes = 0;  // writable memory at kScratchAddress, for bulk transfers
     std::string revisionText = "2.0";
     uint32_t revision = 0x00020000;
     CameraPower power = CameraPower::PoCxp;
@@ -47,12 +48,26 @@ struct AppletConfig {
     bool rxStatus = false;
 };
 
+// How closely a board keeps hardware time (key "timing"). The defaults are
+// the hardware's; Instant() is a board that answers at once.
+struct TimingConfig {
+    uint32_t lockUs = 200;   // a port locks this long after its link settings change
+    bool wire = true;        // commands and answers take their time on the wire
+    uint32_t ackUs = 15;     // the camera's turn-around before its first answer word
+    bool line = true;        // Camera Link serial line timing
+    bool countersSurviveReset = false;  // a control core reset leaves the error counter alone
+    uint32_t readyUs = 50;   // transceiver ready and done bits read 0 this long after programming
+
+    static TimingConfig Instant() { return {0, false, 0, false, false, 0}; }
+};
+
 struct BoardConfig {
     const BoardModel *model = nullptr;
     uint32_t serial = 0;
     uint32_t firmwareMajor = 3;
     uint32_t firmwareMinor = 4;
     bool powerOnAtStart = true;
+    TimingConfig timing;
     AppletConfig applet;
     std::vector<CameraConfig> cameras;
 };

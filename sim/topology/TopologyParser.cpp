@@ -142,7 +142,7 @@ std::vector<uint32_t> ReadSpeeds(const ObjectReader &camera) {
 CameraConfig ReadCamera(const Json &value, const std::string &path, uint32_t portCount) {
     const ObjectReader camera(value, path,
                               {"links", "speeds", "discovery_speed", "default_links", "default_speed", "control_packet_size",
-                               "stream_packet_size_max", "revision", "power", "ack_crc", "vendor", "model", "family",
+                               "stream_packet_size_max", "scratch_bytes", "revision", "power", "ack_crc", "vendor", "model", "family",
                                "version", "firmware_version", "manufacturer_info", "serial", "user_id", "xml"});
     CameraConfig config;
     if (!camera.Find("links")) Reject(camera.PathOf("links"), "missing: a camera needs at least one link");
@@ -159,6 +159,8 @@ CameraConfig ReadCamera(const Json &value, const std::string &path, uint32_t por
     }
     config.controlPacketSize = camera.Unsigned("control_packet_size", 1024, 32, 4096);
     config.streamPacketSizeMax = camera.Unsigned("stream_packet_size_max", 16384, 4, 0x1000000);
+    config.scratchBytes = camera.Unsigned("scratch_bytes", 0, 0, 0x1000000);
+    if (config.scratchBytes % 4 != 0) Reject(camera.PathOf("scratch_bytes"), "expected a multiple of 4");
     config.revisionText = camera.Text("revision", "2.0", 8);
     config.revision = RevisionValue(config.revisionText, camera.PathOf("revision"));
     const std::string power = camera.Text("power", "pocxp", 16);
@@ -223,6 +225,24 @@ AppletConfig ReadApplet(const Json *value, const std::string &path, const BoardM
     return applet;
 }
 
+// "timing": true (the hardware's figures), false (instant answers) or an
+// object that changes some of the figures.
+TimingConfig ReadTiming(const Json *value, const std::string &path) {
+    constexpr uint32_t kMaxMicroseconds = 10000000;  // 10 s: longer would only hang the caller
+    if (!value) return {};
+    if (value->is_boolean()) return value->get<bool>() ? TimingConfig{} : TimingConfig::Instant();
+    if (!value->is_object()) Reject(path, "expected true, false or an object");
+    const ObjectReader reader(*value, path, {"lock_us", "wire", "ack_us", "line", "counters_survive_reset", "ready_us"});
+    TimingConfig timing;
+    timing.lockUs = reader.Unsigned("lock_us", timing.lockUs, 0, kMaxMicroseconds);
+    timing.wire = reader.Boolean("wire", timing.wire);
+    timing.ackUs = reader.Unsigned("ack_us", timing.ackUs, 0, kMaxMicroseconds);
+    timing.line = reader.Boolean("line", timing.line);
+    timing.countersSurviveReset = reader.Boolean("counters_survive_reset", timing.countersSurviveReset);
+    timing.readyUs = reader.Unsigned("ready_us", timing.readyUs, 0, kMaxMicroseconds);
+    return timing;
+}
+
 void CheckLinksAreFree(const std::vector<CameraConfig> &cameras, const std::string &path) {
     std::set<uint32_t> taken;
     for (size_t i = 0; i < cameras.size(); ++i)
@@ -232,7 +252,8 @@ void CheckLinksAreFree(const std::vector<CameraConfig> &cameras, const std::stri
 }
 
 BoardConfig ReadBoard(const Json &value, const std::string &path, uint32_t index) {
-    const ObjectReader board(value, path, {"model", "serial", "firmware", "power_on_at_start", "applet", "cameras"});
+    const ObjectReader board(value, path,
+                             {"model", "serial", "firmware", "power_on_at_start", "timing", "applet", "cameras"});
     BoardConfig config;
     if (!board.Find("model")) Reject(board.PathOf("model"), "missing: every board names its model");
     const std::string modelName = board.Text("model", "", 32);
@@ -246,6 +267,7 @@ BoardConfig ReadBoard(const Json &value, const std::string &path, uint32_t index
         config.firmwareMinor = ToUnsigned((*firmware)[1], Element(board.PathOf("firmware"), 1), 0, 255);
     }
     config.powerOnAtStart = board.Boolean("power_on_at_start", true);
+    config.timing = ReadTiming(board.Find("timing"), board.PathOf("timing"));
     if (config.model->technology != Technology::kCoaXPress) {
         if (board.Find("applet") || board.Find("cameras"))
             Reject(path, "a " + modelName + " board has no simulated applet or cameras");

@@ -1,4 +1,5 @@
 // Boards, scanning, cameras, power, links and events.
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <new>
@@ -48,28 +49,41 @@ int32_t InitBoard(GrabberSession *session, uint32_t initFlag, NoxBoardHandle **b
     return frame.Return(ERR_NONE);
 }
 
-// True when the handle named a live board, which is now deleted.
-bool FreeBoard(NoxBoardHandle *handle) {
+// How long Nox_freeBoard waits for calls and a callback still running on the
+// board before it leaves the board's end to the board's monitoring thread.
+constexpr std::chrono::milliseconds kFreePatience{10000};
+
+// The end of a freed board: the board, then the library reference it held.
+void DeleteFreedBoard(NOXBoardInterface *board) {
+    delete board;
+    LibraryInitController::Deinit();
+}
+
+// The board to delete now, or null: the handle named no live board, or the
+// board is still held and its monitoring thread ends it.
+NOXBoardInterface *WithdrawBoard(NoxBoardHandle *handle) {
     // The board is gone when the Leaving record is written: its items are rendered once, before.
     auto items = std::make_shared<std::optional<std::string>>();
     NOX_CALL_FRAME(frame, "Nox_freeBoard", [=] {
         if (!*items) *items = BoardItem(handle);
         return **items;
     });
-    NOXBoardInterface *board = Board(handle);
-    if (board == nullptr) {
-        frame.LogError("Invalid board handle");
-        frame.Return(ERR_INVALID_BOARD_HANDLE);
-        return false;
+    BoardPin board = Board(handle);
+    NOXBoardInterface *object = board.get();
+    switch (FreeBoard(std::move(board), &DeleteFreedBoard, kFreePatience)) {
+        case BoardFreeing::kUnpinned: return object;
+        case BoardFreeing::kLeftToMonitor: return nullptr;
+        case BoardFreeing::kNotLive: break;
     }
-    delete board;
-    return true;
+    frame.LogError("Invalid board handle");
+    frame.Return(ERR_INVALID_BOARD_HANDLE);
+    return nullptr;
 }
 
-int32_t ConnectAllCameras(NOXBoardInterface *board) {
+int32_t ConnectAllCameras(NOXBoardInterface &board) {
     int32_t lastFailure = ERR_NONE;
-    for (uint32_t slot = 0; slot < board->GetCameraCount(); ++slot) {
-        if (NOXCameraInterface *camera = board->GetCamera(slot)) {
+    for (uint32_t slot = 0; slot < board.GetCameraCount(); ++slot) {
+        if (CameraPin camera = board.PinCamera(slot); camera != nullptr) {
             const int32_t status = camera->LinkConnect();
             if (status != ERR_NONE) lastFailure = status;
         }
@@ -81,6 +95,7 @@ int32_t ConnectAllCameras(NOXBoardInterface *board) {
 
 extern "C" NOX_API int32_t Nox_initBoardEx(GrabberSession *session, uint32_t initFlag, NoxBoardHandle **board,
                                            uint32_t portMask) {
+    ExportedCallScope call;
     // The board's own reference; the first one also brings the library up for
     // the application, which releases that reference with GenICamDeinit.
     if (LibraryInitController::Init() == 1) {
@@ -97,9 +112,13 @@ extern "C" NOX_API int32_t Nox_initBoard(GrabberSession *session, int32_t initFl
     return Nox_initBoardEx(session, static_cast<uint32_t>(initFlag), board, 0xFFFF);
 }
 
+// Freed from inside the board's own callback, or while other threads' calls
+// still run on it, the board is deleted later by its monitoring thread: the
+// caller sees the handles dead at once and the call return without waiting.
 extern "C" NOX_API void Nox_freeBoard(NoxBoardHandle *board) {
-    // The board and its loggers are gone before the last reference may tear logging down.
-    if (FreeBoard(board)) LibraryInitController::Deinit();
+    // Deleted after the call frame has written its last record: the board's
+    // library reference may be the last, and tear logging down.
+    if (NOXBoardInterface *unpinned = WithdrawBoard(board)) DeleteFreedBoard(unpinned);
 }
 
 extern "C" NOX_API int32_t Nox_scanPortsEx(NoxBoardHandle *handle, uint32_t portMask, uint32_t speed, uint32_t flags,
@@ -111,7 +130,7 @@ extern "C" NOX_API int32_t Nox_scanPortsEx(NoxBoardHandle *handle, uint32_t port
         frame.LogError("Invalid Port Mask");
         return frame.Return(ERR_INVALID_PORT);
     }
-    NOXBoardInterface *board = Board(handle);
+    BoardPin board = Board(handle);
     if (board == nullptr) {
         frame.LogError("Invalid board handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
@@ -124,15 +143,17 @@ extern "C" NOX_API int32_t Nox_scanPorts(NoxBoardHandle *board, uint32_t portMas
 }
 
 extern "C" NOX_API int32_t Nox_getCameraCount(NoxBoardHandle *handle) {
-    NOXBoardInterface *board = Board(handle);
+    ExportedCallScope call;
+    BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     return static_cast<int32_t>(board->GetCameraCount());
 }
 
 extern "C" NOX_API int32_t Nox_getCameraByIndex(NoxBoardHandle *handle, uint32_t index, NoxCameraHandle **camera) {
-    NOXBoardInterface *board = Board(handle);
+    ExportedCallScope call;
+    BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    NOXCameraInterface *found = board->GetCamera(index);
+    NOXCameraInterface *found = board->GetCamera(index);  // only its address leaves
     if (camera == nullptr) return ERR_INVALID_ARGUMENT;
     *camera = ToHandle(found);
     return ERR_NONE;
@@ -140,7 +161,7 @@ extern "C" NOX_API int32_t Nox_getCameraByIndex(NoxBoardHandle *handle, uint32_t
 
 extern "C" NOX_API int32_t Nox_getCamera(NoxBoardHandle *handle, uint32_t port, NoxCameraHandle **camera) {
     NOX_CALL_FRAME(frame, "Nox_getCamera", [=] { return BoardItem(handle) + PortIndexItem(port); });
-    NOXBoardInterface *board = Board(handle);
+    BoardPin board = Board(handle);
     if (board == nullptr) {
         frame.LogError("Invalid board handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
@@ -149,46 +170,36 @@ extern "C" NOX_API int32_t Nox_getCamera(NoxBoardHandle *handle, uint32_t port, 
         frame.LogError("Invalid camera handle pointer");
         return frame.Return(ERR_INVALID_ARGUMENT);
     }
-    NOXCameraInterface *found = board->FindCameraByPort(port);
-    if (found == nullptr) {
-        auto created = std::make_unique<NOXCameraInterface>(board, port);
-        NOXCameraInterface *raw = created.get();
-        // A full list would leave the new camera without an owner: refuse instead.
-        if (const int32_t status = board->AddCamera(std::move(created), -1); status != ERR_NONE) {
-            frame.LogError("Camera list of the board is full");
-            return frame.Return(status);
-        }
-        frame.LogRecord(kLevelDetail, "New camera interface created");
-        found = raw;
+    NOXCameraInterface *found = nullptr;
+    bool created = false;
+    // A full list would leave the new camera without an owner: refuse instead.
+    if (const int32_t status = board->FindOrAddCameraAtPort(port, found, created); status != ERR_NONE) {
+        frame.LogError("Camera list of the board is full");
+        return frame.Return(status);
     }
+    if (created) frame.LogRecord(kLevelDetail, "New camera interface created");
     *camera = ToHandle(found);
     frame.AppendHandle("NoxCameraHandle*", found);
     return frame.Return(ERR_NONE);
 }
 
-namespace {
-int32_t IsAvailable(NOXCameraInterface *camera) {
-    return camera != nullptr && !camera->IsDummy() && camera->IsDiscovered() ? 1 : 0;
-}
-}  // namespace
-
 extern "C" NOX_API int32_t Nox_isCameraAvailable(NoxBoardHandle *handle, uint32_t port) {
     NOX_CALL_FRAME(frame, "Nox_isCameraAvailable", [=] { return BoardItem(handle) + PortIndexItem(port); });
-    NOXBoardInterface *board = Board(handle);
+    BoardPin board = Board(handle);
     if (board == nullptr) return frame.Return(0);
-    return frame.Return(IsAvailable(board->FindCameraByPort(port)));
+    return frame.Return(board->IsCameraAvailableAtPort(port));
 }
 
 extern "C" NOX_API int32_t Nox_isCameraAvailableAtIndex(NoxBoardHandle *handle, uint32_t index) {
     NOX_CALL_FRAME(frame, "Nox_isCameraAvailableAtIndex", [=] { return BoardItem(handle) + IndexItem(index); });
-    NOXBoardInterface *board = Board(handle);
+    BoardPin board = Board(handle);
     if (board == nullptr) return frame.Return(0);
-    return frame.Return(IsAvailable(board->GetCamera(index)));
+    return frame.Return(board->IsCameraAvailableInSlot(index));
 }
 
 extern "C" NOX_API NoxCameraInfo *Nox_getCameraInfo(NoxCameraHandle *handle) {
     NOX_CALL_FRAME(frame, "Nox_getCameraInfo", [=] { return CameraItem(handle); });
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) {
         frame.LogError("Invalid camera handle");
         frame.Return(ERR_INVALID_CAMERA_HANDLE);
@@ -205,7 +216,7 @@ int32_t SwitchPower(CallFrameResult &frame, NoxBoardHandle *handle, uint32_t por
         frame.LogError("Invalid Port Mask");
         return frame.Return(ERR_INVALID_PORT);
     }
-    NOXBoardInterface *board = Board(handle);
+    BoardPin board = Board(handle);
     if (board == nullptr) {
         frame.LogError("Invalid board handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
@@ -229,13 +240,14 @@ extern "C" NOX_API int32_t Nox_powerSwitch(NoxBoardHandle *handle, uint32_t port
 }
 
 extern "C" NOX_API int32_t Nox_LinkConnect(NoxBoardHandle *handle, NoxCameraHandle *cameraHandle) {
-    NOXBoardInterface *board = Board(handle);
+    ExportedCallScope call;
+    BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     CallFrameResult frame([=] { return BoardItem(handle) + CameraItem(cameraHandle); });
     try {
         // Without a live camera, every camera of the board.
-        if (NOXCameraInterface *camera = Camera(cameraHandle)) return camera->LinkConnect();
-        return ConnectAllCameras(board);
+        if (CameraPin camera = Camera(cameraHandle); camera != nullptr) return camera->LinkConnect();
+        return ConnectAllCameras(*board);
     } catch (const DiscoveryException &error) {
         frame.LogError(std::string("Failed to connect camera:") + error.what());
         return error.Status();
@@ -253,7 +265,7 @@ extern "C" NOX_API int32_t Nox_CxpConnect(NoxBoardHandle *board, NoxCameraHandle
 
 extern "C" NOX_API int32_t Nox_LinkDisconnect(NoxCameraHandle *handle) {
     CallFrameResult frame([=] { return CameraItem(handle); });
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) {
         frame.LogError("Invalid camera handle");
         return ERR_INVALID_CAMERA_HANDLE;
@@ -266,7 +278,7 @@ extern "C" NOX_API int32_t Nox_CxpDisconnect(NoxCameraHandle *camera) { return N
 
 extern "C" NOX_API int32_t Nox_disconnectCamera(NoxCameraHandle *handle) {
     NOX_CALL_FRAME(frame, "Nox_disconnectCamera", [=] { return CameraItem(handle); });
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) {
         frame.LogError("Invalid camera handle");
         return frame.Return(ERR_INVALID_CAMERA_HANDLE);
@@ -278,7 +290,8 @@ extern "C" NOX_API int32_t Nox_disconnectCamera(NoxCameraHandle *handle) {
 
 extern "C" NOX_API int32_t Nox_RegisterEventCallback(NoxBoardHandle *handle, NoxEventCallback callback,
                                                      void *context) {
-    NOXBoardInterface *board = Board(handle);
+    ExportedCallScope call;
+    BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     return board->RegisterEventCallback(callback, context);
 }

@@ -11,7 +11,16 @@ using tools::logging::Logger;
 
 namespace {
 std::string ThreadIdText() { return std::to_string(templates::platform::CurrentThreadId()); }
+
+// Exported calls running on this thread, the application's own outermost.
+thread_local uint32_t t_exportedCallDepth = 0;
 }  // namespace
+
+ExportedCallScope::ExportedCallScope() {
+    if (t_exportedCallDepth++ == 0) tools::logging::ForgetLastErrorRecord();
+}
+
+ExportedCallScope::~ExportedCallScope() { --t_exportedCallDepth; }
 
 CallTracer::CallTracer(Logger *logger, const char *sourceFile, int sourceLine, const char *function,
                        std::string parameters, ContextFunction context)

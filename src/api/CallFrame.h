@@ -19,6 +19,18 @@ using tools::logging::PortMaskItem;
 using tools::logging::WriteRecord;
 using ParameterFunction = std::function<std::string()>;
 
+// Marks one exported call on the calling thread for as long as it runs. The
+// outermost one (the application's call, not one the library makes of its own
+// functions) forgets the thread's last error record, which then tells about
+// this call alone. Every exported function has one, most through their frame.
+class ExportedCallScope {
+public:
+    ExportedCallScope();
+    ~ExportedCallScope();
+    ExportedCallScope(const ExportedCallScope &) = delete;
+    ExportedCallScope &operator=(const ExportedCallScope &) = delete;
+};
+
 // Writes the Entering record of one exported call at construction and the
 // Leaving record at destruction. Exists only while level 1 is enabled.
 class CallTracer {
@@ -69,6 +81,7 @@ public:
     void LogRecord(uint32_t level, const std::string &message) const;
 
 private:
+    ExportedCallScope scope_;
     std::unique_ptr<CallTracer> tracer_;
     ContextFunction context_;
     int32_t result_ = 0;

@@ -22,10 +22,6 @@ namespace {
 constexpr size_t kMaxDescriptionSize = GenApi::CNodeMapFactory::kMaxDescriptionSize;
 const std::string kTracePrefix = "[ConnectCamera     ] ";
 
-ContextFunction CameraContext(NoxCameraHandle *handle) {
-    return [=] { return CameraItem(handle); };
-}
-
 // Progress of a connect: trace lines to the board's console trace, messages
 // into the call's records.
 class ConnectLog final : public DescriptionLog {
@@ -43,11 +39,6 @@ private:
     const CallFrameResult &frame_;
     NOXCameraInterface &camera_;
 };
-
-int32_t Refuse(CallFrameResult &frame, int32_t status, const std::string &message) {
-    frame.LogError(message);
-    return frame.Return(status);
-}
 
 // A description GenApi would not take. One the check refuses as unsafe gets
 // ERR_INVALID_DATA instead of ERR_EXCEPTION: the caller sees that the camera's
@@ -141,7 +132,7 @@ int32_t ConnectCameraWithFile(CallFrameResult &frame, NOXCameraInterface &camera
 
 extern "C" NOX_API int32_t Nox_connectCamera(NoxCameraHandle *handle) {
     NOX_CALL_FRAME(frame, "Nox_connectCamera", CameraContext(handle));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
     if (!camera->IsDiscovered())
         return Refuse(frame, ERR_NO_PHYSICAL_CONNECTION,
@@ -157,7 +148,7 @@ extern "C" NOX_API int32_t Nox_connectCamera(NoxCameraHandle *handle) {
 extern "C" NOX_API int32_t Nox_connectCameraWithExternalXml(NoxCameraHandle *handle, const char *fileName) {
     NOX_CALL_FRAME(frame, "Nox_connectCameraWithExternalXml", CameraContext(handle),
                    [=] { return std::string("File: ") + (fileName != nullptr ? fileName : ""); });
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
     if (fileName == nullptr || *fileName == '\0') return Refuse(frame, ERR_INVALID_FILENAME, "Invalid file name");
     std::error_code error;
@@ -173,7 +164,7 @@ extern "C" NOX_API int32_t Nox_connectCameraWithExternalXml(NoxCameraHandle *han
 extern "C" NOX_API int32_t Nox_getGenICamXML(NoxCameraHandle *handle, char *buffer, size_t *size) {
     NOX_CALL_FRAME(frame, "Nox_getGenICamXML", CameraContext(handle));
     if (size == nullptr) return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer size");
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
     if (camera->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
     const std::vector<uint8_t> &description = camera->Description();
@@ -194,7 +185,7 @@ extern "C" NOX_API int32_t Nox_setGenICamXML(NoxCameraHandle *handle, const char
     NOX_CALL_FRAME(frame, "Nox_setGenICamXML", CameraContext(handle));
     if (text == nullptr || *text == '\0') return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer");
     if (size == 0 || size > kMaxDescriptionSize) return Refuse(frame, ERR_INVALID_DATA, "Invalid buffer size");
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) return frame.Return(ERR_INVALID_CAMERA_HANDLE);
     if (camera->Board() == nullptr) return frame.Return(ERR_NO_CXP_INTERFACE);
     camera->SetDescription(std::vector<uint8_t>(text, text + size));

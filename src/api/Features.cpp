@@ -10,15 +10,6 @@ using namespace vexo::genicam;
 
 namespace {
 
-
-ContextFunction CameraContext(NoxCameraHandle *handle) {
-    return [=] { return CameraItem(handle); };
-}
-
-ParameterFunction FeatureText(const char *name) {
-    return [=] { return std::string("Feature: ") + (name != nullptr ? name : ""); };
-}
-
 template <class Value>
 ParameterFunction FeatureValueText(const char *name, Value value) {
     return [=] {
@@ -75,13 +66,11 @@ int32_t Guarded(CallFrameResult &frame, const char *prefix, Body body, const cha
 }
 
 int32_t RefuseName(CallFrameResult &frame, const char *message = "Invalid feature name") {
-    frame.LogError(message);
-    return frame.Return(ERR_INVALID_FEATURE);
+    return Refuse(frame, ERR_INVALID_FEATURE, message);
 }
 
 int32_t RefuseArgument(CallFrameResult &frame, const char *message) {
-    frame.LogError(message);
-    return frame.Return(ERR_INVALID_ARGUMENT);
+    return Refuse(frame, ERR_INVALID_ARGUMENT, message);
 }
 
 // The text getters check the camera first, then name and out pointer.
@@ -157,13 +146,13 @@ int32_t TypedSet(CallFrameResult &frame, NOXCameraInterface *camera, const char 
 
 extern "C" NOX_API int32_t Nox_getIntegerValue(NoxCameraHandle *handle, const char *feature, int64_t *value) {
     NOX_CALL_FRAME(frame, "Nox_getIntegerValue", CameraContext(handle), FeatureText(feature));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     return TypedGet<GenApi::IInteger>(frame, camera, feature, value, [](GenApi::IInteger &node) { return node.GetValue(); });
 }
 
 extern "C" NOX_API int32_t Nox_setIntegerValue(NoxCameraHandle *handle, const char *feature, int64_t value) {
     NOX_CALL_FRAME(frame, "Nox_setIntegerValue", CameraContext(handle), FeatureValueText(feature, value));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
     if (value < 0) return RefuseArgument(frame, "Invalid value");
     return TypedSet<GenApi::IInteger>(frame, camera, feature, [=](GenApi::IInteger &node) { node.SetValue(value); });
@@ -171,34 +160,34 @@ extern "C" NOX_API int32_t Nox_setIntegerValue(NoxCameraHandle *handle, const ch
 
 extern "C" NOX_API int32_t Nox_getBooleanValue(NoxCameraHandle *handle, const char *feature, uint32_t *value) {
     NOX_CALL_FRAME(frame, "Nox_getBooleanValue", CameraContext(handle), FeatureText(feature));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     return TypedGet<GenApi::IBoolean>(frame, camera, feature, value,
                                       [](GenApi::IBoolean &node) { return node.GetValue() ? 1u : 0u; });
 }
 
 extern "C" NOX_API int32_t Nox_setBooleanValue(NoxCameraHandle *handle, const char *feature, uint32_t value) {
     NOX_CALL_FRAME(frame, "Nox_setBooleanValue", CameraContext(handle), FeatureValueText(feature, value));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
     return TypedSet<GenApi::IBoolean>(frame, camera, feature, [=](GenApi::IBoolean &node) { node.SetValue(value != 0); });
 }
 
 extern "C" NOX_API int32_t Nox_getFloatValue(NoxCameraHandle *handle, const char *feature, double *value) {
     NOX_CALL_FRAME(frame, "Nox_getFloatValue", CameraContext(handle), FeatureText(feature));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     return TypedGet<GenApi::IFloat>(frame, camera, feature, value, [](GenApi::IFloat &node) { return node.GetValue(); });
 }
 
 extern "C" NOX_API int32_t Nox_setFloatValue(NoxCameraHandle *handle, const char *feature, double value) {
     NOX_CALL_FRAME(frame, "Nox_setFloatValue", CameraContext(handle), FeatureValueText(feature, value));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
     return TypedSet<GenApi::IFloat>(frame, camera, feature, [=](GenApi::IFloat &node) { node.SetValue(value); });
 }
 
 extern "C" NOX_API int32_t Nox_getStringValue(NoxCameraHandle *handle, const char *feature, const char **value) {
     NOX_CALL_FRAME(frame, "Nox_getStringValue", CameraContext(handle), FeatureText(feature));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (int32_t status = CheckTextRequest(frame, camera, feature, value); status != ERR_NONE) return status;
     return Guarded(frame, "Exception while getting string value:", [&] {
         GenApi::CStringPtr node;
@@ -210,7 +199,7 @@ extern "C" NOX_API int32_t Nox_getStringValue(NoxCameraHandle *handle, const cha
 
 extern "C" NOX_API int32_t Nox_setStringValue(NoxCameraHandle *handle, const char *feature, const char *value) {
     NOX_CALL_FRAME(frame, "Nox_setStringValue", CameraContext(handle), FeatureTextValueText(feature, value));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
     if (value == nullptr) return RefuseArgument(frame, "Invalid value");
     return TypedSet<GenApi::IString>(frame, camera, feature, [=](GenApi::IString &node) { node.SetValue(value); });
@@ -218,7 +207,7 @@ extern "C" NOX_API int32_t Nox_setStringValue(NoxCameraHandle *handle, const cha
 
 extern "C" NOX_API int32_t Nox_getEnumerationValue(NoxCameraHandle *handle, const char *feature, int64_t *value) {
     NOX_CALL_FRAME(frame, "Nox_getEnumerationValue", CameraContext(handle), FeatureText(feature));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
     if (value == nullptr) return RefuseArgument(frame, "Invalid value pointer");
     return Guarded(frame, "Exception while getting enum value:", [&] {
@@ -237,7 +226,7 @@ extern "C" NOX_API int32_t Nox_getEnumerationValue(NoxCameraHandle *handle, cons
 extern "C" NOX_API int32_t Nox_getEnumerationValueAsString(NoxCameraHandle *handle, const char *feature,
                                                            const char **value) {
     NOX_CALL_FRAME(frame, "Nox_getEnumerationValueAsString", CameraContext(handle), FeatureText(feature));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (int32_t status = CheckTextRequest(frame, camera, feature, value); status != ERR_NONE) return status;
     return Guarded(frame, "Exception while getting enum value:", [&] {
         GenApi::CEnumerationPtr node;
@@ -259,7 +248,7 @@ extern "C" NOX_API int32_t Nox_getEnumerationValueAsString(NoxCameraHandle *hand
 
 extern "C" NOX_API int32_t Nox_setEnumerationValue(NoxCameraHandle *handle, const char *feature, const char *entry) {
     NOX_CALL_FRAME(frame, "Nox_setEnumerationValue", CameraContext(handle), FeatureTextValueText(feature, entry));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
     if (entry == nullptr) return RefuseArgument(frame, "Invalid value");
     return Guarded(frame, "Exception while setting enum value:", [&] {
@@ -279,7 +268,7 @@ extern "C" NOX_API int32_t Nox_setEnumerationValue(NoxCameraHandle *handle, cons
 
 extern "C" NOX_API int32_t Nox_executeCommand(NoxCameraHandle *handle, const char *feature) {
     NOX_CALL_FRAME(frame, "Nox_executeCommand", CameraContext(handle), FeatureText(feature));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame, "Invalid feature Name");
     return Guarded(frame, "Exception while executing command:", [&] {
         GenApi::CCommandPtr node;
@@ -291,7 +280,7 @@ extern "C" NOX_API int32_t Nox_executeCommand(NoxCameraHandle *handle, const cha
 
 extern "C" NOX_API int32_t Nox_isCommandDone(NoxCameraHandle *handle, const char *feature, uint32_t *done) {
     NOX_CALL_FRAME(frame, "Nox_isCommandDone", CameraContext(handle), FeatureText(feature));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (IsEmpty(feature)) return RefuseName(frame);
     if (done == nullptr) return RefuseArgument(frame, "Invalid value pointer");
     return Guarded(frame, "Exception while getting command state:", [&] {

@@ -88,7 +88,7 @@ int32_t ResetEthernetPhys(const uint32_t *words) {
 
 int32_t SetConsoleTrace(const NoxConsoleTraceRequest *request) {
     if (request == nullptr) return -1;
-    NOXBoardInterface *board = Board(request->board);
+    BoardPin board = Board(request->board);
     if (board == nullptr) return -1;
     FirmwareControllerBase *controller = board->Controller();
     if (controller == nullptr) return -1;
@@ -99,6 +99,7 @@ int32_t SetConsoleTrace(const NoxConsoleTraceRequest *request) {
 }  // namespace
 
 extern "C" NOX_API int32_t Nox_callInternalFunction(int32_t function, void *data, void *) {
+    ExportedCallScope call;
     switch (function) {
         case kResetEthernetPhys: return ResetEthernetPhys(static_cast<const uint32_t *>(data));
         case kSetConsoleTrace: return SetConsoleTrace(static_cast<const NoxConsoleTraceRequest *>(data));

@@ -1,7 +1,9 @@
 #include "api/LibraryLogger.h"
 #include "board/BoardLibraries.h"
 #include "logging/StatusDescription.h"
+#include "logging/Record.h"
 #include "nox_genicam.h"
+#include "nox_genicam_ext.h"
 #include "platform/LibraryInitController.h"
 
 using vexo::templates::platform::LibraryInitController;
@@ -36,3 +38,10 @@ extern "C" NOX_API void GenICamDeinit(void) {
 extern "C" NOX_API const char *Nox_getErrorDescription(int32_t status) {
     return vexo::tools::logging::StatusDescription(status);
 }
+
+// No call scope: asking must not forget what is asked for.
+extern "C" NOX_API const char *Nox_getLastErrorText(void) {
+    return vexo::tools::logging::LastErrorRecord().c_str();
+}
+
+extern "C" NOX_API const char *Nox_getLibraryVersion(void) { return NOX_GENICAM_VERSION; }

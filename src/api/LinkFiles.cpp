@@ -122,7 +122,7 @@ void ConnectProfileCamera(NoxConnectionProfile &profile, uint32_t i) {
 template <class Operation>
 int32_t WithBoardAndPath(NoxBoardHandle *handle, const char *path, Operation operation) {
     CallFrameResult frame([=] { return BoardItem(handle); });
-    NOXBoardInterface *board = Board(handle);
+    BoardPin board = Board(handle);
     if (board == nullptr || IsEmpty(path)) {
         frame.LogError("Invalid parameter");
         return frame.Return(ERR_INVALID_ARGUMENT);
@@ -178,7 +178,7 @@ extern "C" NOX_API int32_t Nox_SaveBoardConfiguration(NoxBoardHandle *handle, co
 
 extern "C" NOX_API int32_t Nox_LoadBoardConfiguration(NoxBoardHandle *handle, const char *fileName) {
     CallFrameResult frame([=] { return BoardItem(handle); });
-    NOXBoardInterface *board = Board(handle);
+    BoardPin board = Board(handle);
     if (board == nullptr) {
         frame.LogError("Invalid Board Handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);

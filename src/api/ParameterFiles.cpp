@@ -39,7 +39,7 @@ int32_t CheckCall(const CallFrameResult &frame, const NOXCameraInterface *camera
 
 extern "C" NOX_API int32_t Nox_SaveCameraParameters(NoxCameraHandle *handle, const char *fileName) {
     CallFrameResult frame(FileContext(handle));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (int32_t status = CheckCall(frame, camera, fileName, "Invalid camera Handle"); status != ERR_NONE)
         return frame.Return(status);
     std::ofstream file(fileName, std::ios::out | std::ios::trunc);
@@ -67,7 +67,7 @@ extern "C" NOX_API int32_t Nox_SaveCameraParameters(NoxCameraHandle *handle, con
 
 extern "C" NOX_API int32_t Nox_LoadCameraParameters(NoxCameraHandle *handle, const char *fileName, uint32_t flags) {
     CallFrameResult frame(FileContext(handle));
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (int32_t status = CheckCall(frame, camera, fileName, "Invalid camera handle"); status != ERR_NONE)
         return frame.Return(status);
     std::ifstream file(fileName, std::ios::in | std::ios::binary);

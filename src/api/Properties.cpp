@@ -219,7 +219,7 @@ int32_t SetCameraProperty(NOXCameraInterface &camera, DiscoveryInfo &info, std::
 extern "C" NOX_API int32_t Nox_getBoardPropertyWithType(NoxBoardHandle *handle, const char *name, void *value,
                                                         uint32_t type, uint32_t index) {
     CallFrameResult frame([=] { return BoardItem(handle) + IndexItem(index); });
-    NOXBoardInterface *board = Board(handle);
+    BoardPin board = Board(handle);
     if (board == nullptr) {
         frame.LogError("Invalid boardHandle");
         return ERR_INVALID_BOARD_HANDLE;
@@ -255,7 +255,7 @@ extern "C" NOX_API int32_t Nox_setBoardPropertyWithType(NoxBoardHandle *handle, 
         frame.LogError("Invalid propertyValuePtr");
         return ERR_INVALID_ARGUMENT;
     }
-    NOXBoardInterface *board = Board(handle);
+    BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     try {
         const int32_t status = SetBoardProperty(*board, name, static_cast<const uint32_t *>(value), type, index);
@@ -284,7 +284,7 @@ extern "C" NOX_API int32_t Nox_getCameraPropertyWithType(NoxCameraHandle *handle
         frame.LogError("Invalid propertyType");
         return ERR_INVALID_ARGUMENT;
     }
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) {
         *type = 0xFFFFFFFFu;
         return ERR_INVALID_BOARD_HANDLE;
@@ -315,7 +315,7 @@ extern "C" NOX_API int32_t Nox_setCameraPropertyWithType(NoxCameraHandle *handle
         frame.LogError("Invalid Value");
         return ERR_INVALID_ARGUMENT;
     }
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) return ERR_INVALID_ARGUMENT;
     NOXBoardInterface *board = camera->Board();
     if (board == nullptr || board->Controller() == nullptr) return ERR_INVALID_BOARD_HANDLE;

@@ -22,7 +22,7 @@ int32_t DirectRead(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint
         frame.LogError(invalidData);
         return ERR_INVALID_DATA;
     }
-    NOXBoardInterface *board = Board(handle);
+    BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     return board->Controller()->ReadRaw(port, address, value, 4, ByteSwap::kSwapWords, kDefaultTimeoutMs);
 }
@@ -35,7 +35,8 @@ int32_t ForgettingCameraValues(NOXCameraInterface *camera, int32_t status) {
 }
 
 int32_t DirectWrite(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint32_t value, uint32_t swap) {
-    NOXBoardInterface *board = Board(handle);
+    ExportedCallScope call;
+    BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     const int32_t status =
         board->Controller()->WriteRegister(port, address, value, ByteSwapOf(swap), AcknowledgeMode::kRequired, 0);
@@ -53,7 +54,7 @@ int32_t DirectReadMemory(NoxBoardHandle *handle, uint32_t port, uint64_t address
         frame.LogError("Invalid data");
         return nullBufferStatus;
     }
-    NOXBoardInterface *board = Board(handle);
+    BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     return board->Controller()->ReadMemory(port, address, buffer, *length, timeoutMs);
 }
@@ -65,7 +66,7 @@ int32_t DirectWriteMemory(NoxBoardHandle *handle, uint32_t port, uint64_t addres
         frame.LogError("Invalid data");
         return ERR_INVALID_DATA;
     }
-    NOXBoardInterface *board = Board(handle);
+    BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
     const int32_t status =
         board->Controller()->WriteMemory(port, address, data, length, ByteSwap::kWireOrder, timeoutMs);
@@ -88,7 +89,7 @@ int32_t ReadCameraMemory(CallFrameResult &frame, NoxCameraHandle *handle, void *
         frame.LogError("Invalid length");
         return ERR_INVALID_ARGUMENT;
     }
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     FirmwareControllerBase *controller = CameraController(camera);
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
@@ -185,7 +186,7 @@ extern "C" NOX_API int32_t Nox_registerReadFromCamera(NoxCameraHandle *handle, u
         frame.LogError("Invalid data");
         return ERR_INVALID_ARGUMENT;
     }
-    NOXCameraInterface *camera = Camera(handle);
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     // Refused without touching the wire when the link is down.
     if (!camera->IsLinkUp(true)) return ERR_STREAM_PACKET_SIZE_REJECTED;
@@ -199,7 +200,8 @@ extern "C" NOX_API int32_t Nox_registerReadFromCamera(NoxCameraHandle *handle, u
 }
 
 extern "C" NOX_API int32_t Nox_registerWriteToCamera(NoxCameraHandle *handle, uint32_t value, uint32_t address) {
-    NOXCameraInterface *camera = Camera(handle);
+    ExportedCallScope call;
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     if (!camera->IsLinkUp(true)) return ERR_STREAM_PACKET_SIZE_REJECTED;
     FirmwareControllerBase *controller = CameraController(camera);
@@ -228,7 +230,8 @@ extern "C" NOX_API int32_t Nox_stringReadFromCamera(NoxCameraHandle *handle, cha
 
 extern "C" NOX_API int32_t Nox_memoryWriteToCamera(NoxCameraHandle *handle, const void *data, uint32_t address,
                                                    uint32_t length) {
-    NOXCameraInterface *camera = Camera(handle);
+    ExportedCallScope call;
+    CameraPin camera = Camera(handle);
     if (camera == nullptr) return ERR_INVALID_CAMERA_HANDLE;
     // A length without data would make the controller read from nowhere.
     if (data == nullptr && length != 0) {
@@ -250,5 +253,6 @@ extern "C" NOX_API int32_t Nox_memoryWriteToCameraWithTimeout(NoxCameraHandle *h
         frame.LogError("Invalid length");
         return ERR_INVALID_ARGUMENT;
     }
-    return WriteCameraMemory(Camera(handle), data, address, length, timeout);
+    CameraPin camera = Camera(handle);
+    return WriteCameraMemory(camera, data, address, length, timeout);
 }

@@ -90,6 +90,10 @@ int32_t FirmwareControllerBase::GetBoardProperty(uint32_t, void *, uint32_t, uin
 uint32_t FirmwareControllerBase::GetNrOfPorts() { return 0; }
 bool FirmwareControllerBase::IsLinkConfigRegister(uint64_t) { return false; }
 bool FirmwareControllerBase::IsLinkSynchronized(uint32_t) { return true; }
+
+FirmwareControllerBase::LinkSync FirmwareControllerBase::CheckLinkSync(uint32_t port) {
+    return IsLinkSynchronized(port) ? LinkSync::kSynchronized : LinkSync::kLost;
+}
 int32_t FirmwareControllerBase::ReadCameraInfo(uint32_t) { return ERR_NONE; }
 int32_t FirmwareControllerBase::SetUplinkSpeed(uint32_t, uint32_t) { return ERR_INTERNAL; }
 int32_t FirmwareControllerBase::SetControlCoreReset(uint32_t, uint32_t) { return ERR_INTERNAL; }

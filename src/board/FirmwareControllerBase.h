@@ -35,6 +35,10 @@ public:
     static constexpr uint32_t kNoId = 0xFFFFFFFFu;
     static constexpr std::chrono::milliseconds kPowerCycleOffTime{1000};
 
+    // What a link check can tell: a check that could not look (a lock not had
+    // in time, a status register that did not read) knows nothing.
+    enum class LinkSync { kSynchronized, kLost, kUnknown };
+
     FirmwareControllerBase(uint64_t device, uint64_t applet, ControllerOwner *owner);
     FirmwareControllerBase(const FirmwareControllerBase &) = delete;
     FirmwareControllerBase &operator=(const FirmwareControllerBase &) = delete;
@@ -85,6 +89,11 @@ public:
     virtual int32_t ReadCameraInfo(uint32_t port);                   // 0
     virtual int32_t SetUplinkSpeed(uint32_t port, uint32_t setting);        // ERR_INTERNAL
     virtual int32_t SetControlCoreReset(uint32_t portMask, uint32_t value); // ERR_INTERNAL
+
+    // --- Beyond the 32 operations
+    // The link check for a watcher, which must not take "could not look" for
+    // a loss. The base answers from IsLinkSynchronized.
+    virtual LinkSync CheckLinkSync(uint32_t port);
 
     // --- Shared helpers
     // Mode 0 PowerOff(mask, 0); mode 1 PowerOn(mask, 0); mode 2 PowerOff(mask, 1),

@@ -9,6 +9,7 @@ inline constexpr uint32_t kResetHoldAll = 7;
 inline constexpr uint32_t kResetReleaseUplink = 6;    // downlink and acknowledgment receiver held
 inline constexpr uint32_t kResetReleaseDownlink = 2;  // acknowledgment receiver held
 inline constexpr uint32_t kResetRunning = 0;
+inline constexpr uint32_t kResetDownlinkHeld = 1u << 2;
 
 // Modes of a port's LED.
 inline constexpr uint32_t kLedAfterConstruction = 1;

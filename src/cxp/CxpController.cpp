@@ -211,8 +211,13 @@ int32_t CxpController::SetDiscoverySelect(DiscoverySelect value) {
     for (uint32_t port = 0; port < ports; ++port) remembered[port] = impl_->ControlCoreResetValue(port);
     impl_->SetControlCoreReset(impl_->AllPortsMask(), cxp::kResetReleaseUplink);
     const int32_t status = impl_->WriteRegister(CxpRegister::kDiscoverySelectWrite, 0, value.Value());
-    for (uint32_t port = 0; port < ports; ++port) impl_->SetControlCoreReset(1u << port, remembered[port]);
+    uint32_t released = 0;
+    for (uint32_t port = 0; port < ports; ++port) {
+        impl_->SetControlCoreReset(1u << port, remembered[port]);
+        if (!(remembered[port] & cxp::kResetDownlinkHeld)) released |= 1u << port;
+    }
     log_.Write(kLevelDetail, "Discovery Select value changed to " + cxp::Hex(value.Value()));
+    AwaitRelock(released);
     return status;
 }
 
@@ -234,7 +239,26 @@ DiscoveryInfo *CxpController::GetDiscoveryInfo(bool update) {
 
 int32_t CxpController::SetControlCoreReset(uint32_t portMask, uint32_t value) {
     RecursiveMutex::Guard guard(LinkMutex());
-    return impl_->SetControlCoreReset(portMask, value);
+    uint32_t held = 0;
+    cxp::ForEachPort(portMask & impl_->AllPortsMask(), [&](uint32_t port) {
+        if (impl_->ControlCoreResetValue(port) & cxp::kResetDownlinkHeld) held |= 1u << port;
+    });
+    const int32_t status = impl_->SetControlCoreReset(portMask, value);
+    if (status == ERR_NONE && !(value & cxp::kResetDownlinkHeld)) AwaitRelock(held);
+    return status;
+}
+
+// A downlink transceiver out of reset takes a while to lock again. The links
+// that were up are awaited, so that the next command finds them up; a port
+// without a link would only cost the whole wait.
+void CxpController::AwaitRelock(uint32_t releasedMask) {
+    uint32_t linked = 0;
+    cxp::ForEachPort(releasedMask, [&](uint32_t port) {
+        if (impl_->Sync(port).inSync) linked |= 1u << port;
+    });
+    if (linked == 0) return;
+    int32_t status = ERR_NONE;
+    WaitForLinkSynchronisation(linked, status);
 }
 
 int32_t CxpController::ResetControlCore(uint32_t portMask) {

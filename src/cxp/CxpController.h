@@ -94,18 +94,26 @@ public:
     // camera the discovery info does not know.
     int32_t SetLinkConfig(uint32_t masterId, uint32_t bitRate, uint32_t links, uint32_t unused,
                           uint32_t *outValue) override;
+    // Both release downlink transceivers held in reset; they return once the
+    // links that were up have locked again (at most the synchronisation wait).
     int32_t ResetControlCore(uint32_t portMask) override;  // resets 6, 2, 0
     int32_t SetControlCoreReset(uint32_t portMask, uint32_t value) override;
     uint32_t GetAppletExtensionId(uint32_t port) override;
     uint32_t GetAppletMasterId(uint32_t port) override;
+    // Holds the downlinks in reset while the routing changes, then waits for
+    // the links that were up to lock again.
     int32_t SetDiscoverySelect(DiscoverySelect value) override;
     DiscoverySelect GetDiscoverySelect() override;
     uint32_t GetNrOfPorts() override;
     // False once more transceiver errors than "CXP::ErrorsPerMillisecondBeforeDesync"
     // per millisecond came since the last check; checks at most every 100 ms
     // and answers the last result in between, without a register access.
-    // Always false for a port the board does not have.
+    // Always false for a port the board does not have, and false when the
+    // error counter cannot be read (register lock not had in time).
     bool IsLinkSynchronized(uint32_t port) override;
+    // As IsLinkSynchronized, with kUnknown for a counter that cannot be read;
+    // that check stays due, the last result stands.
+    LinkSync CheckLinkSync(uint32_t port) override;
     // Reads the device strings of the camera whose master link is on the
     // physical port into the discovery info; 0 also when none is there.
     int32_t ReadCameraInfo(uint32_t port) override;
@@ -170,6 +178,7 @@ private:
     int32_t SetUplinks(uint32_t physicalMask, uint32_t speed);
     int32_t SetDownlinks(uint32_t physicalMask, uint32_t speed);
     uint32_t WaitForLinkSynchronisation(uint32_t physicalMask, int32_t &status);
+    void AwaitRelock(uint32_t releasedMask);
     uint32_t VerifyStandardMagic(uint32_t synchronised, uint32_t speed);
     void RecordSyncBaseline(uint32_t physicalMask, uint32_t lockedMask);
     void ForgetDetectedRates(uint32_t portMask);

@@ -1,12 +1,12 @@
 #include "cxp/CxpControllerImpl.h"
 
 #include <ctime>
-#include <thread>
 
 #include "board/BoardLibraries.h"
 #include "cxp/CxpControlCore.h"
 #include "cxp/CxpLinkSpeed.h"
 #include "cxp/CxpSettings.h"
+#include "cxp/PollPacer.h"
 #include "logging/Record.h"
 #include "nox_genicam.h"
 
@@ -27,8 +27,8 @@ constexpr uint32_t kUplinkReadyBit = 49;
 constexpr uint32_t kTransceiverLockedBit = 48;
 constexpr uint64_t kStatusErrorCountMask = 0xFFFFFF;
 constexpr auto kTransceiverReadyTimeout = std::chrono::milliseconds(500);
-// Polls of a board bit that only yield before the poll starts to sleep.
-constexpr int kBusyPolls = 16;
+// Transceivers finish programming within tens of microseconds; until then the polls follow each other.
+constexpr std::chrono::microseconds kTransceiverReadyBusy{100};
 
 cxp::CxpRegisterMap LookUpRegisters(uint64_t applet) {
     if (applet == 0) return {};
@@ -213,16 +213,14 @@ uint32_t CxpControllerImpl::LinkUpMask(uint32_t requested, bool &reported) {
 
 int32_t CxpControllerImpl::WaitForBoardBit(CxpRegister reg, uint32_t port, uint32_t bit) {
     const auto deadline = std::chrono::steady_clock::now() + kTransceiverReadyTimeout;
-    for (int poll = 0;; ++poll) {
+    cxp::PollPacer pacer(kTransceiverReadyBusy, kTransceiverReadyBusy);
+    for (;;) {
         uint64_t value = 0;
         const int32_t status = ReadRegister(reg, port, value);
         if (status != ERR_NONE) return status;
         if (value >> bit & 1) return ERR_NONE;
         if (std::chrono::steady_clock::now() >= deadline) return ERR_LINK_TIMEOUT;
-        if (poll < kBusyPolls)
-            std::this_thread::yield();
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        pacer.Pause();
     }
 }
 

@@ -72,11 +72,23 @@ public:
     // accept. Returns 0,
     // ERR_INVALID_POINTER without buffer, or ERR_GENCP_TOO_FEW_DATA when the
     // exchange stopped before every word was transferred.
+    //
+    // Answers are matched to their commands: the camera whose command port
+    // this is gets tagged commands when its protocol revision is 2.0 or later
+    // (asked first when the discovery info lacks it), and answers with another
+    // tag are dropped. Before an untagged command, answers to earlier ones
+    // that may still come (timed out, or announced by a wait acknowledgment)
+    // are drained until their end words or the end of their window; when the
+    // window ends first, a fence read goes ahead of the command (see
+    // Resynchronise), and the command is not sent while late answers are
+    // still due. An untagged read takes no answer of another size.
     int32_t ExecRWPacket(Access access, uint32_t port, uint32_t address, void *buffer, uint32_t bytes, ByteSwap swap,
                          AcknowledgeMode acknowledgeMode, uint32_t timeoutMs);
     // Empties the port's acknowledgment buffer; returns the words it held (at
-    // most kMaxDrainWords are read). False when the port has no receive register.
-    bool ClearAckBuffer(uint32_t port, std::vector<uint32_t> &words);
+    // most kMaxDrainWords are read). With `awaitAnswerMs`, an answer not there
+    // yet is awaited that long, up to its end word. False when the port has
+    // no receive register.
+    bool ClearAckBuffer(uint32_t port, std::vector<uint32_t> &words, uint32_t awaitAnswerMs = 0);
 
     // --- Board registers ----------------------------------------------------
     int32_t ReadRegister(cxp::CxpRegister reg, uint32_t port, uint64_t &value);
@@ -118,13 +130,33 @@ private:
         std::array<uint32_t, kCapacity> words{};
         uint32_t length = 0;
         bool overflow = false;  // more words arrived than fit; they were dropped
-        std::span<const uint32_t> View() const { return {words.data(), length}; }
+        uint32_t first = 0;     // 1 when a tag word leads the answer
+        uint32_t crc = cxp::kCrcInitial;  // the CRC sum over the tag word, when there is one
+        // The answer from its code word on.
+        std::span<const uint32_t> View() const { return {words.data() + first, length - first}; }
     };
     // What became of one packet.
     struct PacketOutcome {
         int32_t status;
         uint32_t wordsDone;
         bool resend;
+        uint32_t lateWindowMs = 0;  // an answer to it may still come within this time
+    };
+    // The commands through one applet port.
+    struct CommandChannel {
+        uint32_t unansweredProbe = DiscoveryInfo::kNone;  // the camera that did not tell its revision here
+        uint8_t nextTag = 0;
+        uint32_t lateAnswers = 0;  // untagged answers that may still come
+        std::chrono::steady_clock::time_point lateUntil;  // ... within their window, which ends then
+        uint32_t lateStandardReadBytes = 0;  // the size of a late read at address 0, whose answer looks like a fence's
+        uint32_t fenceBytes = 0;  // the size of the fence read on its way (0: none)
+        std::chrono::steady_clock::time_point fenceUntil;  // ... counted as lost from then on
+        // No late answer is on its way any more.
+        void InStep() {
+            lateAnswers = 0;
+            lateStandardReadBytes = 0;
+            fenceBytes = 0;
+        }
     };
     // The register lock, held for one scope when it could be taken in time.
     class RegisterLockGuard {
@@ -148,17 +180,25 @@ private:
 
     void OpenPacketLogs();
     bool HasControlChannel(uint32_t port) const;
-    uint32_t RecordedControlPacketSize(uint32_t port) const;
-    int32_t DrainReceiveBuffer(uint32_t port);
+    uint32_t CommandPortCamera(uint32_t port) const;
+    bool TaggedCommands(uint32_t port, uint32_t camera, uint32_t timeoutMs);
+    uint32_t ProbeRevision(uint32_t port, uint32_t camera, uint32_t timeoutMs);
+    int32_t DrainReceiveBuffer(uint32_t port, bool tagged);
+    int32_t Resynchronise(uint32_t port, uint32_t timeoutMs);
+    int32_t SendFence(uint32_t port, uint32_t waitMs);
+    bool IsFenceAnswer(uint32_t bytes) const;
+    uint8_t NextTag(uint32_t port);
+    void ExpectLateAnswer(uint32_t port, uint32_t windowMs, uint32_t standardReadBytes);
     int32_t SendPacket(uint32_t port, std::span<const uint32_t> packet);
-    int32_t ConfirmSent(uint32_t port);
+    int32_t ConfirmSent(uint32_t port, bool &sent);
     PacketOutcome CollectAck(Access access, uint32_t port, AcknowledgeMode acknowledgeMode, uint32_t timeoutMs,
-                             uint32_t packetWords, std::span<std::byte> readTarget, ByteSwap swap);
+                             uint32_t packetWords, std::span<std::byte> readTarget, ByteSwap swap,
+                             std::optional<uint32_t> tagWord);
     PacketOutcome DecodeWriteAck(uint32_t rounds, uint32_t &waitMs, bool &again);
-    PacketOutcome DecodeReadData(std::span<std::byte> readTarget, ByteSwap swap);
-    int32_t ReceiveAck(uint32_t port, uint32_t waitMs);
-    int32_t WaitForFirstAckWord(uint32_t address, uint32_t waitMs, std::chrono::steady_clock::time_point start);
-    int32_t ReadRestOfAck(uint32_t address, uint32_t waitMs, std::chrono::steady_clock::time_point start);
+    PacketOutcome DecodeReadData(std::span<std::byte> readTarget, ByteSwap swap, uint32_t waitMs);
+    int32_t ReceiveAck(uint32_t port, uint32_t waitMs, std::optional<uint32_t> tagWord, uint32_t readBytes);
+    bool FitsUntaggedCommand(uint32_t readBytes) const;
+    int32_t ReadOneAck(uint32_t address, uint32_t waitMs, std::chrono::steady_clock::time_point start);
     int32_t WaitForBoardBit(cxp::CxpRegister reg, uint32_t port, uint32_t bit);
 
     uint64_t device_;
@@ -179,6 +219,8 @@ private:
     DiscoveryInfo info_;
     uint32_t maxControlPacketSize_ = cxp::kMaxControlPacketBytes;
     bool packetCapture_ = false;
+
+    std::array<CommandChannel, cxp::kMaxPorts> channels_{};
 
     // Scratch of the packet exchange, kept here so no packet allocates.
     std::array<uint32_t, cxp::kMaxCommandWords> packet_{};

@@ -8,6 +8,7 @@
 #include "cxp/CxpController.h"
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/CxpLinkSpeed.h"
+#include "cxp/PollPacer.h"
 #include "logging/Record.h"
 #include "nox_genicam.h"
 
@@ -25,7 +26,12 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr uint32_t kSyncRounds = 10;
+// A receiver reprogrammed for a bit rate relocks its PLL (up to about a
+// millisecond in FPGA transceivers), then its clock recovery and the cable
+// equaliser adapt to the signal: a few milliseconds at worst, 5 with long
+// cables. The synchronisation wait lasts twice that, so that a busy host
+// polling late still sees such a lock; a port with no camera costs it whole.
+constexpr auto kSyncSpan = std::chrono::milliseconds(10);
 constexpr uint32_t kStandardRegister = cxp::camera_register::kStandard;
 constexpr uint32_t kConnectionConfigRegister = cxp::camera_register::kConnectionConfig;
 constexpr auto kMagicCheckDelay = std::chrono::milliseconds(2);
@@ -140,7 +146,7 @@ int32_t CxpController::LockLinksAtSpeed(uint32_t portMask, uint32_t speed, uint3
     if (settings_.skipRegisterCheckOnLinkConfig) {
         log_.Write(kLevelDetail, "CXP Standard Magic Value verification skipped");
     } else {
-        std::this_thread::sleep_for(kMagicCheckDelay);
+        if (synchronised != 0) std::this_thread::sleep_for(kMagicCheckDelay);
         synchronised = VerifyStandardMagic(synchronised, speed);
         ConsoleTrace("[CXP::LockLinksAtSpeed] ... Verified CXP Standard Magic Value.");
     }
@@ -171,7 +177,14 @@ uint32_t CxpController::WaitForLinkSynchronisation(uint32_t physicalMask, int32_
 
     status = ERR_NONE;
     uint32_t lockedMask = 0;
-    for (uint32_t round = 1; round <= kSyncRounds && lockedMask != physicalMask; ++round) {
+    // The rounds span kSyncSpan rather than running back to back: the caller finds links that lock within it.
+    const Clock::time_point deadline = Clock::now() + kSyncSpan;
+    cxp::PollPacer pacer(std::chrono::microseconds(0), std::chrono::microseconds(0));
+    // A lock shows in two reads after it, so two rounds at the end, back to back, even when a pause overran.
+    uint32_t roundsPastEnd = 0;
+    for (uint32_t round = 1; lockedMask != physicalMask && roundsPastEnd < 2; ++round) {
+        if (round > 1 && Clock::now() < deadline) pacer.Pause();
+        if (Clock::now() >= deadline) ++roundsPastEnd;
         ForEachPort(physicalMask, [&](uint32_t port) {
             const std::optional<uint64_t> count = impl_->ReadTransceiverErrorCount(port);
             const uint32_t bit = 1u << port;
@@ -303,9 +316,9 @@ int32_t CxpController::ConfigureCameraLinks(uint32_t masterId, uint32_t bitRate,
     }
     ConsoleTrace("[CXP::SetLinkConfig] ... Link speed changed.");
     if (settings_.receiveAckPacketOnLinkConfig) {
-        Sleep(settings_.commandAckTimeoutMs);
+        // Awaits the answer up to the acknowledgment timeout instead of always waiting that long.
         std::vector<uint32_t> dropped;
-        impl_->ClearAckBuffer(commandPort, dropped);
+        impl_->ClearAckBuffer(commandPort, dropped, settings_.commandAckTimeoutMs);
     }
     RecordDetectedRates(ports, bitRate);
     info.SetBitRate(masterId, bitRate);
@@ -314,26 +327,30 @@ int32_t CxpController::ConfigureCameraLinks(uint32_t masterId, uint32_t bitRate,
     return ERR_NONE;
 }
 
-bool CxpController::IsLinkSynchronized(uint32_t port) {
+bool CxpController::IsLinkSynchronized(uint32_t port) { return CheckLinkSync(port) == LinkSync::kSynchronized; }
+
+// A port the board does not have carries no link: the caller sees it lost, never as a locked link.
+FirmwareControllerBase::LinkSync CxpController::CheckLinkSync(uint32_t port) {
     RecursiveMutex::Guard guard(LinkMutex());
-    // The caller sees ports the board does not have as not synchronised, never as locked links.
-    if (port >= impl_->PortCount()) return false;
+    if (port >= impl_->PortCount()) return LinkSync::kLost;
     CxpControllerImpl::SyncState &sync = impl_->Sync(port);
     const Clock::time_point now = Clock::now();
-    if (now - sync.lastCheck < kSyncCheckInterval) return sync.inSync;
+    if (now - sync.lastCheck < kSyncCheckInterval) return sync.inSync ? LinkSync::kSynchronized : LinkSync::kLost;
 
-    const int64_t elapsedMs = ElapsedMs(sync.lastCheck, now);
     const std::optional<uint64_t> count = impl_->ReadTransceiverErrorCount(port);
+    // A register lock another process held too long says nothing about the link: no loss is reported for it.
+    if (!count) return LinkSync::kUnknown;
+    const int64_t elapsedMs = ElapsedMs(sync.lastCheck, now);
     // A counter that went backwards was reset; everything on it is new.
-    const uint64_t added = !count ? 0 : (*count >= sync.errorCount ? *count - sync.errorCount : *count);
-    sync.inSync = count && added < uint64_t{settings_.errorsPerMsBeforeDesync} * static_cast<uint64_t>(elapsedMs);
-    sync.errorCount = count.value_or(sync.errorCount);
+    const uint64_t added = *count >= sync.errorCount ? *count - sync.errorCount : *count;
+    sync.inSync = added < uint64_t{settings_.errorsPerMsBeforeDesync} * static_cast<uint64_t>(elapsedMs);
+    sync.errorCount = *count;
     sync.lastCheck = now;
     if (!sync.inSync)
         log_.Write(kLevelWarning, PortIndexItem(port),
                    "Transceiver is no longer synchronized: " + std::to_string(added) + " errors in " +
                        std::to_string(elapsedMs) + " milliseconds");
-    return sync.inSync;
+    return sync.inSync ? LinkSync::kSynchronized : LinkSync::kLost;
 }
 
 }  // namespace vexo::genicam

@@ -49,8 +49,7 @@ constexpr uint32_t kPacketFramingBytes = 8;
 
 }  // namespace
 
-uint32_t ControlPacketCrc(std::span<const uint32_t> words) {
-    uint32_t crc = 0xFFFFFFFFu;
+uint32_t ControlPacketCrc(std::span<const uint32_t> words, uint32_t crc) {
     size_t i = 0;
     for (; i + 4 <= words.size(); i += 4)
         crc = FoldWord(crc ^ words[i], 12) ^ FoldWord(words[i + 1], 8) ^ FoldWord(words[i + 2], 4) ^
@@ -60,29 +59,32 @@ uint32_t ControlPacketCrc(std::span<const uint32_t> words) {
 }
 
 size_t BuildCommandPacket(Command command, uint32_t address, uint32_t dataWords, std::span<const std::byte> data,
-                          ByteSwap swap, std::span<uint32_t> out) {
+                          ByteSwap swap, std::span<uint32_t> out, std::optional<uint8_t> tag) {
     const bool write = command == Command::kWrite;
     const uint32_t carried = write ? dataWords : 0;
-    if (dataWords > kMaxDataWordsPerPacket || out.size() < size_t{carried} + kCommandOverheadWords) return 0;
+    const size_t header = tag ? 1 + kTagWords : 1;  // words before the command word
+    const size_t crcIndex = header + 2 + carried;
+    if (dataWords > kMaxDataWordsPerPacket || out.size() <= crcIndex) return 0;
     if (write && data.size() < size_t{dataWords} * 4) return 0;
-    out[0] = kCommandTypeWord;
-    out[1] = CommandWord(command, dataWords * 4);
-    out[2] = SwapBytes(address);
+    out[0] = tag ? kTaggedCommandTypeWord : kCommandTypeWord;
+    if (tag) out[1] = TagWord(*tag);
+    out[header] = CommandWord(command, dataWords * 4);
+    out[header + 1] = SwapBytes(address);
     for (uint32_t i = 0; i < carried; ++i) {
         uint32_t word;
         std::memcpy(&word, data.data() + size_t{i} * 4, sizeof word);
-        out[3 + i] = swap == ByteSwap::kSwapWords ? SwapBytes(word) : word;
+        out[header + 2 + i] = swap == ByteSwap::kSwapWords ? SwapBytes(word) : word;
     }
-    const size_t crcIndex = 3 + size_t{carried};
     out[crcIndex] = ControlPacketCrc(out.subspan(1, crcIndex - 1));
     return crcIndex + 1;
 }
 
-uint32_t DataWordsPerPacket(uint32_t recordedSize, uint32_t boardLimit, uint32_t wordsRemaining) {
+uint32_t DataWordsPerPacket(uint32_t recordedSize, uint32_t boardLimit, uint32_t wordsRemaining, bool tagged) {
     uint32_t usable = std::min(boardLimit, kMaxControlPacketBytes);
     if (recordedSize != kNoRecordedSize) usable = std::min(usable, recordedSize == 0 ? kDefaultRecordedSize : recordedSize);
     const uint32_t framedWords = usable > kPacketFramingBytes ? (usable - kPacketFramingBytes) / 4 : 0;
-    const uint32_t words = framedWords > kCommandOverheadWords ? framedWords - kCommandOverheadWords : 1;
+    const uint32_t overhead = kCommandOverheadWords + (tagged ? kTagWords : 0);
+    const uint32_t words = framedWords > overhead ? framedWords - overhead : 1;
     return std::min(words, wordsRemaining);
 }
 
@@ -106,7 +108,7 @@ AckCode DecodeAckCode(std::span<const uint32_t> ack) {
     }
 }
 
-ReadAck DecodeReadAck(std::span<const uint32_t> ack, ByteSwap swap, std::span<std::byte> out) {
+ReadAck DecodeReadAck(std::span<const uint32_t> ack, ByteSwap swap, std::span<std::byte> out, uint32_t crc) {
     const AckCode code = DecodeAckCode(ack);
     if (code.status != 0) return {code.status, 0, false};
     if (ack.size() < 3) return {kStatusEmptyAck, 0, false};
@@ -114,7 +116,7 @@ ReadAck DecodeReadAck(std::span<const uint32_t> ack, ByteSwap swap, std::span<st
     const uint64_t dataWords = SwapBytes(ack[1]) / 4;
     if (ack.size() == dataWords + 3) {
         const size_t crcIndex = ack.size() - 1;
-        if (ControlPacketCrc(ack.first(crcIndex)) != ack[crcIndex]) return {kStatusAckCrc, 0, false};
+        if (ControlPacketCrc(ack.first(crcIndex), crc) != ack[crcIndex]) return {kStatusAckCrc, 0, false};
     } else if (ack.size() != dataWords + 2) {
         return {0, 0, true};
     }

@@ -72,12 +72,12 @@ constexpr ReferenceRule kReferences[] = {
     {"pValueIndexed", kNumber},   {"pValueDefault", kNumber},  {"pCommandValue", kNumber},
 };
 
-// What a node says to people. The layer offers none of it (the description
-// copy the camera keeps has it all), so the interpreter is not given it: it
-// makes objects of every element. A layer that offers it must keep these.
-constexpr string_view kPresentation[] = {"ToolTip",        "Description", "DisplayName",     "Visibility",
-                                         "DocuURL",        "IsDeprecated", "Representation", "Unit",
-                                         "DisplayNotation", "DisplayPrecision"};
+// What a node says to people. The layer offers the first group (feature
+// information); the interpreter is not given the rest, as it makes objects of
+// every element. A layer that offers more must move them to the first group.
+constexpr string_view kPresentationOffered[] = {"ToolTip",    "Description",    "DisplayName",
+                                                "Visibility", "Representation", "Unit"};
+constexpr string_view kPresentationDropped[] = {"DocuURL", "IsDeprecated", "DisplayNotation", "DisplayPrecision"};
 
 // Elements whose text is a number the check bounds.
 constexpr string_view kBoundedNumbers[] = {"Length", "Address", "LSB", "MSB", "Bit", "PollingTime"};
@@ -88,6 +88,7 @@ struct ElementTraits {
     const KindRule *kind = nullptr;
     const ReferenceRule *reference = nullptr;
     bool presentation = false;
+    bool presentationOffered = false;
     bool boundedNumber = false;
 };
 
@@ -96,7 +97,11 @@ const ElementTraits &TraitsOf(string_view name) {
         std::unordered_map<string_view, ElementTraits> table;
         for (const KindRule &rule : kKinds) table[rule.kind].kind = &rule;
         for (const ReferenceRule &rule : kReferences) table[rule.element].reference = &rule;
-        for (string_view element : kPresentation) table[element].presentation = true;
+        for (string_view element : kPresentationOffered) {
+            table[element].presentation = true;
+            table[element].presentationOffered = true;
+        }
+        for (string_view element : kPresentationDropped) table[element].presentation = true;
         for (string_view element : kBoundedNumbers) table[element].boundedNumber = true;
         return table;
     }();
@@ -108,6 +113,7 @@ const ElementTraits &TraitsOf(string_view name) {
 const KindRule *RuleOf(string_view kind) { return TraitsOf(kind).kind; }
 const ReferenceRule *ReferenceRuleOf(string_view element) { return TraitsOf(element).reference; }
 bool IsPresentation(string_view element) { return TraitsOf(element).presentation; }
+bool IsPresentationOffered(string_view element) { return TraitsOf(element).presentationOffered; }
 bool IsBoundedNumber(string_view element) { return TraitsOf(element).boundedNumber; }
 
 string_view Trimmed(string_view text) {
@@ -160,7 +166,8 @@ std::string Hex(uint64_t value) {
 }
 
 // What an open element is to the check.
-enum class Role { Container, Node, Property, Skipped };
+// Presentation: a text for people, passed on as it is.
+enum class Role { Container, Node, Property, Presentation, Skipped };
 
 struct OpenElement {
     OpenElement(string_view elementName, Role elementRole) : name(elementName), role(elementRole) {}
@@ -170,7 +177,7 @@ struct OpenElement {
     Role role;
     const KindRule *rule = nullptr;  // nodes only
     size_t node = 0;                 // the node it is (Node) or belongs to (Property)
-    std::string text;                // Property only
+    std::string text;                // Property and Presentation only
 };
 
 // One element as the parser reports it.
@@ -184,7 +191,7 @@ struct ElementEvent {
 };
 
 // The description as the interpreter needs it: no blanks between elements,
-// no comments, no presentation, nothing it would skip. The interpreter makes
+// no comments, no presentation the layer does not offer, nothing it would skip. The interpreter makes
 // an object of every element and every run of text, so this halves its work
 // on a description laid out for people.
 class CompactWriter {
@@ -277,7 +284,8 @@ public:
     }
 
     void Characters(string_view text) {
-        if (!open_.empty() && open_.back().role == Role::Property) open_.back().text.append(text);
+        if (!open_.empty() && (open_.back().role == Role::Property || open_.back().role == Role::Presentation))
+            open_.back().text.append(text);
     }
 
     void EndElement() {
@@ -295,7 +303,7 @@ public:
 private:
     OpenElement Opened(const OpenElement &parent, string_view name, const xmlChar **attributes, int count) {
         OpenElement element(name, Role::Skipped);
-        if (parent.role == Role::Skipped || parent.role == Role::Property) {
+        if (parent.role == Role::Skipped || parent.role == Role::Property || parent.role == Role::Presentation) {
             // The interpreter drops what stands inside a property or an
             // element it does not know; a node there would be lost.
             if (RuleOf(name) != nullptr) Refuse("a " + element.name + " node stands inside " + Quoted(parent.name));
@@ -310,6 +318,7 @@ private:
             if (rule == nullptr) Refuse("node kind " + Quoted(name) + " is unknown");
         }
         if (rule == nullptr) {
+            if (IsPresentationOffered(name)) element.role = Role::Presentation;
             if (IsPresentation(name)) return element;
             RequireAttribute(element.name, attributes, count);
             element.role = Role::Property;

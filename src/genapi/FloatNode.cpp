@@ -27,4 +27,26 @@ double FloatNode::GetMin() { return Query(arv_gc_float_get_min, Float()); }
 
 double FloatNode::GetMax() { return Query(arv_gc_float_get_max, Float()); }
 
+bool FloatNode::HasInc() {
+    Guard guard(Mutex());
+    return HasProperty(ARV_GC_PROPERTY_NODE_TYPE_INCREMENT) || HasProperty(ARV_GC_PROPERTY_NODE_TYPE_P_INCREMENT);
+}
+
+// Without a step the interpreter answers its smallest positive double; the
+// layer answers 0 instead, which no caller takes for a step.
+double FloatNode::GetInc() {
+    Guard guard(Mutex());
+    return HasInc() ? Checked(arv_gc_float_get_inc, Float()) : 0.0;
+}
+
+GenApi::ERepresentation FloatNode::GetRepresentation() {
+    Guard guard(Mutex());
+    return RepresentationOf(arv_gc_float_get_representation(Float()));
+}
+
+GenApi::gcstring FloatNode::GetUnit() {
+    Guard guard(Mutex());
+    return arv_gc_float_get_unit(Float());
+}
+
 }  // namespace vexo::genicam::genapi

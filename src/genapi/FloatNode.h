@@ -13,6 +13,10 @@ public:
     void SetValue(double value, bool verify) override;
     double GetMin() override;
     double GetMax() override;
+    bool HasInc() override;
+    double GetInc() override;
+    GenApi::ERepresentation GetRepresentation() override;
+    GenApi::gcstring GetUnit() override;
 
 private:
     ArvGcFloat *Float() const { return ARV_GC_FLOAT(node_); }

@@ -16,6 +16,9 @@ public:
     virtual int64_t GetMin() = 0;
     virtual int64_t GetMax() = 0;
     virtual int64_t GetInc() = 0;
+    virtual ERepresentation GetRepresentation() = 0;
+    // The unit of the value ("us", "dB"); empty when the description names none.
+    virtual gcstring GetUnit() = 0;
 };
 
 }  // namespace GenApi

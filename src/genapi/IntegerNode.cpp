@@ -23,6 +23,16 @@ int64_t IntegerNode::GetMax() { return Query(arv_gc_integer_get_max, Integer());
 
 int64_t IntegerNode::GetInc() { return Query(arv_gc_integer_get_inc, Integer()); }
 
+GenApi::ERepresentation IntegerNode::GetRepresentation() {
+    Guard guard(Mutex());
+    return RepresentationOf(arv_gc_integer_get_representation(Integer()));
+}
+
+GenApi::gcstring IntegerNode::GetUnit() {
+    Guard guard(Mutex());
+    return arv_gc_integer_get_unit(Integer());
+}
+
 void IntegerNode::VerifyInRange(int64_t value) {
     const int64_t minimum = GetMin();
     const int64_t maximum = GetMax();

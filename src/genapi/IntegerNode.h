@@ -15,6 +15,8 @@ public:
     int64_t GetMin() override;
     int64_t GetMax() override;
     int64_t GetInc() override;
+    GenApi::ERepresentation GetRepresentation() override;
+    GenApi::gcstring GetUnit() override;
 
     bool IsSelector() override;
     void GetSelectedFeatures(GenApi::FeatureList_t &features) override;

@@ -40,6 +40,53 @@ void *Node::CastTo(Kind kind) {
 
 GenApi::gcstring Node::GetName() const { return arv_gc_feature_node_get_name(node_); }
 
+GenApi::gcstring Node::GetDisplayName() const {
+    Guard guard(Mutex());
+    const char *name = arv_gc_feature_node_get_display_name(node_);
+    return name != nullptr && *name != '\0' ? GenApi::gcstring(name) : GetName();
+}
+
+GenApi::gcstring Node::GetToolTip() const {
+    Guard guard(Mutex());
+    return arv_gc_feature_node_get_tooltip(node_);
+}
+
+GenApi::gcstring Node::GetDescription() const {
+    Guard guard(Mutex());
+    return arv_gc_feature_node_get_description(node_);
+}
+
+GenApi::EVisibility Node::GetVisibility() const {
+    Guard guard(Mutex());
+    switch (arv_gc_feature_node_get_visibility(node_)) {
+        case ARV_GC_VISIBILITY_INVISIBLE: return GenApi::Invisible;
+        case ARV_GC_VISIBILITY_GURU: return GenApi::Guru;
+        case ARV_GC_VISIBILITY_EXPERT: return GenApi::Expert;
+        default: return GenApi::Beginner;
+    }
+}
+
+bool Node::HasProperty(ArvGcPropertyNodeType type) const {
+    for (ArvDomNode *child = arv_dom_node_get_first_child(ARV_DOM_NODE(node_)); child;
+         child = arv_dom_node_get_next_sibling(child))
+        if (ARV_IS_GC_PROPERTY_NODE(child) && arv_gc_property_node_get_node_type(ARV_GC_PROPERTY_NODE(child)) == type)
+            return true;
+    return false;
+}
+
+GenApi::ERepresentation RepresentationOf(ArvGcRepresentation representation) {
+    switch (representation) {
+        case ARV_GC_REPRESENTATION_LINEAR: return GenApi::Linear;
+        case ARV_GC_REPRESENTATION_LOGARITHMIC: return GenApi::Logarithmic;
+        case ARV_GC_REPRESENTATION_BOOLEAN: return GenApi::Boolean;
+        case ARV_GC_REPRESENTATION_PURE_NUMBER: return GenApi::PureNumber;
+        case ARV_GC_REPRESENTATION_HEX_NUMBER: return GenApi::HexNumber;
+        case ARV_GC_REPRESENTATION_IPV4_ADDRESS: return GenApi::IPV4Address;
+        case ARV_GC_REPRESENTATION_MAC_ADDRESS: return GenApi::MACAddress;
+        default: return GenApi::_UndefinedRepresentation;
+    }
+}
+
 GenApi::EAccessMode Node::GetAccessMode() const {
     Guard guard(Mutex());
     if (!ChainImplemented()) return GenApi::NI;

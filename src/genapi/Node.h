@@ -20,6 +20,10 @@ public:
     Node(const NodeMap &map, ArvGcFeatureNode *node) : map_(map), node_(node) {}
 
     GenApi::gcstring GetName() const override;
+    GenApi::gcstring GetDisplayName() const override;
+    GenApi::gcstring GetToolTip() const override;
+    GenApi::gcstring GetDescription() const override;
+    GenApi::EVisibility GetVisibility() const override;
     // NI when the node or a node it hands its value to is not implemented,
     // NA when one of them is not available, then the interpreter's read/write
     // mode with a lock on any of them taking away writing.
@@ -35,8 +39,6 @@ protected:
 
 private:
     void *CastTo(Kind kind);
-
-protected:
 
 protected:
     using Guard = templates::platform::RecursiveMutex::Guard;
@@ -69,6 +71,8 @@ protected:
     void CollectNodes(const GSList *list, GenApi::FeatureList_t &features) const;
     // The features this node selects (empty when it selects none).
     void CollectSelected(GenApi::FeatureList_t &features) const;
+    // Whether the node has a child element of that kind (Inc, pInc...).
+    bool HasProperty(ArvGcPropertyNodeType type) const;
 
     const NodeMap &map_;
     ArvGcFeatureNode *node_;
@@ -95,5 +99,8 @@ private:
     // ask the interpreter.
     mutable bool chainConditional_ = true;
 };
+
+// The layer's name of an interpreter representation.
+GenApi::ERepresentation RepresentationOf(ArvGcRepresentation representation);
 
 }  // namespace vexo::genicam::genapi

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "genapi/GenApi.h"
+#include "genicam/CategoryWalk.h"
 #include "logging/LoggerNames.h"
 #include "logging/Logging.h"
 #include "logging/Record.h"
@@ -157,32 +158,10 @@ bool ParameterDump::Write(std::ostream &out) {
 
 std::vector<INode *> ParameterDump::FeaturesUnderRoot(INode &root) {
     std::vector<INode *> features;
-    std::set<INode *> seen{&root};
-    // Pending feature lists, innermost last; a category's features replace it
-    // in place, so the order is that of a depth-first walk.
-    struct Pending {
-        FeatureList_t list;
-        size_t next = 0;
-    };
-    std::vector<Pending> pending(1);
-    CCategoryPtr(&root)->GetFeatures(pending.back().list);
-    while (!pending.empty()) {
-        Pending &top = pending.back();
-        if (top.next == top.list.size()) {
-            pending.pop_back();
-            continue;
-        }
-        IValue *value = top.list[top.next++];
-        INode *node = value != nullptr ? value->GetNode() : nullptr;
-        if (node == nullptr || !seen.insert(node).second) continue;
-        if (CCategoryPtr category = node; category.IsValid()) {
-            Pending inner;
-            category->GetFeatures(inner.list);
-            pending.push_back(std::move(inner));
-            continue;
-        }
-        features.push_back(node);
-    }
+    std::unordered_set<const INode *> seen{&root};
+    WalkCategory(root, seen, SIZE_MAX, [&](INode &node, const std::string &) {
+        if (!CCategoryPtr(&node).IsValid()) features.push_back(&node);
+    });
     return features;
 }
 

@@ -13,7 +13,14 @@ namespace vexo::tools::logging {
 using ContextFunction = std::function<std::string()>;
 
 // "thread-id=" + thread id + context + "|" + message, at the given level when enabled.
+// An error record (level 5) also becomes the thread's last error record, whether
+// the logger passes it or not.
 void WriteRecord(Logger *logger, uint32_t level, const ContextFunction &context, const std::string &message);
+
+// The calling thread's last error record; empty when none was written since
+// it was last forgotten. Valid until the thread writes or forgets one.
+const std::string &LastErrorRecord();
+void ForgetLastErrorRecord();
 
 std::string PortMaskItem(uint32_t portMask);
 std::string PortIndexItem(uint32_t portIndex);

@@ -38,7 +38,7 @@ BoardRegistry &Registry() {
 }
 
 // The boards a handle may name. Apart from the registry: handle checks only
-// look, on every exported call, and share their lock.
+// look, on every exported call, and must not wait behind a cross-board connect.
 LiveObjectSet<NOXBoardInterface> &LiveBoards() {
     static LiveObjectSet<NOXBoardInterface> boards;
     return boards;
@@ -46,7 +46,22 @@ LiveObjectSet<NOXBoardInterface> &LiveBoards() {
 
 }  // namespace
 
-NOXBoardInterface *LiveBoard(NoxBoardHandle *handle) { return LiveBoards().Find(handle); }
+BoardPin LiveBoard(NoxBoardHandle *handle) { return LiveBoards().Find(handle); }
+
+BoardFreeing FreeBoard(BoardPin board, void (*dispose)(NOXBoardInterface *), std::chrono::milliseconds patience) {
+    NOXBoardInterface *object = board.get();
+    if (object == nullptr) return BoardFreeing::kNotLive;
+    // Inside the board's own callback the monitor's pass holds the board below us.
+    const bool insideCallback = object->IsMonitorThread();
+    if (!LiveBoards().Withdraw(std::move(board))) return BoardFreeing::kNotLive;
+    if (!insideCallback && LiveBoards().AwaitUnpinned(object, patience)) return BoardFreeing::kUnpinned;
+    if (object->LeaveEndToMonitor(dispose)) return BoardFreeing::kLeftToMonitor;
+    // No monitor to leave it to: the holders' calls end on their own.
+    LiveBoards().AwaitUnpinned(object, std::nullopt);
+    return BoardFreeing::kUnpinned;
+}
+
+void AwaitLastRelease(NOXBoardInterface *board) { LiveBoards().AwaitUnpinned(board, std::nullopt); }
 
 NOXBoardInterface::NOXBoardInterface() {
     LiveBoards().Add(this);
@@ -59,17 +74,36 @@ NOXBoardInterface::NOXBoardInterface() {
 }
 
 NOXBoardInterface::~NOXBoardInterface() {
-    LiveBoards().Remove(this);
-    // The monitor reads the cameras and the controller: it goes first.
-    monitor_->Stop();
-    monitor_.reset();
+    // Nothing holds the board after this; the monitor may still be between passes.
+    LiveBoards().Forget(this);
+    StopMonitor();
     {
         RecursiveMutex::Guard guard(Registry().mutex);
         auto &boards = Registry().boards;
         boards.erase(std::remove(boards.begin(), boards.end(), this), boards.end());
     }
+    // Every camera pin held a board pin: the cameras are free to go now.
     DeleteAllCameras();
     DestroyController();
+}
+
+void NOXBoardInterface::StopMonitor() {
+    if (!monitor_) return;
+    if (monitor_->IsCurrentThread()) {
+        // Freed from inside the board's own callback: the thread cannot join
+        // itself, so it ends on its own once the pass that got here returns.
+        monitor_->RequestStop();
+        monitor_.release()->DeleteWhenFinished();
+        return;
+    }
+    monitor_->Stop();
+    monitor_.reset();
+}
+
+bool NOXBoardInterface::IsMonitorThread() const { return monitor_ && monitor_->IsCurrentThread(); }
+
+bool NOXBoardInterface::LeaveEndToMonitor(void (*dispose)(NOXBoardInterface *)) {
+    return monitor_ && monitor_->TakeOverEnd(dispose);
 }
 
 tools::logging::Logger *NOXBoardInterface::GetLogger() {
@@ -92,14 +126,20 @@ int32_t NOXBoardInterface::Init(GrabberSession *session, bool optionFlag, uint32
     const int32_t boardType = static_cast<int32_t>(QueryBoardInfo(device, "board/type"));
     const ControllerKind technology = BoardTechnology(boardType);
     if (technology == ControllerKind::kNone) return ERR_BOARD_NOT_SUPPORTED;
+    std::unique_ptr<FirmwareControllerBase> controller;
     try {
-        controller_ = MakeController(technology, device, applet, optionFlag, optionWord);
+        controller = MakeController(technology, device, applet, optionFlag, optionWord);
     } catch (const std::exception &error) {
         Log(kLevelError, std::string("Failed to create the board's link controller: ") + error.what());
         return ERR_BOARD_NOT_SUPPORTED;
     }
-    if (!controller_) return ERR_BOARD_NOT_SUPPORTED;
-    kind_ = technology;
+    if (!controller) return ERR_BOARD_NOT_SUPPORTED;
+    {
+        // Other boards' cross-board work looks at this board's kind and controller.
+        RecursiveMutex::Guard registry(Registry().mutex);
+        controller_ = std::move(controller);
+        kind_ = technology;
+    }
     portCount_ = BoardPortCount(boardType);
     controller_->ResetDiscoverySelect();
     controller_->FinishSetup();
@@ -126,8 +166,24 @@ NOXCameraInterface *NOXBoardInterface::GetCamera(uint32_t index) {
     return index < kCameraSlots ? cameras_[index].get() : nullptr;
 }
 
-int32_t NOXBoardInterface::AddCamera(std::unique_ptr<NOXCameraInterface> camera, int32_t index) {
+CameraPin NOXBoardInterface::PinCamera(uint32_t index) {
     RecursiveMutex::Guard guard(cameraLock_);
+    if (index >= kCameraSlots || !cameras_[index]) return {};
+    return LiveCamera(ToHandle(cameras_[index].get()));
+}
+
+int32_t NOXBoardInterface::AddCamera(std::unique_ptr<NOXCameraInterface> camera, int32_t index) {
+    int32_t status = ERR_NONE;
+    {
+        RecursiveMutex::Guard guard(cameraLock_);
+        status = PlaceCamera(camera, index);
+    }
+    // A refused camera goes outside the list's lock: its end may wait for a call holding it.
+    RetireCamera(std::move(camera));
+    return status;
+}
+
+int32_t NOXBoardInterface::PlaceCamera(std::unique_ptr<NOXCameraInterface> &camera, int32_t index) {
     if (index >= static_cast<int32_t>(kCameraSlots)) return ERR_INVALID_LINK_INDEX;
     if (index < 0) {
         if (cameraCount_ >= kCameraSlots) return ERR_CAMERA_LIST_FULL;
@@ -141,22 +197,27 @@ int32_t NOXBoardInterface::AddCamera(std::unique_ptr<NOXCameraInterface> camera,
 
 int32_t NOXBoardInterface::RemoveCamera(uint32_t index) {
     if (index >= kCameraSlots) return ERR_INVALID_LINK_INDEX;
-    RecursiveMutex::Guard callbacks(callbackLock_);
-    RecursiveMutex::Guard guard(cameraLock_);
-    if (cameras_[index]) {
-        cameras_[index].reset();
-        --cameraCount_;
+    std::unique_ptr<NOXCameraInterface> removed;
+    {
+        RecursiveMutex::Guard guard(cameraLock_);
+        if (cameras_[index]) --cameraCount_;
+        removed = std::move(cameras_[index]);
     }
+    RetireCamera(std::move(removed));
     return ERR_NONE;
 }
 
 void NOXBoardInterface::ClearCameras() { DeleteAllCameras(); }
 
 void NOXBoardInterface::DeleteAllCameras() {
-    RecursiveMutex::Guard callbacks(callbackLock_);
-    RecursiveMutex::Guard guard(cameraLock_);
-    for (auto &camera : cameras_) camera.reset();
-    cameraCount_ = 0;
+    std::array<std::unique_ptr<NOXCameraInterface>, kCameraSlots> removed;
+    {
+        RecursiveMutex::Guard guard(cameraLock_);
+        removed.swap(cameras_);
+        cameraCount_ = 0;
+    }
+    // Handles of the removed cameras are dead at once; a camera a call or the callback still holds is deleted when they let go.
+    for (auto &camera : removed) RetireCamera(std::move(camera));
 }
 
 NOXCameraInterface *NOXBoardInterface::FindCameraByMasterId(uint32_t masterId) {
@@ -167,25 +228,51 @@ NOXCameraInterface *NOXBoardInterface::FindCameraByMasterId(uint32_t masterId) {
 }
 
 NOXCameraInterface *NOXBoardInterface::FindCameraByPort(uint32_t port) {
-    if (port >= kCameraSlots) return nullptr;
     RecursiveMutex::Guard guard(cameraLock_);
+    return CameraAtPort(port);
+}
+
+NOXCameraInterface *NOXBoardInterface::CameraAtPort(uint32_t port) {
+    if (port >= kCameraSlots) return nullptr;
     for (auto &camera : cameras_)
         if (camera && camera->UsesCameraPort(port)) return camera.get();
     return nullptr;
 }
 
-bool NOXBoardInterface::HasCameraOnPort(uint32_t port) { return FindCameraByPort(port) != nullptr; }
+int32_t NOXBoardInterface::FindOrAddCameraAtPort(uint32_t port, NOXCameraInterface *&camera, bool &created) {
+    created = false;
+    std::unique_ptr<NOXCameraInterface> fresh;
+    int32_t status = ERR_NONE;
+    {
+        RecursiveMutex::Guard guard(cameraLock_);
+        camera = CameraAtPort(port);
+        if (camera != nullptr) return ERR_NONE;
+        fresh = std::make_unique<NOXCameraInterface>(this, port);
+        NOXCameraInterface *added = fresh.get();
+        status = PlaceCamera(fresh, -1);
+        if (status == ERR_NONE) {
+            camera = added;
+            created = true;
+        }
+    }
+    RetireCamera(std::move(fresh));  // refused for a full list
+    return status;
+}
 
-void NOXBoardInterface::SortCameras() {
+namespace {
+int32_t IsAvailable(const NOXCameraInterface *camera) {
+    return camera != nullptr && !camera->IsDummy() && camera->IsDiscovered() ? 1 : 0;
+}
+}  // namespace
+
+int32_t NOXBoardInterface::IsCameraAvailableAtPort(uint32_t port) {
     RecursiveMutex::Guard guard(cameraLock_);
-    const uint32_t count = std::min(cameraCount_, kCameraSlots);
-    if (count < 2) return;
-    // Empty slots sort last.
-    std::stable_sort(cameras_.begin(), cameras_.begin() + count, [](const auto &a, const auto &b) {
-        const uint64_t left = a ? a->GetPortIndex() : UINT64_MAX;
-        const uint64_t right = b ? b->GetPortIndex() : UINT64_MAX;
-        return left < right;
-    });
+    return IsAvailable(CameraAtPort(port));
+}
+
+int32_t NOXBoardInterface::IsCameraAvailableInSlot(uint32_t index) {
+    RecursiveMutex::Guard guard(cameraLock_);
+    return IsAvailable(index < kCameraSlots ? cameras_[index].get() : nullptr);
 }
 
 // --- Scanning ----------------------------------------------------------------
@@ -194,19 +281,33 @@ int32_t NOXBoardInterface::DiscoverCameras(uint32_t portMask, uint32_t option, u
     ClearCameras();
     const int32_t status = NOXInterface::DiscoverCameras(portMask, option, speed, flags);
     if (status != ERR_NONE && status != ERR_LINK_LAYOUT_MISMATCH) return status;
+    // The new cameras are made from the model under the link lock and listed
+    // after it, so the list never waits for the model.
+    CameraList found;
     {
-        RecursiveMutex::Guard cameras(cameraLock_);
         RecursiveMutex::Guard model(controller_->LinkMutex());
         DiscoveryInfo *info = GetDiscoveryInfo(false);
         if (info == nullptr) return ERR_INTERNAL;
-        RegisterDiscoveredCameras(*info);
-        RegisterPlaceholderCameras(*info);
+        RegisterDiscoveredCameras(*info, found);
+        RegisterPlaceholderCameras(*info, found);
     }
-    SortCameras();
+    InstallCameras(std::move(found));
     return status;
 }
 
-void NOXBoardInterface::RegisterDiscoveredCameras(DiscoveryInfo &info) {
+namespace {
+NOXCameraInterface *FoundWithMaster(const std::vector<std::unique_ptr<NOXCameraInterface>> &found, uint32_t masterId) {
+    for (const auto &camera : found)
+        if (camera->MasterId() == masterId) return camera.get();
+    return nullptr;
+}
+
+bool FoundAtPort(const std::vector<std::unique_ptr<NOXCameraInterface>> &found, uint32_t port) {
+    return std::any_of(found.begin(), found.end(), [port](const auto &camera) { return camera->UsesCameraPort(port); });
+}
+}  // namespace
+
+void NOXBoardInterface::RegisterDiscoveredCameras(DiscoveryInfo &info, CameraList &found) {
     std::vector<uint32_t> masters;
     info.ListCameraMasters(true, masters);
     Log(kLevelDetail, "Found " + std::to_string(masters.size()) + " cameras");
@@ -215,10 +316,10 @@ void NOXBoardInterface::RegisterDiscoveredCameras(DiscoveryInfo &info) {
         for (info.FirstCameraLink(masterId, extension); extension != DiscoveryInfo::kNone;
              info.NextCameraLink(masterId, extension, extension)) {
             const uint32_t port = info.FindCameraPort(masterId, extension);
-            NOXCameraInterface *camera = FindCameraByMasterId(masterId);
-            if (camera == nullptr || !camera->IsDiscovered()) {
-                RegisterCamera(info, masterId, port);
-                camera = FindCameraByMasterId(masterId);
+            NOXCameraInterface *camera = FoundWithMaster(found, masterId);
+            if (camera == nullptr && found.size() < kCameraSlots) {
+                found.push_back(MakeDiscoveredCamera(info, masterId, port));
+                camera = found.back().get();
             }
             const uint32_t apPort = info.GetCameraPeerIndex(port);
             if (camera == nullptr || apPort == DiscoveryInfo::kNone) continue;
@@ -230,7 +331,8 @@ void NOXBoardInterface::RegisterDiscoveredCameras(DiscoveryInfo &info) {
     }
 }
 
-void NOXBoardInterface::RegisterCamera(DiscoveryInfo &info, uint32_t masterId, uint32_t port) {
+std::unique_ptr<NOXCameraInterface> NOXBoardInterface::MakeDiscoveredCamera(DiscoveryInfo &info, uint32_t masterId,
+                                                                           uint32_t port) {
     Log(kLevelDetail, "Registering new camera with master id " + std::to_string(masterId) + " at port " +
                           std::to_string(port));
     auto camera = std::make_unique<NOXCameraInterface>(this, port);
@@ -255,10 +357,10 @@ void NOXBoardInterface::RegisterCamera(DiscoveryInfo &info, uint32_t masterId, u
     if (auto texts = info.GetCameraInfo(masterId);
         texts && std::any_of(texts->begin(), texts->end(), [](const auto &text) { return text.has_value(); }))
         camera->SetCameraInfo(*texts);
-    AddCamera(std::move(camera), -1);
+    return camera;
 }
 
-void NOXBoardInterface::RegisterPlaceholderCameras(DiscoveryInfo &info) {
+void NOXBoardInterface::RegisterPlaceholderCameras(DiscoveryInfo &info, CameraList &found) {
     std::vector<uint32_t> freeMasterPorts;
     for (uint32_t port = 0; port < kCameraSlots && port < info.GetPortCount(); ++port) {
         if (info.GetApPeerIndex(port) == DiscoveryInfo::kNone && info.GetApMasterId(port) != DiscoveryInfo::kNone &&
@@ -272,7 +374,7 @@ void NOXBoardInterface::RegisterPlaceholderCameras(DiscoveryInfo &info) {
     for (uint32_t apPort : freeMasterPorts) {
         const uint32_t cameraPort = routing.ReverseEntry(apPort);
         if (cameraPort == DiscoverySelect::kNoEntry) continue;
-        if (!HasCameraOnPort(cameraPort)) {
+        if (!FoundAtPort(found, cameraPort) && found.size() < kCameraSlots) {
             Log(kLevelDetail, "Registering dummy camera at port " + std::to_string(cameraPort));
             const uint32_t apMaster = info.GetApMasterId(apPort);
             const int32_t apLinks = std::max(info.CountApLinks(apMaster), 0);
@@ -289,10 +391,18 @@ void NOXBoardInterface::RegisterPlaceholderCameras(DiscoveryInfo &info) {
                 camera->SetLinkApMasterId(record, apMaster);
                 camera->SetLinkApExtensionId(record, extension);
             }
-            AddCamera(std::move(camera), -1);
+            found.push_back(std::move(camera));
         }
         ++placeholderId;
     }
+}
+
+// Lists the cameras of a scan ordered by their port index (every one of them
+// is discovered, so the index is its command port and needs no model).
+void NOXBoardInterface::InstallCameras(CameraList found) {
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto &a, const auto &b) { return a->GetPortIndex() < b->GetPortIndex(); });
+    for (auto &camera : found) AddCamera(std::move(camera), -1);
 }
 
 // --- The model ---------------------------------------------------------------
@@ -304,6 +414,17 @@ DiscoveryInfo *NOXBoardInterface::GetDiscoveryInfo(bool update) {
 int32_t NOXBoardInterface::AllocateCameraOperator(DiscoveryInfo &info, uint32_t cameraMasterId) {
     if (!controller_) return ERR_INTERNAL;
     return vexo::genicam::AllocateCameraOperator(info, cameraMasterId, *controller_, IsClhs(), GetLogger());
+}
+
+NOXBoardInterface::CrossBoardLock::CrossBoardLock(RecursiveMutex &registry) : registry_(registry) {}
+
+// Camera Link HS link connects on several boards run one after the other.
+NOXBoardInterface::CrossBoardLock NOXBoardInterface::LockForCrossBoardWork() {
+    if (!IsClhs()) return {};
+    CrossBoardLock lock(Registry().mutex);
+    for (NOXBoardInterface *board : Registry().boards)
+        if (board->IsClhs() && board->controller_) lock.Add(board->controller_->LinkMutex());
+    return lock;
 }
 
 int32_t NOXBoardInterface::CountLinksOfMaster(uint32_t masterId) {
@@ -349,30 +470,36 @@ int32_t NOXBoardInterface::RegisterEventCallback(NoxEventCallback callback, void
     return ERR_NONE;
 }
 
+// The callback runs outside callbackLock: registering never waits for a running
+// callback, which finishes with the callback and context it started with.
 int32_t NOXBoardInterface::DispatchEvent(const NoxEvent &event, NOXCameraInterface *camera) {
-    RecursiveMutex::Guard guard(callbackLock_);
-    if (eventCallback_ == nullptr) return ERR_NO_EVENT_HANDLER;
+    NoxEventCallback callback = nullptr;
+    void *context = nullptr;
+    {
+        RecursiveMutex::Guard guard(callbackLock_);
+        callback = eventCallback_;
+        context = eventContext_;
+    }
+    if (callback == nullptr) return ERR_NO_EVENT_HANDLER;
     try {
-        return eventCallback_(ToHandle(this), ToHandle(camera), &event, eventContext_);
+        return callback(ToHandle(this), ToHandle(camera), &event, context);
     } catch (...) {
         return ERR_EXCEPTION;
     }
 }
 
+// Links are checked without cameraLock and with a bounded wait for the link
+// lock: while a link operation holds it, a loss is reported a pass later.
 void NOXBoardInterface::CheckCameraLinks() {
     for (uint32_t slot = 0; slot < kCameraSlots; ++slot) {
-        // callbackLock keeps the camera alive for the callback once cameraLock is released.
-        RecursiveMutex::Guard callbacks(callbackLock_);
-        NOXCameraInterface *lost = nullptr;
-        {
-            RecursiveMutex::Guard guard(cameraLock_);
-            NOXCameraInterface *camera = cameras_[slot].get();
-            if (camera != nullptr && !camera->IsLinkUp(false)) {
-                camera->SetLinkUp(false);
-                lost = camera;
-            }
-        }
-        if (lost != nullptr) DispatchEvent(NoxEvent{kLinkLostEvent, slot, 0}, lost);
+        // A callback may have freed the board: its handles are dead, nothing more is reported.
+        if (!LiveBoards().IsLive(this)) return;
+        // Held, the camera outlives a scan the callback (or another thread) starts meanwhile.
+        CameraPin camera = PinCamera(slot);
+        if (camera == nullptr) continue;
+        const uint64_t connects = camera->ConnectCount();
+        if (camera->CheckLink(false, kMonitorLinkLockPatience) != NOXCameraInterface::LinkState::kLost) continue;
+        if (camera->ClaimLinkLoss(connects)) DispatchEvent(NoxEvent{kLinkLostEvent, slot, 0}, camera.get());
     }
 }
 

@@ -101,7 +101,6 @@ int32_t NOXBoardInterface::RestoreLinkProfile(const std::string &path) {
     const std::optional<LowLevelLinkProfile> stored = LowLevelLinkProfile::Parse(*text);
     if (!stored) return ERR_INVALID_ARGUMENT;
 
-    RecursiveMutex::Guard cameras(cameraLock_);
     RecursiveMutex::Guard links(controller_->LinkMutex());
     const std::optional<DiscoverySelect> routing = RoutingFor(*stored, *controller_);
     if (!routing) return ERR_LINK_LAYOUT_MISMATCH;

@@ -21,6 +21,7 @@
 
 namespace vexo::genicam {
 
+using templates::platform::LiveObjectSet;
 using templates::platform::RecursiveMutex;
 using tools::logging::kLevelDetail;
 using tools::logging::kLevelError;
@@ -62,14 +63,25 @@ std::string Hex64(uint64_t value) {
 }
 
 // The cameras a handle may name.
-templates::platform::LiveObjectSet<NOXCameraInterface> &LiveCameras() {
-    static templates::platform::LiveObjectSet<NOXCameraInterface> cameras;
+LiveObjectSet<NOXCameraInterface> &LiveCameras() {
+    static LiveObjectSet<NOXCameraInterface> cameras;
     return cameras;
 }
 
+CameraPin::BoardHold PinBoardOf(NOXCameraInterface *camera) { return LiveBoard(ToHandle(camera->Board())); }
+
+void DeleteCamera(NOXCameraInterface *camera) { delete camera; }
+
 }  // namespace
 
-NOXCameraInterface *LiveCamera(NoxCameraHandle *handle) { return LiveCameras().Find(handle); }
+CameraPin LiveCamera(NoxCameraHandle *handle) {
+    auto [board, camera] = LiveCameras().FindTied(handle, &PinBoardOf);
+    return CameraPin(std::move(board), std::move(camera));
+}
+
+void RetireCamera(std::unique_ptr<NOXCameraInterface> camera) {
+    if (camera) LiveCameras().Retire(camera.release(), &DeleteCamera);
+}
 
 NOXCameraInterface::NOXCameraInterface(NOXBoardInterface *board, uint32_t port)
     : board_(board),
@@ -85,7 +97,7 @@ NOXCameraInterface::NOXCameraInterface(NOXBoardInterface *board, uint32_t port)
 }
 
 NOXCameraInterface::~NOXCameraInterface() {
-    LiveCameras().Remove(this);
+    LiveCameras().Forget(this);
     SetConnected(false);
 }
 
@@ -107,19 +119,24 @@ FirmwareControllerBase *NOXCameraInterface::Controller() const {
 
 int32_t NOXCameraInterface::SetBitRate(uint32_t bitRate) {
     if (!DiscoveryInfo::IsSupportedBitRate(bitRate)) return ERR_INVALID_LINK_SPEED;
-    bitRate_ = bitRate;
+    bitRate_.store(bitRate);
     return ERR_NONE;
 }
 
 int32_t NOXCameraInterface::SetLinkCount(uint32_t count) {
     if (count > kMaxLinks) return ERR_INVALID_ARGUMENT;
-    linkCount_ = count;
+    linkCount_.store(count);
     return ERR_NONE;
 }
 
 int32_t NOXCameraInterface::SetStreamPacketSize(uint32_t bytes) {
-    streamPacketSize_ = bytes;
+    streamPacketSize_.store(bytes);
     return ERR_NONE;
+}
+
+void NOXCameraInterface::SetLinkUp(bool value) {
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    linkUp_.store(value);
 }
 
 void NOXCameraInterface::MakePlaceholder(uint32_t placeholderId, uint32_t apPort, uint32_t linkCount) {
@@ -127,67 +144,90 @@ void NOXCameraInterface::MakePlaceholder(uint32_t placeholderId, uint32_t apPort
     SetLinkUp(false);
     SetConnected(false);
     SetDummy(true);
-    linkCount_ = std::min(linkCount, kMaxLinks);
+    linkCount_.store(std::min(linkCount, kMaxLinks));
     SetMasterId(placeholderId);
     SetCommandPort(apPort);
-    bitRate_ = discoveryBitRate_ = streamPacketSize_ = controlPacketSize_ = 0;
+    for (auto *parameter : {&bitRate_, &discoveryBitRate_, &streamPacketSize_, &controlPacketSize_})
+        parameter->store(0);
 }
 
 int32_t NOXCameraInterface::SetLinkCameraPort(uint32_t link, uint32_t port) {
     if (link >= kMaxLinks || port >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    std::lock_guard<std::mutex> lock(recordMutex_);
     links_[link].cameraPort = port;
     return ERR_NONE;
 }
 
 int32_t NOXCameraInterface::SetLinkApPort(uint32_t link, uint32_t port) {
     if (link >= kMaxLinks || port >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    std::lock_guard<std::mutex> lock(recordMutex_);
     links_[link].apPort = port;
     return ERR_NONE;
 }
 
 int32_t NOXCameraInterface::SetLinkApMasterId(uint32_t link, uint32_t apMasterId) {
     if (link == kNone) {
-        apMasterId_ = apMasterId;
+        apMasterId_.store(apMasterId);
         return ERR_NONE;
     }
     if (link >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    std::lock_guard<std::mutex> lock(recordMutex_);
     links_[link].apMasterId = apMasterId;
     return ERR_NONE;
 }
 
 int32_t NOXCameraInterface::SetLinkApExtensionId(uint32_t link, uint32_t extensionId) {
     if (link >= kMaxLinks || extensionId >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    std::lock_guard<std::mutex> lock(recordMutex_);
     links_[link].apExtensionId = extensionId;
     return ERR_NONE;
 }
 
 int32_t NOXCameraInterface::GetLinkCameraPort(uint32_t link, uint32_t &port) const {
     if (link >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    std::lock_guard<std::mutex> lock(recordMutex_);
     port = links_[link].cameraPort;
     return ERR_NONE;
 }
 
 int32_t NOXCameraInterface::GetLinkApPort(uint32_t link, uint32_t &port) const {
     if (link >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    std::lock_guard<std::mutex> lock(recordMutex_);
     port = links_[link].apPort;
     return ERR_NONE;
 }
 
 int32_t NOXCameraInterface::GetLinkApMasterId(uint32_t link, uint32_t &apMasterId) const {
     if (link >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    std::lock_guard<std::mutex> lock(recordMutex_);
     apMasterId = links_[link].apMasterId;
     return ERR_NONE;
 }
 
 int32_t NOXCameraInterface::GetLinkApExtensionId(uint32_t link, uint32_t &extensionId) const {
     if (link >= kMaxLinks) return ERR_INVALID_ARGUMENT;
+    std::lock_guard<std::mutex> lock(recordMutex_);
     extensionId = links_[link].apExtensionId;
     return ERR_NONE;
 }
 
-LinkRecord NOXCameraInterface::Link(uint32_t link) const { return link < kMaxLinks ? links_[link] : LinkRecord{}; }
+LinkRecord NOXCameraInterface::Link(uint32_t link) const {
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    return link < kMaxLinks ? links_[link] : LinkRecord{};
+}
+
+std::array<LinkRecord, NOXCameraInterface::kMaxLinks> NOXCameraInterface::Links() const {
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    return links_;
+}
+
+void NOXCameraInterface::SetLinkRecord(uint32_t link, const LinkRecord &record) {
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    links_[link] = record;
+}
 
 bool NOXCameraInterface::UsesCameraPort(uint32_t port) const {
+    std::lock_guard<std::mutex> lock(recordMutex_);
     return std::any_of(links_.begin(), links_.end(), [port](const LinkRecord &link) { return link.cameraPort == port; });
 }
 
@@ -203,7 +243,7 @@ uint32_t NOXCameraInterface::GetPortIndex() {
             }
         }
     }
-    for (const LinkRecord &link : links_)
+    for (const LinkRecord &link : Links())
         if (link.HasCameraPort()) return link.cameraPort;
     return kNone;
 }
@@ -225,8 +265,10 @@ void NOXCameraInterface::SetGenApiObjects(std::unique_ptr<GenApi::CNodeMapRef> n
 
 GenApi::INodeMap *NOXCameraInterface::NodeMap() const { return nodeMap_ ? nodeMap_->_Ptr() : nullptr; }
 
+// A text stays valid until the same thread reads the same feature again (not any thread).
 const char *NOXCameraInterface::KeepFeatureText(const std::string &feature, std::string text) {
-    std::string &kept = featureTexts_[feature];
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    std::string &kept = featureTexts_[{feature, std::this_thread::get_id()}];
     kept = std::move(text);
     return kept.c_str();
 }
@@ -237,6 +279,7 @@ void NOXCameraInterface::SetCameraInfo(const std::array<std::optional<std::strin
     const char **fields[] = {&infoFields_.vendorName,       &infoFields_.modelName,       &infoFields_.familyName,
                              &infoFields_.version,          &infoFields_.firmwareVersion, &infoFields_.manufacturerInfo,
                              &infoFields_.serialNumber,     &infoFields_.userId};
+    std::lock_guard<std::mutex> lock(recordMutex_);
     for (size_t i = 0; i < texts.size(); ++i) {
         if (!texts[i]) continue;
         std::string &stored = infoStrings_[kCameraInfoNames[i]];
@@ -246,18 +289,29 @@ void NOXCameraInterface::SetCameraInfo(const std::array<std::optional<std::strin
     infoValid_ = true;
 }
 
+bool NOXCameraInterface::HasCameraInfo() const {
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    return infoValid_;
+}
+
 const NoxCameraInfo *NOXCameraInterface::GetCameraInfo() {
     FirmwareControllerBase *controller = Controller();
-    if (!IsDummy() && !infoValid_ && controller != nullptr) {
+    if (!IsDummy() && !HasCameraInfo() && controller != nullptr) {
         RecursiveMutex::Guard model(controller->LinkMutex());
-        controller->ReadCameraInfo(CommandPort());
-        if (DiscoveryInfo *info = board_->GetDiscoveryInfo(false)) {
-            if (auto texts = info->GetCameraInfo(MasterId());
-                texts && std::any_of(texts->begin(), texts->end(), [](const auto &text) { return text.has_value(); }))
-                SetCameraInfo(*texts);
+        // Another thread may have fetched them while this one waited; once
+        // filled, the record handed out is never rewritten.
+        if (!HasCameraInfo()) {
+            controller->ReadCameraInfo(CommandPort());
+            if (DiscoveryInfo *info = board_->GetDiscoveryInfo(false)) {
+                if (auto texts = info->GetCameraInfo(MasterId()); texts && std::any_of(texts->begin(), texts->end(),
+                                                                                       [](const auto &text) {
+                                                                                           return text.has_value();
+                                                                                       }))
+                    SetCameraInfo(*texts);
+            }
         }
     }
-    return infoValid_ ? &infoFields_ : nullptr;
+    return HasCameraInfo() ? &infoFields_ : nullptr;
 }
 
 // --- Link connect -------------------------------------------------------------
@@ -268,10 +322,12 @@ int32_t NOXCameraInterface::LinkConnect() {
         Log(kLevelError, "No physical interface for camera found");
         return ERR_INVALID_CAMERA_HANDLE;
     }
+    // The registry and the other boards' link locks come first (Camera Link HS connects count links on every board).
+    const NOXBoardInterface::CrossBoardLock crossBoard = board_->LockForCrossBoardWork();
     // The model changes below must not interleave with a scan or a link check.
     RecursiveMutex::Guard model(controller->LinkMutex());
     Trace("[LinkConnect       ] Entered.");
-    if (!board_->IsCameraLink() && (bitRate_ == 0 || streamPacketSize_ == 0)) {
+    if (!board_->IsCameraLink() && (BitRate() == 0 || StreamPacketSize() == 0)) {
         Log(kLevelError, "No link speed or no stream packet size set");
         return ERR_DISCOVERY_INCOMPLETE;
     }
@@ -280,20 +336,15 @@ int32_t NOXCameraInterface::LinkConnect() {
 
     if (!IsDiscovered()) {
         Log(kLevelDetail, "Connecting camera...");
-        bool anyUnconnected = false;
-        if (int32_t status = CheckLinkRecordsComplete(); status != ERR_NONE) return status;
-        for (uint32_t i = 0, seen = 0; i < kMaxLinks && seen < linkCount_; ++i) {
-            if (!links_[i].HasCameraPort()) continue;
-            ++seen;
-            anyUnconnected |= !links_[i].HasApPort();
-        }
-        const int32_t layout = anyUnconnected ? DetermineLayout(*info) : ConnectModelFromRecords(*info);
+        const std::array<LinkRecord, kMaxLinks> links = Links();
+        if (int32_t status = CheckLinkRecordsComplete(links); status != ERR_NONE) return status;
+        const int32_t layout = HasUnconnectedRecord(links) ? DetermineLayout(*info) : ConnectModelFromRecords(*info);
         if (layout != ERR_NONE) return layout;
         if (int32_t status = StoreConnectionParameters(*info); status != ERR_NONE) return status;
         Trace("[LinkConnect       ] Masters connected.");
         Log(kLevelDetail, "Synchronize link speed...");
         const int32_t portMask = info->GetCameraPortMask(MasterId(), -1);
-        if (int32_t status = controller->LockLinks(static_cast<uint32_t>(portMask), bitRate_); status != ERR_NONE) {
+        if (int32_t status = controller->LockLinks(static_cast<uint32_t>(portMask), BitRate()); status != ERR_NONE) {
             Log(kLevelError, "Failed to detect the current link speed");
             return status;
         }
@@ -307,23 +358,29 @@ int32_t NOXCameraInterface::LinkConnect() {
     }
     UpdateDiscoverySelect(*info);
     Trace("[LinkConnect       ] Discovery Mux updated.");
-    if (CommandPort() == links_[0].apPort) {
+    if (CommandPort() == Link(0).apPort) {
         if (int32_t status = SetUpMasterLink(); status != ERR_NONE) return status;
     }
     SetDiscovered(true);
-    SetLinkUp(true);
-    syncStopwatch_.Restart();
-    syncWaitOver_.store(false);
+    MarkLinkConnected();
     Trace("[LinkConnect       ] Leaving.");
     return CheckTopology() ? ERR_NONE : ERR_LINK_LAYOUT_MISMATCH;
 }
 
-int32_t NOXCameraInterface::CheckLinkRecordsComplete() {
+void NOXCameraInterface::MarkLinkConnected() {
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    linkUp_.store(true);
+    ++connects_;
+    syncStopwatch_.Restart();
+    syncWaitOver_ = false;
+}
+
+int32_t NOXCameraInterface::CheckLinkRecordsComplete(const std::array<LinkRecord, kMaxLinks> &links) {
     uint32_t found = 0, connected = 0;
-    for (uint32_t i = 0; i < kMaxLinks && found < linkCount_; ++i) {
-        if (!links_[i].HasCameraPort()) continue;
+    for (uint32_t i = 0; i < kMaxLinks && found < LinkCount(); ++i) {
+        if (!links[i].HasCameraPort()) continue;
         ++found;
-        if (links_[i].HasApPort()) ++connected;
+        if (links[i].HasApPort()) ++connected;
         if (connected > 0 && connected < found) {
             Log(kLevelError, "Number of links configured does not match number of links found!");
             Log(kLevelDetail, "Links found: " + std::to_string(found) + ", expected: " + std::to_string(connected));
@@ -331,6 +388,16 @@ int32_t NOXCameraInterface::CheckLinkRecordsComplete() {
         }
     }
     return ERR_NONE;
+}
+
+bool NOXCameraInterface::HasUnconnectedRecord(const std::array<LinkRecord, kMaxLinks> &links) {
+    bool unconnected = false;
+    for (uint32_t i = 0, seen = 0; i < kMaxLinks && seen < LinkCount(); ++i) {
+        if (!links[i].HasCameraPort()) continue;
+        ++seen;
+        unconnected |= !links[i].HasApPort();
+    }
+    return unconnected;
 }
 
 int32_t NOXCameraInterface::DetermineLayout(DiscoveryInfo &info) {
@@ -342,16 +409,17 @@ int32_t NOXCameraInterface::DetermineLayout(DiscoveryInfo &info) {
     if (int32_t status = board_->AllocateCameraOperator(info, masterId); status != ERR_NONE) return status;
     for (info.FirstCameraLink(masterId, extension); extension != kNone;
          info.NextCameraLink(masterId, extension, extension)) {
-        if (extension >= kMaxLinks || !links_[extension].HasCameraPort()) {
+        LinkRecord link = extension < kMaxLinks ? Link(extension) : LinkRecord{};
+        if (!link.HasCameraPort()) {
             Log(kLevelError, "Discovery info contains unconnected ports!");
             Log(kLevelDetail, "Camera master id: " + std::to_string(masterId) +
                                   ", extension id: " + std::to_string(extension));
             return ERR_INTERNAL;
         }
-        LinkRecord &link = links_[extension];
         link.apPort = info.GetCameraPeerIndex(link.cameraPort);
         link.apMasterId = info.GetApMasterId(link.apPort);
         link.apExtensionId = info.GetApExtensionId(link.apPort);
+        SetLinkRecord(extension, link);
     }
     return ERR_NONE;
 }
@@ -359,15 +427,16 @@ int32_t NOXCameraInterface::DetermineLayout(DiscoveryInfo &info) {
 int32_t NOXCameraInterface::ConnectModelFromRecords(DiscoveryInfo &info) {
     Log(kLevelDetail, "Connecting ports...");
     const uint32_t masterId = MasterId();
+    const std::array<LinkRecord, kMaxLinks> links = Links();
     try {
         uint32_t connected = 0;
-        for (uint32_t i = 0; i < kMaxLinks && connected < linkCount_; ++i) {
-            const LinkRecord &link = links_[i];
+        for (uint32_t i = 0; i < kMaxLinks && connected < LinkCount(); ++i) {
+            const LinkRecord &link = links[i];
             if (!link.HasCameraPort() || !link.HasApPort()) continue;
             // A configuration whose master link is not the first connected one
             // still reaches the camera through the first connected applet port.
             if (i != 0 && connected == 0) info.SetCommandPort(masterId, link.apPort);
-            const uint32_t apMaster = apMasterId_ != kNone ? apMasterId_ : link.apMasterId;
+            const uint32_t apMaster = ApMasterId() != kNone ? ApMasterId() : link.apMasterId;
             info.ConnectLink(masterId, i, apMaster, link.apExtensionId);
             ++connected;
         }
@@ -385,18 +454,18 @@ int32_t NOXCameraInterface::StoreConnectionParameters(DiscoveryInfo &info) {
     Log(kLevelDetail, "Setting camera connection parameters...");
     const uint32_t masterId = MasterId();
     SetCommandPort(info.GetCommandPort(masterId));
-    if (discoveryBitRate_ == 0) discoveryBitRate_ = bitRate_;
+    if (DiscoveryBitRate() == 0) SetDiscoveryBitRate(BitRate());
     Log(kLevelDetail, "Master ID: " + std::to_string(masterId));
     Log(kLevelDetail, "Command port: " + std::to_string(CommandPort()));
-    Log(kLevelDetail, "Bitrate: " + std::to_string(bitRate_));
-    Log(kLevelDetail, "Discovery Bitrate: " + std::to_string(discoveryBitRate_));
-    Log(kLevelDetail, "Stream packet size: " + std::to_string(streamPacketSize_));
-    Log(kLevelDetail, "Control packet size: " + std::to_string(controlPacketSize_));
+    Log(kLevelDetail, "Bitrate: " + std::to_string(BitRate()));
+    Log(kLevelDetail, "Discovery Bitrate: " + std::to_string(DiscoveryBitRate()));
+    Log(kLevelDetail, "Stream packet size: " + std::to_string(StreamPacketSize()));
+    Log(kLevelDetail, "Control packet size: " + std::to_string(ControlPacketSize()));
     try {
-        info.SetBitRate(masterId, bitRate_);
-        info.SetDiscoveryBitRate(masterId, discoveryBitRate_);
-        info.SetStreamPacketSize(masterId, streamPacketSize_);
-        info.SetControlPacketSize(masterId, controlPacketSize_);
+        info.SetBitRate(masterId, BitRate());
+        info.SetDiscoveryBitRate(masterId, DiscoveryBitRate());
+        info.SetStreamPacketSize(masterId, StreamPacketSize());
+        info.SetControlPacketSize(masterId, ControlPacketSize());
     } catch (const std::exception &error) {
         Log(kLevelError, std::string("Failed to set connection parameters: ") + error.what());
         return ERR_INTERNAL;
@@ -427,18 +496,18 @@ int32_t NOXCameraInterface::SetUpMasterLink() {
         if (controller->ReadControlPacketSizeMax(port, &controlPacketSize) != ERR_NONE)
             Log(kLevelWarning, "Failed to get the control packet size on the camera");
         else
-            controlPacketSize_ = controlPacketSize;
+            SetControlPacketSize(controlPacketSize);
         Trace("[LinkConnect       ] Control packet size set.");
-        if (streamPacketSize_ == 0) {
+        if (StreamPacketSize() == 0) {
             Log(kLevelError, "No stream packet size set");
             return ERR_DISCOVERY_INCOMPLETE;
         }
-        if (controller->WriteStreamPacketSizeMax(port, streamPacketSize_) != ERR_NONE)
+        if (controller->WriteStreamPacketSizeMax(port, StreamPacketSize()) != ERR_NONE)
             Log(kLevelWarning, "Failed to set the stream packet size on the camera");
         Trace("[LinkConnect       ] Stream packet size set.");
     }
     Log(kLevelDetail, "Setting the link speed...");
-    if (int32_t status = controller->SetLinkConfig(masterId, bitRate_, static_cast<uint32_t>(totalLinks), 0, nullptr);
+    if (int32_t status = controller->SetLinkConfig(masterId, BitRate(), static_cast<uint32_t>(totalLinks), 0, nullptr);
         status != ERR_NONE) {
         Log(kLevelError, "Failed to set the link speed and connect to the camera");
         return status;
@@ -537,23 +606,50 @@ bool NOXCameraInterface::CheckConfiguredLinkCount(int32_t apLinks, bool acceptsP
 // --- Link monitoring ------------------------------------------------------------
 
 bool NOXCameraInterface::IsLinkUp(bool force) {
+    const LinkState state = CheckLink(force, std::nullopt);
+    return force ? state == LinkState::kUp : state != LinkState::kLost;
+}
+
+NOXCameraInterface::LinkState NOXCameraInterface::CheckLink(bool force,
+                                                           std::optional<std::chrono::milliseconds> lockPatience) {
     if (!force) {
-        if (!IsLinkUpFlag()) return true;
-        if (!syncWaitOver_.load()) {
+        std::lock_guard<std::mutex> lock(recordMutex_);
+        if (!linkUp_.load()) return LinkState::kUp;
+        if (!syncWaitOver_) {
             const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(syncStopwatch_.Elapsed());
-            if (elapsed.count() <= static_cast<int64_t>(syncInitialWaitMs_)) return true;
-            syncWaitOver_.store(true);
+            if (elapsed.count() <= static_cast<int64_t>(syncInitialWaitMs_)) return LinkState::kUp;
+            syncWaitOver_ = true;
         }
     }
     FirmwareControllerBase *controller = Controller();
-    if (controller == nullptr) return false;
-    RecursiveMutex::Guard model(controller->LinkMutex());
+    if (controller == nullptr) return LinkState::kLost;
+    RecursiveMutex &linkMutex = controller->LinkMutex();
+    if (!lockPatience) linkMutex.Lock();
+    else if (!linkMutex.TryLockFor(*lockPatience)) return LinkState::kUnknown;
+    std::lock_guard<RecursiveMutex> model(linkMutex, std::adopt_lock);
     DiscoveryInfo *info = board_->GetDiscoveryInfo(false);
-    if (info == nullptr) return false;
+    if (info == nullptr) return LinkState::kLost;
     uint32_t extension = kNone;
     const uint32_t port = info->FirstCameraLink(MasterId(), extension);
-    if (port == kNone) return false;
-    return controller->IsLinkSynchronized(port);
+    if (port == kNone) return LinkState::kLost;
+    switch (controller->CheckLinkSync(port)) {
+        case FirmwareControllerBase::LinkSync::kSynchronized: return LinkState::kUp;
+        case FirmwareControllerBase::LinkSync::kLost: return LinkState::kLost;
+        default: return LinkState::kUnknown;
+    }
+}
+
+uint64_t NOXCameraInterface::ConnectCount() const {
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    return connects_;
+}
+
+// A loss seen while a new connect of the camera completed is not reported: the new link is watched afresh.
+bool NOXCameraInterface::ClaimLinkLoss(uint64_t connects) {
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    if (!linkUp_.load() || connects != connects_) return false;
+    linkUp_.store(false);
+    return true;
 }
 
 }  // namespace vexo::genicam

@@ -1,5 +1,7 @@
 #pragma once
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 namespace vexo::templates::platform {
 
@@ -8,6 +10,17 @@ class RecursiveMutex {
 public:
     void Lock() { mutex_.lock(); }
     bool TryLock() { return mutex_.try_lock(); }
+    // For a waiter that has something better to do than wait long: false
+    // when the mutex was not had within the time. Polled, so that the bound
+    // is kept by the steady clock whatever the wall clock does.
+    bool TryLockFor(std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!mutex_.try_lock()) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
     void Unlock() { mutex_.unlock(); }
 
     // BasicLockable, so std::lock_guard and std::unique_lock work too.

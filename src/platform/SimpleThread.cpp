@@ -16,6 +16,7 @@ bool SimpleThread::Start() {
     } catch (const std::system_error &) {
         return false;
     }
+    runner_ = thread_.get_id();
     running_ = true;
     finished_ = false;
     return true;
@@ -27,10 +28,26 @@ void SimpleThread::Body() {
         threadId_ = CurrentThreadId();
     }
     Run();
+    bool deleteSelf = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        running_ = false;
+        finished_ = true;
+        deleteSelf = deleteWhenFinished_;
+        finishedChanged_.notify_all();
+    }
+    if (deleteSelf) delete this;
+}
+
+bool SimpleThread::IsCurrentThread() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    running_ = false;
-    finished_ = true;
-    finishedChanged_.notify_all();
+    return runner_ == std::this_thread::get_id();
+}
+
+void SimpleThread::DeleteWhenFinished() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    deleteWhenFinished_ = true;
+    if (thread_.joinable()) thread_.detach();
 }
 
 bool SimpleThread::WaitForFinish(std::chrono::milliseconds timeout) {

@@ -28,6 +28,12 @@ public:
     bool IsRunning() const;
     bool IsFinished() const;
     uint32_t ThreadId() const;
+    // True when called on the thread that runs Run.
+    bool IsCurrentThread() const;
+    // For an owner that ends on this very thread and so cannot join it: the
+    // thread is let go and deletes this object once Run has returned. Call it
+    // from the thread itself, and touch the object no more.
+    void DeleteWhenFinished();
 
 protected:
     virtual void Run() = 0;
@@ -38,9 +44,11 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable finishedChanged_;
     std::thread thread_;
+    std::thread::id runner_;
     uint32_t threadId_ = 0;
     bool running_ = false;
     bool finished_ = false;
+    bool deleteWhenFinished_ = false;
 };
 
 }  // namespace vexo::templates::platform

@@ -123,3 +123,24 @@ TEST(CallFrameResult, WithTracingOffTheSameStatusesAndNoRecords) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].text, "thread-id=" + Tid() + ",port-mask=3|Invalid board handle");
 }
+
+// An exported call starts with no last error; the calls the library makes of its own exported
+// functions (nested) keep what went wrong before them. Kept whatever the log level.
+TEST(CallFrameResult, TheOutermostCallForgetsTheThreadsLastErrorAndNestedOnesKeepIt) {
+    using vexo::tools::logging::LastErrorRecord;
+    ::unsetenv("VEXO_LOG");
+    GenICamInit();
+    int board = 0;
+    EXPECT_EQ(TracedFunction(nullptr, 3, false), ERR_INVALID_BOARD_HANDLE);
+    EXPECT_EQ(LastErrorRecord(), "thread-id=" + Tid() + ",port-mask=3|Invalid board handle");
+    {
+        vexo::genicam::ExportedCallScope outer;
+        EXPECT_EQ(LastErrorRecord(), "");
+        EXPECT_EQ(TracedFunction(nullptr, 4, false), ERR_INVALID_BOARD_HANDLE);
+        EXPECT_EQ(TracedFunction(&board, 6, false), 0);
+        EXPECT_EQ(LastErrorRecord(), "thread-id=" + Tid() + ",port-mask=4|Invalid board handle");
+    }
+    EXPECT_EQ(TracedFunction(&board, 6, false), 0);
+    EXPECT_EQ(LastErrorRecord(), "");
+    GenICamDeinit();
+}

@@ -3,8 +3,10 @@
 #include <chrono>
 #include <thread>
 
+#include "Latch.h"
 #include "SimBoard.h"
 #include "cxp/CxpControllerImpl.h"
+#include "cxp/InterProcessLock.h"
 #include "discovery/DiscoveryInfo.h"
 #include "protocol/CxpBootstrap.h"
 
@@ -41,17 +43,6 @@ std::vector<uint64_t> LedModes(const SimBoard &board, uint32_t ports) {
     for (uint32_t port = 0; port < ports; ++port)
         modes.push_back(board.Read("CxpLedModeSelectRead_" + std::to_string(port)));
     return modes;
-}
-
-// Calls `check` until it answers true, for at most `bound`.
-template <class Check>
-bool Eventually(Check &&check, std::chrono::milliseconds bound = std::chrono::seconds(5)) {
-    const auto deadline = Clock::now() + bound;
-    while (Clock::now() < deadline) {
-        if (check()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return check();
 }
 
 }  // namespace
@@ -355,3 +346,32 @@ TEST(CxpDiscovery, LinksRelockAndCamerasChangeTheirConfiguration) {
     EXPECT_EQ(controller.SetUplinkSpeed(3, 3000), ERR_INVALID_ARGUMENT);
 }
 
+TEST(CxpDiscovery, ALinkCheckThatCannotHaveTheRegisterLockTellsNothing) {
+    // The last board a topology may have, so that no other test shares its register lock.
+    std::string boards;
+    for (int i = 0; i < 15; ++i) boards += R"({"model": "gige4"}, )";
+    const std::string topology = R"({"boards": [)" + boards + R"({"model": "cxp4-c", "cameras": [{"links": [0]}]}]})";
+    SimBoard board(topology.c_str(), 15);
+    AllocatingOwner owner;
+    CxpController controller(board.Device(), board.Applet(), &owner, 0, 0);
+    owner.controller = &controller;
+    ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
+    using LinkSync = CxpController::LinkSync;
+    ASSERT_TRUE(Eventually([&] { return controller.CheckLinkSync(0) == LinkSync::kSynchronized; }));
+
+    // Another user of the board holds the lock past its bound: a due check cannot
+    // read the error counter, says so, and stays due.
+    vexo::genicam::InterProcessLock registerLock(vexo::genicam::BoardRegisterLockName(board.Index()));
+    nox_test::Latch held, release;
+    std::thread otherUser([&] {
+        registerLock.Lock();
+        held.Open();
+        release.Wait(std::chrono::seconds(30));
+        registerLock.Unlock();
+    });
+    ASSERT_TRUE(held.Wait(std::chrono::seconds(10)));
+    EXPECT_TRUE(Eventually([&] { return controller.CheckLinkSync(0) == LinkSync::kUnknown; }, std::chrono::seconds(20)));
+    release.Open();
+    otherUser.join();
+    EXPECT_EQ(controller.CheckLinkSync(0), LinkSync::kSynchronized);
+}

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "cxp/CxpPacket.h"
@@ -12,11 +13,11 @@ using vexo::genicam::ByteSwap;
 namespace {
 
 std::vector<uint32_t> Build(Command command, uint32_t address, const std::vector<uint32_t> &data, ByteSwap swap,
-                            uint32_t readWords = 0) {
+                            uint32_t readWords = 0, std::optional<uint8_t> tag = std::nullopt) {
     std::array<uint32_t, kMaxCommandWords> out{};
     const uint32_t words = command == Command::kRead ? readWords : static_cast<uint32_t>(data.size());
     const size_t length =
-        BuildCommandPacket(command, address, words, std::as_bytes(std::span<const uint32_t>(data)), swap, out);
+        BuildCommandPacket(command, address, words, std::as_bytes(std::span<const uint32_t>(data)), swap, out, tag);
     return {out.begin(), out.begin() + static_cast<std::ptrdiff_t>(length)};
 }
 
@@ -28,13 +29,17 @@ std::vector<uint32_t> WithCrc(std::vector<uint32_t> words) {
 
 }  // namespace
 
-TEST(CxpPacket, ReadCommandMatchesTheWireFormatTheBoardExpects) {
+TEST(CxpPacket, CommandsMatchTheWireFormatTheBoardExpects) {
     // Four bytes at 0x4014: type, command 0 with size 4, address, CRC over 00 00 00 04 00 00 40 14.
     EXPECT_EQ(Build(Command::kRead, 0x4014, {}, ByteSwap::kSwapWords, 1),
               (std::vector<uint32_t>{0x02020202, 0x04000000, 0x14400000, 0x85FE1D2E}));
-}
-
-TEST(CxpPacket, WriteCommandCarriesItsDataWordsAsStoredOrByteReversed) {
+    // Tagged with 0x5A: the tag word follows the type word, and the CRC covers 5A 5A 5A 5A 00 00 00 04 00 00 40 14.
+    EXPECT_EQ(Build(Command::kRead, 0x4014, {}, ByteSwap::kSwapWords, 1, 0x5A),
+              (std::vector<uint32_t>{0x05050505, 0x5A5A5A5A, 0x04000000, 0x14400000, 0x9E1EEE8C}));
+    const std::vector<uint32_t> tagged = Build(Command::kWrite, 0x6008, {0xC0A79AE5}, ByteSwap::kSwapWords, 0, 7);
+    EXPECT_EQ(tagged, (std::vector<uint32_t>{0x05050505, 0x07070707, 0x04000001, 0x08600000, 0xE59AA7C0,
+                                             ControlPacketCrc(std::vector<uint32_t>{0x07070707, 0x04000001, 0x08600000, 0xE59AA7C0})}));
+    // A write carries its data words as stored or byte-reversed.
     const std::vector<uint32_t> swapped = Build(Command::kWrite, 0x6008, {0xC0A79AE5, 0x00000010}, ByteSwap::kSwapWords);
     ASSERT_EQ(swapped.size(), 6u);
     EXPECT_EQ(swapped[1], 0x08000001u);  // write, 8 bytes
@@ -101,6 +106,9 @@ TEST(CxpPacket, WordsPerPacketFollowTheCameraAndTheBoard) {
     EXPECT_EQ(DataWordsPerPacket(16, 2048, 10), 1u);
     EXPECT_EQ(DataWordsPerPacket(4, 2048, 10), 1u);
     EXPECT_EQ(DataWordsPerPacket(128, 2048, 0), 0u);
+    // A tag word takes one more.
+    EXPECT_EQ(DataWordsPerPacket(128, 2048, 64, true), 25u);
+    EXPECT_EQ(DataWordsPerPacket(kNoRecordedSize, 2048, 1000, true), 505u);
 }
 
 TEST(CxpPacket, AcknowledgmentCodesDecodeToStatuses) {
@@ -143,6 +151,11 @@ TEST(CxpPacket, ReadAcknowledgmentsGiveTheirDataWithOrWithoutCrc) {
     read = DecodeReadAck(WithCrc({0, 0x08000000, 1, 2}), ByteSwap::kWireOrder, std::as_writable_bytes(std::span<uint32_t>(one)));
     EXPECT_EQ(read.wordsCopied, 1u);
     EXPECT_EQ(one[0], 1u);
+    // A tagged answer's CRC covers its tag word too: the sum starts over the tag.
+    const std::vector<uint32_t> tagged = WithCrc({0x07070707, 0, 0x04000000, 0x11111111});
+    const std::span<const uint32_t> fromCode = std::span(tagged).subspan(1);
+    EXPECT_EQ(DecodeReadAck(fromCode, ByteSwap::kWireOrder, target, ControlPacketCrc(std::span(tagged).first(1))).status, 0);
+    EXPECT_EQ(DecodeReadAck(fromCode, ByteSwap::kWireOrder, target).status, -1601);
 }
 
 TEST(CxpPacket, ReadAcknowledgmentsOfAnotherShapeDeliverNothing) {

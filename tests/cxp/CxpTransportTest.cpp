@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 #include <numeric>
+#include <optional>
 
 #include "SimBoard.h"
 #include "cxp/CxpControllerImpl.h"
@@ -31,20 +32,25 @@ struct SentPacket {
     uint32_t command;
     uint32_t dataWords;
     uint32_t address;
+    std::optional<uint32_t> tagWord;
 };
 
 // Splits the words written to a transmit register at the packet markers.
 std::vector<SentPacket> Packets(const std::vector<uint64_t> &written) {
+    namespace cxp = vexo::genicam::cxp;
     std::vector<SentPacket> packets;
     std::vector<uint32_t> words;
     for (uint64_t value : written) {
-        if (value == vexo::genicam::cxp::kPacketStartMarker) {
+        if (value == cxp::kPacketStartMarker) {
             words.clear();
-        } else if (value == vexo::genicam::cxp::kPacketEndMarker) {
-            EXPECT_GE(words.size(), 4u);
-            if (words.size() < 4) continue;
-            const uint32_t bytes = vexo::genicam::cxp::SwapBytes(words[1] & 0xFFFFFF00u);
-            packets.push_back({words[1] & 0xFF, bytes / 4, vexo::genicam::cxp::SwapBytes(words[2])});
+        } else if (value == cxp::kPacketEndMarker) {
+            const size_t header = !words.empty() && words[0] == cxp::kTaggedCommandTypeWord ? 2 : 1;
+            EXPECT_GE(words.size(), header + 3);
+            if (words.size() < header + 3) continue;
+            const uint32_t bytes = cxp::SwapBytes(words[header] & 0xFFFFFF00u);
+            std::optional<uint32_t> tagWord;
+            if (header == 2) tagWord = words[1];
+            packets.push_back({words[header] & 0xFF, bytes / 4, cxp::SwapBytes(words[header + 1]), tagWord});
         } else {
             words.push_back(static_cast<uint32_t>(value));
         }
@@ -80,66 +86,48 @@ protected:
 
 }  // namespace
 
-TEST_F(CxpTransport, RecordedPacketSizeCutsABlockIntoPacketsOfTheCamerasSize) {
-    Info().SetControlPacketSize(kMasterOfFirstCamera, 128);
-    RecordingHardware recording;
-    std::array<uint8_t, 256> block{};
-    std::iota(block.begin(), block.end(), uint8_t{0});
-    // Without acknowledgments every packet goes out, whatever the camera thinks of it.
-    const vexosim_port_stats before = Stats(kBoard, 0);
-    EXPECT_EQ(Impl().ExecRWPacket(Access::kWrite, 0, 0x6000, block.data(), 256, ByteSwap::kWireOrder, AcknowledgeMode::kNone, 200), 0);
-    const std::vector<SentPacket> packets = Packets(recording.WritesTo(TransmitAddress(0)));
-    ASSERT_EQ(packets.size(), 3u);
-    const uint32_t expectedWords[] = {26, 26, 12};
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(packets[i].command, 1u);
-        EXPECT_EQ(packets[i].dataWords, expectedWords[i]);
-        EXPECT_EQ(packets[i].address, 0x6000u + 104u * i);
+TEST_F(CxpTransport, TransfersGoOutInPacketsOfTheCamerasSize) {
+    {
+        // A 4-byte register read is one packet: start, type, tag (a 2.0 camera), command, address, CRC, end.
+        RecordingHardware recording;
+        uint32_t standard = 0;
+        EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &standard, 4, ByteSwap::kSwapWords, 0), 0);
+        EXPECT_EQ(standard, vexo::protocol::cxp::kStandardMagic);
+        EXPECT_EQ(recording.WritesTo(TransmitAddress(0)).size(), 7u);
+        const std::vector<SentPacket> packets = Packets(recording.WritesTo(TransmitAddress(0)));
+        ASSERT_EQ(packets.size(), 1u);
+        EXPECT_EQ(packets[0].command, 0u);
+        EXPECT_EQ(packets[0].dataWords, 1u);
+        ASSERT_TRUE(packets[0].tagWord);
+        EXPECT_EQ(*packets[0].tagWord, (*packets[0].tagWord & 0xFF) * 0x01010101u);
+        // Without the swap flag the data stays in wire order.
+        EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &standard, 4, ByteSwap::kWireOrder, 0), 0);
+        EXPECT_EQ(standard, 0xE59AA7C0u);
     }
-    EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 3u);
-}
-
-TEST_F(CxpTransport, ReadsInSmallPacketsGiveTheSameBytesAsOneLargePacket) {
-    std::array<uint8_t, 256> whole{}, pieces{};
-    vexosim_port_stats before = Stats(kBoard, 0);
-    ASSERT_EQ(Controller().ReadMemory(0, kDescriptionAddress, whole.data(), 256, 0), 0);
-    EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 1u);
-
+    // A recorded size of 128 bytes: (128 - 8) / 4 - 4 words per packet untagged, one less tagged.
     Info().SetControlPacketSize(kMasterOfFirstCamera, 128);
-    before = Stats(kBoard, 0);
-    ASSERT_EQ(Controller().ReadMemory(0, kDescriptionAddress, pieces.data(), 256, 0), 0);
-    const vexosim_port_stats after = Stats(kBoard, 0);
-    EXPECT_EQ(after.commandsReceived - before.commandsReceived, 3u);
-    EXPECT_EQ(after.bytesRead - before.bytesRead, 256u);
-    EXPECT_EQ(pieces, whole);
-    EXPECT_NE(whole, decltype(whole){});
-
-    // Writes of one word per packet land in the camera's memory word by word.
-    Info().SetControlPacketSize(kMasterOfFirstCamera, 28);
-    const char userId[16] = "vexo test id";
-    before = Stats(kBoard, 0);
-    ASSERT_EQ(Controller().WriteMemory(0, kUserIdAddress, userId, 16, ByteSwap::kWireOrder, 0), 0);
-    EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 4u);
-    EXPECT_EQ(Stats(kBoard, 0).bytesWritten - before.bytesWritten, 16u);
-    char readBack[16] = {};
-    ASSERT_EQ(Controller().ReadMemory(0, kUserIdAddress, readBack, 16, 0), 0);
-    EXPECT_STREQ(readBack, "vexo test id");
-}
-
-TEST_F(CxpTransport, AFourByteRegisterReadIsOnePacket) {
-    RecordingHardware recording;
-    uint32_t standard = 0;
-    EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &standard, 4, ByteSwap::kSwapWords, 0), 0);
-    EXPECT_EQ(standard, vexo::protocol::cxp::kStandardMagic);
-    const std::vector<SentPacket> packets = Packets(recording.WritesTo(TransmitAddress(0)));
-    ASSERT_EQ(packets.size(), 1u);
-    EXPECT_EQ(packets[0].command, 0u);
-    EXPECT_EQ(packets[0].dataWords, 1u);
-    // Start, type, command, address, CRC, end.
-    EXPECT_EQ(recording.WritesTo(TransmitAddress(0)).size(), 6u);
-    // Without the swap flag the data stays in wire order.
-    EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &standard, 4, ByteSwap::kWireOrder, 0), 0);
-    EXPECT_EQ(standard, 0xE59AA7C0u);
+    for (const auto &[revision, words] : {std::pair{0x00010001u, std::array<uint32_t, 3>{26, 26, 12}},
+                                          std::pair{0x00020000u, std::array<uint32_t, 3>{25, 25, 14}}}) {
+        SCOPED_TRACE(revision);
+        Info().SetProtocolRevision(kMasterOfFirstCamera, revision);
+        RecordingHardware recording;
+        std::array<uint8_t, 256> block{};
+        std::iota(block.begin(), block.end(), uint8_t{0});
+        // Without acknowledgments every packet goes out, whatever the camera thinks of it.
+        const vexosim_port_stats before = Stats(kBoard, 0);
+        EXPECT_EQ(Impl().ExecRWPacket(Access::kWrite, 0, 0x6000, block.data(), 256, ByteSwap::kWireOrder,
+                                      AcknowledgeMode::kNone, 200),
+                  0);
+        const std::vector<SentPacket> packets = Packets(recording.WritesTo(TransmitAddress(0)));
+        ASSERT_EQ(packets.size(), 3u);
+        for (size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(packets[i].command, 1u);
+            EXPECT_EQ(packets[i].dataWords, words[i]);
+            EXPECT_EQ(packets[i].address, 0x6000u + 4 * words[0] * i);
+            EXPECT_EQ(packets[i].tagWord.has_value(), revision >= 0x00020000);
+        }
+        EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 3u);
+    }
 }
 
 TEST_F(CxpTransport, WaitAndTentativeAcknowledgmentsPostponeAWrite) {
@@ -231,16 +219,17 @@ TEST_F(CxpTransport, PacketSizeRegistersOfTheCamera) {
 }
 
 TEST_F(CxpTransport, ClearingTheAcknowledgmentBufferLogsWhatItHeld) {
-    // A read sent without waiting for its answer leaves the answer behind.
+    // A read sent without waiting for its answer leaves the answer behind, once it has come.
     uint32_t value = 0;
     ASSERT_EQ(Impl().ExecRWPacket(Access::kRead, 0, bootstrap::kStandard, &value, 4, ByteSwap::kSwapWords, AcknowledgeMode::kNone, 200), 0);
-    Controller().ClearAckBuffers(0);
+    // Tag, code, size, data, CRC and the end word.
+    EXPECT_TRUE(Eventually([&] {
+        Controller().ClearAckBuffers(0);
+        return Contains(Log("warning"), "Cleared 6 words from buffer on port 0");
+    }));
     Controller().ClearAckBuffers(7);
-    const auto warnings = Log("warning");
-    // Code, size, data, CRC and the end word.
-    EXPECT_TRUE(Contains(warnings, "Cleared 5 words from buffer on port 0"));
-    EXPECT_TRUE(Contains(warnings, "No valid interface"));
-    EXPECT_TRUE(Contains(Log("detail"), "[AckBuffer] [#2] 0xe59aa7c0"));
+    EXPECT_TRUE(Contains(Log("warning"), "No valid interface"));
+    EXPECT_TRUE(Contains(Log("detail"), "[AckBuffer] [#3] 0xe59aa7c0"));
     Controller().ClearAckBuffers(0);
     EXPECT_TRUE(Contains(Log("warning"), "Cleared 0 words from buffer on port 0"));
 }
@@ -253,3 +242,43 @@ TEST(CxpTransportWithoutCrc, AcknowledgmentsWithoutCrcAreAccepted) {
     EXPECT_EQ(board.controller->ReadRaw(0, bootstrap::kConnectionConfig, &config, 4, ByteSwap::kSwapWords, 0), 0);
     EXPECT_EQ(config, 0x00010058u);
 }
+
+namespace {
+
+// 64 KiB written and read back, packet after packet, by cameras of four
+// packet sizes; `revisions` gives each its revision (tagged or untagged commands).
+void TransferSixtyFourKibibytes(const std::array<const char *, 4> &revisions) {
+    constexpr uint32_t kBytes = 64 << 10;
+    constexpr uint32_t kScratch = 0x10000000;
+    constexpr std::array<uint32_t, 4> kPacketSizes = {32, 128, 1024, 4096};
+    std::string cameras;
+    for (uint32_t port = 0; port < 4; ++port)
+        cameras += std::string(port ? ", " : "") + R"({"links": [)" + std::to_string(port) +
+                   R"(], "control_packet_size": )" + std::to_string(kPacketSizes[port]) + R"(, "revision": ")" +
+                   revisions[port] + R"(", "scratch_bytes": 65536})";
+    const std::string topology = OneBoard(R"({"model": "cxp4-c", "cameras": [)" + cameras + "]}");
+    ControllerUnderTest board(topology.c_str());
+    ASSERT_EQ(board.controller->Discovery(0, 0, 0xF, 0), 0);
+    std::vector<uint8_t> pattern(kBytes);
+    for (uint32_t i = 0; i < kBytes; ++i) pattern[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+    for (uint32_t port = 0; port < 4; ++port) {
+        const bool tagged = std::string(revisions[port]) == "2.0";
+        SCOPED_TRACE(std::to_string(kPacketSizes[port]) + "-byte packets, " + (tagged ? "tagged" : "untagged"));
+        const vexosim_port_stats before = Stats(kBoard, port);
+        ASSERT_EQ(board.controller->WriteMemory(port, kScratch, pattern.data(), kBytes, ByteSwap::kWireOrder, 0), 0);
+        std::vector<uint8_t> back(kBytes);
+        ASSERT_EQ(board.controller->ReadMemory(port, kScratch, back.data(), kBytes, 0), 0);
+        EXPECT_EQ(back, pattern);
+        const vexosim_port_stats after = Stats(kBoard, port);
+        EXPECT_EQ(after.bytesWritten - before.bytesWritten, kBytes);
+        EXPECT_EQ(after.bytesRead - before.bytesRead, kBytes);
+        // The largest packets the camera and the board allow (2048 bytes), less one word for a tag.
+        const uint32_t words = (std::min(kPacketSizes[port], 2048u) - 8) / 4 - 4 - (tagged ? 1 : 0);
+        EXPECT_EQ(after.commandsReceived - before.commandsReceived, 2 * ((kBytes / 4 + words - 1) / words));
+    }
+}
+
+}  // namespace
+
+TEST(CxpBulkTransfers, TaggedAndUntaggedAtEveryPacketSize) { TransferSixtyFourKibibytes({"2.0", "1.1", "2.0", "1.1"}); }
+TEST(CxpBulkTransfers, UntaggedAndTaggedAtEveryPacketSize) { TransferSixtyFourKibibytes({"1.1", "2.0", "1.1", "2.0"}); }

@@ -17,7 +17,13 @@ std::string OneBoard(const std::string &board) { return "{\"boards\": [" + board
 
 SimBoard::SimBoard(const char *topology, uint32_t index) : index_(index) {
     EXPECT_EQ(vexosim_load_topology(topology), 0);
-    session_ = vexo::genicam::OpenGrabber(index);
+    Open();
+}
+
+SimBoard::SimBoard(InForce, uint32_t index) : index_(index) { Open(); }
+
+void SimBoard::Open() {
+    session_ = vexo::genicam::OpenGrabber(index_);
     EXPECT_NE(session_, nullptr);
     if (session_ == nullptr) return;
     device_ = vexo::genicam::SessionDeviceHandle(session_);
@@ -50,6 +56,11 @@ int32_t AllocatingOwner::AllocateCameraOperator(vexo::genicam::DiscoveryInfo &in
 
 ControllerUnderTest::ControllerUnderTest(const char *topology, uint32_t powerUp) : board(topology) {
     controller = std::make_unique<vexo::genicam::CxpController>(board.Device(), board.Applet(), &owner, 0, powerUp);
+    owner.controller = controller.get();
+}
+
+ControllerUnderTest::ControllerUnderTest(InForce, uint32_t index) : board(InForce{}, index) {
+    controller = std::make_unique<vexo::genicam::CxpController>(board.Device(), board.Applet(), &owner, 0, 0);
     owner.controller = controller.get();
 }
 

@@ -1,7 +1,9 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -15,14 +17,29 @@
 
 namespace cxp_test {
 
+// Calls `check` until it answers true, for at most `bound`.
+template <class Check>
+bool Eventually(Check &&check, std::chrono::milliseconds bound = std::chrono::seconds(5)) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (check()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return check();
+}
+
 // {"boards": [<board>]}: one board of the given JSON object text.
 std::string OneBoard(const std::string &board);
+
+// Opens a board of the topology in force, without loading one.
+struct InForce {};
 
 // A board of the virtual frame grabber with an open grabber session. Loads
 // the topology first (null: the built-in default).
 class SimBoard {
 public:
     explicit SimBoard(const char *topology = nullptr, uint32_t index = 0);
+    SimBoard(InForce, uint32_t index);
     ~SimBoard();
     SimBoard(const SimBoard &) = delete;
     SimBoard &operator=(const SimBoard &) = delete;
@@ -36,6 +53,8 @@ public:
     void Write(const std::string &name, uint64_t value) const;
 
 private:
+    void Open();
+
     GrabberSession *session_ = nullptr;
     uint64_t device_ = 0;
     uint64_t applet_ = 0;
@@ -54,6 +73,7 @@ public:
 // A controller on a simulated board, with its owner.
 struct ControllerUnderTest {
     explicit ControllerUnderTest(const char *topology = nullptr, uint32_t powerUp = 0);
+    ControllerUnderTest(InForce, uint32_t index);
 
     SimBoard board;
     AllocatingOwner owner;

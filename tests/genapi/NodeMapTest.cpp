@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <set>
+#include <tuple>
 
 #include "MemoryPort.h"
 #include "TestDescription.h"
@@ -256,6 +257,40 @@ std::string Nested(int depth) {
     std::string open, close;
     for (int i = 0; i < depth; ++i) open += "<Group>", close += "</Group>";
     return open + "<Integer Name=\"Deep\"><Value>1</Value></Integer>" + close;
+}
+
+// What a description says to people reaches the layer's callers, with its
+// defaults where it says nothing; what no caller asks for (DocuURL) is dropped.
+TEST(NodeMap, PresentationAndFloatStepsComeFromTheDescription) {
+    const std::string description = Described(R"(
+      <Integer Name="Width"><ToolTip>Width of the image</ToolTip><Description>In pixels</Description>
+        <DisplayName>Image Width</DisplayName><Visibility>Expert</Visibility><DocuURL>http://x</DocuURL>
+        <Value>8</Value><Representation>HexNumber</Representation><Unit>px</Unit></Integer>
+      <Integer Name="Plain"><Value>1</Value></Integer>
+      <Float Name="Gain"><Visibility>Guru</Visibility><Value>1</Value><Inc>0.5</Inc><Unit>dB</Unit>
+        <Representation>Logarithmic</Representation></Float>
+      <Float Name="Exposure"><Value>1</Value></Float>
+      <Enumeration Name="Mode"><Visibility>Invisible</Visibility><Value>0</Value>
+        <EnumEntry Name="Off"><DisplayName>Switched off</DisplayName><Value>0</Value></EnumEntry></Enumeration>)");
+    auto map = MakeNodeMap(description.c_str());
+    const auto shown = [&](const char *name) {
+        INode *node = map->GetNode(name);
+        return std::make_tuple(std::string(node->GetDisplayName()), std::string(node->GetToolTip()),
+                               std::string(node->GetDescription()), node->GetVisibility());
+    };
+    EXPECT_EQ(shown("Width"), std::make_tuple("Image Width", "Width of the image", "In pixels", Expert));
+    EXPECT_EQ(shown("Plain"), std::make_tuple("Plain", "", "", Beginner));
+    EXPECT_EQ(std::get<3>(shown("Mode")), Invisible);
+    CEnumerationPtr mode = map->GetNode("Mode");
+    EXPECT_EQ(mode->GetEntryByName("Off")->GetNode()->GetDisplayName(), "Switched off");
+    CIntegerPtr width = map->GetNode("Width"), plain = map->GetNode("Plain");
+    EXPECT_EQ(std::make_tuple(width->GetRepresentation(), width->GetUnit()), std::make_tuple(HexNumber, "px"));
+    EXPECT_EQ(std::make_tuple(plain->GetRepresentation(), plain->GetUnit()),
+              std::make_tuple(_UndefinedRepresentation, ""));
+    CFloatPtr gain = map->GetNode("Gain"), exposure = map->GetNode("Exposure");
+    EXPECT_EQ(std::make_tuple(gain->HasInc(), gain->GetInc(), gain->GetUnit(), gain->GetRepresentation()),
+              std::make_tuple(true, 0.5, "dB", Logarithmic));
+    EXPECT_EQ(std::make_tuple(exposure->HasInc(), exposure->GetInc()), std::make_tuple(false, 0.0));
 }
 
 // What the interpreter cannot take safely is refused before it sees it, with

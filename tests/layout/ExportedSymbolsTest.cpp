@@ -1,5 +1,5 @@
 // The dynamic symbols of the built libraries, read from their ELF files: the
-// library offers the functions its header declares and nothing else, the log
+// library offers the functions its headers declare and nothing else, the log
 // relay its descriptor alone, and both can be unloaded again.
 #include <dlfcn.h>
 #include <elf.h>
@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <set>
 #include <string>
@@ -78,12 +79,14 @@ std::string DeclaredName(const std::string &line) {
     return end == std::string::npos ? std::string() : line.substr(begin, end - begin);
 }
 
-// The names of the functions the header declares with NOX_API.
-std::set<std::string> DeclaredFunctions(const std::string &headerPath) {
-    std::ifstream header(headerPath);
+// The names of the functions the headers declare with NOX_API.
+std::set<std::string> DeclaredFunctions(std::initializer_list<const char *> headerPaths) {
     std::set<std::string> names;
-    for (std::string line; std::getline(header, line);)
-        if (line.rfind("NOX_API ", 0) == 0) names.insert(DeclaredName(line));
+    for (const char *path : headerPaths) {
+        std::ifstream header(path);
+        for (std::string line; std::getline(header, line);)
+            if (line.rfind("NOX_API ", 0) == 0) names.insert(DeclaredName(line));
+    }
     return names;
 }
 
@@ -117,10 +120,11 @@ bool UnloadsAfter(const char *path, Use use) {
 
 }  // namespace
 
-TEST(ExportedSymbols, TheLibraryOffersItsHeaderAndTheRelayItsDescriptor) {
-    const std::set<std::string> declared = DeclaredFunctions(NOX_HEADER);
-    ASSERT_TRUE(declared.count("GenICamInit") == 1 && declared.count("Nox_getCameraInfo") == 1)
-        << "the header's declarations were not read";
+TEST(ExportedSymbols, TheLibraryOffersItsHeadersAndTheRelayItsDescriptor) {
+    const std::set<std::string> declared = DeclaredFunctions({NOX_HEADER, NOX_EXT_HEADER});
+    ASSERT_TRUE(declared.count("GenICamInit") == 1 && declared.count("Nox_getCameraInfo") == 1 &&
+                declared.count("Nox_getFeatureInfo") == 1)
+        << "the headers' declarations were not read";
     const std::vector<DynamicSymbol> library = DefinedDynamicSymbols(NOX_LIBRARY);
     EXPECT_EQ(Lacking(Names(library), declared), std::vector<std::string>{}) << "exported, not declared";
     EXPECT_EQ(Lacking(declared, Names(library)), std::vector<std::string>{}) << "declared, not exported";

@@ -11,6 +11,7 @@
 #include "board/FirmwareControllerBase.h"
 #include "discovery/DiscoveryInfo.h"
 #include "nox_genicam.h"
+#include "platform/RecursiveMutex.h"
 #include "protocol/CxpBitRates.h"
 #include "protocol/CxpBootstrap.h"
 
@@ -29,6 +30,13 @@ public:
     // What Discovery does to the model; its result is Discovery's.
     std::function<int32_t(DiscoveryInfo &)> discover = [](DiscoveryInfo &) { return 0; };
     std::set<uint32_t> unsynchronizedPorts;
+    std::set<uint32_t> uncheckablePorts;  // CheckLinkSync cannot look (a lock not had in time)
+    // `hook` is called with the name of each recorded operation as it starts,
+    // on its thread and under whatever the operation holds (the link lock for PowerOn).
+    void OnReach(std::function<void(const std::string &)> hook) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        reached_ = std::move(hook);
+    }
     std::map<uint64_t, uint32_t> cameraRegisters;  // address -> value, per command port ignored
     int32_t lockLinksResult = 0;
     int32_t setLinkConfigResult = 0;
@@ -97,6 +105,23 @@ public:
         Record("Discovery", {speed, mask, flags});
         return discover(info_);
     }
+    void PowerOn(uint32_t portMask, uint32_t) override {
+        vexo::templates::platform::RecursiveMutex::Guard guard(LinkMutex());
+        Record("PowerOn", {portMask});
+    }
+    LinkSync CheckLinkSync(uint32_t port) override {
+        Record("CheckLinkSync", {port});
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (uncheckablePorts.count(port) != 0) return LinkSync::kUnknown;
+        }
+        return FirmwareControllerBase::CheckLinkSync(port);
+    }
+    void SetCheckable(uint32_t port, bool checkable) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (checkable) uncheckablePorts.erase(port);
+        else uncheckablePorts.insert(port);
+    }
     bool IsLinkSynchronized(uint32_t port) override {
         Record("IsLinkSynchronized", {port});
         std::lock_guard<std::mutex> lock(mutex_);
@@ -110,11 +135,18 @@ public:
 
 private:
     void Record(const std::string &name, std::vector<uint64_t> arguments) {
+        std::function<void(const std::string &)> hook;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            hook = reached_;
+        }
+        if (hook) hook(name);
         std::lock_guard<std::mutex> lock(mutex_);
         calls_.push_back({name, std::move(arguments)});
     }
 
     std::mutex mutex_;
+    std::function<void(const std::string &)> reached_;
     std::vector<Call> calls_;
     DiscoveryInfo info_;
     vexo::genicam::DiscoverySelect routing_;

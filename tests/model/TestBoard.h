@@ -12,6 +12,10 @@ class TestBoard : public vexo::genicam::NOXBoardInterface {
 public:
     FakeController *fake = nullptr;
 
+    // The simulator builds no Camera Link HS board: a simulated board with a
+    // fake controller stands in for one.
+    void TreatAs(vexo::genicam::ControllerKind kind) { kind_ = kind; }
+
 protected:
     std::unique_ptr<vexo::genicam::FirmwareControllerBase> MakeController(vexo::genicam::ControllerKind,
                                                                           uint64_t device, uint64_t applet, bool,

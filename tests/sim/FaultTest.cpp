@@ -34,11 +34,11 @@ void ExpectFaultedAnswer(const Session &board, const std::string &fault) {
     };
     if (fault == "no_ack") {
         EXPECT_FALSE(first);
-    } else if (fault == "wait_ack:20") {
+    } else if (fault == "wait_ack:100") {
         ASSERT_TRUE(first);
-        EXPECT_EQ(first->words, WithCrc({AckWord(AckCode::kWait), 0x04000000, 0x14000000}))
-            << "wait 20 ms, most significant byte first";
-        late(board.WaitAck(0, kBound), milliseconds(20));
+        EXPECT_EQ(first->words, WithCrc({AckWord(AckCode::kWait), 0x04000000, 0x64000000}))
+            << "wait 100 ms, most significant byte first";
+        late(board.WaitAck(0, kBound), milliseconds(100));
     } else if (fault == "tentative_ack") {
         ASSERT_TRUE(first);
         EXPECT_EQ(first->words, WithCrc({AckWord(AckCode::kTentative)}));
@@ -55,17 +55,17 @@ void ExpectFaultedAnswer(const Session &board, const std::string &fault) {
     } else if (fault == "ack_code:42") {
         ASSERT_TRUE(first);
         EXPECT_EQ(first->words, WithCrc({AckWord(AckCode::kInvalidOpcode)}));
-    } else if (fault == "delay_ack:20") {
+    } else if (fault == "delay_ack:100") {
         EXPECT_FALSE(first);
-        late(board.WaitAck(0, kBound), milliseconds(20));
+        late(board.WaitAck(0, kBound), milliseconds(100));
     }
 }
 
 }  // namespace
 
 TEST_F(SimFault, EachKindShapesExactlyCountAnswers) {
-    for (const std::string fault : {"no_ack", "wait_ack:20", "tentative_ack", "malformed_ack", "bad_crc_ack",
-                                    "ack_code:42", "delay_ack:20"}) {
+    for (const std::string fault : {"no_ack", "wait_ack:100", "tentative_ack", "malformed_ack", "bad_crc_ack",
+                                    "ack_code:42", "delay_ack:100"}) {
         SCOPED_TRACE(fault);
         Session board;
         const vexosim_port_stats before = Stats(0, 0);
@@ -107,7 +107,7 @@ TEST_F(SimFault, ForcedCodesDecideWhetherTheCommandRuns) {
 
 TEST_F(SimFault, ALateAnswerHoldsBackTheAnswersBehindIt) {
     Session board;
-    ASSERT_EQ(vexosim_fault(0, 0, "delay_ack:30", 1), 0);
+    ASSERT_EQ(vexosim_fault(0, 0, "delay_ack:100", 1), 0);
     board.Send(0, ReadPacket(bootstrap::kStandard, 4));
     board.Send(0, ReadPacket(bootstrap::kDeviceConnectionId, 4));
     EXPECT_FALSE(board.TakeAck(0));

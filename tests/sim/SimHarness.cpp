@@ -51,6 +51,13 @@ std::vector<uint32_t> WritePacket(uint32_t address, uint32_t value) {
     return WritePacket(address, std::span(&word, 1));
 }
 
+std::vector<uint32_t> Tagged(std::vector<uint32_t> packet, uint8_t tag) {
+    packet.front() = kTaggedCommandTypeWord;
+    packet.insert(packet.begin() + 1, uint32_t(tag) * 0x01010101u);
+    packet.back() = Crc(std::span(packet).subspan(1, packet.size() - 2));
+    return packet;
+}
+
 std::vector<uint32_t> TextWords(const std::string &text, size_t bytes) {
     std::vector<uint32_t> words((bytes + 3) / 4, 0);
     std::memcpy(words.data(), text.data(), std::min(text.size(), bytes));
@@ -108,26 +115,23 @@ void Session::Send(uint32_t appletPort, std::span<const uint32_t> packet) const 
 
 bool Session::PacketSent(uint32_t appletPort) const { return Read("CxpTxCmdPacketSent") >> appletPort & 1; }
 
-std::optional<Ack> Session::TakeAck(uint32_t appletPort) const {
+std::optional<Ack> Session::WaitAck(uint32_t appletPort, std::chrono::milliseconds bound) const {
     constexpr size_t kLongestAck = 4096;
     const uint32_t address = Address("CxpRxCmdAckPacketData_" + std::to_string(appletPort));
+    const auto deadline = std::chrono::steady_clock::now() + bound;
     Ack ack;
     uint64_t value = 0;
-    while (ack.words.size() < kLongestAck && ReadBoardRegister(device_, address, &value) == 0 &&
-           !(value & kReceiveEmpty)) {
-        if (uint32_t(value) == kAckEndWord) return ack;
-        ack.words.push_back(uint32_t(value));
+    while (ack.words.size() < kLongestAck && ReadBoardRegister(device_, address, &value) == 0) {
+        if (!(value & kReceiveEmpty)) {
+            if (uint32_t(value) == kAckEndWord) return ack;
+            ack.words.push_back(uint32_t(value));
+        } else if (std::chrono::steady_clock::now() >= deadline) {
+            break;
+        } else {
+            std::this_thread::yield();
+        }
     }
     EXPECT_TRUE(ack.words.empty()) << "an acknowledgment without its end marker";
-    return std::nullopt;
-}
-
-std::optional<Ack> Session::WaitAck(uint32_t appletPort, std::chrono::milliseconds bound) const {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    do {
-        if (std::optional<Ack> ack = TakeAck(appletPort)) return ack;
-        std::this_thread::yield();
-    } while (std::chrono::steady_clock::now() < deadline);
     return std::nullopt;
 }
 
@@ -173,6 +177,10 @@ void Session::SetLinkRate(uint32_t port, uint32_t mbps) const {
 }
 
 bool Session::Locked(uint32_t port) const { return Read("CxpTransceiverStatus_", port) >> 48 & 1; }
+
+bool Session::Locks(uint32_t port) const {
+    return Eventually([&] { return Locked(port); });
+}
 
 vexosim_port_stats Stats(uint32_t board, uint32_t port) {
     vexosim_port_stats stats{};

@@ -36,8 +36,23 @@ using vexo::protocol::cxp::kCommandTypeWord;
 using vexo::protocol::cxp::kPacketStartMarker;
 using vexo::protocol::cxp::kReceiveEmpty;
 using vexo::protocol::cxp::kStandardMagic;
+using vexo::protocol::cxp::kTaggedCommandTypeWord;
 using vexo::protocol::cxp::RateCode;
 namespace bootstrap = vexo::protocol::cxp::bootstrap;
+
+// Longest a command and its answer take on a board of the tests' topologies
+// (the default timing answers within a millisecond).
+inline constexpr std::chrono::milliseconds kAnswerBound(50);
+
+// Whether `check` answers true within kAnswerBound: what hardware does a little
+// after a change (a lock, a transceiver's ready bit).
+template <class Check>
+bool Eventually(Check &&check) {
+    const auto deadline = std::chrono::steady_clock::now() + kAnswerBound;
+    while (!check())
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+    return true;
+}
 
 // The code word of an acknowledgment: its code in all four bytes.
 constexpr uint32_t AckWord(AckCode code) { return uint32_t(code) * 0x01010101u; }
@@ -51,6 +66,10 @@ uint32_t Crc(std::span<const uint32_t> words);
 std::vector<uint32_t> ReadPacket(uint32_t address, uint32_t bytes);
 std::vector<uint32_t> WritePacket(uint32_t address, std::span<const uint32_t> dataWords);  // words in wire order
 std::vector<uint32_t> WritePacket(uint32_t address, uint32_t value);  // a register value, sent most significant byte first
+// The tagged form of a command packet (CoaXPress 2.0): type word 0x05050505,
+// the tag in all four bytes of the next word, then the rest, the CRC covering
+// every word after the type word.
+std::vector<uint32_t> Tagged(std::vector<uint32_t> packet, uint8_t tag);
 // Wire bytes of a text as packet words, zero-padded to whole words.
 std::vector<uint32_t> TextWords(const std::string &text, size_t bytes);
 
@@ -85,11 +104,13 @@ public:
     // Sends one framed packet to an applet port's transmit register.
     void Send(uint32_t appletPort, std::span<const uint32_t> packet) const;
     bool PacketSent(uint32_t appletPort) const;
-    // The acknowledgment waiting in the receive queue now, if any.
-    std::optional<Ack> TakeAck(uint32_t appletPort) const;
-    // The next acknowledgment, waiting for it up to `bound`.
+    // The next acknowledgment, whole: its words arrive one by one, so this
+    // reads until the end word, for at most `bound`. Nothing when none came.
     std::optional<Ack> WaitAck(uint32_t appletPort, std::chrono::milliseconds bound) const;
-    // Sends a packet and takes the answer that comes at once.
+    // The answer to a command just sent, which comes within kAnswerBound on any board
+    // the tests build; nothing when there is none.
+    std::optional<Ack> TakeAck(uint32_t appletPort) const { return WaitAck(appletPort, kAnswerBound); }
+    // Sends a packet and takes its answer.
     std::optional<Ack> Exchange(uint32_t appletPort, std::span<const uint32_t> packet) const;
 
     // Camera register access through the control channel; nothing when unanswered or refused.
@@ -99,7 +120,9 @@ public:
 
     // Family C: programs a port's downlink and uplink for a bit rate.
     void SetLinkRate(uint32_t port, uint32_t mbps) const;
-    bool Locked(uint32_t port) const;  // family C status bit 48
+    bool Locked(uint32_t port) const;  // family C status bit 48, now
+    // The port locks within kAnswerBound: a link takes its lock time after any change.
+    bool Locks(uint32_t port) const;
 
 private:
     GrabberSession *session_;

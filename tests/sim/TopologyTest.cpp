@@ -52,6 +52,10 @@ TEST_F(SimTopology, RejectedTopologiesNameTheProblemAndServeNoBoard) {
         {R"({"boards": [{"model": "cxp4-c", "applet": {"omit_registers": ["CxpNothing_"]}}]})", "no applet register is named \"CxpNothing_\""},
         {R"({"boards": [{"model": "cxp4-c", "applet": {"operators": [[0, 1], [1]]}}]})", "applet port 1 belongs to two operators"},
         {R"({"boards": [{"model": "cxp4-c", "cameras": [{"links": [0], "vendor": "a vendor name far longer than thirty-two bytes"}]}]})", "longer than 32 bytes"},
+        {R"({"boards": [{"model": "gige4", "timing": "fast"}]})", "\"boards[0].timing\": expected true, false or an object"},
+        {R"({"boards": [{"model": "cxp4-c", "timing": {"lock_us": -5}}]})", "\"boards[0].timing.lock_us\": expected a non-negative integer"},
+        {R"({"boards": [{"model": "cxp4-c", "timing": {"wire": 1}}]})", "\"boards[0].timing.wire\": expected true or false"},
+        {R"({"boards": [{"model": "cxp4-c", "timing": {"lag_us": 1}}]})", "unknown key \"boards[0].timing.lag_us\""},
         {R"({"boards": [ )", "not valid JSON"},
         {kOverflowTopology, "not valid JSON: [json.exception.out_of_range.406] number overflow parsing '1e400'"},
     };
@@ -124,7 +128,7 @@ TEST_F(SimTopology, LibrariesLoadedByPathAreTheSameSimulator) {
     EXPECT_EQ(dlsym(loaded, "Install"), nullptr) << "nothing but the entry points is exported";
 
     Session board;
-    ASSERT_TRUE(board.Locked(0));
+    ASSERT_TRUE(board.Locks(0));
     ASSERT_EQ(plug(0, 0, 0), 0);
     EXPECT_FALSE(board.Locked(0)) << "the same boards behind both";
     dlclose(loaded);
@@ -133,12 +137,15 @@ TEST_F(SimTopology, LibrariesLoadedByPathAreTheSameSimulator) {
 TEST_F(SimTopology, ToolPrintsTheTopologyInForceOrWhyItIsRejected) {
     const std::string good = WriteTemp("two-boards.json", R"({"boards": [
         {"model": "cxp2-b", "applet": {"rx_status": true}, "cameras": [{"links": [0, 1], "model": "VX-2L"}]},
-        {"model": "gige4"}]})");
+        {"model": "gige4", "timing": {"ack_us": 40, "counters_survive_reset": true}}]})");
     const auto [status, output] = RunCommand("VEXO_SIM_CONFIG=" + good + " " VEXOSIM_TOOL " topology");
     EXPECT_EQ(status, 0) << output;
     for (const char *line : {"board 0: cxp2-b (type 0x0B21, CoaXPress, 2 ports, family B, transceiver interface 6)",
                              "camera 0: Vexo Vision VX-2L", "links: port 0 (master), port 1 (extension 1)",
-                             "board 1: gige4 (type 0x0E41, none, 4 ports)"})
+                             "timing: lock 200 us, answers after 15 us, ready after 50 us, wire time on",
+                             "board 1: gige4 (type 0x0E41, none, 4 ports)",
+                             "timing: lock 200 us, answers after 40 us, ready after 50 us, wire time on, serial line "
+                             "time on, error counters survive control core resets"})
         EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
 
     for (const auto &[json, message] : {std::pair{kUnknownKeyTopology, "unknown key \"boards[0].cameras[0].colour\""},

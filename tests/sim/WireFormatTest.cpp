@@ -110,3 +110,36 @@ TEST_F(SimWireFormat, AcknowledgmentsGoWithoutCrcWhenTheCameraSendsNone) {
     ASSERT_TRUE(ack);
     EXPECT_EQ(ack->words, (std::vector<uint32_t>{kAckSuccess, 0x04000000, 0xE59AA7C0}));
 }
+
+TEST_F(SimWireFormat, TaggedCommandsGetTaggedAnswersFromRevisionTwoCamerasOnly) {
+    LoadTopology(R"({"boards": [{"model": "cxp2-c", "cameras": [{"links": [0]}, {"links": [1], "revision": "1.1"}]}]})");
+    Session board;
+    const auto withCrc = [](std::vector<uint32_t> words) {
+        words.push_back(Crc(words));
+        return words;
+    };
+    // The documented read of ConnectionConfig with tag 0x5A: the tag word follows the type word, and the
+    // CRC covers 5A 5A 5A 5A 00 00 00 04 00 00 40 14.
+    const std::vector<uint32_t> literal = {0x05050505, 0x5A5A5A5A, 0x04000000, 0x14400000, 0x9E1EEE8C};
+    EXPECT_EQ(Tagged(ReadPacket(bootstrap::kConnectionConfig, 4), 0x5A), literal);
+    // The answer starts with the tag, and its CRC covers it: 1 link at 3125, wire bytes 00 01 00 38.
+    EXPECT_EQ(board.Exchange(0, literal).value().words, withCrc({0x5A5A5A5A, kAckSuccess, 0x04000000, 0x38000100}));
+    EXPECT_EQ(board.Exchange(0, ReadPacket(bootstrap::kConnectionConfig, 4)).value().words,
+              withCrc({kAckSuccess, 0x04000000, 0x38000100}))
+        << "untagged commands get untagged answers";
+
+    // The tag word takes 4 bytes of the camera's 1024-byte packets: 1000 data bytes fit untagged only.
+    EXPECT_EQ(board.Exchange(0, Tagged(ReadPacket(bootstrap::kDeviceStringsBegin, 1000), 1)).value().words.at(1),
+              AckWord(AckCode::kSizeTooLarge));
+    EXPECT_EQ(board.Exchange(0, Tagged(ReadPacket(bootstrap::kDeviceStringsBegin, 996), 2)).value().words.at(1),
+              AckWord(AckCode::kInvalidAddress)) << "past the strings, but not too large";
+
+    ASSERT_EQ(vexosim_fault(0, 0, "wrong_tag", 1), 0);
+    EXPECT_EQ(board.Exchange(0, Tagged(ReadPacket(bootstrap::kStandard, 4), 0x10)).value().words.at(0), 0x11111111u);
+    EXPECT_EQ(board.Exchange(0, Tagged(ReadPacket(bootstrap::kStandard, 4), 0x12)).value().words.at(0), 0x12121212u);
+
+    const vexosim_port_stats before = Stats(0, 1);
+    EXPECT_FALSE(board.Exchange(1, literal)) << "a revision 1.1 camera cannot read a tagged frame";
+    EXPECT_EQ(Stats(0, 1).framingErrors - before.framingErrors, 1u);
+    EXPECT_EQ(board.ReadCamera(1, bootstrap::kStandard), kStandardMagic);
+}

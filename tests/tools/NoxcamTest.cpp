@@ -226,6 +226,70 @@ TEST_F(Noxcam, FeaturesShowTheTreeWithValueTypeAndAccess) {
     EXPECT_EQ(text.out.rfind("FEATURE", 0), 0u);
     EXPECT_NE(text.out.find("\n    Width                   4096            Integer      RW\n"), std::string::npos)
         << text.out;
+
+    // Narrowed by name (any case) and by category; the categories on the way stay, empty ones go.
+    const json filtered = RunJson({"features", "--filter", "offset"})["root"];
+    ASSERT_EQ(filtered["features"].size(), 1u);
+    EXPECT_EQ(filtered["features"][0]["name"], "ImageFormatControl");
+    EXPECT_EQ(filtered["features"][0]["features"].size(), 2u);
+    const json analog = RunJson({"features", "--category", "AnalogControl"})["root"];
+    EXPECT_EQ(analog["name"], "AnalogControl");
+    EXPECT_EQ(analog["features"][0]["name"], "Gain");
+    ExpectFailure(Run({"features", "--category", "Nowhere"}), "Nowhere: no such category", "ERR_INVALID_FEATURE");
+}
+
+// Access and availability as the camera's node map has them now: a feature locked by another
+// register is read only, one whose availability register reads 0 is not available.
+constexpr const char *kConditionsDescription = R"xml(<?xml version="1.0" encoding="utf-8"?>
+<RegisterDescription ModelName="Conditions" VendorName="Nox" StandardNameSpace="None" SchemaMajorVersion="1"
+    SchemaMinorVersion="1" SchemaSubMinorVersion="0" MajorVersion="1" MinorVersion="0" SubMinorVersion="0"
+    ProductGuid="5A0B5C3E-1D7F-4E2A-9B8C-0F1E2D3C4B5A" VersionGuid="6B1C6D4F-2E80-4F3B-AC9D-1A2B3C4D5E6F"
+    xmlns="http://www.genicam.org/GenApi/Version_1_1">
+  <Category Name="Root"><pFeature>LockedWidth</pFeature><pFeature>OptionalGain</pFeature></Category>
+  <Integer Name="LockedWidth"><pIsLocked>SensorWidthReg</pIsLocked><pValue>WidthReg</pValue><Min>16</Min>
+    <Max>4096</Max><Inc>16</Inc></Integer>
+  <Float Name="OptionalGain"><pIsAvailable>OffsetXReg</pIsAvailable><pValue>GainReg</pValue><Unit>dB</Unit></Float>
+  <IntReg Name="SensorWidthReg"><Address>0x6000</Address><Length>4</Length><AccessMode>RO</AccessMode>
+    <pPort>Device</pPort><Sign>Unsigned</Sign><Endianess>BigEndian</Endianess></IntReg>
+  <IntReg Name="OffsetXReg"><Address>0x6010</Address><Length>4</Length><AccessMode>RW</AccessMode>
+    <pPort>Device</pPort><Sign>Unsigned</Sign><Endianess>BigEndian</Endianess></IntReg>
+  <IntReg Name="WidthReg"><Address>0x6008</Address><Length>4</Length><AccessMode>RW</AccessMode>
+    <pPort>Device</pPort><Sign>Unsigned</Sign><Endianess>BigEndian</Endianess></IntReg>
+  <FloatReg Name="GainReg"><Address>0x6024</Address><Length>4</Length><AccessMode>RW</AccessMode>
+    <pPort>Device</pPort><Endianess>BigEndian</Endianess></FloatReg>
+  <Port Name="Device"/>
+</RegisterDescription>
+)xml";
+
+TEST_F(Noxcam, FeaturesAndDescribeShowWhatTheNodeMapSaysNow) {
+    WriteFile(Path("conditions.xml"), kConditionsDescription);
+    const std::string topology = R"({"boards": [{"model": "cxp4-c", "cameras": [{"links": [0],
+        "xml": {"file": ")" + Path("conditions.xml") + R"(", "zip": false}}]}]})";
+    const json tree = RunJson({"features"}, topology.c_str())["root"];
+    EXPECT_EQ(*FindFeature(tree, "LockedWidth"),
+              json::parse(R"({"name": "LockedWidth", "type": "Integer", "access": "RO", "value": 4096})"));
+    EXPECT_EQ(*FindFeature(tree, "OptionalGain"),
+              json::parse(R"({"name": "OptionalGain", "type": "Float", "access": "NA", "unit": "dB"})"));
+    ExpectFailure(Run({"set", "LockedWidth=1024"}, topology.c_str()), "set LockedWidth=1024", "ERR_FEATURE_READ_ONLY");
+    const json locked = RunJson({"describe", "LockedWidth"}, topology.c_str());
+    EXPECT_EQ(locked["access"], "RO");
+    EXPECT_EQ(locked["categoryPath"], "Root");
+    EXPECT_EQ(locked["inc"], 16);
+    EXPECT_EQ(locked["value"], 4096);
+
+    // The built-in description: texts, entries, selection; the text form for people.
+    const json format = RunJson({"describe", "PixelFormat"});
+    EXPECT_EQ(format["displayName"], "Pixel Format");
+    EXPECT_EQ(format["categoryPath"], "Root/ImageFormatControl");
+    EXPECT_EQ(format["entries"][2], json::parse(R"({"name": "Mono12", "displayName": "Mono12", "value": 17825797,
+                                                    "available": true})"));
+    EXPECT_EQ(RunJson({"describe", "TriggerSelector"})["selects"], json::parse(R"(["TriggerMode", "TriggerSource"])"));
+    const ToolRun text = Run({"describe", "ExposureTime"});
+    EXPECT_NE(text.out.find("\nunit          us\n"), std::string::npos) << text.out;
+    ExpectFailure(Run({"describe", "NoSuchFeature"}), "NoSuchFeature: no such feature", "ERR_INVALID_FEATURE");
+    const ToolRun version = RunRaw({"--version"});
+    EXPECT_EQ(version.out.rfind("noxcam ", 0), 0u) << version.out;
+    EXPECT_NE(version.out.find(", library "), std::string::npos) << version.out;
 }
 
 TEST_F(Noxcam, GetAndSetFeatures) {
@@ -415,9 +479,9 @@ TEST_F(Noxcam, VerboseTurnsOnTheLibrarysLogOnStderr) {
 
 TEST_F(Noxcam, EverySubcommandHasHelp) {
     for (std::vector<std::string> command :
-         {std::vector<std::string>{}, {"boards"}, {"scan"}, {"info"}, {"features"}, {"get"}, {"set"}, {"exec"},
-          {"xml"}, {"params"}, {"params", "save"}, {"params", "load"}, {"reg"}, {"reg", "read"}, {"reg", "write"},
-          {"power"}, {"power", "on"}, {"power", "off"}, {"power", "cycle"}, {"power", "status"}, {"monitor"}, {"config"},
+         {std::vector<std::string>{}, {"boards"}, {"scan"}, {"info"}, {"features"}, {"describe"}, {"get"}, {"set"},
+          {"exec"}, {"xml"}, {"params"}, {"params", "save"}, {"params", "load"}, {"reg"}, {"reg", "read"},
+          {"reg", "write"}, {"power"}, {"power", "on"}, {"power", "off"}, {"power", "cycle"}, {"power", "status"}, {"monitor"}, {"config"},
           {"config", "save"}, {"config", "load"}, {"profile"}, {"profile", "store"}, {"profile", "restore"}}) {
         command.push_back("--help");
         const ToolRun run = RunRaw(command);

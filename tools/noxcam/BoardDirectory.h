@@ -2,7 +2,6 @@
 // The boards the board libraries offer, and what they tell about each.
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,9 +12,9 @@ namespace noxcam {
 struct BoardIdentity {
     uint32_t index = 0;
     int64_t typeCode = 0;
-    std::string model;   // the model name, or the type code in hex for a type the table lacks
+    std::string model;   // the model name, or the type code in hex for a type the library does not serve
     int64_t serial = 0;
-    uint32_t ports = 0;  // 0 for a type the table lacks
+    uint32_t ports = 0;  // 0 for a type the library does not serve
     uint32_t firmwareMajor = 0, firmwareMinor = 0;
 };
 
@@ -25,10 +24,7 @@ using SessionPointer = std::unique_ptr<GrabberSession, void (*)(GrabberSession *
 // The session of the board with that index; null when there is no such board.
 SessionPointer OpenSession(uint32_t boardIndex);
 
-// What the hardware library reports about the board of an open session.
-BoardIdentity IdentifyBoard(uint32_t boardIndex, GrabberSession *session);
-
-// Every board from index 0 up to the first index without one.
+// Every board from index 0 up to the first index without one, as the library lists them.
 std::vector<BoardIdentity> ListBoards();
 
 }  // namespace noxcam

@@ -1,11 +1,12 @@
-// features, get, set, exec, xml, params: the camera's GenICam features and its description.
+// features, describe, get, set, exec, xml, params: the camera's GenICam features and its description.
+#include <algorithm>
+#include <cctype>
 #include <fstream>
+#include <map>
 #include <memory>
-#include <set>
-#include <sstream>
 
 #include "CommandLine.h"
-#include "FeatureTree.h"
+#include "FeatureInformation.h"
 #include "FeatureValues.h"
 #include "Output.h"
 #include "Session.h"
@@ -18,8 +19,6 @@ namespace {
 
 // Descriptions larger than the library accepts are not asked for.
 constexpr size_t kMaxDescriptionSize = size_t{64} << 20;
-// Categories nested deeper than this are not walked (a description may loop).
-constexpr int kMaxCategoryDepth = 32;
 
 std::string Description(NoxCameraHandle *camera) {
     size_t size = 0;
@@ -33,31 +32,62 @@ std::string Description(NoxCameraHandle *camera) {
     return text;
 }
 
-FeatureTree ParsedTree(NoxCameraHandle *camera) {
-    auto parsed = FeatureTree::Parse(Description(camera));
-    if (auto *error = std::get_if<std::string>(&parsed))
-        throw ToolError("reading the camera's description: " + *error, ERR_INVALID_DATA);
-    return std::move(std::get<FeatureTree>(parsed));
+std::string Lowercase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
 }
 
-bool Readable(Access access) { return access == Access::kReadOnly || access == Access::kReadWrite; }
+struct ListOptions {
+    bool all = false;         // Guru and invisible features too
+    std::string filter;       // only features whose name holds this text (any case)
+    std::string category;     // only the features under this category
+};
 
-// Walks the category tree into table rows and a JSON tree.
+// The category tree of the node map's listing, walked into table rows and a JSON tree. Each
+// feature's access, visibility and unit are the node map's now.
 class FeatureLister {
 public:
-    FeatureLister(NoxCameraHandle *camera, const FeatureTree &tree, bool all) : camera_(camera), tree_(tree), all_(all) {}
+    FeatureLister(NoxCameraHandle *camera, const ListOptions &options)
+        : camera_(camera), options_(options), filter_(Lowercase(options.filter)) {
+        for (ListedFeature &feature : ListFeatures(camera)) {
+            const bool root = feature.type == NOX_FEATURE_CATEGORY && feature.categoryPath.empty();
+            if (root)
+                roots_.push_back(std::move(feature));
+            else if (!feature.categoryPath.empty())
+                members_[feature.categoryPath].push_back(std::move(feature));
+        }
+    }
 
-    // The category's JSON, or null when nothing in it is shown.
-    nlohmann::json Category(const FeatureNode &category, int depth) {
-        if (depth > kMaxCategoryDepth || !visited_.insert(category.name).second) return nullptr;
+    // The category the listing starts from: the one named, else "Root" or the first root category.
+    const ListedFeature &Top() const {
+        if (!options_.category.empty()) {
+            for (const auto &[path, members] : members_)
+                for (const ListedFeature &member : members)
+                    if (member.type == NOX_FEATURE_CATEGORY && member.name == options_.category) return member;
+            for (const ListedFeature &root : roots_)
+                if (root.name == options_.category) return root;
+            throw ToolError(options_.category + ": no such category", ERR_INVALID_FEATURE);
+        }
+        for (const ListedFeature &root : roots_)
+            if (root.name == "Root") return root;
+        if (roots_.empty()) throw ToolError("the camera's description has no category", ERR_INVALID_DATA);
+        return roots_.front();
+    }
+
+    // The category's JSON, or null when nothing in it is shown (the top category is always shown).
+    nlohmann::json Category(const ListedFeature &category, size_t depth) {
         const size_t row = table.rows.size();
         table.rows.push_back({Indent(depth) + category.name, "", "Category", ""});
         nlohmann::json members = nlohmann::json::array();
-        for (const std::string &name : category.features) {
-            const FeatureNode *node = tree_.Find(name);
-            if (!node || !Shown(*node)) continue;
-            nlohmann::json member = node->kind == FeatureKind::kCategory ? Category(*node, depth + 1) : Feature(*node, depth + 1);
-            if (!member.is_null()) members.push_back(std::move(member));
+        const std::string path = MemberPath(category);
+        if (auto found = members_.find(path); found != members_.end() && depth < kMaxDepth) {
+            for (const ListedFeature &member : found->second) {
+                const FeatureInfo info = DescribeFeature(camera_, member.name);
+                if (!Visible(*info)) continue;
+                nlohmann::json json = member.type == NOX_FEATURE_CATEGORY ? Category(member, depth + 1)
+                                                                           : Feature(*info, depth + 1);
+                if (!json.is_null()) members.push_back(std::move(json));
+            }
         }
         if (members.empty() && depth > 0) {
             table.rows.erase(table.rows.begin() + static_cast<std::ptrdiff_t>(row));
@@ -69,54 +99,132 @@ public:
     Table table{{"FEATURE", "VALUE", "TYPE", "ACCESS"}, {}};
 
 private:
-    static std::string Indent(int depth) { return std::string(static_cast<size_t>(depth) * 2, ' '); }
+    // Paths are as deep as the library walks categories; deeper ones are not followed.
+    static constexpr size_t kMaxDepth = 64;
 
-    bool Shown(const FeatureNode &node) const {
-        return all_ || node.visibility == Visibility::kBeginner || node.visibility == Visibility::kExpert;
+    static std::string Indent(size_t depth) { return std::string(depth * 2, ' '); }
+
+    static std::string MemberPath(const ListedFeature &category) {
+        return category.categoryPath.empty() ? category.name : category.categoryPath + "/" + category.name;
     }
 
-    nlohmann::json Feature(const FeatureNode &node, int depth) {
-        nlohmann::json json = {{"name", node.name}, {"type", KindName(node.kind)}, {"access", AccessName(node.access)}};
+    bool Visible(const NoxFeatureInfo &info) const {
+        return options_.all || info.visibility == NOX_VISIBILITY_BEGINNER || info.visibility == NOX_VISIBILITY_EXPERT;
+    }
+
+    nlohmann::json Feature(const NoxFeatureInfo &info, size_t depth) {
+        if (!filter_.empty() && Lowercase(info.name).find(filter_) == std::string::npos) return nullptr;
+        nlohmann::json json = {{"name", info.name}, {"type", TypeName(info.type)}, {"access", AccessName(info.access)}};
+        const std::string unit = info.unit;
         std::string shown;
-        if (Readable(node.access) && node.kind != FeatureKind::kCommand) {
-            const FeatureValue value = ReadFeature(camera_, node.name, node.kind);
+        if (IsReadable(info.access) && info.type != NOX_FEATURE_COMMAND) {
+            const FeatureValue value = ReadFeature(camera_, info.name, info.type);
             if (value.status == ERR_NONE) {
                 json["value"] = value.value;
-                shown = value.text + (node.unit.empty() ? "" : " " + node.unit);
+                shown = value.text + (unit.empty() ? "" : " " + unit);
             } else {
                 json["error"] = {{"status", value.status}, {"name", StatusName(value.status)}};
                 shown = "(" + StatusName(value.status) + ")";
             }
         }
-        if (!node.unit.empty()) json["unit"] = node.unit;
-        table.rows.push_back({Indent(depth) + node.name, shown, KindName(node.kind), AccessName(node.access)});
+        if (!unit.empty()) json["unit"] = unit;
+        table.rows.push_back({Indent(depth) + info.name, shown, TypeName(info.type), AccessName(info.access)});
         return json;
     }
 
     NoxCameraHandle *camera_;
-    const FeatureTree &tree_;
-    bool all_;
-    std::set<std::string> visited_;
+    const ListOptions &options_;
+    const std::string filter_;
+    std::vector<ListedFeature> roots_;
+    std::map<std::string, std::vector<ListedFeature>> members_;  // by the path of the category listing them
 };
 
-void ListFeatures(const CommonOptions &options, bool all) {
+void ListFeatureTree(const CommonOptions &options, const ListOptions &listOptions) {
     Session session(options);
     NoxCameraHandle *camera = session.GenICamCamera();
-    const FeatureTree tree = ParsedTree(camera);
-    FeatureLister lister(camera, tree, all);
-    nlohmann::json root = lister.Category(*tree.Find(tree.RootCategory()), 0);
+    FeatureLister lister(camera, listOptions);
+    nlohmann::json root = lister.Category(lister.Top(), 0);
     Emit(options.json, {{"camera", session.Slot()}, {"root", std::move(root)}}, lister.table);
+}
+
+// One row and one JSON member per item of the feature's information.
+class FeatureSheet {
+public:
+    void Add(const std::string &key, const nlohmann::json &value, const std::string &text) {
+        json[key] = value;
+        table.rows.push_back({key, text});
+    }
+    void Add(const std::string &key, const std::string &text) { Add(key, text, text); }
+
+    nlohmann::json json = nlohmann::json::object();
+    Table table{{"PROPERTY", "VALUE"}, {}};
+};
+
+template <class Number>
+void AddRange(FeatureSheet &sheet, Number minimum, Number maximum, Number increment,
+              std::string (*text)(Number)) {
+    sheet.Add("min", minimum, text(minimum));
+    sheet.Add("max", maximum, text(maximum));
+    sheet.Add("inc", increment, text(increment));
+}
+
+std::string IntegerText(int64_t value) { return std::to_string(value); }
+
+void AddEntries(FeatureSheet &sheet, const NoxFeatureInfo &info) {
+    nlohmann::json entries = nlohmann::json::array();
+    for (uint32_t i = 0; i < info.entryCount; ++i) {
+        const NoxEnumEntryInfo &entry = info.entries[i];
+        entries.push_back({{"name", entry.name}, {"displayName", entry.displayName}, {"value", entry.value},
+                           {"available", entry.available != 0}});
+        sheet.table.rows.push_back({"entry", std::string(entry.name) + " = " + std::to_string(entry.value) +
+                                                       (entry.available ? "" : " (not available)")});
+    }
+    sheet.json["entries"] = std::move(entries);
+}
+
+void AddSelection(FeatureSheet &sheet, const NoxFeatureInfo &info) {
+    std::vector<std::string> selected(info.selectedFeatures, info.selectedFeatures + info.selectedCount);
+    std::string text;
+    for (const std::string &name : selected) text += (text.empty() ? "" : ", ") + name;
+    sheet.Add("selects", selected, text);
+}
+
+void DescribeOne(const CommonOptions &options, const std::string &name) {
+    Session session(options);
+    NoxCameraHandle *camera = session.GenICamCamera();
+    const FeatureInfo info = DescribeFeature(camera, name);
+    FeatureSheet sheet;
+    sheet.Add("name", info->name);
+    sheet.Add("displayName", info->displayName);
+    sheet.Add("type", TypeName(info->type));
+    sheet.Add("access", AccessName(info->access));
+    sheet.Add("visibility", VisibilityName(info->visibility));
+    sheet.Add("categoryPath", info->categoryPath);
+    sheet.Add("toolTip", info->toolTip);
+    sheet.Add("description", info->description);
+    if (info->representation != NOX_REPRESENTATION_UNDEFINED)
+        sheet.Add("representation", RepresentationName(info->representation));
+    if (*info->unit != '\0') sheet.Add("unit", info->unit);
+    if (info->hasIntegerRange)
+        AddRange<int64_t>(sheet, info->integerMin, info->integerMax, info->integerIncrement, IntegerText);
+    if (info->hasFloatRange)
+        AddRange<double>(sheet, info->floatMin, info->floatMax, info->floatIncrement, FloatText);
+    if (info->type == NOX_FEATURE_ENUMERATION) AddEntries(sheet, *info);
+    if (info->isSelector) AddSelection(sheet, *info);
+    if (IsReadable(info->access) && info->type != NOX_FEATURE_COMMAND && info->type != NOX_FEATURE_CATEGORY) {
+        const FeatureValue value = ReadFeature(camera, name, info->type);
+        if (value.status == ERR_NONE) sheet.Add("value", value.value, value.text);
+    }
+    Emit(options.json, sheet.json, sheet.table);
 }
 
 void GetFeatures(const CommonOptions &options, const std::vector<std::string> &names) {
     Session session(options);
     NoxCameraHandle *camera = session.GenICamCamera();
-    const FeatureTree tree = ParsedTree(camera);
     nlohmann::json values = nlohmann::json::object();
     std::string text;
     for (const std::string &name : names) {
-        const FeatureKind kind = ResolveKind(camera, &tree, name);
-        const FeatureValue value = ReadFeature(camera, name, kind);
+        const FeatureValue value = ReadFeature(camera, name, DescribeFeature(camera, name)->type);
         Check(value.status, "get " + name);
         values[name] = value.value;
         text += names.size() == 1 ? value.text + "\n" : name + " = " + value.text + "\n";
@@ -139,13 +247,12 @@ void SetFeatures(const CommonOptions &options, const std::vector<std::string> &t
     const std::vector<Assignment> assignments = ParseAssignments(texts);  // all checked before any is written
     Session session(options);
     NoxCameraHandle *camera = session.GenICamCamera();
-    const FeatureTree tree = ParsedTree(camera);
     nlohmann::json values = nlohmann::json::object();
     std::string text;
     for (const Assignment &assignment : assignments) {
-        const FeatureKind kind = ResolveKind(camera, &tree, assignment.name);
-        WriteFeature(camera, assignment.name, kind, assignment.value);
-        const FeatureValue readBack = ReadFeature(camera, assignment.name, kind);
+        const uint32_t type = DescribeFeature(camera, assignment.name)->type;
+        WriteFeature(camera, assignment.name, type, assignment.value);
+        const FeatureValue readBack = ReadFeature(camera, assignment.name, type);
         values[assignment.name] = readBack.status == ERR_NONE ? readBack.value : nlohmann::json(assignment.value);
         text += assignment.name + " = " + (readBack.status == ERR_NONE ? readBack.text : assignment.value) + "\n";
     }
@@ -188,15 +295,26 @@ void LoadParameters(const CommonOptions &options, const std::string &file, bool 
 void AddFeatureCommands(CommandTable &table, CLI::App &app, const CommonOptions &options) {
     // Filled in by the parse; the actions hold them for as long as the table lives.
     struct Arguments {
-        bool all = false, strict = false;
+        bool strict = false;
+        ListOptions list;
         std::vector<std::string> names;
-        std::string command, file;
+        std::string command, file, feature;
     };
     auto args = std::make_shared<Arguments>();
 
-    table.Add(app, "features", "The camera's feature tree with the value, type and access of each feature",
-              [&options, args] { ListFeatures(options, args->all); })
-        ->add_flag("--all", args->all, "Also the features for experts in depth (Guru) and the invisible ones");
+    CLI::App *features = table.Add(app, "features",
+                                   "The camera's feature tree with the value, type and access of each feature now",
+                                   [&options, args] { ListFeatureTree(options, args->list); });
+    features->add_flag("--all", args->list.all, "Also the features for experts in depth (Guru) and the invisible ones");
+    features->add_option("--filter", args->list.filter, "Only the features whose name holds TEXT (any case)")
+        ->option_text("TEXT");
+    features->add_option("--category", args->list.category, "Only the features under the category NAME")
+        ->option_text("NAME");
+
+    table.Add(app, "describe", "What the camera's node map says about one feature",
+              [&options, args] { DescribeOne(options, args->feature); })
+        ->add_option("FEATURE", args->feature, "Feature name")
+        ->required();
 
     table.Add(app, "get", "Print the values of features", [&options, args] { GetFeatures(options, args->names); })
         ->add_option("NAME", args->names, "Feature names")

@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "FeatureTree.h"
-#include "nox_genicam.h"
+#include "nox_genicam_ext.h"
 
 namespace noxcam {
 
@@ -16,14 +15,10 @@ struct FeatureValue {
     std::string text;
 };
 
-// The kind the description gives the feature; a name it lacks is asked of the camera's node map,
-// and one that no typed function knows ends in ToolError ERR_INVALID_FEATURE.
-FeatureKind ResolveKind(NoxCameraHandle *camera, const FeatureTree *tree, const std::string &name);
+// Reads the value of a feature of that type (enum NoxFeatureType); a command reads whether it is done.
+FeatureValue ReadFeature(NoxCameraHandle *camera, const std::string &name, uint32_t type);
 
-// Reads the value; a command reads whether it is done.
-FeatureValue ReadFeature(NoxCameraHandle *camera, const std::string &name, FeatureKind kind);
-
-// Writes the value given as text; a text the kind cannot take, or a refusal, ends in ToolError.
-void WriteFeature(NoxCameraHandle *camera, const std::string &name, FeatureKind kind, const std::string &text);
+// Writes the value given as text; a text the type cannot take, or a refusal, ends in ToolError.
+void WriteFeature(NoxCameraHandle *camera, const std::string &name, uint32_t type, const std::string &text);
 
 }  // namespace noxcam

@@ -34,9 +34,12 @@ uint32_t Session::PortMask() {
 void Session::OpenBoard() {
     const std::string name = "board " + std::to_string(options_.board);
     progress_.Step("opening " + name);
+    // Listed before this process holds a session of its own: listing opens every board in turn.
+    const std::vector<BoardIdentity> boards = ListBoards();
     grabber_ = OpenSession(options_.board);
-    if (!grabber_) throw ToolError(name + ": the board libraries offer no such board", ERR_BOARD_INIT);
-    identity_ = IdentifyBoard(options_.board, grabber_.get());
+    if (!grabber_ || options_.board >= boards.size())
+        throw ToolError(name + ": the board libraries offer no such board", ERR_BOARD_INIT);
+    identity_ = boards[options_.board];
     NoxBoardHandle *board = nullptr;
     Check(Nox_initBoardEx(grabber_.get(), 0, &board, 0xFFFF), "opening " + name + " (" + identity_.model + ")");
     board_ = board;

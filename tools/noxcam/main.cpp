@@ -6,12 +6,16 @@
 
 #include "CommandLine.h"
 #include "ToolError.h"
+#include "nox_genicam_ext.h"
 
 int main(int argc, char **argv) {
     using namespace noxcam;
     CLI::App app{"Cameras on frame-grabber boards: discovery, GenICam features, registers, power and link events.\n"
                  "Every subcommand that needs a camera scans the board and connects the camera first."};
     app.require_subcommand(1);
+    app.set_version_flag("--version", [] {
+        return std::string("noxcam ") + NOXCAM_VERSION + ", library " + Nox_getLibraryVersion();
+    });
     CommonOptions options;
     AddCommonOptions(app, options);
     CommandTable table;
