@@ -15,6 +15,8 @@ namespace {
 
 std::vector<std::filesystem::path> FilesOf(const std::filesystem::path &argument) {
     std::vector<std::filesystem::path> files;
+    // A target nothing has failed on yet has no reproducers folder.
+    if (!std::filesystem::exists(argument)) return files;
     if (std::filesystem::is_directory(argument)) {
         for (const auto &entry : std::filesystem::directory_iterator(argument))
             if (entry.is_regular_file()) files.push_back(entry.path());

@@ -3,7 +3,9 @@
 // library drives them, with the packets built beforehand. A library figure
 // less the simulator figure of the same transfer (same label) is the
 // library's own cost. The board answers at once ("timing": false): the
-// figures are the simulator's work, not the wire's time.
+// figures are the simulator's work, not the wire's time. The program runs on
+// a shared simulator instance of its own, as every program of a user shares
+// the boards: each access goes through the segment and its board lock.
 #include <benchmark/benchmark.h>
 
 #include <optional>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "RawControlChannel.h"
+#include "SimInstanceChoice.h"
 #include "TemporaryFolder.h"
 #include "Topologies.h"
 #include "TransferCounters.h"
@@ -94,6 +97,7 @@ void CameraWrite(benchmark::State &state) {
 }
 
 const bool registered = [] {
+    nox_test_own_sim_instance("simbench");
     benchmark::RegisterBenchmark("BM_SimulatorRegister/BoardRead", BoardRead, "rDiscoverySelect");
     benchmark::RegisterBenchmark("BM_SimulatorRegister/BoardReadErrorCounter", BoardRead, "CxpTransceiverStatus_3");
     benchmark::RegisterBenchmark("BM_SimulatorRegister/BoardWrite", BoardWrite);

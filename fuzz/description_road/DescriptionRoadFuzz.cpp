@@ -4,37 +4,15 @@
 // a sanitizer report or a complaint of the interpreter (a precondition of its
 // own that the check let through) is a finding.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "Finding.h"
+#include "FuzzPort.h"
 #include "genapi/GenApi.h"
 
 namespace {
-
-// 4 KiB of registers; everything past them fails like an unknown address.
-class FuzzPort final : public GenApi::IPort {
-public:
-    GenApi::EAccessMode GetAccessMode() const override { return GenApi::RW; }
-    void Read(void *buffer, int64_t address, int64_t length) override {
-        Check(address, length);
-        std::memcpy(buffer, bytes_ + address, static_cast<size_t>(length));
-    }
-    void Write(const void *buffer, int64_t address, int64_t length) override {
-        Check(address, length);
-        std::memcpy(bytes_ + address, buffer, static_cast<size_t>(length));
-    }
-
-private:
-    static void Check(int64_t address, int64_t length) {
-        if (address < 0 || length < 0 || address > kSize || length > kSize - address)
-            throw std::runtime_error("invalid address");
-    }
-    static constexpr int64_t kSize = 4096;
-    uint8_t bytes_[kSize] = {};
-};
 
 // Reads the node as its kind and writes the value back where it may.
 void Exercise(GenApi::INode &node) {
@@ -71,16 +49,13 @@ void Exercise(GenApi::INode &node) {
     }
 }
 
-[[noreturn]] void Finding(const char *what) {
-    std::fprintf(stderr, "finding: %s\n", what);
-    std::abort();
-}
-
 bool IsInterpreterComplaint(const GenICam::GenericException &exception) {
     return std::strncmp(exception.what(), "Interpreter: ", 13) == 0;
 }
 
 }  // namespace
+
+using nox_fuzz::Finding;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::unique_ptr<GenApi::INodeMap> map;
@@ -90,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (IsInterpreterComplaint(exception)) Finding(exception.what());
         return 0;
     }
-    FuzzPort port;
+    nox_fuzz::FuzzPort port;
     map->Connect(&port, "Device");
     GenApi::NodeList_t nodes;
     map->GetNodes(nodes);

@@ -10,4 +10,9 @@ int64_t Board::QueryInfo(std::string_view key) const {
     return -1;
 }
 
+void Board::Describe(std::ostream &out) {
+    out << "board " << index_ << ": " << config_.model->modelName << ", serial " << config_.serial << ", firmware "
+        << config_.firmwareMajor << "." << config_.firmwareMinor << "\n";
+}
+
 }  // namespace vexo::sim

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <ostream>
 #include <string_view>
 
 #include "camera/CameraFault.h"
@@ -13,7 +14,8 @@ inline constexpr int32_t kInvalidSerialPort = -61;
 
 // One simulated board as the board libraries see it. Each technology has its
 // own model; what a model does not have fails (registers, faults) or is absent
-// (serial ports). Calls are serialised by the board's slot lock.
+// (serial ports). Calls are serialised by the board's lock, which every
+// process of the simulator instance shares.
 class Board {
 public:
     Board(const BoardConfig &config, uint32_t index) : config_(config), index_(index) {}
@@ -30,6 +32,10 @@ public:
     // access the register does not allow.
     virtual int32_t ReadRegister(uint32_t address, uint64_t &value) = 0;
     virtual int32_t WriteRegister(uint32_t address, uint64_t value) = 0;
+    // The same read without the board's lock, for registers whose reading
+    // changes nothing and whose value is one word (written whole): false for
+    // every other register, which the caller then reads under the lock.
+    virtual bool ReadRegisterUnlocked(uint32_t, uint64_t &) const { return false; }
     // The board address of an applet register, 0 when the applet lacks it.
     virtual uint32_t FindAppletRegister(std::string_view name) const = 0;
 
@@ -48,6 +54,12 @@ public:
     virtual int32_t InjectFault(uint32_t, const CameraFault &) { return kFailed; }
     virtual int32_t SetLinkNoise(uint32_t, uint32_t) { return kFailed; }
     virtual int32_t ReadTraffic(uint32_t, TrafficCounters &) const { return kFailed; }
+
+    // A process died inside a call on this board, holding its lock: whatever
+    // it left half done is made whole again.
+    virtual void RepairTransientState() {}
+    // What `vexosim status` shows of the board, read without disturbing it.
+    virtual void Describe(std::ostream &out);
 
 private:
     BoardConfig config_;

@@ -14,7 +14,7 @@ ControlChannel::Event ControlChannel::Accept(uint64_t value) {
         open_ = false;
         return Event::Closed;
     }
-    if (value >> 32 != 0 || length_ == frame_.size())
+    if (value >> 32 != 0 || length_ == kMaxFrameWords)
         broken_ = true;
     else
         frame_[length_++] = uint32_t(value);
@@ -38,6 +38,14 @@ std::optional<uint32_t> ControlChannel::PopAnswerWord(Clock::time_point now) {
     head_ = (head_ + 1) % kQueueCapacity;
     --count_;
     return word;
+}
+
+void ControlChannel::Repair() {
+    open_ = false;
+    broken_ = false;
+    length_ = 0;
+    head_ %= kQueueCapacity;
+    if (count_ > kQueueCapacity) count_ = 0;
 }
 
 }  // namespace vexo::sim

@@ -1,12 +1,12 @@
 #pragma once
 #include <array>
 #include <chrono>
-#include <deque>
 #include <memory>
 #include <vector>
 
 #include "board/AppletRegisterMap.h"
 #include "board/Board.h"
+#include "board/CxpBoardState.h"
 #include "board/ControlChannel.h"
 #include "board/ErrorCounter.h"
 #include "board/LinkTiming.h"
@@ -25,50 +25,34 @@ namespace vexo::sim {
 // after its settings change, commands and answers take their wire time,
 // transceivers are busy for a while after programming. Nothing waits for it:
 // every timed state is worked out from the clock when it is read.
+//
+// The object is this process's view: the board's state lives in the
+// simulator's shared memory (CxpBoardState), guarded by the board's lock.
 class CxpBoard final : public Board {
 public:
     using Clock = std::chrono::steady_clock;
 
-    CxpBoard(const BoardConfig &config, uint32_t index, std::vector<std::unique_ptr<CxpCamera>> cameras);
+    // A view of a board set up before, in this process or another.
+    CxpBoard(const BoardConfig &config, uint32_t index, CxpBoardState &state, uint8_t *segment);
+    // Sets up a new board's state at power-on, its cameras' included (their
+    // byte areas already assigned in the state).
+    static void Install(const BoardConfig &config, std::span<const DescriptionImage *const> descriptions,
+                        CxpBoardState &state, uint8_t *segment);
 
     int32_t ReadRegister(uint32_t address, uint64_t &value) override;
     int32_t WriteRegister(uint32_t address, uint64_t value) override;
+    bool ReadRegisterUnlocked(uint32_t address, uint64_t &value) const override;
     uint32_t FindAppletRegister(std::string_view name) const override { return registers_.Find(name); }
 
     int32_t Plug(uint32_t port, bool plugged) override;
     int32_t InjectFault(uint32_t port, const CameraFault &fault) override;
     int32_t SetLinkNoise(uint32_t port, uint32_t errorsPerMs) override;
     int32_t ReadTraffic(uint32_t port, TrafficCounters &traffic) const override;
+    void RepairTransientState() override;
+    void Describe(std::ostream &out) override;
 
 private:
-    struct PhysicalPort {
-        explicit PhysicalPort(Clock::time_point now) : errors(now) {}
-        uint64_t reset = 0;
-        uint32_t downlinkRate = 3125;  // Mbit/s the receiver is programmed for
-        uint64_t downlinkSetting = 3125;  // last value written to the rate register of the interface
-        uint64_t uplinkSetting = 0;       // 1: high (10000 and 12500)
-        uint64_t drpAddress = 0;
-        uint64_t led = 0;
-        bool plugged = false;
-        CxpCamera *camera = nullptr;
-        uint32_t link = 0;
-        ErrorCounter errors;
-        uint32_t noisePerMs = 0;
-        CameraFault fault;
-        TrafficCounters traffic;
-        Clock::time_point lockFrom;      // a link that is up locks from here on
-        Clock::time_point readyFrom;     // the transceiver finishes its programming
-        Clock::time_point uplinkFreeAt;  // the last command sent is on the wire until then
-    };
-
-    // An acknowledgment the camera sends later (delayed or after a wait).
-    struct PendingAnswer {
-        uint32_t appletPort;
-        uint32_t physicalPort;
-        Clock::time_point due;
-        Clock::duration pace;
-        std::vector<uint32_t> words;
-    };
+    using PhysicalPort = CxpPortState;
 
     // Everything a lock needs but the time to acquire it: cable, running
     // camera, downlink out of reset and at the camera's rate.
@@ -83,7 +67,8 @@ private:
     void AdvanceErrorCounters(Clock::time_point now);
     void UpdateCameraPower(Clock::time_point now);
 
-    uint64_t ReadPortRegister(AppletRegister id, uint32_t port, Clock::time_point now);
+    uint64_t ReadPlainWord(AppletRegister id, uint32_t port) const;
+    uint64_t ReadTimedRegister(AppletRegister id, uint32_t port, Clock::time_point now);
     uint64_t ReadErrorCount(uint32_t port, Clock::time_point now);
     uint64_t ReadPowerRegister(AppletRegister id, uint32_t port) const;
     uint64_t ReadAnswerWord(uint32_t appletPort);
@@ -102,23 +87,19 @@ private:
 
     uint32_t PortCount() const { return Config().model->portCount; }
     uint32_t PortMask() const { return (1u << PortCount()) - 1; }
+    CxpCamera *CameraOn(const PhysicalPort &port) const {
+        return port.camera < cameras_.size() ? cameras_[port.camera].get() : nullptr;
+    }
+    std::span<PhysicalPort> Ports() { return {state_.ports, PortCount()}; }
+    void PowerOnState();
 
     LinkTiming timing_;
     AppletRegisterMap registers_;
     uint32_t interfaceType_;
+    CxpBoardState &state_;
     std::vector<std::unique_ptr<CxpCamera>> cameras_;
-    std::vector<PhysicalPort> ports_;
-    std::array<ControlChannel, kMaxPorts> channels_{};
-    uint64_t discoverySelect_;
-    uint64_t powerMask_;
-    uint64_t packetSent_ = 0;
     uint64_t appletMasterIds_ = 0;
     uint64_t appletExtensionIds_ = 0;
-    std::deque<PendingAnswer> pending_;
-    std::array<uint32_t, kMaxPorts> pendingCount_{};
-    // Per applet port: the last answer queued is on the wire until then.
-    std::array<Clock::time_point, kMaxPorts> answersFreeAt_{};
-    Clock::time_point lastNow_;  // the clock as last read
 };
 
 }  // namespace vexo::sim

@@ -6,10 +6,12 @@ namespace vexo::sim {
 
 // A transceiver's error counter that grows with time at a rate in errors per
 // millisecond; the rate in force since the last advance is the caller's.
+// Plain data: it lives in the simulator's shared memory.
 class ErrorCounter {
 public:
     using Clock = std::chrono::steady_clock;
 
+    ErrorCounter() = default;
     explicit ErrorCounter(Clock::time_point now) : last_(now) {}
 
     // Adds the errors of the time since the last call at the given rate.

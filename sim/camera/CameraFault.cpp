@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdio>
 
 #include "camera/ControlPacket.h"
 
@@ -44,6 +45,12 @@ std::optional<uint32_t> ParseValue(FaultKind kind, std::string_view text) {
     return ms;
 }
 
+std::string HexText(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%x", value);
+    return text;
+}
+
 }  // namespace
 
 std::optional<CameraFault> ParseCameraFault(std::string_view text, uint32_t count) {
@@ -61,6 +68,18 @@ std::optional<CameraFault> ParseCameraFault(std::string_view text, uint32_t coun
         return parsed;
     }
     return std::nullopt;
+}
+
+// "none" when no command is left to fault.
+std::string DescribeCameraFault(const CameraFault &fault) {
+    if (fault.remaining == 0 || fault.kind == FaultKind::None) return "none";
+    for (const FaultName &name : kFaultNames) {
+        if (name.kind != fault.kind) continue;
+        std::string text(name.name);
+        if (name.takesValue) text += ":" + (fault.kind == FaultKind::AckCode ? HexText(fault.value) : std::to_string(fault.value));
+        return text + " x" + std::to_string(fault.remaining);
+    }
+    return "none";
 }
 
 }  // namespace vexo::sim

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vexo::sim {
@@ -29,5 +30,8 @@ inline constexpr uint32_t kMaxFaultDelayMs = 60000;
 // is replicated into all four bytes of the code word; a longer one is the
 // word itself. Nothing for anything else.
 std::optional<CameraFault> ParseCameraFault(std::string_view text, uint32_t count);
+
+// The fault as ParseCameraFault reads it, with the commands left ("delay_ack:20 x3"), or "none".
+std::string DescribeCameraFault(const CameraFault &fault);
 
 }  // namespace vexo::sim

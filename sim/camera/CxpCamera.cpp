@@ -16,7 +16,6 @@ using protocol::cxp::BitRateOfCode;
 using protocol::cxp::CommandCode;
 using protocol::cxp::RateCode;
 
-constexpr uint32_t kFamilyNameSize = 32;
 constexpr uint32_t kDescriptionVersion = 0x00010000;  // 1.0.0
 constexpr uint32_t kSchemaVersion = 0x00010100;       // 1.1.0
 // Code word of a malformed acknowledgment: its bytes disagree, so it is no code at all.
@@ -55,43 +54,49 @@ void CopyText(const std::string &text, uint8_t *field, size_t size) {
 
 }  // namespace
 
-CxpCamera::CxpCamera(const CameraConfig &config, DescriptionHandle description)
-    : config_(config), description_(std::move(description)) {
-    FillStrings();
-    FillUrl();
-    // The area is read in whole words: the bytes past the file's end read 0
-    // from a padded copy, never from beyond the shared image.
-    descriptionArea_.assign(description_->bytes.begin(), description_->bytes.end());
-    descriptionArea_.resize((descriptionArea_.size() + 3) & ~size_t(3), 0);
-    scratchMemory_.resize(config_.scratchBytes, 0);
+CxpCamera::CxpCamera(const CameraConfig &config, CxpCameraState &state, uint8_t *segment)
+    : config_(config), state_(state) {
+    const auto area = [segment](const ByteArea &bytes) { return segment + bytes.offset; };
     regions_ = {{
-        {bootstrap::kDeviceStringsBegin, uint32_t(strings_.size()), strings_.data(), strings_.data(),
+        {bootstrap::kDeviceStringsBegin, uint32_t(sizeof state_.strings), state_.strings, state_.strings,
          bootstrap::kDeviceUserId.address},
-        {feature_address::kDeviceFamilyName, kFamilyNameSize, familyName_.data(), nullptr, 0},
-        {kUrlAddress, kUrlBlockSize, url_.data(), nullptr, 0},
-        {kDescriptionAddress, uint32_t(descriptionArea_.size()), descriptionArea_.data(), nullptr, 0},
-        {kScratchAddress, uint32_t(scratchMemory_.size()), scratchMemory_.data(), scratchMemory_.data(), kScratchAddress},
+        {feature_address::kDeviceFamilyName, kFamilyNameSize, state_.familyName, nullptr, 0},
+        {kUrlAddress, kUrlBlockSize, state_.url, nullptr, 0},
+        {kDescriptionAddress, state_.description.size, area(state_.description), nullptr, 0},
+        {kScratchAddress, state_.scratch.size, area(state_.scratch), area(state_.scratch), kScratchAddress},
     }};
-    PowerOnState();
 }
 
-void CxpCamera::FillStrings() {
-    const auto fill = [this](const std::string &text, bootstrap::DeviceString field) {
-        CopyText(text, &strings_[field.address - bootstrap::kDeviceStringsBegin], field.size);
+uint64_t CxpCamera::AreaBytes(const CameraConfig &config, const DescriptionImage &description) {
+    return ((description.bytes.size() + 3) & ~size_t(3)) + config.scratchBytes;
+}
+
+// The area is read in whole words: the bytes past the file's end read 0.
+void CxpCamera::Install(const CameraConfig &config, const DescriptionImage &description, CxpCameraState &state,
+                        uint8_t *segment) {
+    FillStrings(config, state);
+    std::snprintf(reinterpret_cast<char *>(state.url), sizeof state.url - 1, "Local:%s;%x;%zx",
+                  description.fileName.c_str(), kDescriptionAddress, description.bytes.size());
+    uint8_t *bytes = segment + state.description.offset;
+    std::memcpy(bytes, description.bytes.data(), description.bytes.size());
+    std::memset(bytes + description.bytes.size(), 0, state.description.size - description.bytes.size());
+    std::memset(segment + state.scratch.offset, 0, state.scratch.size);
+    CxpCamera camera(config, state, segment);
+    camera.PowerOnState();
+}
+
+void CxpCamera::FillStrings(const CameraConfig &config, CxpCameraState &state) {
+    const auto fill = [&state](const std::string &text, bootstrap::DeviceString field) {
+        CopyText(text, &state.strings[field.address - bootstrap::kDeviceStringsBegin], field.size);
     };
-    fill(config_.vendor, bootstrap::kDeviceVendorName);
-    fill(config_.model, bootstrap::kDeviceModelName);
-    fill(config_.manufacturerInfo, bootstrap::kDeviceManufacturerInfo);
-    fill(config_.version, bootstrap::kDeviceVersion);
-    fill(config_.firmwareVersion, bootstrap::kDeviceFirmwareVersion);
-    fill(config_.serial, bootstrap::kDeviceSerialNumber);
-    fill(config_.userId, bootstrap::kDeviceUserId);
-    CopyText(config_.family, familyName_.data(), familyName_.size());
-}
-
-void CxpCamera::FillUrl() {
-    std::snprintf(reinterpret_cast<char *>(url_.data()), url_.size() - 1, "Local:%s;%x;%zx",
-                  description_->fileName.c_str(), kDescriptionAddress, description_->bytes.size());
+    fill(config.vendor, bootstrap::kDeviceVendorName);
+    fill(config.model, bootstrap::kDeviceModelName);
+    fill(config.manufacturerInfo, bootstrap::kDeviceManufacturerInfo);
+    fill(config.version, bootstrap::kDeviceVersion);
+    fill(config.firmwareVersion, bootstrap::kDeviceFirmwareVersion);
+    fill(config.serial, bootstrap::kDeviceSerialNumber);
+    fill(config.userId, bootstrap::kDeviceUserId);
+    CopyText(config.family, state.familyName, sizeof state.familyName);
 }
 
 std::optional<uint32_t> CxpCamera::LinkOn(uint32_t physicalPort) const {
@@ -101,22 +106,22 @@ std::optional<uint32_t> CxpCamera::LinkOn(uint32_t physicalPort) const {
 }
 
 void CxpCamera::SetRunning(bool running) {
-    if (running_ && !running) PowerOnState();
-    running_ = running;
+    if (state_.running && !running) PowerOnState();
+    state_.running = running;
 }
 
 void CxpCamera::ResetConnection() {
-    bitRate_ = config_.discoverySpeed;
-    configuredLinks_ = uint32_t(config_.links.size());
-    masterHostId_ = 0;
+    state_.bitRate = config_.discoverySpeed;
+    state_.configuredLinks = uint32_t(config_.links.size());
+    state_.masterHostId = 0;
 }
 
 // The user id lives in flash and survives; everything else starts over.
 void CxpCamera::PowerOnState() {
     ResetConnection();
-    streamPacketSizeMax_ = config_.streamPacketSizeMax;
-    manifestSelector_ = 0;
-    features_.Reset();
+    state_.streamPacketSizeMax = config_.streamPacketSizeMax;
+    state_.manifestSelector = 0;
+    state_.features.Reset();
 }
 
 const CxpCamera::Answer &CxpCamera::Receive(uint32_t link, std::span<const uint32_t> frame, CameraFault &fault,
@@ -270,7 +275,7 @@ std::optional<RegisterAccess> CxpCamera::RegisterAccessAt(uint32_t link, uint32_
         if (address == bootstrap::kMasterHostConnectionId && link != 0) return RegisterAccess::ReadOnly;
         return slot.access;
     }
-    return features_.Access(address);
+    return state_.features.Access(address);
 }
 
 uint32_t CxpCamera::ReadRegister(uint32_t link, uint32_t address, Clock::time_point now) const {
@@ -278,18 +283,18 @@ uint32_t CxpCamera::ReadRegister(uint32_t link, uint32_t address, Clock::time_po
         case bootstrap::kStandard: return protocol::cxp::kStandardMagic;
         case bootstrap::kRevision: return config_.revision;
         case bootstrap::kXmlManifestSize: return 1;
-        case bootstrap::kXmlManifestSelector: return manifestSelector_;
+        case bootstrap::kXmlManifestSelector: return state_.manifestSelector;
         case bootstrap::kXmlVersion: return kDescriptionVersion;
         case bootstrap::kXmlSchemaVersion: return kSchemaVersion;
         case bootstrap::kXmlUrlAddress: return kUrlAddress;
         case bootstrap::kConnectionReset: return 0;
         case bootstrap::kDeviceConnectionId: return link;
-        case bootstrap::kMasterHostConnectionId: return masterHostId_;
+        case bootstrap::kMasterHostConnectionId: return state_.masterHostId;
         case bootstrap::kControlPacketSizeMax: return config_.controlPacketSize;
-        case bootstrap::kStreamPacketSizeMax: return streamPacketSizeMax_;
-        case bootstrap::kConnectionConfig: return configuredLinks_ << 16 | RateCode(bitRate_);
+        case bootstrap::kStreamPacketSizeMax: return state_.streamPacketSizeMax;
+        case bootstrap::kConnectionConfig: return state_.configuredLinks << 16 | RateCode(state_.bitRate);
         case bootstrap::kConnectionConfigDefault: return config_.defaultLinks << 16 | RateCode(config_.defaultSpeed);
-        default: return features_.Read(address, now);
+        default: return state_.features.Read(address, now);
     }
 }
 
@@ -305,24 +310,24 @@ AckCode CxpCamera::ValidateRegister(uint32_t address, uint32_t value) const {
             const bool supported = std::find(config_.speeds.begin(), config_.speeds.end(), rate) != config_.speeds.end();
             return check(links >= 1 && links <= config_.links.size() && supported);
         }
-        default: return features_.Validate(address, value);
+        default: return state_.features.Validate(address, value);
     }
 }
 
 void CxpCamera::WriteRegister(uint32_t address, uint32_t value, Clock::time_point now) {
     switch (address) {
-        case bootstrap::kXmlManifestSelector: manifestSelector_ = value; break;
+        case bootstrap::kXmlManifestSelector: state_.manifestSelector = value; break;
         case bootstrap::kConnectionReset:
             if (value == 1) ResetConnection();
             break;
-        case bootstrap::kMasterHostConnectionId: masterHostId_ = value; break;
+        case bootstrap::kMasterHostConnectionId: state_.masterHostId = value; break;
         // A camera cannot send packets larger than it is built for.
-        case bootstrap::kStreamPacketSizeMax: streamPacketSizeMax_ = std::min(value, config_.streamPacketSizeMax); break;
+        case bootstrap::kStreamPacketSizeMax: state_.streamPacketSizeMax = std::min(value, config_.streamPacketSizeMax); break;
         case bootstrap::kConnectionConfig:
-            configuredLinks_ = value >> 16;
-            bitRate_ = BitRateOfCode(value & 0xFFFF);
+            state_.configuredLinks = value >> 16;
+            state_.bitRate = BitRateOfCode(value & 0xFFFF);
             break;
-        default: features_.Write(address, value, now); break;
+        default: state_.features.Write(address, value, now); break;
     }
 }
 

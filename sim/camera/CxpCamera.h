@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "camera/CameraFault.h"
+#include "camera/CxpCameraState.h"
 #include "camera/ControlPacket.h"
 #include "camera/FeatureRegisters.h"
 #include "camera/TrafficCounters.h"
@@ -16,16 +17,11 @@
 
 namespace vexo::sim {
 
-// Camera addresses of the description: the URL text and the file it names.
-inline constexpr uint32_t kUrlAddress = 0x8000;
-inline constexpr uint32_t kUrlBlockSize = 512;
-inline constexpr uint32_t kDescriptionAddress = 0x100000;
-// Where a camera with "scratch_bytes" keeps that much writable memory.
-inline constexpr uint32_t kScratchAddress = 0x10000000;
-
 // A CoaXPress camera: bootstrap registers, connection state, feature
 // registers and the description, reached through control packets on its
 // links. The board decides whether packets reach it and answers get back.
+// The object is this process's view: the camera's state lives in the
+// simulator's shared memory (CxpCameraState), its bytes in the segment.
 class CxpCamera {
 public:
     using Clock = std::chrono::steady_clock;
@@ -38,19 +34,26 @@ public:
         uint32_t finalDelayMs = 0;
     };
 
-    CxpCamera(const CameraConfig &config, DescriptionHandle description);
+    // A view of a camera set up before, in this process or another.
+    CxpCamera(const CameraConfig &config, CxpCameraState &state, uint8_t *segment);
+    // Sets up a new camera's state at power-on: its strings, the URL and its
+    // description copied into the areas the state names; scratch memory zeroed.
+    static void Install(const CameraConfig &config, const DescriptionImage &description, CxpCameraState &state,
+                        uint8_t *segment);
+    // Bytes its description (padded to whole words) and scratch memory take in the segment.
+    static uint64_t AreaBytes(const CameraConfig &config, const DescriptionImage &description);
 
     const CameraConfig &Config() const { return config_; }
     uint32_t MasterPort() const { return config_.links.front(); }
     // The link index (0: master connection) the camera has on a physical port.
     std::optional<uint32_t> LinkOn(uint32_t physicalPort) const;
 
-    bool Running() const { return running_; }
+    bool Running() const { return state_.running; }
     // The supply comes or goes; a camera that stops forgets its connection and
     // comes back at its discovery speed.
     void SetRunning(bool running);
     // Bit rate every link currently transmits at.
-    uint32_t BitRate() const { return bitRate_; }
+    uint32_t BitRate() const { return state_.bitRate; }
 
     // Handles a frame that arrived on a link.
     const Answer &Receive(uint32_t link, std::span<const uint32_t> frame, CameraFault &fault,
@@ -67,8 +70,7 @@ private:
 
     void ResetConnection();
     void PowerOnState();
-    void FillStrings();
-    void FillUrl();
+    static void FillStrings(const CameraConfig &config, CxpCameraState &state);
 
     void Execute(uint32_t link, const Command &command, AckPacket &ack, TrafficCounters &counters, Clock::time_point now);
     void FinishAnswer(FaultKind fault, uint32_t faultValue, std::optional<uint32_t> tagWord);
@@ -84,23 +86,8 @@ private:
     uint32_t MaxDataBytes(bool tagged) const { return config_.controlPacketSize - (tagged ? 28 : 24); }
 
     CameraConfig config_;
-    DescriptionHandle description_;
-    std::vector<uint8_t> descriptionArea_;  // the description padded to whole words
-    std::vector<uint8_t> scratchMemory_;
-    FeatureRegisters features_;
+    CxpCameraState &state_;
     std::array<MemoryRegion, 5> regions_{};
-    // The device strings, from their first address on.
-    std::array<uint8_t, protocol::cxp::bootstrap::kDeviceStringsEnd - protocol::cxp::bootstrap::kDeviceStringsBegin>
-        strings_{};
-    std::array<uint8_t, 32> familyName_{};
-    std::array<uint8_t, kUrlBlockSize> url_{};
-
-    bool running_ = false;
-    uint32_t bitRate_ = 0;
-    uint32_t configuredLinks_ = 0;
-    uint32_t masterHostId_ = 0;
-    uint32_t streamPacketSizeMax_ = 0;
-    uint32_t manifestSelector_ = 0;
 
     Answer answer_;
     std::array<uint8_t, kMaxControlPacketBytes> scratch_{};

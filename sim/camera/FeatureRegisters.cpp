@@ -1,5 +1,8 @@
 #include "camera/FeatureRegisters.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <bit>
 #include <cmath>
 
@@ -80,11 +83,11 @@ void FeatureRegisters::Reset() {
     gain_ = FloatBits(0.0f);
     reverseX_ = acquisitionMode_ = acquiring_ = 0;
     triggerSelector_ = 0;
-    triggerMode_.fill(0);
-    triggerSource_.fill(0);
+    std::fill(std::begin(triggerMode_), std::end(triggerMode_), 0u);
+    std::fill(std::begin(triggerSource_), std::end(triggerSource_), 0u);
     triggerBusyUntil_ = Clock::time_point{};
     sequencerSet_ = 0;
-    sequencerExposure_.fill(FloatBits(10000.0f));
+    std::fill(std::begin(sequencerExposure_), std::end(sequencerExposure_), FloatBits(10000.0f));
     testWriteOnly_ = 0;
 }
 

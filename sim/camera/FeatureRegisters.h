@@ -53,7 +53,8 @@ inline constexpr std::array<PixelFormatInfo, 4> kPixelFormats{{
     {"Mono8", 0x01080001, 1}, {"Mono10", 0x01100003, 2}, {"Mono12", 0x01100005, 2}, {"RGB8", 0x02180014, 3}}};
 
 // The camera's feature registers: 32-bit values, checked on write as the
-// camera would, with a self-clearing software trigger.
+// camera would, with a self-clearing software trigger. Plain data: it lives
+// in the simulator's shared memory.
 class FeatureRegisters {
 public:
     using Clock = std::chrono::steady_clock;
@@ -75,10 +76,10 @@ private:
     uint32_t exposureTime_, gain_;  // IEEE float bits
     uint32_t reverseX_, acquisitionMode_, acquiring_;
     uint32_t triggerSelector_;
-    std::array<uint32_t, kTriggerCount> triggerMode_, triggerSource_;
+    uint32_t triggerMode_[kTriggerCount], triggerSource_[kTriggerCount];
     Clock::time_point triggerBusyUntil_;
     uint32_t sequencerSet_;
-    std::array<uint32_t, kSequencerSetCount> sequencerExposure_;
+    uint32_t sequencerExposure_[kSequencerSetCount];
     uint32_t testWriteOnly_;
 };
 

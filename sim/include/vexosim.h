@@ -1,8 +1,10 @@
 /*
  * Control entry points of the virtual frame grabber, for tests and tools.
  * They live in libvexo_hal.so beside the hardware library's entry points and
- * act on the same simulator the board libraries serve. Boards and physical
- * camera ports are numbered from 0; every call returns 0 or -1.
+ * act on the same simulator the board libraries serve: the instance named by
+ * VEXO_SIM_INSTANCE ("default"; "private" keeps it inside the process), which
+ * every process of the user that names it shares. Boards and physical camera
+ * ports are numbered from 0; every call returns 0 or -1.
  */
 #ifndef VEXOSIM_H
 #define VEXOSIM_H
@@ -30,8 +32,9 @@ typedef struct vexosim_port_stats {
 } vexosim_port_stats;
 
 /* Replaces the topology (JSON text; null restores the default) and rebuilds
- * every board in its power-on state. A rejected topology is reported on stderr
- * and leaves no board served. Sessions opened before stay usable until closed. */
+ * every board in its power-on state, as a new generation of the instance:
+ * sessions opened before answer -1 from then on. A rejected topology is
+ * reported on stderr, leaves the instance as it was and this process no board. */
 VEXOSIM_API int32_t vexosim_load_topology(const char *jsonText);
 
 /* Plugs (1) or unplugs (0) the cable on a physical port. */
@@ -47,6 +50,19 @@ VEXOSIM_API int32_t vexosim_fault(uint32_t board, uint32_t port, const char *kin
 VEXOSIM_API int32_t vexosim_link_noise(uint32_t board, uint32_t port, uint32_t errorsPerMs);
 
 VEXOSIM_API int32_t vexosim_stats(uint32_t board, uint32_t port, vexosim_port_stats *out);
+
+/* The board's inter-process lock: one program at a time on its control
+ * channels. Shared by every process of the instance, recursive for the thread
+ * that holds it (each lock needs its unlock), waited for at most timeoutMs; a
+ * holder that dies leaves it free. 0 when taken, -1 when not (timeout, no
+ * board). Unlock: 0, or -1 when the calling thread does not hold it. */
+VEXOSIM_API int32_t vexosim_lock_board(uint32_t board, uint32_t timeoutMs);
+VEXOSIM_API int32_t vexosim_unlock_board(uint32_t board);
+
+/* Deletes the instance of VEXO_SIM_INSTANCE (not "private"); processes that
+ * use it keep their boards, the next process builds a new one. 0 when there
+ * was one to delete. */
+VEXOSIM_API int32_t vexosim_remove_instance(void);
 
 #ifdef __cplusplus
 }

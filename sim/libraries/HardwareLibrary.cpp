@@ -16,21 +16,28 @@ namespace {
 
 template <class Result, class Action>
 Result OnBoardOf(uint64_t handle, Result failure, Action &&action) {
-    const std::optional<uint32_t> index = vexo::sim::BoardOfHandle(handle);
-    return index ? Simulator::Instance().WithBoard(*index, failure, action) : failure;
+    const std::optional<vexo::sim::HandleTarget> target = vexo::sim::BoardOfHandle(handle);
+    return target ? Simulator::Instance().WithBoard(target->board, target->generation, failure, action) : failure;
 }
 
 template <class Action>
 int32_t OnBoard(uint32_t board, Action &&action) {
-    return Simulator::Instance().WithBoard(board, kFailed, action);
+    return Simulator::Instance().WithBoard(board, vexo::sim::kAnyGeneration, kFailed, action);
 }
 
 }  // namespace
 
 VEXOSIM_EXPORT int32_t InitDevice(void) { return 0; }
 
+// Most registers are one word that reading leaves alone: those are read
+// without taking the board's lock, the others under it.
 VEXOSIM_EXPORT int32_t ReadBoardRegister(uint64_t device, uint32_t address, uint64_t *value) {
     if (!value) return kFailed;
+    const std::optional<vexo::sim::HandleTarget> target = vexo::sim::BoardOfHandle(device);
+    if (target && Simulator::Instance().ReadUnlocked(target->board, target->generation, [&](const Board &board) {
+            return board.ReadRegisterUnlocked(address, *value);
+        }))
+        return 0;
     return OnBoardOf(device, kFailed, [&](Board &board) { return board.ReadRegister(address, *value); });
 }
 
@@ -41,6 +48,11 @@ VEXOSIM_EXPORT int32_t WriteBoardRegister(uint64_t device, uint32_t address, uin
 VEXOSIM_EXPORT int64_t QueryBoardInfo(uint64_t device, const char *key) {
     if (!key) return -1;
     const std::string_view text(key);
+    if (text == vexo::sim::kOpenBoardKey) {
+        const std::optional<vexo::sim::HandleTarget> target = vexo::sim::BoardOfHandle(device);
+        const std::optional<uint32_t> generation = target ? Simulator::Instance().OpenBoard(target->board) : std::nullopt;
+        return generation ? int64_t(*generation) : -1;
+    }
     return OnBoardOf(device, int64_t(-1), [&](Board &board) -> int64_t {
         if (text.starts_with(vexo::sim::kAppletRegisterKey))
             return board.FindAppletRegister(text.substr(vexo::sim::kAppletRegisterKey.size()));
@@ -115,4 +127,15 @@ VEXOSIM_EXPORT int32_t vexosim_stats(uint32_t board, uint32_t port, vexosim_port
         *out = {traffic.commandsReceived, traffic.crcErrors, traffic.framingErrors,
                 traffic.acksSent, traffic.bytesRead, traffic.bytesWritten};
     return status;
+}
+
+VEXOSIM_EXPORT int32_t vexosim_lock_board(uint32_t board, uint32_t timeoutMs) {
+    return Simulator::Instance().LockChannels(board, timeoutMs);
+}
+
+VEXOSIM_EXPORT int32_t vexosim_unlock_board(uint32_t board) { return Simulator::Instance().UnlockChannels(board); }
+
+VEXOSIM_EXPORT int32_t vexosim_remove_instance(void) {
+    const std::optional<std::string> instance = vexo::sim::InstanceInForce();
+    return instance && vexo::sim::SharedSegment::Remove(*instance) ? 0 : kFailed;
 }

@@ -1,7 +1,8 @@
 #include "simulator/BoardFactory.h"
 
+#include <memory>
+
 #include "board/CxpBoard.h"
-#include "description/DescriptionImage.h"
 
 namespace vexo::sim {
 namespace {
@@ -9,33 +10,81 @@ namespace {
 // Keeps the URL text well inside the camera's URL area.
 constexpr size_t kMaxDescriptionNameLength = 200;
 
-std::variant<std::unique_ptr<Board>, std::string> BuildCxpBoard(const BoardConfig &config, uint32_t index,
-                                                               const std::filesystem::path &baseFolder) {
-    std::vector<std::unique_ptr<CxpCamera>> cameras;
+bool Simulated(const BoardConfig &config) { return config.model->technology == Technology::kCoaXPress; }
+
+std::variant<std::vector<DescriptionHandle>, std::string> LoadBoardDescriptions(const BoardConfig &config,
+                                                                                const std::filesystem::path &baseFolder) {
+    std::vector<DescriptionHandle> images;
+    if (!Simulated(config)) return images;
     for (const CameraConfig &camera : config.cameras) {
         auto description = LoadDescription(camera.description, baseFolder);
         if (auto *error = std::get_if<std::string>(&description)) return std::move(*error);
         DescriptionHandle image = std::get<DescriptionHandle>(std::move(description));
         if (image->fileName.size() > kMaxDescriptionNameLength)
             return "description file name \"" + image->fileName + "\" is too long";
-        cameras.push_back(std::make_unique<CxpCamera>(camera, std::move(image)));
+        images.push_back(std::move(image));
     }
-    return std::make_unique<CxpBoard>(config, index, std::move(cameras));
+    return images;
+}
+
+ByteArea TakeArea(uint64_t &cursor, uint64_t bytes) {
+    const ByteArea area{cursor, uint32_t(bytes)};
+    cursor += (bytes + 7) & ~uint64_t(7);
+    return area;
 }
 
 }  // namespace
 
-std::variant<BoardList, std::string> BuildBoards(const Topology &topology, const std::filesystem::path &baseFolder) {
+std::variant<TopologyDescriptions, std::string> LoadDescriptions(const Topology &topology,
+                                                                 const std::filesystem::path &baseFolder) {
+    TopologyDescriptions descriptions;
+    for (uint32_t index = 0; index < topology.boards.size(); ++index) {
+        auto images = LoadBoardDescriptions(topology.boards[index], baseFolder);
+        if (auto *error = std::get_if<std::string>(&images)) return "boards[" + std::to_string(index) + "]: " + *error;
+        descriptions.push_back(std::get<std::vector<DescriptionHandle>>(std::move(images)));
+    }
+    return descriptions;
+}
+
+uint64_t CameraAreaBytes(const Topology &topology, const TopologyDescriptions &descriptions) {
+    uint64_t bytes = 0;
+    for (size_t board = 0; board < descriptions.size(); ++board)
+        for (size_t camera = 0; camera < descriptions[board].size(); ++camera) {
+            const uint64_t area = CxpCamera::AreaBytes(topology.boards[board].cameras[camera], *descriptions[board][camera]);
+            bytes += (area + 15) & ~uint64_t(7);  // each of its two areas rounded up
+        }
+    return bytes;
+}
+
+void InstallBoards(const Topology &topology, const TopologyDescriptions &descriptions, SegmentLayout &layout,
+                   uint8_t *segment, uint64_t &cursor) {
+    for (uint32_t index = 0; index < kMaxBoards; ++index) {
+        BoardSlot &slot = layout.boards[index];
+        slot.present = index < topology.boards.size();
+        if (!slot.present) continue;
+        std::construct_at(&slot.cxp);
+        const BoardConfig &config = topology.boards[index];
+        if (!Simulated(config)) continue;
+        std::vector<const DescriptionImage *> images;
+        for (size_t camera = 0; camera < config.cameras.size(); ++camera) {
+            const DescriptionImage &image = *descriptions[index][camera];
+            CxpCameraState &state = slot.cxp.cameras[camera];
+            state.description = TakeArea(cursor, (image.bytes.size() + 3) & ~size_t(3));
+            state.scratch = TakeArea(cursor, config.cameras[camera].scratchBytes);
+            images.push_back(&image);
+        }
+        CxpBoard::Install(config, images, slot.cxp, segment);
+    }
+}
+
+BoardList MakeBoardViews(const Topology &topology, SegmentLayout &layout, uint8_t *segment) {
     BoardList boards;
     for (uint32_t index = 0; index < topology.boards.size(); ++index) {
         const BoardConfig &config = topology.boards[index];
-        if (config.model->technology != Technology::kCoaXPress) {
+        if (Simulated(config))
+            boards.push_back(std::make_unique<CxpBoard>(config, index, layout.boards[index].cxp, segment));
+        else
             boards.push_back(std::make_unique<PlainBoard>(config, index));
-            continue;
-        }
-        auto board = BuildCxpBoard(config, index, baseFolder);
-        if (auto *error = std::get_if<std::string>(&board)) return "boards[" + std::to_string(index) + "]: " + *error;
-        boards.push_back(std::get<std::unique_ptr<Board>>(std::move(board)));
     }
     return boards;
 }

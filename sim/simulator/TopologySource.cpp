@@ -10,9 +10,10 @@ namespace {
 
 constexpr size_t kMaxTopologyBytes = 1u << 20;
 
-TopologyLoad FromParse(TopologyResult result, std::filesystem::path baseFolder, std::string origin) {
+TopologyLoad FromParse(std::string text, std::filesystem::path baseFolder, std::string origin) {
+    TopologyResult result = ParseTopology(text);
     if (auto *error = std::get_if<TopologyError>(&result)) return origin + ": " + error->message;
-    return LoadedTopology{std::get<Topology>(std::move(result)), std::move(baseFolder), std::move(origin)};
+    return LoadedTopology{std::get<Topology>(std::move(result)), std::move(baseFolder), std::move(origin), std::move(text)};
 }
 
 std::variant<std::string, TopologyError> ReadSmallFile(const std::filesystem::path &path) {
@@ -39,12 +40,18 @@ TopologyLoad LoadTopologyInForce() {
     const std::filesystem::path path(file);
     auto text = ReadSmallFile(path);
     if (auto *error = std::get_if<TopologyError>(&text)) return std::move(error->message);
-    return FromParse(ParseTopology(std::get<std::string>(text)), path.parent_path(), path.string());
+    return FromParse(std::get<std::string>(std::move(text)), std::filesystem::absolute(path).parent_path(), path.string());
 }
 
 TopologyLoad LoadTopologyText(const char *jsonText) {
-    if (!jsonText) return LoadedTopology{DefaultTopology(), CurrentFolder(), "built-in default"};
-    return FromParse(ParseTopology(jsonText), CurrentFolder(), "topology");
+    if (!jsonText) return LoadedTopology{DefaultTopology(), CurrentFolder(), kBuiltInOrigin, ""};
+    return FromParse(jsonText, CurrentFolder(), "topology");
+}
+
+TopologyLoad LoadStoredTopology(const std::string &text, const std::string &identity, const std::string &origin) {
+    if (text.empty()) return LoadTopologyText(nullptr);
+    const size_t folderEnd = identity.size() >= text.size() + 1 ? identity.size() - text.size() - 1 : 0;
+    return FromParse(text, identity.substr(0, folderEnd), origin);
 }
 
 }  // namespace vexo::sim

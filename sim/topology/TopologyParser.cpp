@@ -309,7 +309,8 @@ TopologyResult ParseTopology(std::string_view jsonText) {
     Json document;
     try {
         document = Json::parse(jsonText, nullptr, true, true);
-    } catch (const Json::parse_error &error) {
+    } catch (const Json::exception &error) {
+        // Syntax errors, and numbers no type holds ("1e400"), which the reader raises as out of range.
         return TopologyError{std::string("not valid JSON: ") + error.what()};
     }
     try {

@@ -63,7 +63,7 @@ void CxpRegisterMap::SetAddress(CxpRegister reg, uint32_t port, uint32_t address
 namespace {
 
 PortLayout DetectFamilyB(const CxpRegisterMap &map) {
-    using enum CxpRegister;
+    using enum protocol::cxp::AppletRegister;  // the enumeration itself: clang 14 refuses an alias here
     if (map.HasAnyPort(kDrpAddress) && map.HasAnyPort(kDrpWriteData)) return {4, 2};
     if (!map.Has(kSetBitRateDone) || !map.Has(kSetBitRate, 0)) return {};
     PortLayout layout{1, map.Has(kRxStatus) ? 6u : 3u};
@@ -73,7 +73,7 @@ PortLayout DetectFamilyB(const CxpRegisterMap &map) {
 }
 
 PortLayout DetectFamilyC(const CxpRegisterMap &map) {
-    using enum CxpRegister;
+    using enum protocol::cxp::AppletRegister;
     if (!map.Has(kTransceiverStatus, 0) || !map.Has(kDownLinkBitRate, 0)) return {};
     PortLayout layout{1, 10};
     if (map.Has(kTransceiverStatus, 1) && map.Has(kDownLinkBitRate, 1)) layout.portCount = 2;
@@ -85,7 +85,7 @@ PortLayout DetectFamilyC(const CxpRegisterMap &map) {
 }  // namespace
 
 PortLayout DetectPortLayout(const CxpRegisterMap &map, BoardFamily family) {
-    using enum CxpRegister;
+    using enum protocol::cxp::AppletRegister;
     switch (family) {
         case BoardFamily::kA:
             if (map.HasAnyPort(kDrpAddress) && map.HasAnyPort(kDrpWriteData)) return {4, 1};

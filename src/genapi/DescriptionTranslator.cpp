@@ -126,7 +126,9 @@ std::optional<std::string> DescriptionTranslator::Translate(const void *descript
         return std::nullopt;
     }
     for (xmlNode *node : nodes) HoistOutOfTranslatedParent(node);
-    for (xmlNode *node : nodes) TranslateNode(node, *TranslationOf(node));
+    // Last first: translating a node frees the children it does not keep, and
+    // with them any node to translate still nested deeper inside one of them.
+    for (auto node = nodes.rbegin(); node != nodes.rend(); ++node) TranslateNode(*node, *TranslationOf(*node));
     xmlChar *text = nullptr;
     int length = 0;
     xmlDocDumpMemory(document, &text, &length);

@@ -1,5 +1,7 @@
 #include "genapi/NodeMap.h"
 
+#include <libxml/parser.h>
+
 #include <cstring>
 #include <vector>
 
@@ -43,6 +45,10 @@ bool HoldsFeatures(ArvDomNode *node) {
 
 NodeMap::NodeMap(const void *description, size_t size, GenApi::gcstring deviceName)
     : deviceName_(std::move(deviceName)) {
+    // The XML library sets its global state up on first use; node maps made on several threads at once
+    // would race for it, so it is set up once here before any description is read.
+    static const bool xmlReady = (xmlInitParser(), true);
+    (void)xmlReady;
     // One road for every description: translated, checked, interpreted.
     const std::optional<std::string> translated = DescriptionTranslator::Translate(description, size);
     if (translated) {

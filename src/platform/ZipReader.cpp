@@ -76,17 +76,26 @@ ZipError LocateFirstEntry(const Bytes &bytes, EntryLocation &entry) {
     return ZipError::None;
 }
 
-// Inflates exactly `size` bytes; one byte of spare room shows a stream that
-// holds more than declared.
+// Inflates exactly `size` bytes. The output grows with what the stream
+// yields, never ahead of it on the declared size alone: a few bytes of archive
+// can declare 64 MiB. One byte of room past `size` shows a stream that holds
+// more than declared.
 ZipError Inflate(const uint8_t *input, uint32_t inputSize, uint32_t size, std::vector<uint8_t> &output) {
-    output.resize(size_t{size} + 1);
+    constexpr size_t kFirstChunk = 64 * 1024;
+    const size_t limit = size_t{size} + 1;
     z_stream stream{};
     if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return ZipError::CorruptData;
     stream.next_in = const_cast<Bytef *>(input);
     stream.avail_in = inputSize;
-    stream.next_out = output.data();
-    stream.avail_out = static_cast<uInt>(output.size());
-    const int result = inflate(&stream, Z_FINISH);
+    output.clear();
+    int result = Z_OK;
+    while (result == Z_OK && stream.total_out < limit) {
+        const size_t produced = stream.total_out;
+        if (produced == output.size()) output.resize(std::min(limit, std::max(kFirstChunk, produced * 2)));
+        stream.next_out = output.data() + produced;
+        stream.avail_out = static_cast<uInt>(output.size() - produced);
+        result = inflate(&stream, Z_NO_FLUSH);
+    }
     const uLong produced = stream.total_out;
     inflateEnd(&stream);
     if (produced > size) return ZipError::SizeMismatch;

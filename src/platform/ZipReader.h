@@ -29,8 +29,9 @@ struct ZipEntryResult {
     bool Ok() const { return error == ZipError::None; }
 };
 
-// Reads a zip archive held in memory. Pure: no state, no allocation beyond the
-// entry itself, every offset and length checked against the buffer. The entry
+// Reads a zip archive held in memory. Pure: no state, every offset and length
+// checked against the buffer. The entry grows with what is inflated, up to its
+// declared size: no allocation is sized by a declared length alone. The entry
 // is located through the central directory, so archives written with a data
 // descriptor (sizes after the data) read the same as others.
 class ZipReader {

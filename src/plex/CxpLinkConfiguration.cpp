@@ -3,6 +3,7 @@
 #include <rapidxml/rapidxml.hpp>
 
 #include <algorithm>
+#include <bitset>
 #include <charconv>
 #include <cstring>
 #include <fstream>
@@ -344,12 +345,18 @@ void CxpLinkConfiguration::ReadGroup(const rapidxml::xml_node<char> &group, uint
     SetGroupLinkCount(g, linkCount);
 
     uint32_t running = 0;
+    std::bitset<kMaxLinks> stored;
     for (const Node *link = group.first_node(); link != nullptr; link = link->next_sibling()) {
         if (!IsElementNamed(*link, "link")) continue;
         const uint32_t phyIndex = RequiredUnsigned(*link, "phyIndex", "link", name);
         const uint32_t apIndex = RequiredUnsigned(*link, "apIndex", "link", name);
         const uint32_t linkIndex = OptionalUnsigned(*link, "linkIndex", "link", name).value_or(running);
         const bool isMaster = IsTrueText(Attribute(*link, "isMaster").value_or(""));
+        // A second link on one index would silently drop the first, perhaps the
+        // master, and leave a camera whose link count and ports disagree.
+        if (linkIndex < kMaxLinks && stored.test(linkIndex))
+            Fail("Link index " + std::to_string(linkIndex) + " given twice in <linkgroup> of XML file '" + name + "'");
+        if (linkIndex < kMaxLinks) stored.set(linkIndex);
         SetLinkPhyIndex(g, linkIndex, phyIndex);
         SetLinkApIndex(g, linkIndex, apIndex);
         if (isMaster) {

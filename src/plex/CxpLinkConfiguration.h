@@ -75,7 +75,8 @@ public:
     // `name` appears in the messages. After an error the link group count
     // covers the groups read whole before it. Without an isMaster link the
     // first link is the master; without a masterId the group takes master
-    // port + 1, as an isMaster link gives it.
+    // port + 1, as an isMaster link gives it. A link index given twice in a
+    // group is refused.
     void Read(const char *buffer, const std::string &name);
     void ReadFile(const std::string &fileName);
     void ReadText(const std::string &text);

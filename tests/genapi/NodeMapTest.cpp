@@ -342,6 +342,18 @@ TEST(NodeMap, HostileDescriptionsAreRefusedWithTheirReason) {
     EXPECT_NO_THROW(MakeNodeMap(Described("<Category Name=\"Root\"><pFeature>Gone</pFeature></Category>").c_str()));
 }
 
+// Translating an older description drops what a register cannot hold,
+// together with any ROM entry buried in it; nothing dropped is touched again.
+TEST(NodeMap, RomEntriesBuriedInDroppedElementsGoWithThem) {
+    const std::string description = Described(
+        "<ConfRom Name=\"Rom\"><Address>0</Address><Length>8</Length><pPort>Device</pPort>"
+        "<Wrapper><TextDesc Name=\"Buried\"><Address>0</Address><Length>4</Length><pPort>Device</pPort></TextDesc>"
+        "</Wrapper></ConfRom>");
+    const auto map = MakeNodeMap(description.c_str());
+    EXPECT_NE(map->GetNode("Rom"), nullptr);
+    EXPECT_EQ(map->GetNode("Buried"), nullptr);
+}
+
 // Registers of the cache cases, at 0x400 on.
 constexpr char kCachedRegisters[] = R"xml(
 <IntReg Name="Kept"><Address>0x400</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort></IntReg>

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <string>
 
 #include "ZipBuilder.h"
@@ -8,6 +11,45 @@
 using nox_test::ZipBuilder;
 using vexo::templates::platform::ZipError;
 using vexo::templates::platform::ZipReader;
+
+namespace {
+
+// The largest single allocation made while armed: a reader that sizes its
+// output by a declared length shows here before it inflates anything.
+std::atomic<bool> watching{false};
+std::atomic<size_t> largest{0};
+
+size_t LargestAllocationOf(const std::vector<uint8_t> &archive) {
+    largest = 0;
+    watching = true;
+    const auto result = ZipReader::ReadFirstEntry(archive.data(), archive.size());
+    watching = false;
+    EXPECT_FALSE(result.Ok());
+    return largest;
+}
+
+}  // namespace
+
+void *operator new(size_t size) {
+    if (watching.load(std::memory_order_relaxed)) {
+        size_t seen = largest.load();
+        while (size > seen && !largest.compare_exchange_weak(seen, size)) {
+        }
+    }
+    if (void *memory = std::malloc(size == 0 ? 1 : size)) return memory;
+    throw std::bad_alloc();
+}
+void *operator new(size_t size, const std::nothrow_t &) noexcept {
+    try {
+        return operator new(size);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}
+// Out of line, so that the compiler does not pair an inlined free() with the new expression.
+__attribute__((noinline)) void operator delete(void *memory) noexcept { std::free(memory); }
+__attribute__((noinline)) void operator delete(void *memory, size_t) noexcept { std::free(memory); }
+__attribute__((noinline)) void operator delete(void *memory, const std::nothrow_t &) noexcept { std::free(memory); }
 
 namespace {
 
@@ -82,20 +124,26 @@ TEST(ZipReader, RefusesSizesThatDoNotMatchTheData) {
         ZipBuilder::Patch32(beyond, central + 20, 0x7FFFFFFF);
         EXPECT_EQ(ErrorOf(beyond), ZipError::OutOfBounds);
     }
-    // An entry that inflates to far more than it declares stops one byte past
-    // the declared size instead of growing.
-    auto bomb = ZipBuilder().Add("bomb.xml", std::string(1 << 20, '\0')).Build();
-    ZipBuilder::Patch32(bomb, ZipBuilder::FirstCentralHeader(bomb) + 24, 1000);
-    EXPECT_EQ(ErrorOf(bomb), ZipError::SizeMismatch);
 }
 
-TEST(ZipReader, RefusesAnEntryClaimingMoreThan64MiB) {
+TEST(ZipReader, TrustsNoDeclaredSize) {
     auto archive = ZipBuilder().Add("camera.xml", kXml).Build();
     const size_t central = ZipBuilder::FirstCentralHeader(archive);
     ZipBuilder::Patch32(archive, central + 24, (64u << 20) + 1);
     EXPECT_EQ(ErrorOf(archive), ZipError::TooLarge);
     ZipBuilder::Patch32(archive, central + 24, 0xFFFFFFFF);
     EXPECT_EQ(ErrorOf(archive), ZipError::TooLarge);
+
+    // 110 bytes declaring an entry of 64 MiB: the output grows only with what inflates.
+    auto small = ZipBuilder().Add("x.xml", "").Build();
+    ZipBuilder::Patch32(small, ZipBuilder::FirstCentralHeader(small) + 24, 64u << 20);
+    EXPECT_EQ(ErrorOf(small), ZipError::SizeMismatch);
+    EXPECT_LT(LargestAllocationOf(small), size_t{1} << 20);
+    // A stream that inflates to far more than it declares stops one byte past the declared size.
+    auto bomb = ZipBuilder().Add("bomb.xml", std::string(1 << 20, '\0')).Build();
+    ZipBuilder::Patch32(bomb, ZipBuilder::FirstCentralHeader(bomb) + 24, 1000);
+    EXPECT_EQ(ErrorOf(bomb), ZipError::SizeMismatch);
+    EXPECT_LT(LargestAllocationOf(bomb), size_t{1} << 20);
 }
 
 TEST(ZipReader, RefusesGarbageAndBrokenStructures) {

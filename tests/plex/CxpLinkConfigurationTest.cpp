@@ -223,6 +223,11 @@ TEST(CxpLinkConfiguration, EveryReadErrorNamesWhatIsWrong) {
     EXPECT_EQ(ReadError(withLink("<link phyIndex=\"1\" apIndex=\"0\" linkIndex=\"+1\"/>")),
               "Illegal value of attribute 'linkIndex' in <link> of XML file '<buffer>': +1");
     EXPECT_EQ(ReadError(withLink("<link phyIndex=\"1\" apIndex=\"0\" linkIndex=\"4\"/>")), "link index out of bounds.");
+    // Named twice, the later link would replace the master and leave three links on two ports.
+    EXPECT_EQ(ReadError(withLink("<link phyIndex=\"0\" apIndex=\"0\" linkIndex=\"1\" isMaster=\"true\"/>"
+                                 "<link phyIndex=\"1\" apIndex=\"1\" linkIndex=\"1\"/>"
+                                 "<link phyIndex=\"2\" apIndex=\"2\"/>")),
+              "Link index 1 given twice in <linkgroup> of XML file '<buffer>'");
     // A second group where one is declared.
     EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"1\"", "<linkgroup/><other/><linkgroup/>")),
               "link group index out of bounds.");

@@ -19,6 +19,7 @@ std::string WriteTemp(const std::string &name, const std::string &text) {
 }
 
 const char *kUnknownKeyTopology = R"({"boards": [{"model": "cxp4-c", "cameras": [{"links": [0], "colour": "red"}]}]})";
+const char *kOverflowTopology = R"({"boards": [{"model": "cxp4-c", "serial": 1e400}]})";
 
 }  // namespace
 
@@ -56,6 +57,7 @@ TEST_F(SimTopology, RejectedTopologiesNameTheProblemAndServeNoBoard) {
         {R"({"boards": [{"model": "cxp4-c", "timing": {"wire": 1}}]})", "\"boards[0].timing.wire\": expected true or false"},
         {R"({"boards": [{"model": "cxp4-c", "timing": {"lag_us": 1}}]})", "unknown key \"boards[0].timing.lag_us\""},
         {R"({"boards": [ )", "not valid JSON"},
+        {kOverflowTopology, "not valid JSON: [json.exception.out_of_range.406] number overflow parsing '1e400'"},
     };
     for (const auto &[json, message] : cases) {
         SCOPED_TRACE(json);
@@ -146,10 +148,13 @@ TEST_F(SimTopology, ToolPrintsTheTopologyInForceOrWhyItIsRejected) {
                              "time on, error counters survive control core resets"})
         EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
 
-    const std::string bad = WriteTemp("bad.json", kUnknownKeyTopology);
-    const auto [badStatus, badOutput] = RunCommand("VEXO_SIM_CONFIG=" + bad + " " VEXOSIM_TOOL " topology");
-    EXPECT_NE(badStatus, 0);
-    EXPECT_NE(badOutput.find("unknown key \"boards[0].cameras[0].colour\""), std::string::npos) << badOutput;
+    for (const auto &[json, message] : {std::pair{kUnknownKeyTopology, "unknown key \"boards[0].cameras[0].colour\""},
+                                        std::pair{kOverflowTopology, "number overflow parsing '1e400'"}}) {
+        const std::string bad = WriteTemp("bad.json", json);
+        const auto [badStatus, badOutput] = RunCommand("VEXO_SIM_CONFIG=" + bad + " " VEXOSIM_TOOL " topology");
+        EXPECT_EQ(badStatus, 1) << "rejected, not aborted";
+        EXPECT_NE(badOutput.find(message), std::string::npos) << badOutput;
+    }
 
     const auto [defaultStatus, defaultOutput] = RunCommand("VEXO_SIM_CONFIG= " VEXOSIM_TOOL " topology");
     EXPECT_EQ(defaultStatus, 0);
