@@ -116,6 +116,7 @@ _PROTOTYPES: dict[str, tuple[object, list[object]]] = {
     "Nox_LoadCameraParameters": (c_int32, [_CAMERA, _TEXT, _U32]),
     "Nox_SaveBoardConfiguration": (c_int32, [_BOARD, _TEXT]),
     "Nox_LoadBoardConfiguration": (c_int32, [_BOARD, _TEXT]),
+    "Nox_attachBoardConfiguration": (c_int32, [_BOARD, _TEXT]),
     "Nox_StoreLowLevelLinkProfile": (c_int32, [_BOARD, _TEXT]),
     "Nox_RestoreLowLevelLinkProfile": (c_int32, [_BOARD, _TEXT]),
     "Nox_getFeatureList": (c_int32, [_CAMERA, POINTER(POINTER(NoxFeatureList))]),

@@ -302,6 +302,14 @@ class Board:
                    encoded(file, "file"))
         return self._refresh_cameras()
 
+    def attach_configuration(self, path: PathLike) -> list[Camera]:
+        """Sets the cameras up from a link configuration file and takes the links that are already up
+        as they are (another program's, or an earlier run's); cameras that differ are connected afresh."""
+        file = os.fspath(path)
+        self._call("Nox_attachBoardConfiguration", f"attaching with the link configuration {file}", self.handle,
+                   encoded(file, "file"))
+        return self._refresh_cameras()
+
     def store_link_profile(self, path: PathLike) -> None:
         """Writes the board's port routing and link speeds (a low-level link profile)."""
         file = os.fspath(path)

@@ -136,5 +136,10 @@ def test_power_parameter_and_link_files(board: nox_genicam.Board, tmp_path) -> N
         assert [camera.slot for camera in cameras] == [0, 1]
         cameras[1].connect()
         assert cameras[1]["DeviceModelName"] == "VX-4M"
+    with nox_genicam.open_board(0) as attached:
+        cameras = attached.attach_configuration(links)
+        assert [camera.slot for camera in cameras] == [0, 1]
+        cameras[1].connect()
+        assert cameras[1]["DeviceModelName"] == "VX-4M"
     assert nox_genicam.list_boards()[0].model == "cxp4-c"
     assert nox_genicam.library_version() == nox_genicam.__version__
