@@ -41,15 +41,22 @@ VEXOSIM_API int32_t vexosim_load_topology(const char *jsonText);
 VEXOSIM_API int32_t vexosim_plug(uint32_t board, uint32_t port, int32_t plugged);
 
 /* The camera answers the next `count` commands arriving on the physical port
- * with the fault: "no_ack", "wait_ack:<ms>", "tentative_ack", "malformed_ack",
- * "bad_crc_ack", "ack_code:<hex>", "delay_ack:<ms>", "wrong_tag" (a tagged
- * answer carries the command's tag + 1). Count 0 clears it. */
+ * with the fault. CoaXPress: "no_ack", "wait_ack:<ms>", "tentative_ack",
+ * "malformed_ack", "bad_crc_ack", "ack_code:<hex>", "delay_ack:<ms>",
+ * "wrong_tag" (a tagged answer carries the command's tag + 1). Camera Link (on
+ * the camera's connector): "no_ack", "pending_ack:<ms>", "busy_echo:<ms>"
+ * (reads only), "status:<hex>", "garbage:<n>", "split:<ms>", "wrong_id",
+ * "truncate:<n>". Count 0 clears it. */
 VEXOSIM_API int32_t vexosim_fault(uint32_t board, uint32_t port, const char *kind, uint32_t count);
 
 /* Adds transceiver errors to the port's link while it is locked; 0 stops. */
 VEXOSIM_API int32_t vexosim_link_noise(uint32_t board, uint32_t port, uint32_t errorsPerMs);
 
 VEXOSIM_API int32_t vexosim_stats(uint32_t board, uint32_t port, vexosim_port_stats *out);
+
+/* Camera Link boards: the serial port is held by another program (1), so that
+ * OpenSerialPort answers -28, or free again (0). */
+VEXOSIM_API int32_t vexosim_serial_claim(uint32_t board, uint32_t port, int32_t held);
 
 /* The board's inter-process lock: one program at a time on its control
  * channels. Shared by every process of the instance, recursive for the thread

@@ -16,6 +16,9 @@ struct DescriptionSource {
 
 enum class CameraPower { PoCxp, External };
 
+// How a Camera Link applet reports its camera-port configuration; None: it does not.
+enum class CameraPortConfig { Base, Medium, Full, None };
+
 struct CameraConfig {
     std::vector<uint32_t> links;   // physical ports, master connection first
     std::vector<uint32_t> speeds;  // accepted bit rates, ascending
@@ -38,6 +41,11 @@ struct CameraConfig {
     std::string serial = "SN0001";
     std::string userId;
     DescriptionSource description;
+    // Camera Link: the serial line rates it supports (ascending), its rate
+    // after power-up and its "Maximum Device Response Time".
+    std::vector<uint32_t> bauds;
+    uint32_t baud = 9600;
+    uint32_t responseTimeMs = 300;
 };
 
 struct AppletConfig {
@@ -46,6 +54,7 @@ struct AppletConfig {
     std::vector<std::string> omitRegisters;
     bool legacyResetNames = false;
     bool rxStatus = false;
+    CameraPortConfig portConfig = CameraPortConfig::Base;  // Camera Link boards
 };
 
 // How closely a board keeps hardware time (key "timing"). The defaults are
