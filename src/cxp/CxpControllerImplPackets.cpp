@@ -156,7 +156,16 @@ int32_t CxpControllerImpl::ExecRWPacket(Access access, uint32_t port, uint32_t a
             status = ERR_NONE;
         }
     }
-    return transferred < words ? ERR_GENCP_TOO_FEW_DATA : status;
+    if (transferred < words) {
+        // The caller's status says only that the exchange fell short; the record says what the camera answered.
+        if (const std::string answer = cxp::AckStatusText(status); !answer.empty())
+            log_.Write(kLevelError, "Camera answered " + answer + " to the " +
+                                        (access == Access::kWrite ? "write" : "read") + " of " +
+                                        std::to_string(bytes) + " bytes at " + cxp::Hex(address) + " on port " +
+                                        std::to_string(port));
+        return ERR_GENCP_TOO_FEW_DATA;
+    }
+    return status;
 }
 
 // Empties the receive queue before a command. Answers to earlier untagged
