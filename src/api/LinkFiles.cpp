@@ -167,11 +167,6 @@ struct LinkFileRecord {
     std::vector<NoxLinkFileCamera> cameras;
 };
 
-HandedOutRecords<LinkFileRecord> &LinkFileInfos() {
-    static HandedOutRecords<LinkFileRecord> records;
-    return records;
-}
-
 std::unique_ptr<LinkFileRecord> MakeLinkFileRecord(const CxpLinkConfiguration &configuration) {
     auto record = std::make_unique<LinkFileRecord>();
     const uint32_t count = configuration.GetLinkGroupCount();
@@ -227,13 +222,14 @@ extern "C" NOX_API int32_t Nox_readBoardConfigurationFile(const char *fileName, 
     }
     if (configuration.GetLinkGroupCount() == 0)
         return Refuse(frame, ERR_INVALID_DATA, std::string("No camera in link configuration file '") + fileName + "'");
-    *info = LinkFileInfos().Keep(MakeLinkFileRecord(configuration));
+    *info = HandedOut<LinkFileRecord>().Keep(MakeLinkFileRecord(configuration));
     return frame.Return(ERR_NONE);
 }
 
 extern "C" NOX_API int32_t Nox_freeLinkFileInfo(NoxLinkFileInfo *info) {
     CallFrameResult frame([] { return std::string(); });
-    if (!LinkFileInfos().Free(info)) return Refuse(frame, ERR_INVALID_ARGUMENT, "Invalid link file information");
+    if (!HandedOut<LinkFileRecord>().Free(info))
+        return Refuse(frame, ERR_INVALID_ARGUMENT, "Invalid link file information");
     return frame.Return(ERR_NONE);
 }
 

@@ -67,11 +67,6 @@ struct LoadReportRecord {
     std::vector<NoxParameterLineFailure> lines;
 };
 
-HandedOutRecords<LoadReportRecord> &LoadReports() {
-    static HandedOutRecords<LoadReportRecord> records;
-    return records;
-}
-
 std::unique_ptr<LoadReportRecord> ReportRecord(ParameterLoader::Result result) {
     auto record = std::make_unique<LoadReportRecord>();
     record->failures = std::move(result.failures);
@@ -135,13 +130,13 @@ extern "C" NOX_API int32_t Nox_loadCameraParametersWithReport(NoxCameraHandle *h
     ParameterLoader::Result result;
     if (int32_t status = LoadFile(frame, handle, fileName, flags, result); status != ERR_NONE)
         return frame.Return(status);
-    *report = LoadReports().Keep(ReportRecord(std::move(result)));
+    *report = HandedOut<LoadReportRecord>().Keep(ReportRecord(std::move(result)));
     return frame.Return(ERR_NONE);
 }
 
 extern "C" NOX_API int32_t Nox_freeParameterLoadReport(NoxParameterLoadReport *report) {
     CallFrameResult frame([] { return std::string(); });
-    if (!LoadReports().Free(report)) {
+    if (!HandedOut<LoadReportRecord>().Free(report)) {
         frame.LogError("Invalid parameter load report");
         return frame.Return(ERR_INVALID_ARGUMENT);
     }
