@@ -647,6 +647,9 @@ TEST_F(Noxcam, EverySubcommandHasHelp) {
     EXPECT_EQ(typo.err, "noxcam: unknown subcommand 'scna'; did you mean 'scan'?\nRun with --help for more information.\n");
     EXPECT_NE(RunRaw({"reg", "wirte", "0", "1"}).err.find("'wirte' of 'reg'; did you mean 'write'?"), std::string::npos);
     EXPECT_EQ(RunRaw({"frobnicate"}).err.find("did you mean"), std::string::npos);
+    const json usage = json::parse(RunRaw({"--json", "scna"}).err);
+    EXPECT_EQ(usage["error"], "unknown subcommand 'scna'; did you mean 'scan'?");
+    EXPECT_EQ(usage["name"], "ERR_INVALID_ARGUMENT");
 }
 
 }  // namespace

@@ -63,12 +63,14 @@ string(APPEND page ".SH DESCRIPTION\n.nf\n${top_roff}.fi\n.SH SUBCOMMANDS\n")
 options_of(common_options common_valued "${top}")
 subcommands_of(commands "${top}")
 set(cases "")
+set(groups "")
 set(valued ${common_valued})
 foreach(command IN LISTS commands)
   help_of(text ${command})
   subcommands_of(children "${text}")
   set(paths ${command})
   if(children)
+    list(APPEND groups ${command})
     string(REPLACE ";" " " words "${children}")
     string(APPEND cases "    \"${command}\") words=\"${words}\" ;;\n")
     set(paths "")
@@ -100,15 +102,17 @@ list(REMOVE_DUPLICATES valued)
 string(REPLACE ";" " " valued "${valued}")
 string(REPLACE ";" " " common_words "${common_options}")
 string(REPLACE ";" " " command_words "${commands}")
+string(REPLACE ";" " " groups "${groups}")
 file(WRITE ${COMPLETION} "# bash completion for noxcam ${VERSION}, written from its --help
 _noxcam() {
     local cur=\${COMP_WORDS[COMP_CWORD]} path=\"\" words=\"\" word i
-    local valued=\" ${valued} \"
+    local valued=\" ${valued} \" groups=\" ${groups} \"
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=\${COMP_WORDS[i]}
         if [[ \$valued == *\" \$word \"* ]]; then
             ((i++))
-        elif [[ \$word != -* ]]; then
+        elif [[ \$word != -* && ( -z \$path || \$groups == *\" \$path \"* ) ]]; then
+            # Words after a subcommand are its arguments, not a deeper subcommand.
             path=\"\${path:+\$path }\$word\"
         fi
     done

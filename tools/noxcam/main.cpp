@@ -28,7 +28,15 @@ int ReportFailure(const noxcam::ToolError &error, bool json) {
     return error.Exit();
 }
 
-int ReportUsage(const std::string &message) {
+// Before the command line is parsed, --json is only known by its spelling.
+bool AsksForJson(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--json") return true;
+    return false;
+}
+
+int ReportUsage(const std::string &message, bool json) {
+    if (json) return ReportFailure(noxcam::UsageError(message), true);
     std::cerr << "noxcam: " << message << "\nRun with --help for more information.\n";
     return noxcam::kExitUsage;
 }
@@ -53,16 +61,18 @@ int main(int argc, char **argv) {
     AddPowerCommands(table, app, options);
     AddMonitorCommand(table, app, options);
     AddLinkFileCommands(table, app, options);
-    if (const std::string unknown = UnknownSubcommand(app, argc, argv); !unknown.empty()) return ReportUsage(unknown);
+    const bool json = AsksForJson(argc, argv);
+    if (const std::string unknown = UnknownSubcommand(app, argc, argv); !unknown.empty())
+        return ReportUsage(unknown, json);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &error) {
         if (error.get_exit_code() == 0) return app.exit(error);  // --help, --version
-        return ReportUsage(error.what());
+        return ReportUsage(error.what(), json);
     }
 
     const CommandAction action = table.Selected();
-    if (!action) return ReportUsage("a subcommand is required");
+    if (!action) return ReportUsage("a subcommand is required", json);
     ApplyEnvironment(options);
     try {
         action();
