@@ -340,21 +340,16 @@ TEST_F(Noxcam, GetAndSetFeatures) {
     // Refusals name the feature or the assignment.
     ExpectFailure(Run({"get", "NoSuchFeature"}), "NoSuchFeature: no such feature", "ERR_INVALID_FEATURE");
     ExpectFailure(Run({"set", "NoSuchFeature=1"}), "NoSuchFeature: no such feature", "ERR_INVALID_FEATURE");
-    ExpectFailure(Run({"set", "Width"}), "set: 'Width' is not NAME=VALUE", "ERR_INVALID_ARGUMENT", 64);
-    ExpectFailure(Run({"set", "=5"}), "set: '=5' is not NAME=VALUE", "ERR_INVALID_ARGUMENT", 64);
     ExpectFailure(Run({"set", "Width=wide"}), "set Width=wide: Width takes an integer", "ERR_INVALID_ARGUMENT");
     ExpectFailure(Run({"set", "Gain=1e999"}), "set Gain=1e999: Gain takes a finite number", "ERR_INVALID_ARGUMENT");
     ExpectFailure(Run({"set", "ReverseX=maybe"}), "set ReverseX=maybe: ReverseX takes true or false",
                   "ERR_INVALID_ARGUMENT");
-    ExpectFailure(Run({"set", "PixelFormat=Mono7"}), "set PixelFormat=Mono7", "ERR_INVALID_ARGUMENT");
-    ExpectFailure(Run({"set", "Width=-16"}), "set Width=-16", "ERR_INVALID_ARGUMENT");
     ExpectFailure(Run({"set", "SensorWidth=16"}), "set SensorWidth=16", "ERR_FEATURE_READ_ONLY");
     ExpectFailure(Run({"set", "AcquisitionStart=1"}), "set AcquisitionStart=1: AcquisitionStart is a command",
                   "ERR_INVALID_FEATURE");
     ExpectFailure(Run({"get", "TestWriteOnly"}), "get TestWriteOnly", "ERR_FEATURE_WRITE_ONLY");
-    // A bad assignment anywhere stops the command before anything is written or even connected.
-    const ToolRun mixed = Run({"set", "Width=1024", "Height"});
-    ExpectFailure(mixed, "set: 'Height' is not NAME=VALUE", "ERR_INVALID_ARGUMENT", 64);
+    // A bad assignment anywhere is a usage error, before anything is written or even connected.
+    ExpectFailure(Run({"set", "Width=1024", "=5"}), "set: '=5' is not NAME=VALUE", "ERR_INVALID_ARGUMENT", 64);
 }
 
 // A refusal says why in the same line: the library's reason and what the feature takes; with
