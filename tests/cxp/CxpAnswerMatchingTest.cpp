@@ -60,7 +60,9 @@ TEST(CxpAnswers, EveryAnswerGoesToItsOwnCommand) {
         EXPECT_TRUE(answered);
         EXPECT_TRUE(ReadsItsOwnData(controller, port));
     }
-    // Without a tag, an answer of another size is another read's: here that of a read nobody awaited.
+    // Without a tag, an answer of another size is another read's: here that of a read nobody awaited,
+    // held back so that it comes while the next read waits and not before it is sent.
+    ASSERT_EQ(vexosim_fault(0, 1, "delay_ack:100", 1), 0);
     char vendor[12] = {};
     ASSERT_EQ(controller.Impl().ExecRWPacket(vexo::genicam::Access::kRead, 1, bootstrap::kDeviceVendorName.address,
                                              vendor, 12, ByteSwap::kWireOrder, vexo::genicam::AcknowledgeMode::kNone, 0),
