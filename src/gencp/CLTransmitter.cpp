@@ -72,6 +72,7 @@ void CLTransmitter::Open() {
 
 void CLTransmitter::Close() {
     StopListener();
+    if (!open_.load()) return;
     if (const std::shared_ptr<BoardWrapper> board = board_.lock()) {
         ReleaseQueue(board->device, transmitQueue_.load());
         ReleaseQueue(board->device, receiveQueue_.load());
