@@ -38,6 +38,8 @@ const TweakPropertyRow kTweakPropertyTable[] = {
     {"CXP::MaxControlPacketSize", "VEXO_CXP_MAX_CONTROL_PACKET_SIZE", "", "0"},
     {"CXP::DisablePowerOverCxp", "VEXO_CXP_DISABLE_POWER_OVER_CXP", "", "Off"},
     {"CXP::InitialPowercycle", "VEXO_CXP_INIT_POWERCYCLE", "", "Off"},
+    {"CL::GenCPAckTimeout", "VEXO_CL_GENCP_ACK_TIMEOUT", "", "800"},
+    {"CL::ConnectionRetryWait", "VEXO_CL_CONNECTION_RETRY_WAIT", "", "700"},
     {"AuxPort::LockPorts", "VEXO_AUXPORT_LOCK_PORTS", "", "On"},
     {"AuxPort::EnableJtagMsbBugfix", "VEXO_AUXPORT_ENABLE_JTAG_BUGFIX", "", "On"},
     {"HW::Logging", "VEXO_HW_LOGGING", "", "0"},

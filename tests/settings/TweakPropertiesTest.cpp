@@ -61,6 +61,8 @@ const ReadRow kReadRows[] = {
     {"CXP::SkipRegisterCheckOnLinkConfig", "VEXO_CXP_SKIP_REGISTER_CHECK_AFTER_LINK_LOCK_FOUND", "0", 'b'},
     {"CXP::MaxControlPacketSize", "VEXO_CXP_MAX_CONTROL_PACKET_SIZE", "0", 'i'},
     {"Global::EnablePCAP", "VEXO_ENABLE_PCAP", "0", 'b'},
+    {"CL::GenCPAckTimeout", "VEXO_CL_GENCP_ACK_TIMEOUT", "800", 'u'},
+    {"CL::ConnectionRetryWait", "VEXO_CL_CONNECTION_RETRY_WAIT", "700", 'u'},
 };
 
 int64_t LookupAsNumber(TweakProperties &properties, const ReadRow &row) {
@@ -74,7 +76,7 @@ int64_t LookupAsNumber(TweakProperties &properties, const ReadRow &row) {
 }  // namespace
 
 TEST(TweakProperties, TheTableHoldsEveryRowOnceAndEndsWithANullKey) {
-    EXPECT_EQ(platform::kTweakPropertyCount, 58u);
+    EXPECT_EQ(platform::kTweakPropertyCount, 60u);
     EXPECT_EQ(platform::kTweakPropertyTable[platform::kTweakPropertyCount].key, nullptr);
     std::set<std::string> keys;
     for (size_t i = 0; i < platform::kTweakPropertyCount; ++i) {
