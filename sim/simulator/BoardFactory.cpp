@@ -1,7 +1,9 @@
 #include "simulator/BoardFactory.h"
 
 #include <memory>
+#include <numeric>
 
+#include "board/ClhsBoard.h"
 #include "board/CxpBoard.h"
 
 namespace vexo::sim {
@@ -25,6 +27,26 @@ std::variant<std::vector<DescriptionHandle>, std::string> LoadBoardDescriptions(
         images.push_back(std::move(image));
     }
     return images;
+}
+
+bool IsClhs(const BoardConfig &config) { return config.model->technology == Technology::kCameraLinkHs; }
+
+// Views of every Camera Link HS camera, each seen from the ports of its links.
+// A camera's state lives in the slot of the board of its master link.
+std::vector<ClhsPortCameras> ClhsCameraViews(const Topology &topology, SegmentLayout &layout) {
+    std::vector<ClhsPortCameras> ports(topology.boards.size());
+    std::vector<uint32_t> statesUsed(topology.boards.size(), 0);
+    const auto attach = [&](const CameraConfig &config, const auto &boardOfLink) {
+        const uint32_t master = boardOfLink(0);
+        auto camera = std::make_shared<ClhsCamera>(config, layout.boards[master].clhs.cameras[statesUsed[master]++]);
+        for (uint32_t link = 0; link < config.links.size(); ++link) ports[boardOfLink(link)][config.links[link]] = {camera, link};
+    };
+    for (uint32_t index = 0; index < topology.boards.size(); ++index)
+        if (IsClhs(topology.boards[index]))
+            for (const CameraConfig &camera : topology.boards[index].cameras) attach(camera, [index](uint32_t) { return index; });
+    for (const CameraConfig &camera : topology.clhsCameras)
+        attach(camera, [&camera](uint32_t link) { return camera.linkBoards[link]; });
+    return ports;
 }
 
 ByteArea TakeArea(uint64_t &cursor, uint64_t bytes) {
@@ -63,6 +85,7 @@ void InstallBoards(const Topology &topology, const TopologyDescriptions &descrip
         slot.present = index < topology.boards.size();
         if (!slot.present) continue;
         std::construct_at(&slot.cxp);
+        std::construct_at(&slot.clhs);
         const BoardConfig &config = topology.boards[index];
         if (!Simulated(config)) continue;
         std::vector<const DescriptionImage *> images;
@@ -75,18 +98,41 @@ void InstallBoards(const Topology &topology, const TopologyDescriptions &descrip
         }
         CxpBoard::Install(config, images, slot.cxp, segment);
     }
+    const std::vector<ClhsPortCameras> clhsCameras = ClhsCameraViews(topology, layout);
+    for (uint32_t index = 0; index < topology.boards.size(); ++index)
+        if (IsClhs(topology.boards[index]))
+            ClhsBoard(topology.boards[index], index, layout.boards[index].clhs, clhsCameras[index]).PowerOnState();
 }
 
 BoardList MakeBoardViews(const Topology &topology, SegmentLayout &layout, uint8_t *segment) {
     BoardList boards;
+    const std::vector<ClhsPortCameras> clhsCameras = ClhsCameraViews(topology, layout);
     for (uint32_t index = 0; index < topology.boards.size(); ++index) {
         const BoardConfig &config = topology.boards[index];
-        if (Simulated(config))
+        if (IsClhs(config))
+            boards.push_back(std::make_unique<ClhsBoard>(config, index, layout.boards[index].clhs, clhsCameras[index]));
+        else if (Simulated(config))
             boards.push_back(std::make_unique<CxpBoard>(config, index, layout.boards[index].cxp, segment));
         else
             boards.push_back(std::make_unique<PlainBoard>(config, index));
     }
     return boards;
+}
+
+std::vector<std::vector<uint32_t>> BoardLockGroups(const Topology &topology) {
+    std::vector<uint32_t> group(topology.boards.size());
+    std::iota(group.begin(), group.end(), 0);
+    const auto root = [&group](uint32_t board) {
+        while (group[board] != board) board = group[board];
+        return board;
+    };
+    for (const CameraConfig &camera : topology.clhsCameras)
+        for (uint32_t board : camera.linkBoards) group[root(board)] = root(camera.linkBoards[0]);
+    std::vector<std::vector<uint32_t>> groups(topology.boards.size());
+    for (uint32_t board = 0; board < topology.boards.size(); ++board)
+        for (uint32_t other = 0; other < topology.boards.size(); ++other)
+            if (root(other) == root(board)) groups[board].push_back(other);
+    return groups;
 }
 
 }  // namespace vexo::sim

@@ -33,4 +33,8 @@ void InstallBoards(const Topology &topology, const TopologyDescriptions &descrip
 // This process's views of the boards set up in the segment for the topology.
 BoardList MakeBoardViews(const Topology &topology, SegmentLayout &layout, uint8_t *segment);
 
+// Per board, the boards a call on it locks, in ascending order: itself and
+// every board that shares a Camera Link HS camera with it.
+std::vector<std::vector<uint32_t>> BoardLockGroups(const Topology &topology);
+
 }  // namespace vexo::sim

@@ -6,10 +6,11 @@
 namespace vexo::sim {
 namespace {
 
-// The simulator builds CoaXPress boards and boards without a link technology;
-// the other rows are listed but not simulated yet.
+// The simulator builds CoaXPress and Camera Link HS boards and boards without
+// a link technology; the other rows are listed but not simulated yet.
 constexpr bool Simulated(Technology technology) {
-    return technology == Technology::kCoaXPress || technology == Technology::kNone;
+    return technology == Technology::kCoaXPress || technology == Technology::kCameraLinkHs ||
+           technology == Technology::kNone;
 }
 
 template <size_t... Row>

@@ -16,6 +16,12 @@ struct DescriptionSource {
 
 enum class CameraPower { PoCxp, External };
 
+// Camera Link HS: one way a camera can run its links.
+struct ClhsConfiguration {
+    uint32_t links = 1;
+    uint32_t mbps = 10000;
+};
+
 struct CameraConfig {
     std::vector<uint32_t> links;   // physical ports, master connection first
     std::vector<uint32_t> speeds;  // accepted bit rates, ascending
@@ -38,6 +44,12 @@ struct CameraConfig {
     std::string serial = "SN0001";
     std::string userId;
     DescriptionSource description;
+    // Camera Link HS: its configurations (the current one first), how long
+    // its links stay down after a hotplug request, and for a camera of
+    // "clhs_cameras" the board of each link (empty: the board it is listed on).
+    std::vector<ClhsConfiguration> configurations;
+    uint32_t reconnectTimeMs = 500;
+    std::vector<uint32_t> linkBoards;
 };
 
 struct AppletConfig {
@@ -46,6 +58,9 @@ struct AppletConfig {
     std::vector<std::string> omitRegisters;
     bool legacyResetNames = false;
     bool rxStatus = false;
+    // Camera Link HS: one MDIO bus instead of two, one transceiver status register for both ports.
+    bool singleMdio = false;
+    bool sharedGtxStatus = false;
 };
 
 // How closely a board keeps hardware time (key "timing"). The defaults are
@@ -74,6 +89,8 @@ struct BoardConfig {
 
 struct Topology {
     std::vector<BoardConfig> boards;
+    // Camera Link HS cameras whose links may be on several boards.
+    std::vector<CameraConfig> clhsCameras;
 };
 
 }  // namespace vexo::sim
