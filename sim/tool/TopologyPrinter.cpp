@@ -52,6 +52,29 @@ void PrintCamera(const CameraConfig &camera, size_t index, std::ostream &out) {
         << (camera.description.zip ? ", zipped" : ", plain XML") << "\n";
 }
 
+// Camera Link HS: the applet's layouts, and each camera's links (with their
+// boards for a camera of "clhs_cameras") and configurations.
+void PrintClhsApplet(const AppletConfig &applet, std::ostream &out) {
+    out << "  applet: " << applet.operators.size() << " operators, MDIO " << (applet.singleMdio ? "one bus" : "two buses")
+        << ", transceiver status " << (applet.sharedGtxStatus ? "shared" : "per port") << "\n";
+    if (!applet.omitRegisters.empty()) {
+        out << "    left out: ";
+        PrintList(out, applet.omitRegisters);
+        out << "\n";
+    }
+}
+
+void PrintClhsCamera(const CameraConfig &camera, const std::string &name, std::ostream &out) {
+    out << "  " << name << ": links";
+    for (size_t link = 0; link < camera.links.size(); ++link)
+        out << (link ? "," : "") << (camera.linkBoards.empty() ? "" : " board " + std::to_string(camera.linkBoards[link]))
+            << " port " << camera.links[link];
+    out << "; configurations";
+    for (const ClhsConfiguration &configuration : camera.configurations)
+        out << " [" << configuration.links << " at " << configuration.mbps << "]";
+    out << "; reconnect " << camera.reconnectTimeMs << " ms\n";
+}
+
 void PrintTiming(const TimingConfig &timing, std::ostream &out) {
     out << "  timing: lock " << timing.lockUs << " us, answers after " << timing.ackUs << " us, ready after "
         << timing.readyUs << " us, wire time " << (timing.wire ? "on" : "off") << ", serial line time "
@@ -77,6 +100,10 @@ void PrintTopology(const LoadedTopology &loaded, std::ostream &out) {
         if (model.technology != Technology::kCoaXPress) {
             out << "\n";
             PrintTiming(board.timing, out);
+            if (model.technology != Technology::kCameraLinkHs) continue;
+            PrintClhsApplet(board.applet, out);
+            for (size_t camera = 0; camera < board.cameras.size(); ++camera)
+                PrintClhsCamera(board.cameras[camera], "camera " + std::to_string(camera), out);
             continue;
         }
         out << ", power over CoaXPress " << (board.powerOnAtStart ? "on" : "off") << " at start\n";
@@ -85,6 +112,8 @@ void PrintTopology(const LoadedTopology &loaded, std::ostream &out) {
         if (board.cameras.empty()) out << "  no cameras\n";
         for (size_t camera = 0; camera < board.cameras.size(); ++camera) PrintCamera(board.cameras[camera], camera, out);
     }
+    for (size_t camera = 0; camera < loaded.topology.clhsCameras.size(); ++camera)
+        PrintClhsCamera(loaded.topology.clhsCameras[camera], "Camera Link HS camera " + std::to_string(camera), out);
 }
 
 }  // namespace vexo::sim

@@ -3,6 +3,8 @@
 // on two boards, faults and topology errors.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "SimHarness.h"
@@ -19,6 +21,12 @@ using Clock = std::chrono::steady_clock;
 // A 2-link camera on ports 0 and 1 that can also run one link at 5000 Mbit/s.
 const char *kTwoLinkBoard = R"({"boards": [{"model": "clhs2-c",
     "cameras": [{"links": [0, 1], "configurations": [[2, 10000], [1, 5000]], "reconnect_time": 40}]}]})";
+
+std::string ExampleTopology(const std::string &name) {
+    std::ostringstream text;
+    text << std::ifstream(std::string(SIM_TOPOLOGIES) + "/" + name).rdbuf();
+    return text.str();
+}
 
 constexpr uint32_t kFirstWords[] = {clhs::kMessageWord0, clhs::kMessageWord1};
 
@@ -93,7 +101,7 @@ uint64_t TxStatus(const Session &board, uint32_t port) { return board.Read("Clhs
 }  // namespace
 
 TEST_F(SimClhs, TheWorkedExampleReadAndItsAcknowledgeOnTheWire) {
-    LoadTopology(kTwoLinkBoard);
+    LoadTopology(ExampleTopology("clhs-two-link-camera.json"));
     Session board;
     ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
     const std::vector<uint32_t> command = ReadCommand(0, 4, 1);
@@ -371,8 +379,7 @@ TEST_F(SimClhs, RoutingLinkIdsAndTheHotplugRequest) {
 }
 
 TEST_F(SimClhs, ACameraOnTwoBoardsIsSeenFromBoth) {
-    LoadTopology(R"({"boards": [{"model": "clhs2-c"}, {"model": "clhs2-c", "cameras": [{"links": [1]}]}],
-                     "clhs_cameras": [{"links": [[0, 0], [1, 0]]}]})");
+    LoadTopology(ExampleTopology("clhs-two-board-camera.json"));
     Session first(0), second(1);
     ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(first, 0) && CarriesMessages(second, 0); }));
     EXPECT_EQ(ReadRegister(first, 0, clhs::camera::kLinkId), 0u);
