@@ -26,21 +26,13 @@ constexpr std::array<FaultName, 8> kFaultNames{{
     {"wrong_tag", FaultKind::WrongTag, false},
 }};
 
-std::optional<uint32_t> ParseNumber(std::string_view text, int base) {
-    if (base == 16 && (text.starts_with("0x") || text.starts_with("0X"))) text.remove_prefix(2);
-    uint32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
-
 std::optional<uint32_t> ParseValue(FaultKind kind, std::string_view text) {
     if (kind == FaultKind::AckCode) {
-        const std::optional<uint32_t> code = ParseNumber(text, 16);
+        const std::optional<uint32_t> code = ParseFaultNumber(text, 16);
         if (!code) return std::nullopt;
         return *code <= 0xFF ? ReplicatedCode(uint8_t(*code)) : *code;
     }
-    const std::optional<uint32_t> ms = ParseNumber(text, 10);
+    const std::optional<uint32_t> ms = ParseFaultNumber(text, 10);
     if (!ms || *ms > kMaxFaultDelayMs) return std::nullopt;
     return ms;
 }
@@ -52,6 +44,14 @@ std::string HexText(uint32_t value) {
 }
 
 }  // namespace
+
+std::optional<uint32_t> ParseFaultNumber(std::string_view text, int base) {
+    if (base == 16 && (text.starts_with("0x") || text.starts_with("0X"))) text.remove_prefix(2);
+    uint32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
 
 std::optional<CameraFault> ParseCameraFault(std::string_view text, uint32_t count) {
     const size_t colon = text.find(':');

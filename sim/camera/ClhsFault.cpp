@@ -1,8 +1,9 @@
 #include "camera/ClhsFault.h"
 
 #include <array>
-#include <charconv>
 #include <cstdio>
+
+#include "camera/CameraFault.h"
 
 namespace vexo::sim {
 namespace {
@@ -32,13 +33,9 @@ constexpr uint32_t kMaxMilliseconds = 60000;
 constexpr uint32_t kMaxMdioCommands = 1000000;
 
 std::optional<uint32_t> ParseValue(Value kind, std::string_view text) {
-    const int base = kind == Value::Status ? 16 : 10;
-    if (base == 16 && (text.starts_with("0x") || text.starts_with("0X"))) text.remove_prefix(2);
-    uint32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    const std::optional<uint32_t> value = ParseFaultNumber(text, kind == Value::Status ? 16 : 10);
     const uint32_t max = kind == Value::Status ? 0xFFFF : kind == Value::Count ? kMaxMdioCommands : kMaxMilliseconds;
-    if (value > max || (kind == Value::Count && value == 0)) return std::nullopt;
+    if (!value || *value > max || (kind == Value::Count && *value == 0)) return std::nullopt;
     return value;
 }
 
