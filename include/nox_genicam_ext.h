@@ -1,6 +1,7 @@
 /*
  * nox-genicam extensions: what a camera's node map says about its features, the boards the board
- * libraries offer, the calling thread's last error text and the library's version.
+ * libraries offer, link configuration files with serial numbers, a camera's link counts, parameter
+ * loads that report each line, the calling thread's last error text and the library's version.
  *
  * These functions follow the rules of nox_genicam.h: a status (0 success, negative failure) unless
  * said otherwise, stale handles answered like null ones, out values written only on success, one
@@ -157,6 +158,75 @@ NOX_API int32_t Nox_getBoardList(NoxBoardListEntry *boards, uint32_t capacity, u
    camera is tried and the first failure of a camera's link connect is the answer (its cameras stay
    set up, those that failed not connected). */
 NOX_API int32_t Nox_attachBoardConfiguration(NoxBoardHandle *board, const char *fileName);
+
+/* Saves the board's connected cameras as Nox_SaveBoardConfiguration does, and records the serial number
+   of each camera in its linkgroup element as serialNumber="..." (left out for a camera that gives none),
+   an attribute Nox_LoadBoardConfiguration does not read: the file loads as before, and
+   Nox_readBoardConfigurationFile tells a later run which camera stood at each link. Statuses: those of
+   Nox_SaveBoardConfiguration. */
+NOX_API int32_t Nox_saveBoardConfigurationWithSerials(NoxBoardHandle *board, const char *fileName);
+
+typedef struct NoxLinkFileCamera {
+    uint32_t masterPort;      /* the physical port of the camera's master link */
+    uint32_t linkCount;
+    uint32_t speed;           /* Mbit/s */
+    const char *serialNumber; /* as saved by Nox_saveBoardConfigurationWithSerials; "" when the file has none */
+} NoxLinkFileCamera;
+
+typedef struct NoxLinkFileInfo {
+    uint32_t cameraCount;
+    const NoxLinkFileCamera *cameras; /* in the file's order, which is the order of the board's camera slots */
+} NoxLinkFileInfo;
+
+/* Reads a link configuration file without touching any board, refusing what Nox_LoadBoardConfiguration
+   would pass over in silence. Statuses, checked in this order: 0; ERR_INVALID_ARGUMENT (-1991) for a
+   null info pointer; ERR_INVALID_FILENAME (-1003) for a null or empty name and for a file that cannot be
+   opened; ERR_INVALID_DATA (-1014) for a file that is no link configuration: empty, not XML, another
+   root element, a link group or link that cannot be read, or no camera at all. The error record says
+   which, with the parser's words. */
+NOX_API int32_t Nox_readBoardConfigurationFile(const char *fileName, NoxLinkFileInfo **info);
+/* Statuses: 0; ERR_INVALID_ARGUMENT (-1991) for null and for a record not handed out (or already freed). */
+NOX_API int32_t Nox_freeLinkFileInfo(NoxLinkFileInfo *info);
+
+/* ---- Camera links ----------------------------------------------------------------------------------- */
+
+typedef struct NoxCameraLinkCounts {
+    uint32_t cabledLinks;   /* the camera's links the last discovery found answering on the board's ports */
+    uint32_t operatorLinks; /* the links of the camera operator its master link is routed to; 0 without one */
+    uint32_t usedLinks;     /* the links the camera is set to run */
+} NoxCameraLinkCounts;
+
+/* How many links a camera has on the board, how many its camera operator takes, and how many it runs:
+   a camera that runs fewer links than it is cabled with sits on a narrower operator. Statuses, checked
+   in this order: 0; ERR_INVALID_CAMERA_HANDLE (-1000); ERR_INVALID_ARGUMENT (-1991) for a null counts
+   pointer; ERR_NO_CXP_INTERFACE (-1010) when the camera's board is gone. */
+NOX_API int32_t Nox_getCameraLinkCounts(NoxCameraHandle *camera, NoxCameraLinkCounts *counts);
+
+/* ---- Parameter files -------------------------------------------------------------------------------- */
+
+typedef struct NoxParameterLineFailure {
+    uint32_t line;       /* the file's line number, from 1 */
+    const char *feature; /* the name the line gives; "" for a line too long to be read */
+    const char *reason;
+} NoxParameterLineFailure;
+
+typedef struct NoxParameterLoadReport {
+    uint32_t applied;      /* lines applied */
+    uint32_t failed;       /* lines that could not be applied */
+    uint32_t stopped;      /* 1 when loading stopped at the first failed line, as flag bit 0 asks */
+    uint32_t failureCount; /* lines listed below: the first 100 failed ones */
+    const NoxParameterLineFailure *failures;
+} NoxParameterLoadReport;
+
+/* Applies a parameter file as Nox_LoadCameraParameters does (the same flags, lines and log records) and
+   reports each line that could not be applied. Statuses: ERR_INVALID_ARGUMENT (-1991) for a null report
+   pointer, checked first; then the refusals of Nox_LoadCameraParameters before the file is read
+   (-1000, -1100, -1003) and ERR_EXCEPTION (-1999) when the node map fails as a whole; otherwise 0 with
+   the report, whether or not every line applied. */
+NOX_API int32_t Nox_loadCameraParametersWithReport(NoxCameraHandle *camera, const char *fileName, uint32_t flags,
+                                                   NoxParameterLoadReport **report);
+/* Statuses: 0; ERR_INVALID_ARGUMENT (-1991) for null and for a report not handed out (or already freed). */
+NOX_API int32_t Nox_freeParameterLoadReport(NoxParameterLoadReport *report);
 
 /* ---- Library ---------------------------------------------------------------------------------------- */
 

@@ -21,4 +21,18 @@ inline constexpr const char *kOlderFullModeRegister = "Device1\\Process0\\Cam\\F
 // The eight line rates of the Camera Link serial port; bit i of a baud mask is kBaudRates[i].
 inline constexpr std::array<uint32_t, 8> kBaudRates{9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
 
+// The bit of a baud mask for a line rate; 0 for a rate the serial port lacks.
+constexpr uint32_t BaudMaskBit(uint32_t baud) {
+    for (uint32_t bit = 0; bit < kBaudRates.size(); ++bit)
+        if (kBaudRates[bit] == baud) return 1u << bit;
+    return 0;
+}
+
+// Statuses of the hardware library's serial port calls beside 0 and -1.
+inline constexpr int32_t kSerialPortInvalid = -61;
+inline constexpr int32_t kSerialPortInUse = -28;
+
+// A character on the serial line: start bit, 8 data bits, stop bit.
+inline constexpr uint32_t kBitsPerCharacter = 10;
+
 }  // namespace vexo::protocol::cl

@@ -12,6 +12,29 @@ inline constexpr uint32_t kMaxPacketBytes = 512;
 inline constexpr uint32_t kMaxReadBytes = 496;   // data of one read command
 inline constexpr uint32_t kMaxWriteBytes = 488;  // data of one write command
 
+// Serial packet layout (byte offsets). Every 16-bit and 64-bit field goes most
+// significant byte first, except the two checksums, which are stored low byte
+// first. CCD_CRC covers bytes 6..15, SCD_CRC bytes 6 to the packet's end.
+namespace offset {
+inline constexpr uint32_t kPreamble = 0;
+inline constexpr uint32_t kCcdCrc = 2;
+inline constexpr uint32_t kScdCrc = 4;
+inline constexpr uint32_t kChannelId = 6;
+inline constexpr uint32_t kFlagsOrStatus = 8;
+inline constexpr uint32_t kCommandId = 10;
+inline constexpr uint32_t kLength = 12;  // bytes of SCD after the header
+inline constexpr uint32_t kRequestId = 14;
+inline constexpr uint32_t kScd = 16;
+inline constexpr uint32_t kChecksummedFrom = kChannelId;
+}  // namespace offset
+
+// SCD sizes: a read command (address, reserved, count), a write command's
+// address before its data, a write or pending acknowledge (reserved, then the
+// bytes written or the temporary time-out in ms).
+inline constexpr uint32_t kReadCommandScdBytes = 12;
+inline constexpr uint32_t kWriteCommandAddressBytes = 8;
+inline constexpr uint32_t kShortAckScdBytes = 4;
+
 // Command and acknowledge ids; an acknowledge's id is its command's + 1.
 enum class CommandId : uint16_t {
     kReadMem = 0x0800,
@@ -64,5 +87,23 @@ inline constexpr uint32_t kCurrentBaudMaskOffset = 4;
 }  // namespace bootstrap
 
 inline constexpr uint32_t kVersion1_0 = 0x00010000;
+
+// The manifest table: an 8-byte entry count, then entries of 64 bytes. An
+// entry's first word is the file version, its second the schema version
+// (bits 31..16) and the file type (bits 15..10); then the file's address and
+// size, 8 bytes each.
+namespace manifest {
+inline constexpr uint32_t kCountBytes = 8;
+inline constexpr uint32_t kEntryBytes = 64;
+inline constexpr uint32_t kFileVersionOffset = 0;
+inline constexpr uint32_t kSchemaWordOffset = 4;
+inline constexpr uint32_t kFileAddressOffset = 8;
+inline constexpr uint32_t kFileSizeOffset = 16;
+inline constexpr uint32_t kFileTypeShift = 10;
+inline constexpr uint32_t kFileTypeMask = 0x3F;
+inline constexpr uint32_t kFileTypePlain = 0;
+inline constexpr uint32_t kFileTypeZip = 1;
+inline constexpr uint32_t kSchemaShift = 16;
+}  // namespace manifest
 
 }  // namespace vexo::protocol::gencp

@@ -17,10 +17,22 @@ using namespace vexo::sim;
 
 namespace {
 
-void CheckCamera(const CameraConfig &camera, uint32_t portCount, std::set<uint32_t> &taken) {
+void CheckLinks(const CameraConfig &camera, uint32_t portCount, std::set<uint32_t> &taken) {
     Require(!camera.links.empty(), "a camera without links");
     for (const uint32_t port : camera.links)
         Require(port < portCount && taken.insert(port).second, "a link on a missing or taken port");
+}
+
+// A serial camera starts at one of its line rates and has its serial line on connector 0 when it uses both.
+void CheckSerialCamera(const CameraConfig &camera, uint32_t portCount, std::set<uint32_t> &taken) {
+    CheckLinks(camera, portCount, taken);
+    Require(camera.links.size() == 1 || camera.links.front() == 0, "a two-connector camera's serial line elsewhere");
+    Require(std::is_sorted(camera.bauds.begin(), camera.bauds.end()) && !camera.bauds.empty(), "bauds unsorted");
+    Require(std::binary_search(camera.bauds.begin(), camera.bauds.end(), camera.baud), "a baud the camera lacks");
+}
+
+void CheckCamera(const CameraConfig &camera, uint32_t portCount, std::set<uint32_t> &taken) {
+    CheckLinks(camera, portCount, taken);
     Require(camera.defaultLinks >= 1 && camera.defaultLinks <= camera.links.size(), "default links out of range");
     Require(std::is_sorted(camera.speeds.begin(), camera.speeds.end()) && !camera.speeds.empty(), "speeds unsorted");
     Require(std::binary_search(camera.speeds.begin(), camera.speeds.end(), camera.defaultSpeed),
@@ -59,11 +71,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         const BoardConfig &board = topology.boards[index];
         Require(board.model != nullptr && board.model->served, "a board model that is not simulated");
         std::set<uint32_t> taken;
+        const bool serial = board.model->technology == Technology::kCameraLink;
         for (const CameraConfig &camera : board.cameras)
             if (board.model->technology == Technology::kCameraLinkHs)
                 CheckClhsCamera(camera, topology, clhsTaken, index);
             else
-                CheckCamera(camera, board.model->portCount, taken);
+                (serial ? CheckSerialCamera : CheckCamera)(camera, board.model->portCount, taken);
     }
     for (const CameraConfig &camera : topology.clhsCameras) CheckClhsCamera(camera, topology, clhsTaken, 0);
     return 0;

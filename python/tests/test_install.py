@@ -72,6 +72,15 @@ def test_the_installation_holds_everything_where_the_library_looks(prefix: Path,
         run(["cmake", "--install", BUILD_DIR, "--prefix", real, "--component", component])
     assert (real / "lib/libnox_genicam.so.0").exists() and (real / "bin/noxcam").exists()
     assert (real / "include/nox_genicam_ext.h").exists()
+    page = (real / "share/man/man1/noxcam.1").read_text()
+    assert page.startswith(".TH NOXCAM 1") and '.SS "noxcam params load"' in page and "64  usage" in page
+    # The completion is bash's: "noxcam pow" completes to power, "noxcam -b 0 reg " offers its subcommands.
+    completion = real / "share/bash-completion/completions/noxcam"
+    script = (f"source '{completion}'\n"
+              "COMP_WORDS=(noxcam pow); COMP_CWORD=1; _noxcam; echo \"${COMPREPLY[*]}\"\n"
+              "COMP_WORDS=(noxcam -b 0 reg ''); COMP_CWORD=4; _noxcam; echo \"${COMPREPLY[*]}\"\n")
+    offered = run(["/bin/bash", "-c", script]).splitlines()
+    assert offered[0] == "power" and offered[1].startswith("read write"), offered
     for file in ("lib/libvexo_hal.so", "lib/libgrablib5.so", "bin/vexosim", "include/grablib5.h"):
         assert not (real / file).exists(), file
 

@@ -1,16 +1,26 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <ostream>
 #include <string_view>
 
 #include "camera/CameraFault.h"
 #include "camera/TrafficCounters.h"
+#include "protocol/CameraLink.h"
 #include "topology/Topology.h"
 
 namespace vexo::sim {
 
 inline constexpr int32_t kFailed = -1;
-inline constexpr int32_t kInvalidSerialPort = -61;
+inline constexpr int32_t kInvalidSerialPort = protocol::cl::kSerialPortInvalid;
+
+// One look at a queue that a call may wait on, taken under the board's lock:
+// what it did (a count, or -1), and when another look could do more. The
+// caller waits between looks without the lock.
+struct QueueStep {
+    int32_t result = -1;
+    std::chrono::steady_clock::time_point retryAt{};
+};
 
 // One simulated board as the board libraries see it. Each technology has its
 // own model; what a model does not have fails (registers, faults) or is absent
@@ -44,10 +54,14 @@ public:
     virtual int32_t OpenSerialPort(uint32_t, uint32_t, uint32_t *, uint32_t *) { return kInvalidSerialPort; }
     virtual int32_t SetSerialBaudRate(uint32_t, uint32_t) { return kInvalidSerialPort; }
     virtual int32_t CountQueueWords(uint32_t) { return kFailed; }
-    virtual int32_t ReadQueueWords(uint32_t, void *, uint32_t, uint32_t) { return kFailed; }
-    virtual int32_t WriteQueueBytes(uint32_t, const void *, uint32_t, uint32_t) { return kFailed; }
+    // Copies the characters there are, 4 bytes each, at most bytes / 4 of them.
+    virtual QueueStep ReadQueueStep(uint32_t, void *, uint32_t) { return {}; }
+    // Takes what fits of the bytes.
+    virtual QueueStep WriteQueueStep(uint32_t, const void *, uint32_t) { return {}; }
     virtual void FlushQueue(uint32_t) {}
     virtual void ReleaseQueue(uint32_t) {}
+    // The serial port is held by another program (true) or free.
+    virtual int32_t ClaimSerialPort(uint32_t, bool) { return kFailed; }
 
     // Test controls of the camera ports: 0, or -1 for a port the board lacks.
     virtual int32_t Plug(uint32_t, bool) { return kFailed; }

@@ -456,7 +456,7 @@ int32_t CxpBoard::Plug(uint32_t port, bool plugged) {
 }
 
 int32_t CxpBoard::InjectFault(uint32_t port, const CameraFault &fault) {
-    if (port >= PortCount()) return kFailed;
+    if (port >= PortCount() || IsSerialFault(fault.kind)) return kFailed;
     state_.ports[port].fault = fault;
     return 0;
 }

@@ -15,7 +15,7 @@ struct FaultName {
     bool takesValue;
 };
 
-constexpr std::array<FaultName, 8> kFaultNames{{
+constexpr std::array<FaultName, 15> kFaultNames{{
     {"no_ack", FaultKind::NoAck, false},
     {"wait_ack", FaultKind::WaitAck, true},
     {"tentative_ack", FaultKind::TentativeAck, false},
@@ -24,6 +24,24 @@ constexpr std::array<FaultName, 8> kFaultNames{{
     {"ack_code", FaultKind::AckCode, true},
     {"delay_ack", FaultKind::DelayAck, true},
     {"wrong_tag", FaultKind::WrongTag, false},
+    {"pending_ack", FaultKind::PendingAck, true},
+    {"busy_echo", FaultKind::BusyEcho, true},
+    {"status", FaultKind::Status, true},
+    {"garbage", FaultKind::Garbage, true},
+    {"split", FaultKind::Split, true},
+    {"wrong_id", FaultKind::WrongId, false},
+    {"truncate", FaultKind::Truncate, true},
+}};
+
+// The bounds of a value that counts bytes or is a status.
+struct ValueRange {
+    FaultKind kind;
+    uint32_t min, max;
+};
+constexpr std::array<ValueRange, 3> kCountedValues{{
+    {FaultKind::Garbage, 1, kMaxGarbageBytes},
+    {FaultKind::Truncate, 1, 512},
+    {FaultKind::Status, 0, 0xFFFF},
 }};
 
 std::optional<uint32_t> ParseValue(FaultKind kind, std::string_view text) {
@@ -31,6 +49,12 @@ std::optional<uint32_t> ParseValue(FaultKind kind, std::string_view text) {
         const std::optional<uint32_t> code = ParseFaultNumber(text, 16);
         if (!code) return std::nullopt;
         return *code <= 0xFF ? ReplicatedCode(uint8_t(*code)) : *code;
+    }
+    for (const ValueRange &range : kCountedValues) {
+        if (range.kind != kind) continue;
+        const std::optional<uint32_t> value = ParseFaultNumber(text, kind == FaultKind::Status ? 16 : 10);
+        if (!value || *value < range.min || *value > range.max) return std::nullopt;
+        return value;
     }
     const std::optional<uint32_t> ms = ParseFaultNumber(text, 10);
     if (!ms || *ms > kMaxFaultDelayMs) return std::nullopt;
@@ -76,7 +100,7 @@ std::string DescribeCameraFault(const CameraFault &fault) {
     for (const FaultName &name : kFaultNames) {
         if (name.kind != fault.kind) continue;
         std::string text(name.name);
-        if (name.takesValue) text += ":" + (fault.kind == FaultKind::AckCode ? HexText(fault.value) : std::to_string(fault.value));
+        if (name.takesValue) text += ":" + (fault.kind == FaultKind::AckCode || fault.kind == FaultKind::Status ? HexText(fault.value) : std::to_string(fault.value));
         return text + " x" + std::to_string(fault.remaining);
     }
     return "none";

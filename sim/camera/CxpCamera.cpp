@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "camera/CameraMemory.h"
 #include "common/WireBytes.h"
 #include "protocol/CxpBitRates.h"
 #include "protocol/CxpBootstrap.h"
@@ -181,6 +182,7 @@ void CxpCamera::FinishAnswer(FaultKind fault, uint32_t faultValue, std::optional
         case FaultKind::DelayAck: answer_.finalDelayMs = faultValue; break;
         case FaultKind::WrongTag:
         case FaultKind::None: break;
+        default: break;  // the serial camera's faults never reach a CoaXPress camera
     }
     final.Finish(config_.ackCrc);
 }
@@ -211,61 +213,13 @@ void CxpCamera::Execute(uint32_t link, const Command &command, AckPacket &ack, T
     for (uint32_t i = 0; i < words; ++i) ack.Push(PacketWord(&scratch_[4 * i]));
 }
 
-const CxpCamera::MemoryRegion *CxpCamera::FindRegion(uint64_t address) const {
-    for (const MemoryRegion &region : regions_)
-        if (address >= region.base && address < uint64_t(region.base) + region.size) return &region;
-    return nullptr;
-}
-
 AckCode CxpCamera::ReadBytes(uint32_t link, uint32_t address, uint32_t size, uint8_t *out, Clock::time_point now) {
-    for (uint32_t done = 0; done < size;) {
-        const uint64_t at = uint64_t(address) + done;
-        if (const MemoryRegion *region = FindRegion(at)) {
-            const uint32_t count = uint32_t(std::min<uint64_t>(size - done, region->base + region->size - at));
-            std::memcpy(out + done, region->bytes + (at - region->base), count);
-            done += count;
-            continue;
-        }
-        const std::optional<RegisterAccess> access = at <= 0xFFFFFFFFu ? RegisterAccessAt(link, uint32_t(at)) : std::nullopt;
-        if (!access) return AckCode::kInvalidAddress;
-        if (*access == RegisterAccess::WriteOnly) return AckCode::kReadFromWriteOnly;
-        uint8_t value[4];
-        BigEndianBytes(ReadRegister(link, uint32_t(at), now), value);
-        const uint32_t count = std::min<uint32_t>(4, size - done);
-        std::memcpy(out + done, value, count);
-        done += count;
-    }
-    return AckCode::kSuccess;
+    return ReadMemory(regions_, LinkRegisters{*this, link, now}, address, size, out);
 }
 
-// Checks the whole write first, then applies it, so a refused write changes nothing.
 AckCode CxpCamera::WriteBytes(uint32_t link, uint32_t address, const uint8_t *data, uint32_t size, Clock::time_point now) {
-    for (const bool apply : {false, true}) {
-        for (uint32_t done = 0; done < size;) {
-            const uint64_t at = uint64_t(address) + done;
-            if (const MemoryRegion *region = FindRegion(at)) {
-                const uint32_t count = uint32_t(std::min<uint64_t>(size - done, region->base + region->size - at));
-                if (!region->writable || at < region->writableFrom) return AckCode::kWriteToReadOnly;
-                if (apply) std::memcpy(region->writable + (at - region->base), data + done, count);
-                done += count;
-                continue;
-            }
-            const std::optional<RegisterAccess> access =
-                at <= 0xFFFFFFFFu ? RegisterAccessAt(link, uint32_t(at)) : std::nullopt;
-            if (!access) return AckCode::kInvalidAddress;
-            if (*access == RegisterAccess::ReadOnly) return AckCode::kWriteToReadOnly;
-            if (size - done < 4) return AckCode::kIncorrectSize;
-            const uint32_t value = BigEndianValue(data + done);
-            if (!apply) {
-                const AckCode code = ValidateRegister(uint32_t(at), value);
-                if (code != AckCode::kSuccess) return code;
-            } else {
-                WriteRegister(uint32_t(at), value, now);
-            }
-            done += 4;
-        }
-    }
-    return AckCode::kSuccess;
+    LinkRegisters registers{*this, link, now};
+    return WriteMemory(regions_, registers, address, data, size);
 }
 
 std::optional<RegisterAccess> CxpCamera::RegisterAccessAt(uint32_t link, uint32_t address) const {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "camera/CameraFault.h"
+#include "camera/CameraMemory.h"
 #include "camera/CxpCameraState.h"
 #include "camera/ControlPacket.h"
 #include "camera/FeatureRegisters.h"
@@ -60,12 +61,15 @@ public:
                           TrafficCounters &counters, Clock::time_point now);
 
 private:
-    struct MemoryRegion {
-        uint32_t base;
-        uint32_t size;
-        const uint8_t *bytes;
-        uint8_t *writable;  // null: read only
-        uint32_t writableFrom;
+    // The camera's registers as one link reaches them.
+    struct LinkRegisters {
+        CxpCamera &camera;
+        uint32_t link;
+        Clock::time_point now;
+        std::optional<RegisterAccess> Access(uint32_t address) const { return camera.RegisterAccessAt(link, address); }
+        uint32_t Read(uint32_t address) const { return camera.ReadRegister(link, address, now); }
+        AckCode Validate(uint32_t address, uint32_t value) const { return camera.ValidateRegister(address, value); }
+        void Write(uint32_t address, uint32_t value) const { camera.WriteRegister(address, value, now); }
     };
 
     void ResetConnection();
@@ -77,7 +81,6 @@ private:
     AckCode ReadBytes(uint32_t link, uint32_t address, uint32_t size, uint8_t *out, Clock::time_point now);
     AckCode WriteBytes(uint32_t link, uint32_t address, const uint8_t *data, uint32_t size, Clock::time_point now);
 
-    const MemoryRegion *FindRegion(uint64_t address) const;
     std::optional<RegisterAccess> RegisterAccessAt(uint32_t link, uint32_t address) const;
     uint32_t ReadRegister(uint32_t link, uint32_t address, Clock::time_point now) const;
     AckCode ValidateRegister(uint32_t address, uint32_t value) const;

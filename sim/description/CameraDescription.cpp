@@ -6,6 +6,7 @@
 
 #include "camera/FeatureRegisters.h"
 #include "protocol/CxpBootstrap.h"
+#include "protocol/GenCp.h"
 
 namespace vexo::sim {
 namespace {
@@ -88,6 +89,29 @@ std::string StringReg(std::string_view name, const Presentation &p, bootstrap::D
     return StringReg(name, p, field.address, field.size, access);
 }
 
+// Where a camera keeps its device strings; a size of 0: it has no such string.
+struct DeviceStrings {
+    bootstrap::DeviceString vendor, model, family, manufacturerInfo, version, firmwareVersion, serial, userId;
+};
+
+constexpr DeviceStrings kCxpStrings{bootstrap::kDeviceVendorName,       bootstrap::kDeviceModelName,
+                                    {fa::kDeviceFamilyName, 32},         bootstrap::kDeviceManufacturerInfo,
+                                    bootstrap::kDeviceVersion,          bootstrap::kDeviceFirmwareVersion,
+                                    bootstrap::kDeviceSerialNumber,     bootstrap::kDeviceUserId};
+
+constexpr bootstrap::DeviceString GenCpString(uint32_t address) {
+    return {address, protocol::gencp::bootstrap::kStringSize};
+}
+
+constexpr DeviceStrings kGenCpStrings{GenCpString(protocol::gencp::bootstrap::kDeviceVendorName),
+                                      GenCpString(protocol::gencp::bootstrap::kDeviceModelName),
+                                      GenCpString(protocol::gencp::bootstrap::kDeviceFamilyName),
+                                      GenCpString(protocol::gencp::bootstrap::kDeviceManufacturerInfo),
+                                      GenCpString(protocol::gencp::bootstrap::kDeviceVersion),
+                                      {0, 0},
+                                      GenCpString(protocol::gencp::bootstrap::kDeviceSerialNumber),
+                                      GenCpString(protocol::gencp::bootstrap::kDeviceUserDefinedName)};
+
 // The limits of an Integer or Float: each either a constant or a node.
 struct Limits {
     std::string min{}, max{}, inc{};
@@ -166,10 +190,11 @@ std::string Category(std::string_view name, const Presentation &p, std::initiali
     return body + Close("Category");
 }
 
-std::string Header() {
-    return R"(<?xml version="1.0" encoding="utf-8"?>
-<RegisterDescription ModelName="VirtualCxpCamera" VendorName="VexoVision"
-  ToolTip="Simulated CoaXPress camera of the vexo virtual frame grabber"
+std::string Header(DescriptionFlavour flavour) {
+    const bool genCp = flavour == DescriptionFlavour::GenCp;
+    return std::string(R"(<?xml version="1.0" encoding="utf-8"?>
+<RegisterDescription ModelName=")") + (genCp ? "VirtualClCamera" : "VirtualCxpCamera") + R"(" VendorName="VexoVision"
+  ToolTip="Simulated )" + (genCp ? "Camera Link" : "CoaXPress") + R"( camera of the vexo virtual frame grabber"
   StandardNameSpace="None" SchemaMajorVersion="1" SchemaMinorVersion="1" SchemaSubMinorVersion="0"
   MajorVersion="1" MinorVersion="0" SubMinorVersion="0"
   ProductGuid="5C1E8A3D-7F20-4B6C-9E1A-2D4F6B8C0E13" VersionGuid="A7D3C9E1-1B5F-4E2A-8C6D-3F9B0E7A5D24"
@@ -179,13 +204,20 @@ std::string Header() {
 )";
 }
 
-std::string Categories() {
+std::string Categories(const DeviceStrings &strings) {
     return Category("Root", {"All features of the camera", "Root"},
                     {"DeviceControl", "ImageFormatControl", "AcquisitionControl", "AnalogControl", "SequencerControl",
                      "TransportLayerControl", "TestControl"}) +
            Category("DeviceControl", {"Identification and state of the device", "Device Control"},
-                    {"DeviceVendorName", "DeviceModelName", "DeviceFamilyName", "DeviceManufacturerInfo", "DeviceVersion",
-                     "DeviceFirmwareVersion", "DeviceSerialNumber", "DeviceUserID", "DeviceTemperature"}) +
+                    strings.firmwareVersion.size
+                        ? std::initializer_list<std::string_view>{"DeviceVendorName", "DeviceModelName", "DeviceFamilyName",
+                                                                  "DeviceManufacturerInfo", "DeviceVersion",
+                                                                  "DeviceFirmwareVersion", "DeviceSerialNumber",
+                                                                  "DeviceUserID", "DeviceTemperature"}
+                        : std::initializer_list<std::string_view>{"DeviceVendorName", "DeviceModelName", "DeviceFamilyName",
+                                                                  "DeviceManufacturerInfo", "DeviceVersion",
+                                                                  "DeviceSerialNumber", "DeviceUserID",
+                                                                  "DeviceTemperature"}) +
            Category("ImageFormatControl", {"Size, position and format of the image", "Image Format Control"},
                     {"SensorWidth", "SensorHeight", "Width", "Height", "OffsetX", "OffsetY", "PixelFormat", "ReverseX"}) +
            Category("AcquisitionControl", {"Acquisition and triggering", "Acquisition Control"},
@@ -199,21 +231,21 @@ std::string Categories() {
                     {"TestWriteOnly", "TestFailingRegister"});
 }
 
-std::string DeviceFeatures() {
+std::string DeviceFeatures(const DeviceStrings &strings) {
     const auto ro = RegisterAccess::ReadOnly;
-    return StringReg("DeviceVendorName", {"Name of the manufacturer", "Vendor Name"}, bootstrap::kDeviceVendorName,
-                     ro) +
-           StringReg("DeviceModelName", {"Model of the device", "Model Name"}, bootstrap::kDeviceModelName, ro) +
-           StringReg("DeviceFamilyName", {"Product family of the device", "Family Name"}, fa::kDeviceFamilyName, 32,
-                     ro) +
-           StringReg("DeviceManufacturerInfo", {"Further information from the manufacturer", "Manufacturer Info"},
-                     bootstrap::kDeviceManufacturerInfo, ro) +
-           StringReg("DeviceVersion", {"Version of the device", "Device Version"}, bootstrap::kDeviceVersion, ro) +
-           StringReg("DeviceFirmwareVersion", {"Version of the firmware", "Firmware Version"},
-                     bootstrap::kDeviceFirmwareVersion, ro) +
-           StringReg("DeviceSerialNumber", {"Serial number of the device", "Serial Number"},
-                     bootstrap::kDeviceSerialNumber, ro) +
-           StringReg("DeviceUserID", {"Name the user gives the device", "User ID"}, bootstrap::kDeviceUserId,
+    std::string features =
+        StringReg("DeviceVendorName", {"Name of the manufacturer", "Vendor Name"}, strings.vendor, ro) +
+        StringReg("DeviceModelName", {"Model of the device", "Model Name"}, strings.model, ro) +
+        StringReg("DeviceFamilyName", {"Product family of the device", "Family Name"}, strings.family, ro) +
+        StringReg("DeviceManufacturerInfo", {"Further information from the manufacturer", "Manufacturer Info"},
+                  strings.manufacturerInfo, ro) +
+        StringReg("DeviceVersion", {"Version of the device", "Device Version"}, strings.version, ro);
+    if (strings.firmwareVersion.size)
+        features += StringReg("DeviceFirmwareVersion", {"Version of the firmware", "Firmware Version"},
+                              strings.firmwareVersion, ro);
+    return features +
+           StringReg("DeviceSerialNumber", {"Serial number of the device", "Serial Number"}, strings.serial, ro) +
+           StringReg("DeviceUserID", {"Name the user gives the device", "User ID"}, strings.userId,
                      RegisterAccess::ReadWrite) +
            FloatFeature("DeviceTemperature", {"Temperature inside the device", "Device Temperature", "Expert"},
                         {fa::kDeviceTemperature, ro, {}, true}, {}, "C");
@@ -283,16 +315,23 @@ std::string OtherFeatures() {
                           {fa::kTestFailingRegister, RegisterAccess::ReadOnly}, {});
 }
 
-std::string BuildDescription() {
-    return Header() + Categories() + DeviceFeatures() + ImageFormatFeatures() + AcquisitionFeatures() + OtherFeatures() +
+std::string BuildDescription(DescriptionFlavour flavour) {
+    const DeviceStrings &strings = flavour == DescriptionFlavour::GenCp ? kGenCpStrings : kCxpStrings;
+    return Header(flavour) + Categories(strings) + DeviceFeatures(strings) + ImageFormatFeatures() +
+           AcquisitionFeatures() + OtherFeatures() +
            "  <Port Name=\"Device\" NameSpace=\"Standard\"/>\n</RegisterDescription>\n";
 }
 
 }  // namespace
 
-const std::string &BuiltInDescriptionText() {
-    static const std::string text = BuildDescription();
-    return text;
+std::string_view BuiltInDescriptionName(DescriptionFlavour flavour) {
+    return flavour == DescriptionFlavour::GenCp ? "VexoVision_VirtualClCamera" : "VexoVision_VirtualCxpCamera";
+}
+
+const std::string &BuiltInDescriptionText(DescriptionFlavour flavour) {
+    static const std::string coaxpress = BuildDescription(DescriptionFlavour::CoaXPress);
+    static const std::string genCp = BuildDescription(DescriptionFlavour::GenCp);
+    return flavour == DescriptionFlavour::GenCp ? genCp : coaxpress;
 }
 
 }  // namespace vexo::sim

@@ -22,15 +22,16 @@ std::variant<DescriptionHandle, std::string> MakeImage(std::string name, std::ve
     return std::make_shared<const DescriptionImage>(DescriptionImage{stem + ".zip", std::move(*archive)});
 }
 
-DescriptionHandle BuiltIn(bool zip) {
-    static const auto build = [](bool zipped) {
-        const std::string &text = BuiltInDescriptionText();
-        auto image = MakeImage(std::string(kBuiltInDescriptionName) + ".xml", {text.begin(), text.end()}, zipped);
+DescriptionHandle BuiltIn(DescriptionFlavour flavour, bool zip) {
+    static const auto build = [](DescriptionFlavour of, bool zipped) {
+        const std::string &text = BuiltInDescriptionText(of);
+        auto image = MakeImage(std::string(BuiltInDescriptionName(of)) + ".xml", {text.begin(), text.end()}, zipped);
         return std::get<DescriptionHandle>(std::move(image));
     };
-    static const DescriptionHandle plain = build(false);
-    static const DescriptionHandle zipped = build(true);
-    return zip ? zipped : plain;
+    static const DescriptionHandle images[2][2] = {
+        {build(DescriptionFlavour::CoaXPress, false), build(DescriptionFlavour::CoaXPress, true)},
+        {build(DescriptionFlavour::GenCp, false), build(DescriptionFlavour::GenCp, true)}};
+    return images[flavour == DescriptionFlavour::GenCp][zip];
 }
 
 std::variant<std::vector<uint8_t>, std::string> ReadBounded(const std::filesystem::path &path) {
@@ -50,8 +51,9 @@ std::variant<std::vector<uint8_t>, std::string> ReadBounded(const std::filesyste
 }  // namespace
 
 std::variant<DescriptionHandle, std::string> LoadDescription(const DescriptionSource &source,
-                                                             const std::filesystem::path &baseFolder) {
-    if (!source.file) return BuiltIn(source.zip);
+                                                             const std::filesystem::path &baseFolder,
+                                                             DescriptionFlavour flavour) {
+    if (!source.file) return BuiltIn(flavour, source.zip);
     std::filesystem::path path(*source.file);
     if (path.is_relative()) path = baseFolder / path;
     auto bytes = ReadBounded(path);

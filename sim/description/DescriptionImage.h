@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "description/CameraDescription.h"
 #include "topology/Topology.h"
 
 namespace vexo::sim {
@@ -26,6 +27,7 @@ inline constexpr size_t kMaxDescriptionBytes = 16u << 20;
 // zip archive; the built-in description is built once and shared. A text
 // saying what failed otherwise.
 std::variant<DescriptionHandle, std::string> LoadDescription(const DescriptionSource &source,
-                                                             const std::filesystem::path &baseFolder);
+                                                             const std::filesystem::path &baseFolder,
+                                                             DescriptionFlavour flavour = DescriptionFlavour::CoaXPress);
 
 }  // namespace vexo::sim

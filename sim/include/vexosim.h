@@ -41,18 +41,25 @@ VEXOSIM_API int32_t vexosim_load_topology(const char *jsonText);
 VEXOSIM_API int32_t vexosim_plug(uint32_t board, uint32_t port, int32_t plugged);
 
 /* The camera answers the next `count` commands arriving on the physical port
- * with the fault: "no_ack", "wait_ack:<ms>", "tentative_ack", "malformed_ack",
- * "bad_crc_ack", "ack_code:<hex>", "delay_ack:<ms>", "wrong_tag" (a tagged
- * answer carries the command's tag + 1). Camera Link HS (counting the events
- * each names): "no_ack", "pending_ack:<ms>", "status:<hex>", "tx_busy:<ms>",
- * "tx_full", "send_fail", "rx_fail", "reject_device_id", "mdio_error:<n>".
- * Count 0 clears it; a kind the board does not know: -1. */
+ * with the fault. CoaXPress: "no_ack", "wait_ack:<ms>", "tentative_ack",
+ * "malformed_ack", "bad_crc_ack", "ack_code:<hex>", "delay_ack:<ms>",
+ * "wrong_tag" (a tagged answer carries the command's tag + 1). Camera Link (on
+ * the camera's connector): "no_ack", "pending_ack:<ms>", "busy_echo:<ms>"
+ * (reads only), "status:<hex>", "garbage:<n>", "split:<ms>", "wrong_id",
+ * "truncate:<n>". Camera Link HS (counting the events each names): "no_ack",
+ * "pending_ack:<ms>", "status:<hex>", "tx_busy:<ms>", "tx_full", "send_fail",
+ * "rx_fail", "reject_device_id", "mdio_error:<n>". Count 0 clears it; a kind
+ * the board does not know: -1. */
 VEXOSIM_API int32_t vexosim_fault(uint32_t board, uint32_t port, const char *kind, uint32_t count);
 
 /* Adds transceiver errors to the port's link while it is locked; 0 stops. */
 VEXOSIM_API int32_t vexosim_link_noise(uint32_t board, uint32_t port, uint32_t errorsPerMs);
 
 VEXOSIM_API int32_t vexosim_stats(uint32_t board, uint32_t port, vexosim_port_stats *out);
+
+/* Camera Link boards: the serial port is held by another program (1), so that
+ * OpenSerialPort answers -28, or free again (0). */
+VEXOSIM_API int32_t vexosim_serial_claim(uint32_t board, uint32_t port, int32_t held);
 
 /* The board's inter-process lock: one program at a time on its control
  * channels. Shared by every process of the instance, recursive for the thread

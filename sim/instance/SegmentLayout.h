@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "board/ClBoardState.h"
 #include "board/ClhsBoardState.h"
 #include "board/CxpBoardState.h"
 #include "common/Handles.h"
@@ -24,6 +25,7 @@ struct BoardSlot {
     RobustMutex channelLock;  // one program at a time on the board's control channels
     uint32_t present = 0;     // a board of the topology sits here
     CxpBoardState cxp;
+    ClBoardState cl;
     ClhsBoardState clhs;
 };
 

@@ -1,7 +1,10 @@
 // libvexo_hal: the hardware library's entry points and the simulator's
 // control entry points. Every board lives here.
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string_view>
+#include <thread>
 
 #include "common/Export.h"
 #include "libraries/PrivateKeys.h"
@@ -23,6 +26,26 @@ Result OnBoardOf(uint64_t handle, Result failure, Action &&action) {
 template <class Action>
 int32_t OnBoard(uint32_t board, Action &&action) {
     return Simulator::Instance().WithBoard(board, vexo::sim::kAnyGeneration, kFailed, action);
+}
+
+using Clock = std::chrono::steady_clock;
+
+// Queue calls that wait by their nature look at the queue under the board's
+// lock and sleep between looks without it, until `enough` says the looks so
+// far did what was asked or the timeout passes. Returns what the looks did
+// together, or the first look's failure.
+template <class Look, class Enough>
+int32_t LookUntil(uint64_t device, uint32_t timeoutMs, Look &&look, Enough &&enough) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int32_t done = 0;
+    for (;;) {
+        const vexo::sim::QueueStep step = OnBoardOf(device, vexo::sim::QueueStep{}, [&](Board &board) { return look(board, done); });
+        if (step.result < 0) return done > 0 ? done : step.result;
+        done += step.result;
+        const Clock::time_point now = Clock::now();
+        if (enough(done) || now >= deadline) return done;
+        std::this_thread::sleep_until(std::min(step.retryAt, deadline));
+    }
 }
 
 }  // namespace
@@ -85,13 +108,21 @@ VEXOSIM_EXPORT int32_t CountQueueWords(uint64_t device, uint32_t queue) {
 VEXOSIM_EXPORT int32_t ReadQueueWords(uint64_t device, uint32_t queue, void *buffer, uint32_t bytes,
                                       uint32_t timeoutMs) {
     if (!buffer && bytes) return kFailed;
-    return OnBoardOf(device, kFailed, [&](Board &board) { return board.ReadQueueWords(queue, buffer, bytes, timeoutMs); });
+    // Waits for at least one character; a buffer without room for one gets none.
+    return LookUntil(
+        device, bytes < 4 ? 0 : timeoutMs,
+        [&](Board &board, int32_t) { return board.ReadQueueStep(queue, buffer, bytes); },
+        [](int32_t copied) { return copied > 0; });
 }
 
 VEXOSIM_EXPORT int32_t WriteQueueBytes(uint64_t device, uint32_t queue, const void *data, uint32_t bytes,
                                        uint32_t timeoutMs) {
     if (!data && bytes) return kFailed;
-    return OnBoardOf(device, kFailed, [&](Board &board) { return board.WriteQueueBytes(queue, data, bytes, timeoutMs); });
+    const auto *bytesIn = static_cast<const uint8_t *>(data);
+    return LookUntil(
+        device, timeoutMs,
+        [&](Board &board, int32_t taken) { return board.WriteQueueStep(queue, bytesIn + taken, bytes - uint32_t(taken)); },
+        [&](int32_t taken) { return uint32_t(taken) == bytes; });
 }
 
 VEXOSIM_EXPORT void FlushQueue(uint64_t device, uint32_t queue) {
@@ -125,6 +156,10 @@ VEXOSIM_EXPORT int32_t vexosim_stats(uint32_t board, uint32_t port, vexosim_port
         *out = {traffic.commandsReceived, traffic.crcErrors, traffic.framingErrors,
                 traffic.acksSent, traffic.bytesRead, traffic.bytesWritten};
     return status;
+}
+
+VEXOSIM_EXPORT int32_t vexosim_serial_claim(uint32_t board, uint32_t port, int32_t held) {
+    return OnBoard(board, [&](Board &b) { return b.ClaimSerialPort(port, held != 0); });
 }
 
 VEXOSIM_EXPORT int32_t vexosim_lock_board(uint32_t board, uint32_t timeoutMs) {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <numeric>
 
+#include "board/ClBoard.h"
 #include "board/ClhsBoard.h"
 #include "board/CxpBoard.h"
 
@@ -12,14 +13,21 @@ namespace {
 // Keeps the URL text well inside the camera's URL area.
 constexpr size_t kMaxDescriptionNameLength = 200;
 
-bool Simulated(const BoardConfig &config) { return config.model->technology == Technology::kCoaXPress; }
+bool Simulated(const BoardConfig &config) {
+    return config.model->technology == Technology::kCoaXPress || config.model->technology == Technology::kCameraLink;
+}
+
+// Camera Link cameras serve the built-in description with their GenCP addresses.
+DescriptionFlavour FlavourOf(const BoardConfig &config) {
+    return config.model->technology == Technology::kCameraLink ? DescriptionFlavour::GenCp : DescriptionFlavour::CoaXPress;
+}
 
 std::variant<std::vector<DescriptionHandle>, std::string> LoadBoardDescriptions(const BoardConfig &config,
                                                                                 const std::filesystem::path &baseFolder) {
     std::vector<DescriptionHandle> images;
     if (!Simulated(config)) return images;
     for (const CameraConfig &camera : config.cameras) {
-        auto description = LoadDescription(camera.description, baseFolder);
+        auto description = LoadDescription(camera.description, baseFolder, FlavourOf(config));
         if (auto *error = std::get_if<std::string>(&description)) return std::move(*error);
         DescriptionHandle image = std::get<DescriptionHandle>(std::move(description));
         if (image->fileName.size() > kMaxDescriptionNameLength)
@@ -85,18 +93,27 @@ void InstallBoards(const Topology &topology, const TopologyDescriptions &descrip
         slot.present = index < topology.boards.size();
         if (!slot.present) continue;
         std::construct_at(&slot.cxp);
+        std::construct_at(&slot.cl);
         std::construct_at(&slot.clhs);
         const BoardConfig &config = topology.boards[index];
         if (!Simulated(config)) continue;
+        const bool cameraLink = config.model->technology == Technology::kCameraLink;
         std::vector<const DescriptionImage *> images;
         for (size_t camera = 0; camera < config.cameras.size(); ++camera) {
             const DescriptionImage &image = *descriptions[index][camera];
-            CxpCameraState &state = slot.cxp.cameras[camera];
-            state.description = TakeArea(cursor, (image.bytes.size() + 3) & ~size_t(3));
-            state.scratch = TakeArea(cursor, config.cameras[camera].scratchBytes);
+            const ByteArea description = TakeArea(cursor, (image.bytes.size() + 3) & ~size_t(3));
+            if (cameraLink) {
+                slot.cl.cameras[camera].description = description;
+            } else {
+                slot.cxp.cameras[camera].description = description;
+                slot.cxp.cameras[camera].scratch = TakeArea(cursor, config.cameras[camera].scratchBytes);
+            }
             images.push_back(&image);
         }
-        CxpBoard::Install(config, images, slot.cxp, segment);
+        if (cameraLink)
+            ClBoard::Install(config, images, slot.cl, segment);
+        else
+            CxpBoard::Install(config, images, slot.cxp, segment);
     }
     const std::vector<ClhsPortCameras> clhsCameras = ClhsCameraViews(topology, layout);
     for (uint32_t index = 0; index < topology.boards.size(); ++index)
@@ -111,6 +128,8 @@ BoardList MakeBoardViews(const Topology &topology, SegmentLayout &layout, uint8_
         const BoardConfig &config = topology.boards[index];
         if (IsClhs(config))
             boards.push_back(std::make_unique<ClhsBoard>(config, index, layout.boards[index].clhs, clhsCameras[index]));
+        else if (config.model->technology == Technology::kCameraLink)
+            boards.push_back(std::make_unique<ClBoard>(config, index, layout.boards[index].cl, segment));
         else if (Simulated(config))
             boards.push_back(std::make_unique<CxpBoard>(config, index, layout.boards[index].cxp, segment));
         else

@@ -75,6 +75,34 @@ void PrintClhsCamera(const CameraConfig &camera, const std::string &name, std::o
     out << "; reconnect " << camera.reconnectTimeMs << " ms\n";
 }
 
+const char *PortConfigName(CameraPortConfig config) {
+    switch (config) {
+        case CameraPortConfig::Base: return "base";
+        case CameraPortConfig::Medium: return "medium";
+        case CameraPortConfig::Full: return "full";
+        case CameraPortConfig::None: break;
+    }
+    return "none";
+}
+
+void PrintSerialCamera(const CameraConfig &camera, size_t index, std::ostream &out) {
+    out << "  camera " << index << ": " << camera.vendor << " " << camera.model << ", family " << camera.family
+        << ", version " << camera.version << ", serial " << camera.serial << ", user id \"" << camera.userId << "\"\n";
+    out << "    connectors: ";
+    PrintList(out, camera.links);
+    out << " (serial line on " << camera.links.front() << ")\n    bauds: ";
+    PrintList(out, camera.bauds, " ");
+    out << "; starts at " << camera.baud << "; maximum response time " << camera.responseTimeMs << " ms\n";
+    out << "    description: " << (camera.description.file ? *camera.description.file : std::string("built-in"))
+        << (camera.description.zip ? ", zipped" : ", plain XML") << "\n";
+}
+
+void PrintCameraLinkBoard(const BoardConfig &board, std::ostream &out) {
+    out << "  applet: camera ports " << PortConfigName(board.applet.portConfig) << "\n";
+    if (board.cameras.empty()) out << "  no cameras\n";
+    for (size_t camera = 0; camera < board.cameras.size(); ++camera) PrintSerialCamera(board.cameras[camera], camera, out);
+}
+
 void PrintTiming(const TimingConfig &timing, std::ostream &out) {
     out << "  timing: lock " << timing.lockUs << " us, answers after " << timing.ackUs << " us, ready after "
         << timing.readyUs << " us, wire time " << (timing.wire ? "on" : "off") << ", serial line time "
@@ -100,6 +128,7 @@ void PrintTopology(const LoadedTopology &loaded, std::ostream &out) {
         if (model.technology != Technology::kCoaXPress) {
             out << "\n";
             PrintTiming(board.timing, out);
+            if (model.technology == Technology::kCameraLink) PrintCameraLinkBoard(board, out);
             if (model.technology != Technology::kCameraLinkHs) continue;
             PrintClhsApplet(board.applet, out);
             for (size_t camera = 0; camera < board.cameras.size(); ++camera)

@@ -62,6 +62,8 @@ int main(int argc, char **argv) {
     app.require_subcommand(1);
     CLI::App *topology = app.add_subcommand("topology", "Print the topology in force: boards, models, cameras, links");
     CLI::App *xml = app.add_subcommand("xml", "Write the built-in camera description (plain XML) to stdout");
+    bool cameraLink = false;
+    xml->add_flag("--camera-link", cameraLink, "the description of the Camera Link (GenCP) camera");
     CLI::App *status = app.add_subcommand("status", "Boards, cameras, cables, power, faults and link states of the instance");
     uint32_t board = 0, port = 0, count = 1, errorsPerMs = 0;
     std::string state, kind;
@@ -73,9 +75,10 @@ int main(int argc, char **argv) {
     fault->add_option("BOARD", board)->required();
     fault->add_option("PORT", port)->required();
     fault->add_option("KIND", kind, "no_ack, wait_ack:<ms>, tentative_ack, malformed_ack, bad_crc_ack, "
-                                    "ack_code:<hex>, delay_ack:<ms>, wrong_tag; Camera Link HS: no_ack, pending_ack:<ms>, "
-                                    "status:<hex>, tx_busy:<ms>, tx_full, send_fail, rx_fail, reject_device_id, "
-                                    "mdio_error:<n>")->required();
+                                    "ack_code:<hex>, delay_ack:<ms>, wrong_tag; Camera Link: no_ack, "
+                                    "pending_ack:<ms>, busy_echo:<ms>, status:<hex>, garbage:<n>, split:<ms>, "
+                                    "wrong_id, truncate:<n>; Camera Link HS: no_ack, pending_ack:<ms>, status:<hex>, "
+                                    "tx_busy:<ms>, tx_full, send_fail, rx_fail, reject_device_id, mdio_error:<n>")->required();
     fault->add_option("COUNT", count, "commands to fault; 0 clears [1]");
     CLI::App *noise = app.add_subcommand("noise", "Add transceiver errors to a locked link");
     noise->add_option("BOARD", board)->required();
@@ -103,7 +106,8 @@ int main(int argc, char **argv) {
     if (remove->parsed()) return Remove();
     if (topology->parsed()) return ShowTopology();
     if (xml->parsed()) {
-        std::cout << vexo::sim::BuiltInDescriptionText();
+        std::cout << vexo::sim::BuiltInDescriptionText(cameraLink ? vexo::sim::DescriptionFlavour::GenCp
+                                                                  : vexo::sim::DescriptionFlavour::CoaXPress);
         return std::cout.good() ? 0 : 1;
     }
     return 1;

@@ -22,6 +22,9 @@ struct ClhsConfiguration {
     uint32_t mbps = 10000;
 };
 
+// How a Camera Link applet reports its camera-port configuration; None: it does not.
+enum class CameraPortConfig { Base, Medium, Full, None };
+
 struct CameraConfig {
     std::vector<uint32_t> links;   // physical ports, master connection first
     std::vector<uint32_t> speeds;  // accepted bit rates, ascending
@@ -44,6 +47,12 @@ struct CameraConfig {
     std::string serial = "SN0001";
     std::string userId;
     DescriptionSource description;
+    // Camera Link: the serial line rates it supports (ascending), its rate
+    // after power-up and its "Maximum Device Response Time"
+    // (Camera Link HS cameras have it too).
+    std::vector<uint32_t> bauds;
+    uint32_t baud = 9600;
+    uint32_t responseTimeMs = 300;
     // Camera Link HS: its configurations (the current one first), how long
     // its links stay down after a hotplug request, and for a camera of
     // "clhs_cameras" the board of each link (empty: the board it is listed on).
@@ -61,6 +70,7 @@ struct AppletConfig {
     // Camera Link HS: one MDIO bus instead of two, one transceiver status register for both ports.
     bool singleMdio = false;
     bool sharedGtxStatus = false;
+    CameraPortConfig portConfig = CameraPortConfig::Base;  // Camera Link boards
 };
 
 // How closely a board keeps hardware time (key "timing"). The defaults are

@@ -9,7 +9,9 @@
 #include "board/ClhsRegisterMap.h"
 #include "common/Handles.h"
 #include "protocol/CxpBitRates.h"
+#include "protocol/CameraLink.h"
 #include "protocol/CxpBootstrap.h"
+#include "protocol/GenCp.h"
 
 namespace vexo::sim {
 namespace {
@@ -121,23 +123,28 @@ DescriptionSource ReadDescriptionSource(const Json &value, const std::string &pa
     return source;
 }
 
-std::vector<uint32_t> ReadSpeeds(const ObjectReader &camera) {
-    const Json *value = camera.Find("speeds");
-    if (!value) {
-        std::vector<uint32_t> all;
-        for (const protocol::cxp::BitRate &rate : protocol::cxp::kBitRates) all.push_back(rate.mbps);
-        return all;
-    }
-    const std::string path = camera.PathOf("speeds");
-    if (!value->is_array() || value->empty()) Reject(path, "expected a non-empty array of bit rates");
-    std::vector<uint32_t> speeds;
+// A list of distinct rates under `key`, ascending; `fallback` without the key.
+template <class ToRate>
+std::vector<uint32_t> ReadRates(const ObjectReader &camera, std::string_view key, std::vector<uint32_t> fallback,
+                                ToRate &&toRate) {
+    const Json *value = camera.Find(key);
+    if (!value) return fallback;
+    const std::string path = camera.PathOf(key);
+    if (!value->is_array() || value->empty()) Reject(path, "expected a non-empty array of rates");
+    std::vector<uint32_t> rates;
     for (size_t i = 0; i < value->size(); ++i) {
-        const uint32_t rate = ToBitRate((*value)[i], Element(path, i));
-        if (std::find(speeds.begin(), speeds.end(), rate) != speeds.end()) Reject(Element(path, i), "bit rate listed twice");
-        speeds.push_back(rate);
+        const uint32_t rate = toRate((*value)[i], Element(path, i));
+        if (std::find(rates.begin(), rates.end(), rate) != rates.end()) Reject(Element(path, i), "rate listed twice");
+        rates.push_back(rate);
     }
-    std::sort(speeds.begin(), speeds.end());
-    return speeds;
+    std::sort(rates.begin(), rates.end());
+    return rates;
+}
+
+std::vector<uint32_t> ReadSpeeds(const ObjectReader &camera) {
+    std::vector<uint32_t> all;
+    for (const protocol::cxp::BitRate &rate : protocol::cxp::kBitRates) all.push_back(rate.mbps);
+    return ReadRates(camera, "speeds", all, ToBitRate);
 }
 
 CameraConfig ReadCamera(const Json &value, const std::string &path, uint32_t portCount) {
@@ -258,6 +265,72 @@ void CheckLinksAreFree(const std::vector<CameraConfig> &cameras, const std::stri
                 Reject(Element(path, i), "port " + std::to_string(port) + " already carries another camera's link");
 }
 
+// Camera Link boards: a serial GenCP camera per connector, and an applet that
+// only tells its camera-port configuration.
+uint32_t ToBaud(const Json &value, const std::string &path) {
+    const uint32_t baud = ToUnsigned(value, path, 0, 0xFFFFFFFFu);
+    if (protocol::cl::BaudMaskBit(baud) == 0) Reject(path, "not a serial line rate: " + std::to_string(baud));
+    return baud;
+}
+
+CameraConfig ReadSerialCamera(const Json &value, const std::string &path) {
+    constexpr size_t kStringBytes = protocol::gencp::bootstrap::kStringSize;
+    const ObjectReader camera(value, path,
+                              {"links", "bauds", "baud", "response_time", "power", "vendor", "model", "family", "version",
+                               "manufacturer_info", "serial", "user_id", "xml"});
+    if (camera.Find("power")) Reject(camera.PathOf("power"), "a Camera Link camera runs while plugged: no power key");
+    CameraConfig config;
+    config.links = {0};
+    if (const Json *links = camera.Find("links")) {
+        config.links = ReadPortList(*links, camera.PathOf("links"), 2);
+        if (config.links.size() == 2 && config.links.front() != 0)
+            Reject(camera.PathOf("links"), "a camera on both connectors has its serial line on connector 0: [0, 1]");
+    }
+    config.bauds = ReadRates(camera, "bauds", {9600, 19200, 38400, 57600, 115200}, ToBaud);
+    if (const Json *baud = camera.Find("baud")) {
+        config.baud = ToBaud(*baud, camera.PathOf("baud"));
+        if (std::find(config.bauds.begin(), config.bauds.end(), config.baud) == config.bauds.end())
+            Reject(camera.PathOf("baud"), "not one of the camera's bauds");
+    } else if (std::find(config.bauds.begin(), config.bauds.end(), config.baud) == config.bauds.end()) {
+        Reject(camera.PathOf("bauds"), "the camera starts at 9600 baud unless \"baud\" says otherwise");
+    }
+    config.responseTimeMs = camera.Unsigned("response_time", 300, 1, 60000);
+    config.vendor = camera.Text("vendor", config.vendor, kStringBytes);
+    config.model = camera.Text("model", config.model, kStringBytes);
+    config.family = camera.Text("family", config.family, kStringBytes);
+    config.version = camera.Text("version", config.version, kStringBytes);
+    config.manufacturerInfo = camera.Text("manufacturer_info", config.manufacturerInfo, kStringBytes);
+    config.serial = camera.Text("serial", config.serial, kStringBytes);
+    config.userId = camera.Text("user_id", config.userId, kStringBytes);
+    if (const Json *xml = camera.Find("xml")) config.description = ReadDescriptionSource(*xml, camera.PathOf("xml"));
+    return config;
+}
+
+CameraPortConfig ReadPortConfig(const Json *value, const std::string &path, const std::vector<CameraConfig> &cameras) {
+    const bool allBase = std::all_of(cameras.begin(), cameras.end(), [](const CameraConfig &c) { return c.links.size() == 1; });
+    if (!value) return allBase ? CameraPortConfig::Base : CameraPortConfig::Medium;
+    const ObjectReader applet(*value, path, {"port_config"});
+    const std::string name = applet.Text("port_config", allBase ? "base" : "medium", 8);
+    if (name == "base") return CameraPortConfig::Base;
+    if (name == "medium") return CameraPortConfig::Medium;
+    if (name == "full") return CameraPortConfig::Full;
+    if (name == "none") return CameraPortConfig::None;
+    Reject(applet.PathOf("port_config"), "expected \"base\", \"medium\", \"full\" or \"none\"");
+}
+
+BoardConfig ReadCameraLinkBoard(const ObjectReader &board, BoardConfig config) {
+    if (board.Find("power_on_at_start"))
+        Reject(board.PathOf("power_on_at_start"), "a Camera Link board has no Power over CoaXPress");
+    if (board.Find("cameras")) {
+        const Json &cameras = board.Array("cameras");
+        for (size_t i = 0; i < cameras.size(); ++i)
+            config.cameras.push_back(ReadSerialCamera(cameras[i], Element(board.PathOf("cameras"), i)));
+        CheckLinksAreFree(config.cameras, board.PathOf("cameras"));
+    }
+    config.applet.portConfig = ReadPortConfig(board.Find("applet"), board.PathOf("applet"), config.cameras);
+    return config;
+}
+
 // Camera Link HS boards and cameras. Their cameras always run while plugged,
 // so nothing about power is accepted for them.
 constexpr uint32_t kMaxClhsConfigurations = 32;  // configuration registers end where FEC begins
@@ -374,6 +447,7 @@ BoardConfig ReadBoard(const Json &value, const std::string &path, uint32_t index
     config.powerOnAtStart = board.Boolean("power_on_at_start", true);
     config.timing = ReadTiming(board.Find("timing"), board.PathOf("timing"));
     if (config.model->technology == Technology::kCameraLinkHs) return ReadClhsBoard(board, std::move(config));
+    if (config.model->technology == Technology::kCameraLink) return ReadCameraLinkBoard(board, std::move(config));
     if (config.model->technology != Technology::kCoaXPress) {
         if (board.Find("applet") || board.Find("cameras"))
             Reject(path, "a " + modelName + " board has no simulated applet or cameras");

@@ -45,16 +45,6 @@ struct FeatureInfoRecord {
     std::vector<const char *> selected;
 };
 
-HandedOutRecords<FeatureListRecord> &FeatureLists() {
-    static HandedOutRecords<FeatureListRecord> records;
-    return records;
-}
-
-HandedOutRecords<FeatureInfoRecord> &FeatureInfos() {
-    static HandedOutRecords<FeatureInfoRecord> records;
-    return records;
-}
-
 std::unique_ptr<FeatureListRecord> ListRecord(std::vector<FeatureListing> listings) {
     auto record = std::make_unique<FeatureListRecord>();
     record->listings = std::move(listings);
@@ -126,7 +116,7 @@ extern "C" NOX_API int32_t Nox_getFeatureList(NoxCameraHandle *handle, NoxFeatur
     GenApi::INodeMap *nodeMap = nullptr;
     if (int32_t status = ConnectedNodeMap(frame, *camera, nodeMap); status != ERR_NONE) return status;
     try {
-        *list = FeatureLists().Keep(ListRecord(FeatureCatalog(*nodeMap).List()));
+        *list = HandedOut<FeatureListRecord>().Keep(ListRecord(FeatureCatalog(*nodeMap).List()));
         return frame.Return(ERR_NONE);
     } catch (const std::exception &exception) {
         return Refuse(frame, ERR_EXCEPTION, std::string("Exception while listing features: ") + exception.what());
@@ -135,7 +125,7 @@ extern "C" NOX_API int32_t Nox_getFeatureList(NoxCameraHandle *handle, NoxFeatur
 
 extern "C" NOX_API int32_t Nox_freeFeatureList(NoxFeatureList *list) {
     CallFrameResult frame([] { return std::string(); });
-    if (!FeatureLists().Free(list)) return Refuse(frame, ERR_INVALID_ARGUMENT, "Invalid feature list");
+    if (!HandedOut<FeatureListRecord>().Free(list)) return Refuse(frame, ERR_INVALID_ARGUMENT, "Invalid feature list");
     return frame.Return(ERR_NONE);
 }
 
@@ -150,7 +140,7 @@ extern "C" NOX_API int32_t Nox_getFeatureInfo(NoxCameraHandle *handle, const cha
     try {
         std::optional<FeatureDetails> details = FeatureCatalog(*nodeMap).Describe(feature);
         if (!details) return Refuse(frame, ERR_INVALID_FEATURE, "Failed to get feature");
-        *info = FeatureInfos().Keep(InfoRecord(std::move(*details)));
+        *info = HandedOut<FeatureInfoRecord>().Keep(InfoRecord(std::move(*details)));
         return frame.Return(ERR_NONE);
     } catch (const std::exception &exception) {
         return Refuse(frame, ERR_EXCEPTION,
@@ -160,6 +150,7 @@ extern "C" NOX_API int32_t Nox_getFeatureInfo(NoxCameraHandle *handle, const cha
 
 extern "C" NOX_API int32_t Nox_freeFeatureInfo(NoxFeatureInfo *info) {
     CallFrameResult frame([] { return std::string(); });
-    if (!FeatureInfos().Free(info)) return Refuse(frame, ERR_INVALID_ARGUMENT, "Invalid feature information");
+    if (!HandedOut<FeatureInfoRecord>().Free(info))
+        return Refuse(frame, ERR_INVALID_ARGUMENT, "Invalid feature information");
     return frame.Return(ERR_NONE);
 }

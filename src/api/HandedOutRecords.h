@@ -40,4 +40,11 @@ private:
     std::unordered_map<const Public *, std::unique_ptr<Record>> records_;
 };
 
+// The one keeper of the records of that kind.
+template <class Record>
+HandedOutRecords<Record> &HandedOut() {
+    static HandedOutRecords<Record> records;
+    return records;
+}
+
 }  // namespace vexo::genicam

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "api/ApiSupport.h"
+#include "api/HandedOutRecords.h"
+#include "nox_genicam_ext.h"
 #include "plex/CxpLinkConfiguration.h"
 
 using namespace vexo::genicam;
@@ -118,6 +120,65 @@ void ConnectProfileCamera(NoxConnectionProfile &profile, uint32_t i) {
     profile.states[i] = Nox_connectCamera(camera) == ERR_NONE ? kConnected : kLinksUp;
 }
 
+// The saved layout of the board's connected cameras, up to the first slot without one; with their
+// serial numbers when asked.
+int32_t SaveConfiguration(CallFrameResult &frame, NoxBoardHandle *handle, const char *fileName, bool withSerials) {
+    if (Board(handle) == nullptr) {
+        frame.LogError("Invalid board  handle");
+        return ERR_INVALID_BOARD_HANDLE;
+    }
+    if (IsEmpty(fileName)) {
+        frame.LogError("Invalid config file name");
+        return ERR_INVALID_FILENAME;
+    }
+    try {
+        CxpLinkConfiguration configuration("cxp");
+        configuration.SetFileName(fileName);
+        configuration.SetLinkCount(kPhysicalLinks);
+        const int32_t count = Nox_getCameraCount(handle);
+        if (count < 0) return count;
+        configuration.SetLinkGroupCount(static_cast<uint32_t>(count));
+        uint32_t taken = 0;
+        for (uint32_t c = 0; c < configuration.GetLinkGroupCount(); ++c) {
+            NoxCameraHandle *camera = nullptr;
+            if (int32_t status = Nox_getCameraByIndex(handle, c, &camera); status != ERR_NONE) return status;
+            uint32_t connected = 0;
+            if (camera == nullptr) break;
+            if (int32_t status = ReadProperty(camera, "CONNECTED", connected); status != ERR_NONE) return status;
+            if (connected == 0) break;
+            if (int32_t status = SaveCameraLayout(camera, configuration, c); status != ERR_NONE) return status;
+            const NoxCameraInfo *cameraInfo = withSerials ? Nox_getCameraInfo(camera) : nullptr;
+            if (cameraInfo != nullptr && cameraInfo->serialNumber != nullptr)
+                configuration.SetGroupSerialNumber(c, cameraInfo->serialNumber);
+            ++taken;
+        }
+        configuration.SetLinkGroupCount(taken);
+        return configuration.Save() ? ERR_NONE : ERR_FILE_ACCESS;
+    } catch (const std::exception &error) {
+        frame.LogError(error.what());
+        return ERR_FILE_ACCESS;
+    }
+}
+
+// What a link configuration file holds, for the application to compare with what it finds.
+struct LinkFileRecord {
+    NoxLinkFileInfo handed{};
+    std::vector<std::string> serials;
+    std::vector<NoxLinkFileCamera> cameras;
+};
+
+std::unique_ptr<LinkFileRecord> MakeLinkFileRecord(const CxpLinkConfiguration &configuration) {
+    auto record = std::make_unique<LinkFileRecord>();
+    const uint32_t count = configuration.GetLinkGroupCount();
+    for (uint32_t g = 0; g < count; ++g) record->serials.push_back(configuration.GetGroupSerialNumber(g));
+    for (uint32_t g = 0; g < count; ++g)
+        record->cameras.push_back({configuration.GetGroupMasterPort(g), configuration.GetGroupLinkCount(g),
+                                   configuration.GetGroupSpeed(g), record->serials[g].c_str()});
+    record->handed.cameraCount = count;
+    record->handed.cameras = record->cameras.data();
+    return record;
+}
+
 // Runs a board operation that takes a path, after the checks both profile functions share.
 template <class Operation>
 int32_t WithBoardAndPath(NoxBoardHandle *handle, const char *path, Operation operation) {
@@ -139,41 +200,37 @@ int32_t WithBoardAndPath(NoxBoardHandle *handle, const char *path, Operation ope
 
 extern "C" NOX_API int32_t Nox_SaveBoardConfiguration(NoxBoardHandle *handle, const char *fileName) {
     CallFrameResult frame([=] { return BoardItem(handle); });
-    if (Board(handle) == nullptr) {
-        frame.LogError("Invalid board  handle");
-        return frame.Return(ERR_INVALID_BOARD_HANDLE);
-    }
-    if (IsEmpty(fileName)) {
-        frame.LogError("Invalid config file name");
-        return frame.Return(ERR_INVALID_FILENAME);
-    }
+    return frame.Return(SaveConfiguration(frame, handle, fileName, false));
+}
+
+extern "C" NOX_API int32_t Nox_saveBoardConfigurationWithSerials(NoxBoardHandle *handle, const char *fileName) {
+    CallFrameResult frame([=] { return BoardItem(handle); });
+    return frame.Return(SaveConfiguration(frame, handle, fileName, true));
+}
+
+extern "C" NOX_API int32_t Nox_readBoardConfigurationFile(const char *fileName, NoxLinkFileInfo **info) {
+    CallFrameResult frame([] { return std::string(); });
+    if (info == nullptr) return Refuse(frame, ERR_INVALID_ARGUMENT, "Invalid info pointer");
+    if (IsEmpty(fileName) || !CanRead(fileName))
+        return Refuse(frame, ERR_INVALID_FILENAME,
+                      std::string("Cannot open link configuration file: ") + (fileName != nullptr ? fileName : ""));
+    CxpLinkConfiguration configuration("cxp");
     try {
-        CxpLinkConfiguration configuration("cxp");
-        configuration.SetFileName(fileName);
-        configuration.SetLinkCount(kPhysicalLinks);
-        const int32_t count = Nox_getCameraCount(handle);
-        if (count < 0) return frame.Return(count);
-        configuration.SetLinkGroupCount(static_cast<uint32_t>(count));
-        uint32_t taken = 0;
-        for (uint32_t c = 0; c < configuration.GetLinkGroupCount(); ++c) {
-            NoxCameraHandle *camera = nullptr;
-            if (int32_t status = Nox_getCameraByIndex(handle, c, &camera); status != ERR_NONE)
-                return frame.Return(status);
-            uint32_t connected = 0;
-            if (camera == nullptr) break;
-            if (int32_t status = ReadProperty(camera, "CONNECTED", connected); status != ERR_NONE)
-                return frame.Return(status);
-            if (connected == 0) break;
-            if (int32_t status = SaveCameraLayout(camera, configuration, c); status != ERR_NONE)
-                return frame.Return(status);
-            ++taken;
-        }
-        configuration.SetLinkGroupCount(taken);
-        return frame.Return(configuration.Save() ? ERR_NONE : ERR_FILE_ACCESS);
+        configuration.ReadFile(fileName);
     } catch (const std::exception &error) {
-        frame.LogError(error.what());
-        return frame.Return(ERR_FILE_ACCESS);
+        return Refuse(frame, ERR_INVALID_DATA, error.what());
     }
+    if (configuration.GetLinkGroupCount() == 0)
+        return Refuse(frame, ERR_INVALID_DATA, std::string("No camera in link configuration file '") + fileName + "'");
+    *info = HandedOut<LinkFileRecord>().Keep(MakeLinkFileRecord(configuration));
+    return frame.Return(ERR_NONE);
+}
+
+extern "C" NOX_API int32_t Nox_freeLinkFileInfo(NoxLinkFileInfo *info) {
+    CallFrameResult frame([] { return std::string(); });
+    if (!HandedOut<LinkFileRecord>().Free(info))
+        return Refuse(frame, ERR_INVALID_ARGUMENT, "Invalid link file information");
+    return frame.Return(ERR_NONE);
 }
 
 extern "C" NOX_API int32_t Nox_LoadBoardConfiguration(NoxBoardHandle *handle, const char *fileName) {

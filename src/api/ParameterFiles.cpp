@@ -4,8 +4,10 @@
 #include <string>
 
 #include "api/ApiSupport.h"
+#include "api/HandedOutRecords.h"
 #include "genicam/ParameterDump.h"
 #include "genicam/ParameterLoader.h"
+#include "nox_genicam_ext.h"
 
 using namespace vexo::genicam;
 
@@ -33,6 +35,50 @@ int32_t CheckCall(const CallFrameResult &frame, const NOXCameraInterface *camera
         return ERR_INVALID_FILENAME;
     }
     return ERR_NONE;
+}
+
+// Reads the file and applies it line by line; the failed lines are logged as warnings, or as an
+// error when loading stopped at one.
+int32_t LoadFile(CallFrameResult &frame, NoxCameraHandle *handle, const char *fileName, uint32_t flags,
+                 ParameterLoader::Result &result) {
+    CameraPin camera = Camera(handle);
+    if (int32_t status = CheckCall(frame, camera, fileName, "Invalid camera handle"); status != ERR_NONE)
+        return status;
+    std::ifstream file(fileName, std::ios::in | std::ios::binary);
+    if (!file) {
+        frame.LogError(std::string("Cannot open parameter file: ") + fileName);
+        return ERR_INVALID_FILENAME;
+    }
+    try {
+        result = ParameterLoader(*camera->NodeMap()).Load(file, (flags & kStopAtFirstFailure) != 0);
+    } catch (const std::exception &exception) {
+        frame.LogError(std::string("Exception while loading camera parameters: ") + exception.what());
+        return ERR_EXCEPTION;
+    }
+    const uint32_t level = result.stopped ? vexo::tools::logging::kLevelError : vexo::tools::logging::kLevelWarning;
+    for (const ParameterLoader::Failure &failure : result.failures)
+        frame.LogRecord(level, "Failed to apply parameter " + failure.Text());
+    return ERR_NONE;
+}
+
+struct LoadReportRecord {
+    NoxParameterLoadReport handed{};
+    std::vector<ParameterLoader::Failure> failures;
+    std::vector<NoxParameterLineFailure> lines;
+};
+
+std::unique_ptr<LoadReportRecord> ReportRecord(ParameterLoader::Result result) {
+    auto record = std::make_unique<LoadReportRecord>();
+    record->failures = std::move(result.failures);
+    for (const ParameterLoader::Failure &failure : record->failures)
+        record->lines.push_back({failure.line, failure.feature.c_str(), failure.reason.c_str()});
+    NoxParameterLoadReport &report = record->handed;
+    report.applied = result.applied;
+    report.failed = result.failed;
+    report.stopped = result.stopped ? 1 : 0;
+    report.failureCount = static_cast<uint32_t>(record->lines.size());
+    report.failures = record->lines.data();
+    return record;
 }
 
 }  // namespace
@@ -67,23 +113,32 @@ extern "C" NOX_API int32_t Nox_SaveCameraParameters(NoxCameraHandle *handle, con
 
 extern "C" NOX_API int32_t Nox_LoadCameraParameters(NoxCameraHandle *handle, const char *fileName, uint32_t flags) {
     CallFrameResult frame(FileContext(handle));
-    CameraPin camera = Camera(handle);
-    if (int32_t status = CheckCall(frame, camera, fileName, "Invalid camera handle"); status != ERR_NONE)
+    ParameterLoader::Result result;
+    if (int32_t status = LoadFile(frame, handle, fileName, flags, result); status != ERR_NONE)
         return frame.Return(status);
-    std::ifstream file(fileName, std::ios::in | std::ios::binary);
-    if (!file) {
-        frame.LogError(std::string("Cannot open parameter file: ") + fileName);
-        return frame.Return(ERR_INVALID_FILENAME);
+    // A load that goes on past failed lines succeeds: they are warnings then.
+    return frame.Return(result.stopped ? ERR_INVALID_FEATURE : ERR_NONE);
+}
+
+extern "C" NOX_API int32_t Nox_loadCameraParametersWithReport(NoxCameraHandle *handle, const char *fileName,
+                                                              uint32_t flags, NoxParameterLoadReport **report) {
+    CallFrameResult frame(FileContext(handle));
+    if (report == nullptr) {
+        frame.LogError("Invalid report pointer");
+        return frame.Return(ERR_INVALID_ARGUMENT);
     }
     ParameterLoader::Result result;
-    try {
-        result = ParameterLoader(*camera->NodeMap()).Load(file, (flags & kStopAtFirstFailure) != 0);
-    } catch (const std::exception &exception) {
-        frame.LogError(std::string("Exception while loading camera parameters: ") + exception.what());
-        return frame.Return(ERR_EXCEPTION);
+    if (int32_t status = LoadFile(frame, handle, fileName, flags, result); status != ERR_NONE)
+        return frame.Return(status);
+    *report = HandedOut<LoadReportRecord>().Keep(ReportRecord(std::move(result)));
+    return frame.Return(ERR_NONE);
+}
+
+extern "C" NOX_API int32_t Nox_freeParameterLoadReport(NoxParameterLoadReport *report) {
+    CallFrameResult frame([] { return std::string(); });
+    if (!HandedOut<LoadReportRecord>().Free(report)) {
+        frame.LogError("Invalid parameter load report");
+        return frame.Return(ERR_INVALID_ARGUMENT);
     }
-    // A load that goes on past failed lines succeeds: they are warnings then.
-    const uint32_t level = result.stopped ? vexo::tools::logging::kLevelError : vexo::tools::logging::kLevelWarning;
-    for (const std::string &failure : result.failures) frame.LogRecord(level, "Failed to apply parameter " + failure);
-    return frame.Return(result.stopped ? ERR_INVALID_FEATURE : ERR_NONE);
+    return frame.Return(ERR_NONE);
 }

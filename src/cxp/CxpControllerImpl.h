@@ -75,6 +75,11 @@ public:
     // accept. Returns 0,
     // ERR_INVALID_POINTER without buffer, ERR_OPERATION_BLOCKED when another
     // program held the board's register lock too long, or
+    // The level of the record that names a camera's refusal of a register access made by the calling
+    // thread (error unless the thread expects refusals, as speed negotiation does); returns the level
+    // it replaces.
+    static uint32_t SwapRefusalLevel(uint32_t level);
+
     // ERR_GENCP_TOO_FEW_DATA when the exchange stopped before every word was
     // transferred.
     //

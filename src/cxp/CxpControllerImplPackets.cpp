@@ -1,5 +1,6 @@
 // The control packet exchange of CxpControllerImpl.
 #include <algorithm>
+#include <utility>
 
 #include "board/BoardLibraries.h"
 #include "cxp/CxpCameraRegisters.h"
@@ -27,6 +28,8 @@ constexpr bool TagWordEndsAnswer(uint8_t tag) { return cxp::TagWord(tag) == cxp:
 // millisecond on the uplink (the yielding phase).
 cxp::PollPacer AckPacer() { return cxp::PollPacer(std::chrono::microseconds(100), std::chrono::microseconds(1000)); }
 
+thread_local uint32_t t_refusalLevel = kLevelError;
+
 uint64_t ElapsedMs(Clock::time_point start) {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
@@ -47,6 +50,8 @@ std::string WordList(std::span<const uint32_t> words) {
 }
 
 }  // namespace
+
+uint32_t CxpControllerImpl::SwapRefusalLevel(uint32_t level) { return std::exchange(t_refusalLevel, level); }
 
 bool CxpControllerImpl::HasControlChannel(uint32_t port) const {
     return registers_.Has(CxpRegister::kTxCmdWriteData, port) && registers_.Has(CxpRegister::kRxCmdAckPacketData, port) &&
@@ -156,7 +161,16 @@ int32_t CxpControllerImpl::ExecRWPacket(Access access, uint32_t port, uint32_t a
             status = ERR_NONE;
         }
     }
-    return transferred < words ? ERR_GENCP_TOO_FEW_DATA : status;
+    if (transferred < words) {
+        // The caller's status says only that the exchange fell short; the record says what the camera answered.
+        if (const std::string answer = cxp::AckStatusText(status); !answer.empty())
+            log_.Write(t_refusalLevel, "Camera answered " + answer + " to the " +
+                                        (access == Access::kWrite ? "write" : "read") + " of " +
+                                        std::to_string(bytes) + " bytes at " + cxp::Hex(address) + " on port " +
+                                        std::to_string(port));
+        return ERR_GENCP_TOO_FEW_DATA;
+    }
+    return status;
 }
 
 // Empties the receive queue before a command. Answers to earlier untagged

@@ -298,8 +298,10 @@ int32_t CxpController::ConfigureCameraLinks(uint32_t masterId, uint32_t bitRate,
     log_.Write(kLevelDetail,
                "Configuring the camera: " + std::to_string(links) + " links, " + cxp::GbpsText(bitRate) + " Gbps...");
     // The camera may switch its speed before it answers, so the answer is optional.
+    const uint32_t usualRefusalLevel = impl_->SwapRefusalLevel(refusalLevel);
     int32_t status = WriteCameraRegister(commandPort, kConnectionConfigRegister, value, AcknowledgeMode::kOptional,
                                          kCameraRegisterTimeoutMs);
+    impl_->SwapRefusalLevel(usualRefusalLevel);
     if (status != ERR_NONE) {
         log_.Write(refusalLevel, "Camera configuration failed.");
         return status;

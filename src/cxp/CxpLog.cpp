@@ -9,7 +9,8 @@ namespace vexo::genicam::cxp {
 using tools::logging::ContextFunction;
 
 void CxpLog::Write(uint32_t level, const std::string &context, const std::string &text) const {
-    if (!On(level)) return;
+    // An error record is also the thread's last error text, which is kept whatever the log level.
+    if (!On(level) && level != tools::logging::kLevelError) return;
     WriteRecord(logger_, level, context.empty() ? ContextFunction() : [&context] { return context; }, text);
 }
 

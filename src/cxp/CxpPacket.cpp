@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 
 namespace vexo::genicam::cxp {
@@ -106,6 +107,20 @@ AckCode DecodeAckCode(std::span<const uint32_t> ack) {
         case CodeWord(AckCode::kIncorrectSize): return {-70, 0};
         default: return {kStatusMalformedAck, 0};
     }
+}
+
+std::string AckStatusText(int32_t status) {
+    static const char *const refusals[] = {"invalid address",    "invalid data",         "invalid opcode",
+                                           "write to read-only", "read from write-only", "size too large",
+                                           "incorrect size"};
+    if (status <= -64 && status >= -70) {
+        char code[8];
+        std::snprintf(code, sizeof code, "0x%02x", static_cast<unsigned>(-status));
+        return std::string(refusals[-64 - status]) + " (acknowledgment code " + code + ")";
+    }
+    if (status == kStatusMalformedAck) return "an acknowledgment of no known code";
+    if (status == kStatusAckCrc) return "an acknowledgment with a wrong CRC";
+    return {};
 }
 
 ReadAck DecodeReadAck(std::span<const uint32_t> ack, ByteSwap swap, std::span<std::byte> out, uint32_t crc) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "board/RawAccess.h"
 #include "protocol/CxpControlPacket.h"
@@ -77,6 +78,9 @@ struct AckCode {
     uint32_t waitTimeMs;  // wait acknowledgments: the time the camera asks for
 };
 AckCode DecodeAckCode(std::span<const uint32_t> ack);
+// What the camera answered, for a status DecodeAckCode gives or a CRC mismatch ("write to read-only
+// (acknowledgment code 0x43)"); "" for any other status.
+std::string AckStatusText(int32_t status);
 
 // The result of taking read data out of an acknowledgment.
 struct ReadAck {

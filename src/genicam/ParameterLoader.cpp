@@ -63,11 +63,13 @@ ParameterLoader::Result ParameterLoader::Load(std::istream &in, bool stopAtFirst
     bool tooLong = false;
     for (uint32_t number = 1; ReadBoundedLine(in, text, tooLong); ++number) {
         std::optional<std::string> failure;
+        std::string feature;
         if (tooLong) {
             failure = "longer than " + std::to_string(kMaxLineLength) + " characters";
         } else {
             const std::optional<ParameterLine> line = ParameterLine::Parse(text);
             if (!line) continue;
+            feature = line->name;
             failure = Apply(*line);
         }
         if (!failure) {
@@ -76,7 +78,7 @@ ParameterLoader::Result ParameterLoader::Load(std::istream &in, bool stopAtFirst
         }
         ++result.failed;
         if (result.failures.size() < kMaxReportedFailures)
-            result.failures.push_back("line " + std::to_string(number) + ": " + *failure);
+            result.failures.push_back({number, std::move(feature), std::move(*failure)});
         if (stopAtFirstFailure) {
             result.stopped = true;
             break;

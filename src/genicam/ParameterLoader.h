@@ -32,11 +32,19 @@ public:
     // Failure texts kept for the caller's log; further failures are only counted.
     static constexpr size_t kMaxReportedFailures = 100;
 
+    // One line that could not be applied.
+    struct Failure {
+        uint32_t line = 0;    // from 1
+        std::string feature;  // "" when the line could not be read
+        std::string reason;
+        std::string Text() const { return "line " + std::to_string(line) + ": " + reason; }
+    };
+
     struct Result {
         uint32_t applied = 0;
         uint32_t failed = 0;
-        bool stopped = false;               // stopped at the first failure, as asked
-        std::vector<std::string> failures;  // "line <n>: <reason>"
+        bool stopped = false;           // stopped at the first failure, as asked
+        std::vector<Failure> failures;  // the first kMaxReportedFailures
     };
 
     explicit ParameterLoader(GenApi::INodeMap &nodeMap) : nodeMap_(nodeMap) {}

@@ -40,6 +40,21 @@ std::optional<std::string_view> Attribute(const Node &node, const char *name) {
     return std::string_view(attribute->value(), attribute->value_size());
 }
 
+// The text as an attribute value between double quotes.
+std::string EscapedAttribute(const std::string &text) {
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+            case '&': escaped += "&amp;"; break;
+            case '<': escaped += "&lt;"; break;
+            case '>': escaped += "&gt;"; break;
+            case '"': escaped += "&quot;"; break;
+            default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
 // Reads a required unsigned attribute, with the messages the user sees.
 uint32_t RequiredUnsigned(const Node &node, const char *attribute, const std::string &element,
                           const std::string &fileName) {
@@ -125,6 +140,18 @@ std::vector<char> ReadBounded(std::ifstream &file, size_t limit, const std::stri
 }  // namespace
 
 CxpLinkConfiguration::LinkGroup::LinkGroup() { link.fill({kNoIndex, kNoIndex}); }
+
+void CxpLinkConfiguration::SetGroupSerialNumber(uint32_t group, const std::string &serial) {
+    std::string kept = serial.substr(0, kMaxSerialLength);
+    // Control characters would not survive the file; they are not part of any serial number.
+    for (char &c : kept)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    Group(group).serialNumber = std::move(kept);
+}
+
+const std::string &CxpLinkConfiguration::GetGroupSerialNumber(uint32_t group) const {
+    return Group(group).serialNumber;
+}
 
 CxpLinkConfiguration::CxpLinkConfiguration(const std::string &technology) : record_(std::make_shared<Record>()) {
     record_->technology = technology;
@@ -274,7 +301,9 @@ void CxpLinkConfiguration::Write(std::ostream &out) const {
     for (uint32_t g = 0; g < record.linkgroups; ++g) {
         const LinkGroup &group = record.groups[g];
         out << "\t<linkgroup masterId=\"" << group.masterId << "\" speed=\"" << SpeedText(group.speed)
-            << "\" streampacketsize=\"" << group.streamPacketSize << "\">\n";
+            << "\" streampacketsize=\"" << group.streamPacketSize << '"';
+        if (!group.serialNumber.empty()) out << " serialNumber=\"" << EscapedAttribute(group.serialNumber) << '"';
+        out << ">\n";
         const uint32_t master = MasterLinkIndex(group);
         uint32_t written = 0;
         for (uint32_t l = 0; l < kMaxLinks && written < group.linkCount; ++l) {
@@ -339,6 +368,7 @@ void CxpLinkConfiguration::ReadGroup(const rapidxml::xml_node<char> &group, uint
     if (speed != 0) SetGroupSpeed(g, speed);
     const uint32_t packetSize = ParseUnsigned(Attribute(group, "streampacketsize").value_or("")).value_or(0);
     if (packetSize != 0) SetGroupStreamPacketSize(g, packetSize);
+    SetGroupSerialNumber(g, std::string(Attribute(group, "serialNumber").value_or("")));
 
     const uint32_t linkCount = CountChildElements(group, "link");
     if (linkCount > kMaxLinks) Fail("No more than 4 links per linkgroup allowed!");

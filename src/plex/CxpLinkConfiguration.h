@@ -53,6 +53,13 @@ public:
     void SetGroupStreamPacketSize(uint32_t group, uint32_t bytes);
     uint32_t GetGroupStreamPacketSize(uint32_t group) const;
 
+    // The serial number of the camera the group was saved from; "" when unknown. Written as the
+    // group's serialNumber attribute only when set, so a file without serials keeps its layout.
+    // Longer texts are cut to kMaxSerialLength.
+    static constexpr size_t kMaxSerialLength = 64;
+    void SetGroupSerialNumber(uint32_t group, const std::string &serial);
+    const std::string &GetGroupSerialNumber(uint32_t group) const;
+
     void SetLinkPhyIndex(uint32_t group, uint32_t link, uint32_t port);
     uint32_t GetLinkPhyIndex(uint32_t group, uint32_t link) const;
     void SetLinkApIndex(uint32_t group, uint32_t link, uint32_t port);
@@ -95,6 +102,7 @@ private:
         uint32_t masterId = 0;
         uint32_t speed = 1250;
         uint32_t streamPacketSize = 4096;
+        std::string serialNumber;
         LinkGroup();
     };
     struct Record {

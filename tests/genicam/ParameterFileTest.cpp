@@ -238,7 +238,7 @@ TEST(ParameterLoader, ASavedDumpRestoresChangedValues) {
     const size_t writesBefore = camera.port.Writes();
 
     const auto result = camera.Load(dump, true);
-    EXPECT_EQ(result.failed, 0u) << (result.failures.empty() ? "" : result.failures.front());
+    EXPECT_EQ(result.failed, 0u) << (result.failures.empty() ? "" : result.failures.front().Text());
     EXPECT_FALSE(result.stopped);
     EXPECT_EQ(camera.port.Big32(0x100), 640u);
     EXPECT_EQ(camera.port.Big32(0x108), 1u);
@@ -269,7 +269,7 @@ TEST(ParameterLoader, CountsLinesThatCannotBeAppliedAndStopsWhenAsked) {
     EXPECT_EQ(result.failed, 8u);
     EXPECT_EQ(result.applied, 2u);
     EXPECT_FALSE(result.stopped);
-    EXPECT_EQ(result.failures.front().rfind("line 1: ", 0), 0u);
+    EXPECT_EQ(result.failures.front().line, 1u);
     EXPECT_EQ(camera.port.Big32(0x100), 32u);
     EXPECT_EQ(camera.port.Big32(0x118), 0u);
 

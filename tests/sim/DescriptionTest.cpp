@@ -37,34 +37,6 @@ Url ReadUrl(const Session &board, uint32_t appletPort) {
             uint32_t(std::stoul(text.substr(second + 1), nullptr, 16))};
 }
 
-uint32_t LittleEndian(const std::vector<uint8_t> &bytes, size_t at, size_t width) {
-    uint32_t value = 0;
-    for (size_t i = 0; i < width; ++i) value |= uint32_t(bytes.at(at + i)) << (8 * i);
-    return value;
-}
-
-// The first entry of a zip archive, inflated with zlib.
-std::string FirstEntry(const std::vector<uint8_t> &zip, std::string *entryName = nullptr) {
-    EXPECT_EQ(LittleEndian(zip, 0, 4), 0x04034B50u);
-    EXPECT_EQ(LittleEndian(zip, 8, 2), 8u) << "deflated";
-    const uint32_t packed = LittleEndian(zip, 18, 4), size = LittleEndian(zip, 22, 4);
-    const uint32_t nameLength = LittleEndian(zip, 26, 2), extraLength = LittleEndian(zip, 28, 2);
-    if (entryName) *entryName = std::string(zip.begin() + 30, zip.begin() + 30 + nameLength);
-    const size_t data = 30 + nameLength + extraLength;
-    EXPECT_LE(data + packed, zip.size());
-    std::string text(size, '\0');
-    z_stream stream{};
-    EXPECT_EQ(inflateInit2(&stream, -15), Z_OK);
-    stream.next_in = const_cast<Bytef *>(zip.data() + data);
-    stream.avail_in = packed;
-    stream.next_out = reinterpret_cast<Bytef *>(text.data());
-    stream.avail_out = size;
-    EXPECT_EQ(inflate(&stream, Z_FINISH), Z_STREAM_END);
-    inflateEnd(&stream);
-    EXPECT_EQ(LittleEndian(zip, 14, 4), uint32_t(crc32(0, reinterpret_cast<const Bytef *>(text.data()), size)));
-    return text;
-}
-
 std::vector<uint8_t> ReadDescription(const Session &board, uint32_t appletPort, Url *url = nullptr) {
     const Url found = ReadUrl(board, appletPort);
     if (url) *url = found;

@@ -7,6 +7,8 @@
 #include "SimHarness.h"
 #include "protocol/CxpBootstrap.h"
 
+extern "C" int32_t OpenSerialPort(uint64_t device, uint32_t port, uint32_t baud, uint32_t *rxQueue, uint32_t *txQueue);
+
 namespace {
 
 constexpr uint32_t kWidthAddress = 0x6008;  // the camera's Width register
@@ -66,6 +68,16 @@ int KeepSession() {
     return 0;
 }
 
+// Opens serial port `port` of board 0, prints the status and keeps it until killed.
+int HoldSerialPort(uint32_t port) {
+    simtest::Session session;
+    uint32_t receive = 0, transmit = 0;
+    std::cout << OpenSerialPort(session.Device(), port, 9600, &receive, &transmit) << std::endl;
+    std::string line;
+    std::getline(std::cin, line);
+    return 0;
+}
+
 int Attach() {
     GrabberSession *session = OpenGrabber(0);
     CloseGrabber(session);
@@ -79,6 +91,7 @@ int main(int argc, char **argv) {
     if (command == "write-width" && argc > 2) return WriteWidth(uint32_t(std::stoul(argv[2])));
     if (command == "read-width") return ReadWidth();
     if (command == "hold-lock") return HoldLock();
+    if (command == "hold-serial" && argc > 2) return HoldSerialPort(uint32_t(std::stoul(argv[2])));
     if (command == "take-lock" && argc > 2) return TakeLock(uint32_t(std::stoul(argv[2])));
     if (command == "keep-session") return KeepSession();
     if (command == "attach") return Attach();

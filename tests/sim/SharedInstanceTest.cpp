@@ -9,6 +9,7 @@
 
 #include <fstream>
 
+#include "SerialLink.h"
 #include "SimHarness.h"
 #include "SimInstanceChoice.h"
 
@@ -127,6 +128,22 @@ TEST(SharedInstance, ProgramsAttachingAtOnceBuildTheInstanceOnce) {
     EXPECT_EQ(opened, 6);
     const std::string status = Status();
     EXPECT_NE(status.find("generation 1,"), std::string::npos) << status;
+}
+
+TEST(SharedInstance, ASerialPortOpenInAnotherProgramIsInUseWhileItRuns) {
+    nox_test_own_sim_instance("simtest");
+    const std::string topology = testing::TempDir() + "/serial.json";
+    std::ofstream(topology) << R"({"boards": [{"model": "cl2-g1", "cameras": [{}]}]})";
+    ::setenv("VEXO_SIM_CONFIG", topology.c_str(), 1);
+    Peer holder("hold-serial");  // on port 0
+    ASSERT_EQ(holder.ReadLine(), "0");
+    simtest::Session board;
+    uint32_t receive = 0, transmit = 0;
+    EXPECT_EQ(OpenSerialPort(board.Device(), 0, 9600, &receive, &transmit), -28);
+    EXPECT_NE(Status().find("serial port 0: open by process"), std::string::npos) << Status();
+    EXPECT_TRUE(WIFSIGNALED(holder.Kill()));
+    EXPECT_EQ(OpenSerialPort(board.Device(), 0, 9600, &receive, &transmit), 0);
+    ::unsetenv("VEXO_SIM_CONFIG");
 }
 
 TEST(SharedInstance, TestProgramsNeverMeet) {

@@ -141,6 +141,9 @@ protected:
     void SetUp() override { ASSERT_EQ(vexosim_load_topology(nullptr), 0); }
 };
 
+// The first entry of a zip archive, inflated with zlib (and checked against its CRC).
+std::string FirstEntry(const std::vector<uint8_t> &zip, std::string *entryName = nullptr);
+
 // Loads a topology and fails the test when it is rejected.
 void LoadTopology(const std::string &json);
 

@@ -14,13 +14,13 @@ namespace {
 constexpr uint32_t kMaxLinks = 4;
 
 std::string Optional(const std::optional<uint32_t> &value) { return value ? std::to_string(*value) : "-"; }
-nlohmann::json OptionalJson(const std::optional<uint32_t> &value) { return value ? nlohmann::json(*value) : nullptr; }
+nlohmann::ordered_json OptionalJson(const std::optional<uint32_t> &value) { return value ? nlohmann::ordered_json(*value) : nullptr; }
 std::string InfoText(const char *text) { return text ? text : ""; }
-nlohmann::json InfoJson(const char *text) { return text ? nlohmann::json(text) : nullptr; }
+nlohmann::ordered_json InfoJson(const char *text) { return text ? nlohmann::ordered_json(text) : nullptr; }
 
 void ListBoards(const CommonOptions &options) {
     Table table{{"BOARD", "MODEL", "SERIAL", "PORTS", "FIRMWARE"}, {}};
-    nlohmann::json boards = nlohmann::json::array();
+    nlohmann::ordered_json boards = nlohmann::ordered_json::array();
     for (const BoardIdentity &board : noxcam::ListBoards()) {
         const std::string firmware = std::to_string(board.firmwareMajor) + "." + std::to_string(board.firmwareMinor);
         table.rows.push_back({std::to_string(board.index), board.model, std::to_string(board.serial),
@@ -28,69 +28,114 @@ void ListBoards(const CommonOptions &options) {
         boards.push_back({{"index", board.index}, {"model", board.model}, {"type", board.typeCode},
                           {"serial", board.serial}, {"ports", board.ports}, {"firmware", firmware}});
     }
+    if (boards.empty())
+        throw ToolError("boards: the board libraries offer no board", ERR_BOARD_INIT,
+                        "no board is installed, or the board runtime refused its set-up (its message is above)");
     Emit(options.json, {{"boards", std::move(boards)}}, table);
 }
 
-// One camera slot of the last scan: its link layout and identity.
+// One camera slot of the last scan: its link layout and identity, or a free camera operator.
 struct SlotView {
-    nlohmann::json json;
+    bool placeholder = false;
+    nlohmann::ordered_json json;
     std::vector<std::string> row;
+    std::string warning;  // the camera runs fewer links than it is cabled with, and why
 };
+
+struct LinkPorts {
+    std::optional<uint32_t> port, appletPort;
+    bool master = false;
+};
+
+std::vector<LinkPorts> ReadLinks(NoxCameraHandle *camera) {
+    std::vector<LinkPorts> links;
+    const uint32_t count = camera ? std::min(CameraProperty(camera, "NROFLINKS").value_or(0), kMaxLinks) : 0;
+    for (uint32_t link = 0; link < count; ++link)
+        links.push_back({CameraProperty(camera, "FGPORT", link), CameraProperty(camera, "APPLETPORT", link),
+                         CameraProperty(camera, "MASTERLINK", link).value_or(0) != 0});
+    return links;
+}
+
+// The free operator's applet ports, as the slot's links show them.
+SlotView ViewPlaceholder(NoxCameraHandle *camera, uint32_t slot, const std::vector<LinkPorts> &links) {
+    SlotView view;
+    view.placeholder = true;
+    std::vector<uint32_t> ports;
+    for (const LinkPorts &link : links)
+        if (link.appletPort) ports.push_back(*link.appletPort);
+    if (ports.empty() && camera)
+        if (const auto commandPort = CameraProperty(camera, "MASTERPORT")) ports.push_back(*commandPort);
+    nlohmann::ordered_json appletPorts = ports;
+    std::string text;
+    for (uint32_t port : ports) text += (text.empty() ? "" : ",") + std::to_string(port);
+    view.json = {{"slot", slot}, {"appletPorts", std::move(appletPorts)}};
+    view.row = {std::to_string(slot), "-", text.empty() ? "-" : text, "-", "-", "-", "-", "(free camera operator)", "", ""};
+    return view;
+}
 
 SlotView ViewSlot(NoxBoardHandle *board, uint32_t slot) {
     NoxCameraHandle *camera = nullptr;
     Nox_getCameraByIndex(board, slot, &camera);
-    const bool placeholder = !camera || Nox_isCameraAvailableAtIndex(board, slot) != 1;
-    nlohmann::json links = nlohmann::json::array();
+    const std::vector<LinkPorts> links = ReadLinks(camera);
+    if (!camera || Nox_isCameraAvailableAtIndex(board, slot) != 1) return ViewPlaceholder(camera, slot, links);
+    nlohmann::ordered_json linksJson = nlohmann::ordered_json::array();
     std::string linkText;
-    const uint32_t linkCount = camera ? std::min(CameraProperty(camera, "NROFLINKS").value_or(0), kMaxLinks) : 0;
-    for (uint32_t link = 0; link < linkCount; ++link) {
-        const auto port = CameraProperty(camera, "FGPORT", link), appletPort = CameraProperty(camera, "APPLETPORT", link);
-        links.push_back({{"port", OptionalJson(port)}, {"appletPort", OptionalJson(appletPort)}});
-        linkText += (linkText.empty() ? "" : ",") + Optional(port) + ">" + Optional(appletPort);
+    std::optional<uint32_t> masterPort, masterAppletPort;
+    for (const LinkPorts &link : links) {
+        linksJson.push_back({{"port", OptionalJson(link.port)}, {"appletPort", OptionalJson(link.appletPort)}});
+        linkText += (linkText.empty() ? "" : ",") + Optional(link.port) + ">" + Optional(link.appletPort);
+        if (link.master) masterPort = link.port, masterAppletPort = link.appletPort;
     }
-    const NoxCameraInfo *info = placeholder ? nullptr : Nox_getCameraInfo(camera);
-    const auto masterPort = camera ? CameraProperty(camera, "MASTERPORT") : std::nullopt;
-    const auto bitRate = camera ? CameraProperty(camera, "LINKSPEED") : std::nullopt;
-    const auto control = camera ? CameraProperty(camera, "CONTROLPACKETSIZE") : std::nullopt;
-    const auto stream = camera ? CameraProperty(camera, "STREAMPACKETSIZE") : std::nullopt;
+    // The applet port the camera is commanded through, when no link is marked master.
+    if (!masterAppletPort) masterAppletPort = CameraProperty(camera, "MASTERPORT");
+    const NoxCameraInfo *info = Nox_getCameraInfo(camera);
+    const auto bitRate = CameraProperty(camera, "LINKSPEED");
+    const auto control = CameraProperty(camera, "CONTROLPACKETSIZE");
+    const auto stream = CameraProperty(camera, "STREAMPACKETSIZE");
     SlotView view;
+    view.warning = CablingProblem(camera);
     view.json = {{"slot", slot},
-                 {"placeholder", placeholder},
-                 {"masterPort", placeholder ? nullptr : OptionalJson(masterPort)},
-                 {"links", std::move(links)},
-                 {"bitRate", placeholder ? nullptr : OptionalJson(bitRate)},
-                 {"controlPacketSize", placeholder ? nullptr : OptionalJson(control)},
-                 {"streamPacketSize", placeholder ? nullptr : OptionalJson(stream)},
+                 {"masterPort", OptionalJson(masterPort)},
+                 {"masterAppletPort", OptionalJson(masterAppletPort)},
+                 {"links", std::move(linksJson)},
+                 {"bitRate", OptionalJson(bitRate)},
+                 {"controlPacketSize", OptionalJson(control)},
+                 {"streamPacketSize", OptionalJson(stream)},
                  {"vendor", InfoJson(info ? info->vendorName : nullptr)},
                  {"model", InfoJson(info ? info->modelName : nullptr)},
                  {"serial", InfoJson(info ? info->serialNumber : nullptr)}};
-    if (placeholder) {
-        view.row = {std::to_string(slot), "-", linkText.empty() ? "-" : linkText, "-", "-", "-", "(free camera operator)",
-                    "", ""};
-    } else {
-        view.row = {std::to_string(slot), Optional(masterPort), linkText.empty() ? "-" : linkText, Optional(bitRate),
-                    Optional(control), Optional(stream), InfoText(info ? info->vendorName : nullptr),
-                    InfoText(info ? info->modelName : nullptr), InfoText(info ? info->serialNumber : nullptr)};
-    }
+    if (!view.warning.empty()) view.json["warning"] = view.warning;
+    view.row = {std::to_string(slot),   Optional(masterPort), Optional(masterAppletPort),
+                linkText.empty() ? "-" : linkText, Optional(bitRate), Optional(control), Optional(stream),
+                InfoText(info ? info->vendorName : nullptr), InfoText(info ? info->modelName : nullptr),
+                InfoText(info ? info->serialNumber : nullptr)};
     return view;
 }
 
-nlohmann::json BoardJson(const BoardIdentity &board) {
+nlohmann::ordered_json BoardJson(const BoardIdentity &board) {
     return {{"index", board.index}, {"model", board.model}, {"serial", board.serial}, {"ports", board.ports}};
 }
 
 }  // namespace
 
+// MASTER is the physical port of the camera's master link (the cable to power-cycle), APPLET the
+// applet port it is routed to. Free camera operators are listed apart from the cameras in JSON.
 void PrintCameras(const CommonOptions &options, Session &session) {
-    Table table{{"SLOT", "MASTER", "LINKS(PORT>APPLET)", "MBPS", "CONTROL", "STREAM", "VENDOR", "MODEL", "SERIAL"}, {}};
-    nlohmann::json cameras = nlohmann::json::array();
+    Table table{{"SLOT", "MASTER", "APPLET", "LINKS(PORT>APPLET)", "MBPS", "CONTROL", "STREAM", "VENDOR", "MODEL",
+                 "SERIAL"},
+                {}};
+    nlohmann::ordered_json cameras = nlohmann::ordered_json::array(), free = nlohmann::ordered_json::array();
+    std::vector<std::string> warnings;
     for (uint32_t slot = 0; slot < session.SlotCount(); ++slot) {
         SlotView view = ViewSlot(session.Board(), slot);
         table.rows.push_back(std::move(view.row));
-        cameras.push_back(std::move(view.json));
+        (view.placeholder ? free : cameras).push_back(std::move(view.json));
+        if (!view.warning.empty()) warnings.push_back("camera " + std::to_string(slot) + ": " + view.warning);
     }
-    Emit(options.json, {{"board", BoardJson(session.Identity())}, {"cameras", std::move(cameras)}}, table);
+    Emit(options.json,
+         {{"board", BoardJson(session.Identity())}, {"cameras", std::move(cameras)}, {"freeOperators", std::move(free)}},
+         table);
+    for (const std::string &warning : warnings) Warn(options.json, warning);
 }
 
 namespace {
@@ -101,15 +146,27 @@ void Scan(const CommonOptions &options, uint32_t speed) {
     PrintCameras(options, session);
 }
 
+// The camera's family, which the bootstrap registers do not hold: from its description when the
+// camera information lacks it; "" when neither has it.
+std::string FamilyName(Session &session, const NoxCameraInfo *info) {
+    if (info && info->familyName && *info->familyName) return info->familyName;
+    const char *family = nullptr;
+    if (Nox_connectCamera(session.LinkedCamera()) != ERR_NONE ||
+        Nox_getStringValue(session.LinkedCamera(), "DeviceFamilyName", &family) != ERR_NONE || !family)
+        return {};
+    return family;
+}
+
 void ShowInfo(const CommonOptions &options) {
     Session session(options);
     NoxCameraHandle *camera = session.LinkedCamera();
     SlotView view = ViewSlot(session.Board(), session.Slot());
-    const NoxCameraInfo *info = Nox_getCameraInfo(camera);
+    const std::string family = FamilyName(session, Nox_getCameraInfo(camera));
+    const NoxCameraInfo *info = Nox_getCameraInfo(camera);  // after the description was read, if it was
     const std::pair<const char *, const char *> texts[] = {
         {"vendor", info ? info->vendorName : nullptr},
         {"model", info ? info->modelName : nullptr},
-        {"family", info ? info->familyName : nullptr},
+        {"family", family.empty() ? nullptr : family.c_str()},
         {"version", info ? info->version : nullptr},
         {"firmwareVersion", info ? info->firmwareVersion : nullptr},
         {"manufacturerInfo", info ? info->manufacturerInfo : nullptr},
@@ -122,9 +179,9 @@ void ShowInfo(const CommonOptions &options) {
         view.json[key] = InfoJson(text);
         table.rows.push_back({key, InfoText(text)});
     }
-    const char *layout[] = {"slot", "masterPort", "bitRate", "controlPacketSize", "streamPacketSize"};
+    const char *layout[] = {"slot", "masterPort", "masterAppletPort", "bitRate", "controlPacketSize", "streamPacketSize"};
     for (const char *key : layout) table.rows.push_back({key, view.json[key].is_null() ? "-" : view.json[key].dump()});
-    table.rows.push_back({"links", view.row[2]});
+    table.rows.push_back({"links", view.row[3]});
     view.json["board"] = BoardJson(session.Identity());
     Emit(options.json, view.json, table);
 }

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace noxcam {
@@ -20,6 +21,71 @@ CLI::App *CommandTable::AddGroup(CLI::App &parent, const std::string &name, cons
 CommandAction CommandTable::Selected() const {
     for (const auto &[command, action] : commands_)
         if (command->parsed()) return action;
+    return {};
+}
+
+namespace {
+
+// Edits (insertions, deletions, substitutions, swaps of neighbours) that turn one word into the other.
+size_t EditDistance(const std::string &a, const std::string &b) {
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); ++i)
+        for (size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+// The closest subcommand name within two edits (or one the word begins), else "".
+std::string ClosestName(CLI::App &parent, const std::string &word) {
+    std::string best;
+    size_t bestDistance = 3;
+    for (const CLI::App *command : parent.get_subcommands({})) {
+        const std::string &name = command->get_name();
+        const size_t distance = name.rfind(word, 0) == 0 ? 1 : EditDistance(word, name);
+        if (distance < bestDistance) {
+            best = name;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+// The option a word names, here or where the parse hands it up to; null for none.
+const CLI::Option *FindOption(CLI::App *app, const std::string &word) {
+    const std::string name = word.substr(0, word.find('='));
+    for (; app != nullptr; app = app->get_parent())
+        if (const CLI::Option *option = app->get_option_no_throw(name)) return option;
+    return nullptr;
+}
+
+}  // namespace
+
+std::string UnknownSubcommand(CLI::App &app, int argc, const char *const *argv) {
+    CLI::App *current = &app;
+    for (int i = 1; i < argc && current->get_subcommands({}).size() > 0; ++i) {
+        const std::string word = argv[i];
+        if (word == "--") return {};
+        if (word.size() > 1 && word[0] == '-') {
+            const CLI::Option *option = FindOption(current, word);
+            // A value of its own follows an option that takes one, unless given as --name=value.
+            if (option != nullptr && option->get_items_expected_min() > 0 && word.find('=') == std::string::npos) ++i;
+            continue;
+        }
+        const std::vector<CLI::App *> named =
+            current->get_subcommands([&word](CLI::App *command) { return command->check_name(word); });
+        if (!named.empty()) {
+            current = named.front();
+            continue;
+        }
+        const std::string where = current == &app ? "" : " of '" + current->get_name() + "'";
+        const std::string closest = ClosestName(*current, word);
+        return "unknown subcommand '" + word + "'" + where + (closest.empty() ? "" : "; did you mean '" + closest + "'?");
+    }
     return {};
 }
 

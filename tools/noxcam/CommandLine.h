@@ -36,6 +36,11 @@ private:
     std::vector<std::pair<CLI::App *, CommandAction>> commands_;
 };
 
+// The words of argv that name subcommands, checked against the table before CLI11 parses them: a
+// word that names none of the subcommands at its place. The message says which was meant when one
+// is close ("unknown subcommand 'scna'; did you mean 'scan'?"); empty when every word fits.
+std::string UnknownSubcommand(CLI::App &app, int argc, const char *const *argv);
+
 // Adds the common options to the program's top level; subcommands hand unknown options up to it,
 // so they are accepted before or after the subcommand.
 void AddCommonOptions(CLI::App &app, CommonOptions &options);

@@ -1,6 +1,7 @@
 // features, describe, get, set, exec, xml, params: the camera's GenICam features and its description.
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -75,16 +76,16 @@ public:
     }
 
     // The category's JSON, or null when nothing in it is shown (the top category is always shown).
-    nlohmann::json Category(const ListedFeature &category, size_t depth) {
+    nlohmann::ordered_json Category(const ListedFeature &category, size_t depth) {
         const size_t row = table.rows.size();
         table.rows.push_back({Indent(depth) + category.name, "", "Category", ""});
-        nlohmann::json members = nlohmann::json::array();
+        nlohmann::ordered_json members = nlohmann::ordered_json::array();
         const std::string path = MemberPath(category);
         if (auto found = members_.find(path); found != members_.end() && depth < kMaxDepth) {
             for (const ListedFeature &member : found->second) {
                 const FeatureInfo info = DescribeFeature(camera_, member.name);
                 if (!Visible(*info)) continue;
-                nlohmann::json json = member.type == NOX_FEATURE_CATEGORY ? Category(member, depth + 1)
+                nlohmann::ordered_json json = member.type == NOX_FEATURE_CATEGORY ? Category(member, depth + 1)
                                                                            : Feature(*info, depth + 1);
                 if (!json.is_null()) members.push_back(std::move(json));
             }
@@ -112,9 +113,9 @@ private:
         return options_.all || info.visibility == NOX_VISIBILITY_BEGINNER || info.visibility == NOX_VISIBILITY_EXPERT;
     }
 
-    nlohmann::json Feature(const NoxFeatureInfo &info, size_t depth) {
+    nlohmann::ordered_json Feature(const NoxFeatureInfo &info, size_t depth) {
         if (!filter_.empty() && Lowercase(info.name).find(filter_) == std::string::npos) return nullptr;
-        nlohmann::json json = {{"name", info.name}, {"type", TypeName(info.type)}, {"access", AccessName(info.access)}};
+        nlohmann::ordered_json json = {{"name", info.name}, {"type", TypeName(info.type)}, {"access", AccessName(info.access)}};
         const std::string unit = info.unit;
         std::string shown;
         if (IsReadable(info.access) && info.type != NOX_FEATURE_COMMAND) {
@@ -143,20 +144,20 @@ void ListFeatureTree(const CommonOptions &options, const ListOptions &listOption
     Session session(options);
     NoxCameraHandle *camera = session.GenICamCamera();
     FeatureLister lister(camera, listOptions);
-    nlohmann::json root = lister.Category(lister.Top(), 0);
+    nlohmann::ordered_json root = lister.Category(lister.Top(), 0);
     Emit(options.json, {{"camera", session.Slot()}, {"root", std::move(root)}}, lister.table);
 }
 
 // One row and one JSON member per item of the feature's information.
 class FeatureSheet {
 public:
-    void Add(const std::string &key, const nlohmann::json &value, const std::string &text) {
+    void Add(const std::string &key, const nlohmann::ordered_json &value, const std::string &text) {
         json[key] = value;
         table.rows.push_back({key, text});
     }
     void Add(const std::string &key, const std::string &text) { Add(key, text, text); }
 
-    nlohmann::json json = nlohmann::json::object();
+    nlohmann::ordered_json json = nlohmann::ordered_json::object();
     Table table{{"PROPERTY", "VALUE"}, {}};
 };
 
@@ -171,7 +172,7 @@ void AddRange(FeatureSheet &sheet, Number minimum, Number maximum, Number increm
 std::string IntegerText(int64_t value) { return std::to_string(value); }
 
 void AddEntries(FeatureSheet &sheet, const NoxFeatureInfo &info) {
-    nlohmann::json entries = nlohmann::json::array();
+    nlohmann::ordered_json entries = nlohmann::ordered_json::array();
     for (uint32_t i = 0; i < info.entryCount; ++i) {
         const NoxEnumEntryInfo &entry = info.entries[i];
         entries.push_back({{"name", entry.name}, {"displayName", entry.displayName}, {"value", entry.value},
@@ -218,16 +219,17 @@ void DescribeOne(const CommonOptions &options, const std::string &name) {
     Emit(options.json, sheet.json, sheet.table);
 }
 
-void GetFeatures(const CommonOptions &options, const std::vector<std::string> &names) {
+// "Name = value" per feature, as set prints them; --value-only prints the bare values, one a line.
+void GetFeatures(const CommonOptions &options, const std::vector<std::string> &names, bool valueOnly) {
     Session session(options);
     NoxCameraHandle *camera = session.GenICamCamera();
-    nlohmann::json values = nlohmann::json::object();
+    nlohmann::ordered_json values = nlohmann::ordered_json::object();
     std::string text;
     for (const std::string &name : names) {
         const FeatureValue value = ReadFeature(camera, name, DescribeFeature(camera, name)->type);
         Check(value.status, "get " + name);
         values[name] = value.value;
-        text += names.size() == 1 ? value.text + "\n" : name + " = " + value.text + "\n";
+        text += valueOnly ? value.text + "\n" : name + " = " + value.text + "\n";
     }
     Emit(options.json, values, text);
 }
@@ -236,25 +238,44 @@ std::vector<Assignment> ParseAssignments(const std::vector<std::string> &texts) 
     std::vector<Assignment> assignments;
     for (const std::string &text : texts) {
         auto assignment = ParseAssignment(text);
-        if (!assignment) throw ToolError("set: '" + text + "' is not NAME=VALUE", ERR_INVALID_ARGUMENT);
+        if (!assignment) throw UsageError("set: '" + text + "' is not NAME=VALUE");
         assignments.push_back(std::move(*assignment));
     }
     return assignments;
 }
 
-// Writes in the order given and prints each value as the camera reads it back.
+std::string NameList(const std::vector<std::string> &names) {
+    std::string list;
+    for (const std::string &name : names) list += (list.empty() ? "" : ", ") + name;
+    return list;
+}
+
+// Writes in the order given and prints each value as the camera reads it back. A refusal after
+// some values were written prints those, and says so: the command applied part of what it was given.
 void SetFeatures(const CommonOptions &options, const std::vector<std::string> &texts) {
     const std::vector<Assignment> assignments = ParseAssignments(texts);  // all checked before any is written
     Session session(options);
     NoxCameraHandle *camera = session.GenICamCamera();
-    nlohmann::json values = nlohmann::json::object();
+    nlohmann::ordered_json values = nlohmann::ordered_json::object();
     std::string text;
+    std::vector<std::string> written;
     for (const Assignment &assignment : assignments) {
-        const uint32_t type = DescribeFeature(camera, assignment.name)->type;
-        WriteFeature(camera, assignment.name, type, assignment.value);
-        const FeatureValue readBack = ReadFeature(camera, assignment.name, type);
-        values[assignment.name] = readBack.status == ERR_NONE ? readBack.value : nlohmann::json(assignment.value);
-        text += assignment.name + " = " + (readBack.status == ERR_NONE ? readBack.text : assignment.value) + "\n";
+        try {
+            const uint32_t type = DescribeFeature(camera, assignment.name)->type;
+            WriteFeature(camera, assignment.name, type, assignment.value);
+            const FeatureValue readBack = ReadFeature(camera, assignment.name, type);
+            values[assignment.name] = readBack.status == ERR_NONE ? readBack.value : nlohmann::ordered_json(assignment.value);
+            text += assignment.name + " = " + (readBack.status == ERR_NONE ? readBack.text : assignment.value) + "\n";
+            written.push_back(assignment.name);
+        } catch (ToolError &error) {
+            if (written.empty()) throw;
+            Emit(options.json, values, text);
+            error.AddReason("written before it: " + NameList(written) + "; not written: " +
+                            std::to_string(assignments.size() - written.size()) + " of " +
+                            std::to_string(assignments.size()));
+            error.SetExit(kExitPartlyApplied);
+            throw;
+        }
     }
     Emit(options.json, values, text);
 }
@@ -262,6 +283,8 @@ void SetFeatures(const CommonOptions &options, const std::vector<std::string> &t
 void ExecuteCommand(const CommonOptions &options, const std::string &name) {
     Session session(options);
     Check(Nox_executeCommand(session.GenICamCamera(), name.c_str()), "exec " + name);
+    Emit(options.json, {{"executed", name}, {"camera", session.Slot()}},
+         "executed " + name + " on camera " + std::to_string(session.Slot()) + "\n");
 }
 
 void WriteDescription(const CommonOptions &options, const std::string &file) {
@@ -282,12 +305,44 @@ void WriteDescription(const CommonOptions &options, const std::string &file) {
 void SaveParameters(const CommonOptions &options, const std::string &file) {
     Session session(options);
     Check(Nox_SaveCameraParameters(session.GenICamCamera(), file.c_str()), "saving the parameters to " + file);
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(file, error);
+    Emit(options.json, {{"file", file}, {"camera", session.Slot()}, {"bytes", error ? 0 : size}},
+         "saved the parameters of camera " + std::to_string(session.Slot()) + " to " + file + "\n");
 }
 
+struct FreeLoadReport {
+    void operator()(NoxParameterLoadReport *report) const { Nox_freeParameterLoadReport(report); }
+};
+
+// Applies the file line by line and reports each line that did not apply; exits 2 when any failed
+// after others applied, 1 when none applied.
 void LoadParameters(const CommonOptions &options, const std::string &file, bool strict) {
     Session session(options);
-    Check(Nox_LoadCameraParameters(session.GenICamCamera(), file.c_str(), strict ? 1 : 0),
+    NoxParameterLoadReport *raw = nullptr;
+    Check(Nox_loadCameraParametersWithReport(session.GenICamCamera(), file.c_str(), strict ? 1 : 0, &raw),
           "loading the parameters from " + file);
+    const std::unique_ptr<NoxParameterLoadReport, FreeLoadReport> report(raw);
+    nlohmann::ordered_json failures = nlohmann::ordered_json::array();
+    std::string text;
+    for (uint32_t i = 0; i < report->failureCount; ++i) {
+        const NoxParameterLineFailure &failure = report->failures[i];
+        failures.push_back({{"line", failure.line}, {"feature", failure.feature}, {"reason", failure.reason}});
+        text += file + ":" + std::to_string(failure.line) + ": " + failure.feature + ": " + failure.reason + "\n";
+    }
+    const std::string camera = "camera " + std::to_string(session.Slot());
+    text += "applied " + std::to_string(report->applied) + " of " + std::to_string(report->applied + report->failed) +
+            " lines from " + file + " to " + camera + (report->failed ? "; " + std::to_string(report->failed) +
+            " failed" : "") + (report->stopped ? "; stopped at the first failure" : "") + "\n";
+    Emit(options.json, {{"file", file}, {"camera", session.Slot()}, {"applied", report->applied},
+                        {"failed", report->failed}, {"stopped", report->stopped != 0}, {"failures", failures}},
+         text);
+    if (report->failed == 0) return;
+    const NoxParameterLineFailure &first = report->failures[0];
+    ToolError error("loading the parameters from " + file, ERR_INVALID_FEATURE,
+                    "line " + std::to_string(first.line) + ": " + first.reason);
+    if (report->applied > 0) error.SetExit(kExitPartlyApplied);
+    throw error;
 }
 
 }  // namespace
@@ -296,6 +351,7 @@ void AddFeatureCommands(CommandTable &table, CLI::App &app, const CommonOptions 
     // Filled in by the parse; the actions hold them for as long as the table lives.
     struct Arguments {
         bool strict = false;
+        bool valueOnly = false;
         ListOptions list;
         std::vector<std::string> names;
         std::string command, file, feature;
@@ -316,9 +372,10 @@ void AddFeatureCommands(CommandTable &table, CLI::App &app, const CommonOptions 
         ->add_option("FEATURE", args->feature, "Feature name")
         ->required();
 
-    table.Add(app, "get", "Print the values of features", [&options, args] { GetFeatures(options, args->names); })
-        ->add_option("NAME", args->names, "Feature names")
-        ->required();
+    CLI::App *get = table.Add(app, "get", "Print the values of features as Name = value",
+                              [&options, args] { GetFeatures(options, args->names, args->valueOnly); });
+    get->add_option("NAME", args->names, "Feature names")->required();
+    get->add_flag("-n,--value-only", args->valueOnly, "Print the bare values, one a line, in the order given");
 
     table.Add(app, "set", "Write features, in the order given, and print the values read back",
               [&options, args] { SetFeatures(options, args->names); })
@@ -342,6 +399,8 @@ void AddFeatureCommands(CommandTable &table, CLI::App &app, const CommonOptions 
                                [&options, args] { LoadParameters(options, args->file, args->strict); });
     load->add_option("FILE", args->file, "Parameter file")->required();
     load->add_flag("--strict", args->strict, "Stop at the first line that cannot be applied");
+    load->footer("Each line that did not apply is reported with its number, feature and reason. Exit code 2 when\n"
+                 "some lines applied and others not, 1 when none applied.");
 }
 
 }  // namespace noxcam

@@ -11,7 +11,7 @@ namespace noxcam {
 
 struct FeatureValue {
     int32_t status = ERR_NONE;  // the read's status; value and text are set only for 0
-    nlohmann::json value;       // number, boolean or string
+    nlohmann::ordered_json value;       // number, boolean or string
     std::string text;
 };
 

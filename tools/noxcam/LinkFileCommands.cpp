@@ -2,18 +2,26 @@
 #include <memory>
 
 #include "CommandLine.h"
+#include "Output.h"
 #include "Session.h"
 #include "ToolError.h"
+#include "nox_genicam_ext.h"
 
 namespace noxcam {
 
 namespace {
 
+// With each camera's serial number, so that a later run can tell a camera swapped at its link.
 void SaveConfiguration(const CommonOptions &options, const std::string &file) {
     Session session(options);
     session.FindCameras();
     session.ConnectAllCameras();  // only connected cameras are written
-    Check(Nox_SaveBoardConfiguration(session.Board(), file.c_str()), "saving the link configuration to " + file);
+    Check(Nox_saveBoardConfigurationWithSerials(session.Board(), file.c_str()),
+          "saving the link configuration to " + file);
+    const auto cameras = static_cast<uint32_t>(ReadLinkFileSerials(file).size());
+    Emit(options.json, {{"file", file}, {"board", options.board}, {"cameras", cameras}},
+         "saved the link layout of " + std::to_string(cameras) + " camera" + (cameras == 1 ? "" : "s") +
+             " on board " + std::to_string(options.board) + " to " + file + "\n");
 }
 
 // Builds the cameras from the file, connects them as it describes and lists them.
@@ -29,11 +37,15 @@ void StoreProfile(const CommonOptions &options, const std::string &file) {
     session.FindCameras();
     session.ConnectAllCameras();  // routing and speeds as the connected links use them
     Check(Nox_StoreLowLevelLinkProfile(session.Board(), file.c_str()), "storing the link profile to " + file);
+    Emit(options.json, {{"file", file}, {"board", options.board}, {"stored", true}},
+         "stored the routing and link speeds of board " + std::to_string(options.board) + " to " + file + "\n");
 }
 
 void RestoreProfile(const CommonOptions &options, const std::string &file) {
     Session session(options);
     Check(Nox_RestoreLowLevelLinkProfile(session.Board(), file.c_str()), "restoring the link profile from " + file);
+    Emit(options.json, {{"file", file}, {"board", options.board}, {"restored", true}},
+         "restored the routing and link speeds of board " + std::to_string(options.board) + " from " + file + "\n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
@@ -136,6 +137,13 @@ void Monitor(const CommonOptions &options, std::optional<double> seconds) {
     const auto deadline = seconds ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                                        std::chrono::duration<double>(*seconds))
                                   : Clock::time_point::max();
+    const auto start = Clock::now();
+    size_t events = 0, losses = 0;
+    auto print = [&](const ReceivedEvent &event) {
+        PrintEvent(options, event);
+        ++events;
+        losses += event.event.type == kLinkLostEvent;
+    };
     bool stopped = false;
     while (!stopped) {
         int timeout = -1;
@@ -148,10 +156,17 @@ void Monitor(const CommonOptions &options, std::optional<double> seconds) {
         const int ready = ::poll(descriptors, stop.Descriptor() >= 0 ? 2 : 1, timeout);
         if (ready < 0 && errno != EINTR) break;
         stopped = descriptors[1].revents & POLLIN;
-        for (const ReceivedEvent &event : queue.Take()) PrintEvent(options, event);
+        for (const ReceivedEvent &event : queue.Take()) print(event);
     }
     Nox_RegisterEventCallback(board, nullptr, nullptr);
-    for (const ReceivedEvent &event : queue.Take()) PrintEvent(options, event);
+    for (const ReceivedEvent &event : queue.Take()) print(event);
+    const double watched = std::chrono::duration<double>(Clock::now() - start).count();
+    const std::string ended = stopped ? "stopped" : "time up";
+    Emit(options.json, {{"summary", {{"board", options.board}, {"seconds", watched}, {"events", events},
+                                     {"linkLost", losses}, {"ended", ended}}}},
+         "watched board " + std::to_string(options.board) + " for " + FloatText(std::round(watched * 10) / 10) +
+             " s (" + ended + "): " + std::to_string(events) + (events == 1 ? " event" : " events") + ", " +
+             std::to_string(losses) + " link lost\n");
 }
 
 }  // namespace

@@ -27,18 +27,28 @@ void PrintTable(std::ostream &out, const Table &table) {
     for (const auto &row : table.rows) print(row);
 }
 
-void Emit(bool json, const nlohmann::json &data, const std::string &text) {
+void Emit(bool json, const nlohmann::ordered_json &data, const std::string &text) {
     if (json)
-        std::cout << data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        std::cout << data.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
     else
         std::cout << text;
     std::cout.flush();
 }
 
-void Emit(bool json, const nlohmann::json &data, const Table &table) {
+void Emit(bool json, const nlohmann::ordered_json &data, const Table &table) {
     std::ostringstream text;
     if (!json) PrintTable(text, table);
     Emit(json, data, text.str());
+}
+
+void Warn(bool json, const std::string &text) {
+    std::cout.flush();
+    if (json)
+        std::cerr << nlohmann::ordered_json{{"warning", text}}.dump(-1, ' ', false,
+                                                                    nlohmann::ordered_json::error_handler_t::replace)
+                  << std::endl;
+    else
+        std::cerr << "noxcam: warning: " << text << std::endl;
 }
 
 std::string Hex32(uint64_t value) {

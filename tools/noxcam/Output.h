@@ -17,8 +17,11 @@ struct Table {
 void PrintTable(std::ostream &out, const Table &table);
 
 // Prints the JSON document (one line) or the text to stdout.
-void Emit(bool json, const nlohmann::json &data, const std::string &text);
-void Emit(bool json, const nlohmann::json &data, const Table &table);
+void Emit(bool json, const nlohmann::ordered_json &data, const std::string &text);
+void Emit(bool json, const nlohmann::ordered_json &data, const Table &table);
+
+// "noxcam: warning: <text>" on stderr, or {"warning": "<text>"} with --json.
+void Warn(bool json, const std::string &text);
 
 // "0x0000002a"
 std::string Hex32(uint64_t value);

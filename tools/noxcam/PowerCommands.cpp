@@ -6,6 +6,7 @@
 #include "Session.h"
 #include "ToolError.h"
 #include "ValueText.h"
+#include "protocol/BoardTypes.h"
 
 namespace noxcam {
 
@@ -23,9 +24,25 @@ uint32_t PortsOf(Session &session, const std::string &maskText) {
     return static_cast<uint32_t>(*mask);
 }
 
+// The board reports a state code whose meaning depends on its power register layout.
+std::string PowerStateName(int64_t boardType, uint32_t state) {
+    using vexo::protocol::BoardFamily;
+    const vexo::protocol::BoardType *type = vexo::protocol::FindBoardType(static_cast<int32_t>(boardType));
+    const BoardFamily family = type ? type->family : BoardFamily::kNone;
+    if (state == 8) return "fault";
+    if (state == 9) return "unknown";
+    const bool layoutC = family == BoardFamily::kC;
+    if (family != BoardFamily::kNone) {
+        if (state == 0) return "off";
+        if (state == (layoutC ? 3u : 1u)) return "on, no load";
+        if (state == (layoutC ? 5u : 2u)) return "on, camera powered";
+    }
+    return "state " + std::to_string(state);
+}
+
 void PrintPower(const CommonOptions &options, Session &session, uint32_t mask) {
-    Table table{{"PORT", "STATE", "VOLTS", "CURRENT"}, {}};
-    nlohmann::json ports = nlohmann::json::array();
+    Table table{{"PORT", "STATE", "CODE", "VOLTAGE", "CURRENT"}, {}};
+    nlohmann::ordered_json ports = nlohmann::ordered_json::array();
     for (uint32_t port = 0; port < 32; ++port) {
         if (!(mask & (1u << port))) continue;
         const std::string what = "power status of port " + std::to_string(port);
@@ -34,8 +51,11 @@ void PrintPower(const CommonOptions &options, Session &session, uint32_t mask) {
         Check(Nox_getBoardPropertyWithType(session.Board(), "CxpPowerStatus", &state, 1, port), what);
         Check(Nox_getBoardPropertyWithType(session.Board(), "CxpPowerVin", &volts, 2, port), what);
         Check(Nox_getBoardPropertyWithType(session.Board(), "CxpPowerSense", &current, 2, port), what);
-        table.rows.push_back({std::to_string(port), std::to_string(state), FloatText(volts), FloatText(current)});
-        ports.push_back({{"port", port}, {"state", state}, {"volts", volts}, {"current", current}});
+        const std::string name = PowerStateName(session.Identity().typeCode, state);
+        table.rows.push_back({std::to_string(port), name, std::to_string(state), FloatText(volts) + " V",
+                              FloatText(current) + " mA"});
+        ports.push_back({{"port", port}, {"state", name}, {"stateCode", state}, {"volts", volts},
+                         {"milliamperes", current}});
     }
     Emit(options.json, {{"ports", std::move(ports)}}, table);
 }
@@ -73,7 +93,7 @@ void AddPowerCommands(CommandTable &table, CLI::App &app, const CommonOptions &o
                   [&options, mask, command, name] { SwitchPower(options, *mask, command, name); })
             ->add_option("--ports", *mask, "Port mask (default: every port of the board)");
     }
-    table.Add(*power, "status", "State code, voltage and current reading per port",
+    table.Add(*power, "status", "Power state, voltage (V) and current (mA) per port",
               [&options, mask] { ShowPower(options, *mask); })
         ->add_option("--ports", *mask, "Port mask (default: every port of the board)");
 }

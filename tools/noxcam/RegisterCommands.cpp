@@ -20,7 +20,7 @@ constexpr size_t kBytesPerDumpLine = 16;
 
 uint32_t ParseWord(const std::string &text, const std::string &what) {
     const auto value = ParseUnsigned(text);
-    if (!value || *value > 0xFFFFFFFFu) throw ToolError(what + ": '" + text + "' is not a 32-bit number", ERR_INVALID_ARGUMENT);
+    if (!value || *value > 0xFFFFFFFFu) throw UsageError(what + ": '" + text + "' is not a 32-bit number");
     return static_cast<uint32_t>(*value);
 }
 
@@ -57,7 +57,8 @@ void ReadRegisters(const CommonOptions &options, const std::string &addressText,
     const uint32_t address = ParseWord(addressText, "reg read");
     const uint32_t length = lengthText.empty() ? 4 : ParseWord(lengthText, "reg read");
     if (length > kMaxReadLength)
-        throw ToolError("reg read: at most " + std::to_string(kMaxReadLength) + " bytes at once", ERR_VALUE_OUT_OF_RANGE);
+        throw ToolError("reg read: at most " + std::to_string(kMaxReadLength) + " bytes at once", ERR_VALUE_OUT_OF_RANGE,
+                        {}, kExitUsage);
     Session session(options);
     NoxCameraHandle *camera = session.LinkedCamera();
     const std::string what = "reg read " + Hex32(address);
@@ -77,6 +78,8 @@ void WriteRegister(const CommonOptions &options, const std::string &addressText,
     const uint32_t value = ParseWord(valueText, "reg write");
     Session session(options);
     Check(Nox_registerWriteToCamera(session.LinkedCamera(), value, address), "reg write " + Hex32(address));
+    Emit(options.json, {{"address", address}, {"value", value}, {"camera", session.Slot()}},
+         "wrote " + Hex32(value) + " to " + Hex32(address) + " on camera " + std::to_string(session.Slot()) + "\n");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "Output.h"
 #include "RememberedLayout.h"
 #include "ToolError.h"
 #include "nox_genicam_ext.h"
@@ -108,9 +109,65 @@ bool Session::DiscoveredCamerasComeFirst() {
 }
 
 void Session::LoadConfiguration(const std::string &file) {
+    std::vector<std::string> serials = ReadLinkFileSerials(file);  // checked before the board is touched
     Check(Nox_LoadBoardConfiguration(Board(), file.c_str()), "loading the link configuration " + file);
     ForgetCameras();
     configured_ = true;
+    configFile_ = file;
+    configSerials_ = std::move(serials);
+}
+
+void Session::CompareSerial(uint32_t slot, NoxCameraHandle *camera) {
+    if (slot >= configSerials_.size() || configSerials_[slot].empty()) return;
+    const NoxCameraInfo *info = Nox_getCameraInfo(camera);
+    const std::string found = info && info->serialNumber ? info->serialNumber : "";
+    if (found == configSerials_[slot]) return;
+    Warn(options_.json, "camera " + std::to_string(slot) + " answers with serial number '" + found + "', but " +
+                            configFile_ + " was saved with '" + configSerials_[slot] +
+                            "' at its links: the cabling or the cameras changed since");
+}
+
+void Session::ConnectLinks(uint32_t slot, NoxCameraHandle *camera) {
+    const std::string name = "camera " + std::to_string(slot);
+    progress_.Step("connecting the links of " + name);
+    const int32_t status = Nox_LinkConnect(Board(), camera);
+    if (status != ERR_NONE) {
+        ToolError error("connecting the links of " + name, status, LastErrorReason());
+        if (status == ERR_LINK_LAYOUT_MISMATCH) error.AddReason(CablingProblem(camera));
+        throw error;
+    }
+    progress_.Finish();
+    CompareSerial(slot, camera);
+}
+
+std::vector<std::string> ReadLinkFileSerials(const std::string &file) {
+    std::error_code error;
+    if (!std::filesystem::exists(file, error))
+        throw ToolError("link configuration " + file + ": no such file", ERR_INVALID_FILENAME);
+    NoxLinkFileInfo *info = nullptr;
+    const int32_t status = Nox_readBoardConfigurationFile(file.c_str(), &info);
+    if (status == ERR_INVALID_DATA)
+        throw ToolError("link configuration " + file + ": not a link configuration file (config save writes them)",
+                        status, LastErrorReason());
+    Check(status, "link configuration " + file);
+    std::vector<std::string> serials;
+    for (uint32_t i = 0; i < info->cameraCount; ++i) serials.emplace_back(info->cameras[i].serialNumber);
+    Nox_freeLinkFileInfo(info);
+    return serials;
+}
+
+std::string CablingProblem(NoxCameraHandle *camera) {
+    NoxCameraLinkCounts counts{};
+    if (Nox_getCameraLinkCounts(camera, &counts) != ERR_NONE) return {};
+    const auto links = [](uint32_t count) { return std::to_string(count) + (count == 1 ? " link" : " links"); };
+    if (counts.operatorLinks > 0 && counts.operatorLinks < counts.cabledLinks)
+        return "the camera is cabled with " + links(counts.cabledLinks) + " but its camera operator takes " +
+               links(counts.operatorLinks) + ": load an applet whose operators take " + links(counts.cabledLinks) +
+               ", or cable fewer links";
+    if (counts.cabledLinks > 0 && counts.operatorLinks > counts.cabledLinks)
+        return "the camera operator takes " + links(counts.operatorLinks) + " but the camera answers on " +
+               links(counts.cabledLinks) + ": check the cables of its other links";
+    return {};
 }
 
 bool Session::HoldsCamera(uint32_t slot) {
@@ -131,12 +188,8 @@ void Session::ConnectAllCameras() {
     for (uint32_t slot = 0; slot < SlotCount(); ++slot) {
         NoxCameraHandle *camera = nullptr;
         if (!HoldsCamera(slot) || Nox_getCameraByIndex(Board(), slot, &camera) != ERR_NONE) continue;
-        if (attached_) continue;
-        const std::string name = "camera " + std::to_string(slot);
-        progress_.Step("connecting the links of " + name);
-        Check(Nox_LinkConnect(Board(), camera), "connecting the links of " + name);
+        if (!attached_) ConnectLinks(slot, camera);
     }
-    progress_.Finish();
 }
 
 uint32_t Session::SlotCount() {
@@ -170,11 +223,7 @@ NoxCameraHandle *Session::LinkedCamera() {
     const uint32_t slot = Slot();
     const std::string name = "camera " + std::to_string(slot);
     Check(Nox_getCameraByIndex(Board(), slot, &camera_), name);
-    if (!attached_) {
-        progress_.Step("connecting the links of " + name);
-        Check(Nox_LinkConnect(Board(), camera_), "connecting the links of " + name);
-        progress_.Finish();
-    }
+    if (!attached_) ConnectLinks(slot, camera_);
     linked_ = true;
     return camera_;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "BoardDirectory.h"
 #include "CommandLine.h"
@@ -48,6 +49,9 @@ public:
     ProgressLine &Progress() { return progress_; }
 
 private:
+    // Warns when the camera in the slot answers with another serial number than the file gave it.
+    void CompareSerial(uint32_t slot, NoxCameraHandle *camera);
+    void ConnectLinks(uint32_t slot, NoxCameraHandle *camera);
     void OpenBoard();
     bool AttachRememberedLayout();
     void RememberLayout();
@@ -69,7 +73,17 @@ private:
     NoxCameraHandle *camera_ = nullptr;
     bool linked_ = false;
     bool genicam_ = false;
+    std::string configFile_;
+    std::vector<std::string> configSerials_;  // per slot, from the --config file; "" when it gives none
 };
+
+// The serial numbers a link configuration file gives its cameras, in slot order ("" for a camera it
+// gives none); a file that is missing or no link configuration ends in a ToolError that says which.
+std::vector<std::string> ReadLinkFileSerials(const std::string &file);
+
+// Why the camera runs fewer links than it is cabled with, or its operator takes more than it is cabled
+// with ("" when neither): the camera operator or the cabling.
+std::string CablingProblem(NoxCameraHandle *camera);
 
 // The camera slots of the last scan (or loaded configuration): links, bit rate, packet sizes, identity.
 void PrintCameras(const CommonOptions &options, Session &session);

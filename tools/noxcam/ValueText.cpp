@@ -57,7 +57,11 @@ std::optional<Assignment> ParseAssignment(const std::string &text) {
 std::string FloatText(double value) {
     char text[32];
     const auto [end, error] = std::to_chars(text, text + sizeof text, value);
-    return error == std::errc() ? std::string(text, end) : std::string("nan");
+    if (error != std::errc()) return "nan";
+    std::string shown(text, end);
+    // A float looks like one wherever it is shown, in text as in JSON: 10000.0, not 10000.
+    if (std::isfinite(value) && shown.find_first_of(".e") == std::string::npos) shown += ".0";
+    return shown;
 }
 
 }  // namespace noxcam

@@ -20,7 +20,7 @@ struct Assignment {
 };
 std::optional<Assignment> ParseAssignment(const std::string &text);
 
-// Shortest text that reads back as the same double.
+// Shortest text that reads back as the same double, with a decimal point or exponent always ("10000.0").
 std::string FloatText(double value);
 
 }  // namespace noxcam

@@ -1,0 +1,39 @@
+// How many links a camera has on the board, takes on its camera operator and runs: what tells a
+// camera on a narrower operator (or missing a cable) from one that runs as it should.
+#include <exception>
+
+#include "api/ApiSupport.h"
+#include "discovery/DiscoveryInfo.h"
+#include "nox_genicam_ext.h"
+
+using namespace vexo::genicam;
+
+namespace {
+
+uint32_t CountOrZero(int32_t count) { return count > 0 ? static_cast<uint32_t>(count) : 0; }
+
+}  // namespace
+
+extern "C" NOX_API int32_t Nox_getCameraLinkCounts(NoxCameraHandle *handle, NoxCameraLinkCounts *counts) {
+    NOX_CALL_FRAME(frame, "Nox_getCameraLinkCounts", CameraContext(handle));
+    CameraPin camera = Camera(handle);
+    if (camera == nullptr) return Refuse(frame, ERR_INVALID_CAMERA_HANDLE, "Invalid camera handle");
+    if (counts == nullptr) return Refuse(frame, ERR_INVALID_ARGUMENT, "Invalid counts pointer");
+    NOXBoardInterface *board = camera->Board();
+    if (board == nullptr || board->Controller() == nullptr)
+        return Refuse(frame, ERR_NO_CXP_INTERFACE, "The camera's board is gone");
+    try {
+        vexo::templates::platform::RecursiveMutex::Guard model(board->Controller()->LinkMutex());
+        const DiscoveryInfo *info = board->GetDiscoveryInfo(false);
+        if (info == nullptr) return Refuse(frame, ERR_NO_CXP_INTERFACE, "The board has no link model");
+        const uint32_t masterId = camera->MasterId();
+        NoxCameraLinkCounts answer{};
+        answer.cabledLinks = CountOrZero(info->CountCameraLinks(masterId));
+        answer.operatorLinks = CountOrZero(info->CountApLinks(info->GetApMasterId(camera->CommandPort())));
+        answer.usedLinks = camera->LinkCount();
+        *counts = answer;
+        return frame.Return(ERR_NONE);
+    } catch (const std::exception &error) {
+        return Refuse(frame, ERR_INTERNAL, error.what());
+    }
+}
