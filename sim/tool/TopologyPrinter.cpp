@@ -33,6 +33,17 @@ void PrintApplet(const BoardConfig &board, std::ostream &out) {
     }
 }
 
+void PrintDescription(const CameraConfig &camera, std::ostream &out) {
+    out << "    description: " << (camera.description.file ? *camera.description.file : std::string("built-in"))
+        << (camera.description.zip ? ", zipped" : ", plain XML") << "\n";
+}
+
+// A GenCP camera's device strings.
+void PrintGenCpIdentity(const CameraConfig &camera, std::ostream &out) {
+    out << camera.vendor << " " << camera.model << ", family " << camera.family << ", version " << camera.version
+        << ", serial " << camera.serial << ", user id \"" << camera.userId << "\"\n";
+}
+
 void PrintCamera(const CameraConfig &camera, size_t index, std::ostream &out) {
     out << "  camera " << index << ": " << camera.vendor << " " << camera.model << ", serial " << camera.serial
         << ", revision " << camera.revisionText << ", "
@@ -48,8 +59,7 @@ void PrintCamera(const CameraConfig &camera, size_t index, std::ostream &out) {
     out << "    control packets up to " << camera.controlPacketSize << " bytes, stream packets up to "
         << camera.streamPacketSizeMax << " bytes" << (camera.ackCrc ? "" : ", acknowledgments without CRC") << "\n";
     if (camera.scratchBytes != 0) out << "    " << camera.scratchBytes << " bytes of scratch memory at 0x10000000\n";
-    out << "    description: " << (camera.description.file ? *camera.description.file : std::string("built-in"))
-        << (camera.description.zip ? ", zipped" : ", plain XML") << "\n";
+    PrintDescription(camera, out);
 }
 
 // Camera Link HS: the applet's layouts, and each camera's links (with their
@@ -72,7 +82,10 @@ void PrintClhsCamera(const CameraConfig &camera, const std::string &name, std::o
     out << "; configurations";
     for (const ClhsConfiguration &configuration : camera.configurations)
         out << " [" << configuration.links << " at " << configuration.mbps << "]";
-    out << "; reconnect " << camera.reconnectTimeMs << " ms\n";
+    out << "; reconnect " << camera.reconnectTimeMs << " ms\n    ";
+    PrintGenCpIdentity(camera, out);
+    out << "    maximum response time " << camera.responseTimeMs << " ms\n";
+    PrintDescription(camera, out);
 }
 
 const char *PortConfigName(CameraPortConfig config) {
@@ -86,15 +99,14 @@ const char *PortConfigName(CameraPortConfig config) {
 }
 
 void PrintSerialCamera(const CameraConfig &camera, size_t index, std::ostream &out) {
-    out << "  camera " << index << ": " << camera.vendor << " " << camera.model << ", family " << camera.family
-        << ", version " << camera.version << ", serial " << camera.serial << ", user id \"" << camera.userId << "\"\n";
+    out << "  camera " << index << ": ";
+    PrintGenCpIdentity(camera, out);
     out << "    connectors: ";
     PrintList(out, camera.links);
     out << " (serial line on " << camera.links.front() << ")\n    bauds: ";
     PrintList(out, camera.bauds, " ");
     out << "; starts at " << camera.baud << "; maximum response time " << camera.responseTimeMs << " ms\n";
-    out << "    description: " << (camera.description.file ? *camera.description.file : std::string("built-in"))
-        << (camera.description.zip ? ", zipped" : ", plain XML") << "\n";
+    PrintDescription(camera, out);
 }
 
 void PrintCameraLinkBoard(const BoardConfig &board, std::ostream &out) {
