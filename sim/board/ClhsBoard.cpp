@@ -337,13 +337,13 @@ void ClhsBoard::Deliver(uint32_t appletPort, uint32_t port, const ClhsCamera::An
 
 // Queues an acknowledge's message, readable when its last word arrived;
 // returns then.
-ClhsBoard::Clock::time_point ClhsBoard::Queue(uint32_t appletPort, uint32_t port, const ClhsCamera::Acknowledge &ack,
+ClhsBoard::Clock::time_point ClhsBoard::Queue(uint32_t appletPort, uint32_t port, const GenCpPacket &ack,
                                               Clock::time_point at) {
-    if (ack.size == 0) return at;
+    if (ack.Empty()) return at;
     MessageChannel &channel = state_.channels[appletPort];
     Port &physical = state_.ports[port];
     std::array<uint32_t, MessageChannel::kMessageWords> words;
-    const uint32_t count = MessageOfGenCpBytes(ack.Bytes(), words);
+    const uint32_t count = MessageOfGenCpBytes(ack.Message(), words);
     const Clock::time_point due = std::max(at, channel.LastDue()) + count * timing_.DownlinkWord(cameras_[port].camera->LinkSpeed());
     Increment(physical.pcsPackets);
     const bool failed = physical.fault.Take(ClhsFaultKind::RxFail);

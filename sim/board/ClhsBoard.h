@@ -82,7 +82,7 @@ private:
     void ClearTxBuffer(uint32_t appletPort);
     void Send(uint32_t appletPort, Clock::time_point now);
     void Deliver(uint32_t appletPort, uint32_t port, const ClhsCamera::Answer &answer, Clock::time_point arrival);
-    Clock::time_point Queue(uint32_t appletPort, uint32_t port, const ClhsCamera::Acknowledge &ack, Clock::time_point at);
+    Clock::time_point Queue(uint32_t appletPort, uint32_t port, const GenCpPacket &ack, Clock::time_point at);
 
     LinkTiming timing_;
     ClhsRegisterMap registers_;

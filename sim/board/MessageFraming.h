@@ -3,6 +3,8 @@
 #include <optional>
 #include <span>
 
+#include "camera/GenCpPacket.h"
+
 namespace vexo::sim {
 
 // GenCP on the Camera Link HS message channel. A message is 32-bit words:
@@ -11,10 +13,7 @@ namespace vexo::sim {
 // count, bytes written, pending time) are one value per word; data bytes sit
 // in memory order, the first byte in bits 7-0, the last word zero-padded.
 //
-// The camera side sees GenCP bytes: the command descriptor (flags or status,
-// id, length, request id: 2 bytes each) and the SCD, every multi-byte field
-// most significant byte first.
-inline constexpr uint32_t kGenCpDescriptorBytes = 8;
+// The camera side sees GenCP bytes: the command descriptor and the SCD.
 // Longest SCD a message may carry: a camera refuses over-long writes rather than lose them.
 inline constexpr uint32_t kMaxMessageScdBytes = 1008;
 inline constexpr uint32_t kMaxGenCpBytes = kGenCpDescriptorBytes + kMaxMessageScdBytes;

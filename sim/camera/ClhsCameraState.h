@@ -2,12 +2,16 @@
 #include <chrono>
 #include <cstdint>
 
+#include "camera/GenCpCameraState.h"
+
 namespace vexo::sim {
 
 // The state of a Camera Link HS camera, as plain data in the simulator's
 // shared memory (in the slot of the board its master link is on).
 struct ClhsCameraState {
     using Clock = std::chrono::steady_clock;
+
+    GenCpCameraState gencp;  // what it answers as a GenCP camera
 
     uint32_t deviceId = 0;
     uint32_t selectedConfiguration = 0;  // written by the host, used at the next hotplug

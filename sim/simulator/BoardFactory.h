@@ -13,7 +13,8 @@
 namespace vexo::sim {
 
 using BoardList = std::vector<std::unique_ptr<Board>>;
-// Per board, the description of each of its cameras.
+// Per board, the description of each of its cameras; then one more list:
+// the cameras of "clhs_cameras".
 using TopologyDescriptions = std::vector<std::vector<DescriptionHandle>>;
 
 // Reads the description files a topology's cameras name (relative names

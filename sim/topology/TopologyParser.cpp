@@ -51,7 +51,7 @@ uint32_t ToBitRate(const Json &value, const std::string &path) {
 // An object whose keys are checked against the allowed set when it is opened.
 class ObjectReader {
 public:
-    ObjectReader(const Json &object, std::string path, std::initializer_list<std::string_view> allowed)
+    ObjectReader(const Json &object, std::string path, const std::vector<std::string_view> &allowed)
         : object_(object), path_(std::move(path)) {
         if (!object_.is_object()) Reject(path_, "expected an object");
         for (const auto &item : object_.items())
@@ -273,11 +273,32 @@ uint32_t ToBaud(const Json &value, const std::string &path) {
     return baud;
 }
 
-CameraConfig ReadSerialCamera(const Json &value, const std::string &path) {
+// What every GenCP camera has: its response time, device strings and description.
+constexpr std::string_view kGenCpCameraKeys[] = {"response_time", "vendor", "model", "family", "version",
+                                                 "manufacturer_info", "serial", "user_id", "xml"};
+
+void ReadGenCpCameraKeys(const ObjectReader &camera, CameraConfig &config) {
     constexpr size_t kStringBytes = protocol::gencp::bootstrap::kStringSize;
-    const ObjectReader camera(value, path,
-                              {"links", "bauds", "baud", "response_time", "power", "vendor", "model", "family", "version",
-                               "manufacturer_info", "serial", "user_id", "xml"});
+    config.responseTimeMs = camera.Unsigned("response_time", 300, 1, 60000);
+    config.vendor = camera.Text("vendor", config.vendor, kStringBytes);
+    config.model = camera.Text("model", config.model, kStringBytes);
+    config.family = camera.Text("family", config.family, kStringBytes);
+    config.version = camera.Text("version", config.version, kStringBytes);
+    config.manufacturerInfo = camera.Text("manufacturer_info", config.manufacturerInfo, kStringBytes);
+    config.serial = camera.Text("serial", config.serial, kStringBytes);
+    config.userId = camera.Text("user_id", config.userId, kStringBytes);
+    if (const Json *xml = camera.Find("xml")) config.description = ReadDescriptionSource(*xml, camera.PathOf("xml"));
+}
+
+// The keys of a GenCP camera beside those of its technology.
+std::vector<std::string_view> WithGenCpCameraKeys(std::initializer_list<std::string_view> keys) {
+    std::vector<std::string_view> all(keys);
+    all.insert(all.end(), std::begin(kGenCpCameraKeys), std::end(kGenCpCameraKeys));
+    return all;
+}
+
+CameraConfig ReadSerialCamera(const Json &value, const std::string &path) {
+    const ObjectReader camera(value, path, WithGenCpCameraKeys({"links", "bauds", "baud", "power"}));
     if (camera.Find("power")) Reject(camera.PathOf("power"), "a Camera Link camera runs while plugged: no power key");
     CameraConfig config;
     config.links = {0};
@@ -294,15 +315,7 @@ CameraConfig ReadSerialCamera(const Json &value, const std::string &path) {
     } else if (std::find(config.bauds.begin(), config.bauds.end(), config.baud) == config.bauds.end()) {
         Reject(camera.PathOf("bauds"), "the camera starts at 9600 baud unless \"baud\" says otherwise");
     }
-    config.responseTimeMs = camera.Unsigned("response_time", 300, 1, 60000);
-    config.vendor = camera.Text("vendor", config.vendor, kStringBytes);
-    config.model = camera.Text("model", config.model, kStringBytes);
-    config.family = camera.Text("family", config.family, kStringBytes);
-    config.version = camera.Text("version", config.version, kStringBytes);
-    config.manufacturerInfo = camera.Text("manufacturer_info", config.manufacturerInfo, kStringBytes);
-    config.serial = camera.Text("serial", config.serial, kStringBytes);
-    config.userId = camera.Text("user_id", config.userId, kStringBytes);
-    if (const Json *xml = camera.Find("xml")) config.description = ReadDescriptionSource(*xml, camera.PathOf("xml"));
+    ReadGenCpCameraKeys(camera, config);
     return config;
 }
 
@@ -353,12 +366,13 @@ std::vector<ClhsConfiguration> ReadClhsConfigurations(const ObjectReader &camera
 }
 
 void ReadClhsCameraKeys(const ObjectReader &camera, CameraConfig &config) {
+    ReadGenCpCameraKeys(camera, config);
     config.configurations = ReadClhsConfigurations(camera, uint32_t(config.links.size()));
     config.reconnectTimeMs = camera.Unsigned("reconnect_time", config.reconnectTimeMs, 0, kMaxReconnectMs);
 }
 
 CameraConfig ReadClhsCamera(const Json &value, const std::string &path) {
-    const ObjectReader camera(value, path, {"links", "configurations", "reconnect_time"});
+    const ObjectReader camera(value, path, WithGenCpCameraKeys({"links", "configurations", "reconnect_time"}));
     CameraConfig config;
     if (!camera.Find("links")) Reject(camera.PathOf("links"), "missing: a camera needs at least one link");
     config.links = ReadPortList(*camera.Find("links"), camera.PathOf("links"), kClhsPorts);
@@ -415,7 +429,7 @@ void ReadClhsCameras(const Json &list, const std::string &path, Topology &topolo
         for (const CameraConfig &camera : topology.boards[board].cameras)
             for (uint32_t port : camera.links) taken.insert({board, port});
     for (size_t i = 0; i < list.size(); ++i) {
-        const ObjectReader camera(list[i], Element(path, i), {"links", "configurations", "reconnect_time"});
+        const ObjectReader camera(list[i], Element(path, i), WithGenCpCameraKeys({"links", "configurations", "reconnect_time"}));
         CameraConfig config;
         const std::string linksPath = camera.PathOf("links");
         if (!camera.Find("links")) Reject(linksPath, "missing: a camera needs at least one link");

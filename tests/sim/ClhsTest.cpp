@@ -35,8 +35,21 @@ std::vector<uint32_t> ReadCommand(uint32_t address, uint32_t bytes, uint16_t req
 }
 
 // A register value, most significant byte first in memory.
-std::vector<uint32_t> WriteCommand(uint32_t address, uint32_t value, uint16_t requestId) {
-    return {kFirstWords[0], kFirstWords[1], 0x40000802, 12u << 16 | requestId, 0, address, ByteSwap(value)};
+std::vector<uint32_t> WriteCommand(uint32_t address, uint32_t value, uint16_t requestId, uint16_t flags = 0x4000) {
+    return {kFirstWords[0], kFirstWords[1], uint32_t(flags) << 16 | 0x0802, 12u << 16 | requestId, 0, address, ByteSwap(value)};
+}
+
+using Bytes = std::vector<uint8_t>;
+
+// Data bytes travel in memory order, the first in bits 7-0 of its word.
+std::vector<uint32_t> WriteBytesCommand(uint32_t address, std::string_view data, uint16_t requestId) {
+    std::vector<uint32_t> words{kFirstWords[0], kFirstWords[1], 0x40000802, uint32_t(8 + data.size()) << 16 | requestId, 0,
+                                address};
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (i % 4 == 0) words.push_back(0);
+        words.back() |= uint32_t(uint8_t(data[i])) << (8 * (i % 4));
+    }
+    return words;
 }
 
 // Fills the transmit buffer word by word.
@@ -90,6 +103,30 @@ std::optional<uint32_t> RegisterOf(const std::optional<Message> &ack) {
 
 std::optional<uint32_t> ReadRegister(const Session &board, uint32_t port, uint32_t address) {
     return RegisterOf(Exchange(board, port, ReadCommand(address, 4, 7)));
+}
+
+// Reads `size` bytes on port 0 in reads of at most 496 bytes; fewer when a read fails.
+Bytes ReadBytes(const Session &board, uint32_t address, size_t size) {
+    Bytes bytes;
+    for (uint16_t id = 100; bytes.size() < size; ++id) {
+        const uint32_t count = uint32_t(std::min<size_t>(496, size - bytes.size()));
+        const std::optional<Message> ack = Exchange(board, 0, ReadCommand(address + uint32_t(bytes.size()), count, id));
+        if (!ack || ack->words.size() != 4 + (count + 3) / 4 || ack->words[2] != 0x0801) break;
+        for (uint32_t i = 0; i < count; ++i) bytes.push_back(uint8_t(ack->words[4 + i / 4] >> (8 * (i % 4))));
+    }
+    return bytes;
+}
+
+uint64_t NumberOf(const Bytes &bytes) {
+    uint64_t value = 0;
+    for (uint8_t byte : bytes) value = value << 8 | byte;
+    return value;
+}
+
+// The status of the acknowledge a command gets on port 0; 0xFFFFFFFF for none.
+uint32_t StatusOf(const Session &board, std::span<const uint32_t> command) {
+    const std::optional<Message> ack = Exchange(board, 0, command);
+    return ack && ack->words.size() >= 4 ? ack->words[2] >> 16 : 0xFFFFFFFFu;
 }
 
 bool CarriesMessages(const Session &board, uint32_t port) {
@@ -215,10 +252,7 @@ TEST_F(SimClhs, CameraFaultsAndGenCpRefusals) {
     LoadTopology(kTwoLinkBoard);
     Session board;
     ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
-    const auto statusOf = [&](std::span<const uint32_t> command) -> uint32_t {
-        const std::optional<Message> ack = Exchange(board, 0, command);
-        return ack && ack->words.size() >= 4 ? ack->words[2] >> 16 : 0xFFFFFFFFu;
-    };
+    const auto statusOf = [&](std::span<const uint32_t> command) { return StatusOf(board, command); };
     ASSERT_EQ(vexosim_fault(0, 0, "reject_device_id", 1), 0);
     EXPECT_EQ(statusOf(ReadCommand(clhs::camera::kDeviceId, 4, 1)), 0u) << "reads are not faulted";
     EXPECT_EQ(statusOf(WriteCommand(clhs::camera::kDeviceId, 5, 2)), 0x8006u);
@@ -243,6 +277,46 @@ TEST_F(SimClhs, CameraFaultsAndGenCpRefusals) {
     Send(board, 0, cut);
     EXPECT_FALSE(NextMessage(board, 0, std::chrono::milliseconds(5)));
     EXPECT_EQ(Stats(0, 0).framingErrors, 1u);
+}
+
+TEST_F(SimClhs, TheGenCpCameraAnswersBootstrapRegistersStringsAndResends) {
+    LoadTopology(R"({"boards": [{"model": "clhs2-c",
+        "cameras": [{"links": [0], "vendor": "Test Vendor 7", "response_time": 250}]}]})");
+    Session board;
+    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
+    EXPECT_EQ(ReadRegister(board, 0, 0x01CC), 250u);
+    EXPECT_EQ(StatusOf(board, WriteCommand(0x01CC, 1, 1)), 0x8004u) << "read-only";
+    EXPECT_EQ(NumberOf(ReadBytes(board, 0x01D8, 8)), clhs::camera::kDeviceId) << "the technology registers";
+
+    const auto text = [](const Bytes &bytes) { return std::string(bytes.begin(), bytes.end()); };
+    EXPECT_EQ(text(ReadBytes(board, 0x0004, 64)), "Test Vendor 7" + std::string(51, '\0'));
+    EXPECT_EQ(StatusOf(board, WriteBytesCommand(0x0004, "Other", 2)), 0x8004u);
+    const std::optional<Message> named = Exchange(board, 0, WriteBytesCommand(0x0184, "line-3", 3));
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->words, (std::vector<uint32_t>{0x00005040, 0x00010000, 0x00000803, 0x00040003, 6}));
+    EXPECT_EQ(text(ReadBytes(board, 0x0184, 64)), "line-3" + std::string(58, '\0'));
+
+    // A resend of the last command is answered again, not executed again.
+    const std::optional<Message> first = Exchange(board, 0, WriteCommand(clhs::camera::kDeviceId, 7, 40));
+    const std::optional<Message> again = Exchange(board, 0, WriteCommand(clhs::camera::kDeviceId, 9, 40, 0xC000));
+    ASSERT_TRUE(first && again);
+    EXPECT_EQ(again->words, first->words);
+    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kDeviceId), 7u);
+    EXPECT_EQ(Stats(0, 0).bytesWritten, 6u + 4u);
+}
+
+TEST_F(SimClhs, TheManifestPointsAtTheBuiltInDescription) {
+    const std::string xml = RunCommand(std::string(VEXOSIM_TOOL) + " xml --camera-link").second;
+    LoadTopology(kTwoLinkBoard);
+    Session board;
+    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
+    const uint32_t table = uint32_t(NumberOf(ReadBytes(board, 0x01D0, 8)));
+    EXPECT_EQ(NumberOf(ReadBytes(board, table, 8)), 1u);
+    EXPECT_EQ(NumberOf(ReadBytes(board, table + 12, 4)), 0x01010400u) << "schema 1.1, zip";
+    const uint64_t address = NumberOf(ReadBytes(board, table + 16, 8)), size = NumberOf(ReadBytes(board, table + 24, 8));
+    const Bytes file = ReadBytes(board, uint32_t(address), size);
+    ASSERT_EQ(file.size(), size);
+    EXPECT_EQ(FirstEntry(file), xml);
 }
 
 TEST_F(SimClhs, PhysicalLayerRevisionMessagesAndLock) {
@@ -424,7 +498,8 @@ TEST_F(SimClhs, BadTopologyKeysAreRefusedWithTheirPath) {
         {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0]}]}], "clhs_cameras": [{"links": [[0, 1], [0, 0]]}]})", "\"clhs_cameras[0].links[1]\": port 0 of board 0 already carries a link"},
         {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[0, 0]], "reconnect_time": -1}]})", "\"clhs_cameras[0].reconnect_time\": expected a non-negative integer"},
         {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[0, 0]], "configurations": [[1, 0]]}]})", "\"clhs_cameras[0].configurations[0][1]\": value 0 outside 1 to 100000"},
-        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[0, 0]], "vendor": "x"}]})", "unknown key \"clhs_cameras[0].vendor\""},
+        {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0], "baud": 9600}]}]})", "unknown key \"boards[0].cameras[0].baud\""},
+        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[0, 0]], "response_time": 0}]})", "\"clhs_cameras[0].response_time\": value 0 outside 1 to 60000"},
     };
     for (const auto &[json, message] : cases) {
         SCOPED_TRACE(json);
