@@ -66,6 +66,9 @@ inline constexpr uint64_t kControlCoreResetValue = 5;
 // Bit 17 of the MDIO status register: a command is under way; bits 18-21: it failed.
 inline constexpr uint64_t kMdioBusy = 1u << 17;
 inline constexpr uint64_t kMdioErrors = 0xFu << 18;
+// The operation field of an MDIO command word.
+inline constexpr uint32_t kMdioOperationWrite = 1;
+inline constexpr uint32_t kMdioOperationRead = 3;
 
 // The first two words of every GenCP message on the channel.
 inline constexpr uint32_t kMessageWord0 = 0x00005040;

@@ -39,6 +39,23 @@ void CheckCamera(const CameraConfig &camera, uint32_t portCount, std::set<uint32
             "a default speed the camera does not offer");
 }
 
+// A Camera Link HS camera: links taken once, configurations it can run.
+void CheckClhsCamera(const CameraConfig &camera, const Topology &topology,
+                     std::set<std::pair<uint32_t, uint32_t>> &taken, uint32_t board) {
+    Require(!camera.links.empty(), "a camera without links");
+    Require(camera.linkBoards.empty() || camera.linkBoards.size() == camera.links.size(), "links without their boards");
+    for (size_t link = 0; link < camera.links.size(); ++link) {
+        const uint32_t on = camera.linkBoards.empty() ? board : camera.linkBoards[link];
+        Require(on < topology.boards.size() && topology.boards[on].model->technology == Technology::kCameraLinkHs,
+                "a link on a board that is no Camera Link HS board");
+        Require(camera.links[link] < topology.boards[on].model->portCount && taken.insert({on, camera.links[link]}).second,
+                "a link on a missing or taken port");
+    }
+    Require(!camera.configurations.empty(), "a camera without configurations");
+    for (const ClhsConfiguration &configuration : camera.configurations)
+        Require(configuration.links >= 1 && configuration.links <= camera.links.size(), "a configuration of too many links");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -49,12 +66,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     const Topology &topology = std::get<Topology>(result);
     Require(topology.boards.size() <= kMaxBoards, "more boards than the simulator serves");
-    for (const BoardConfig &board : topology.boards) {
+    std::set<std::pair<uint32_t, uint32_t>> clhsTaken;
+    for (uint32_t index = 0; index < topology.boards.size(); ++index) {
+        const BoardConfig &board = topology.boards[index];
         Require(board.model != nullptr && board.model->served, "a board model that is not simulated");
         std::set<uint32_t> taken;
         const bool serial = board.model->technology == Technology::kCameraLink;
         for (const CameraConfig &camera : board.cameras)
-            (serial ? CheckSerialCamera : CheckCamera)(camera, board.model->portCount, taken);
+            if (board.model->technology == Technology::kCameraLinkHs)
+                CheckClhsCamera(camera, topology, clhsTaken, index);
+            else
+                (serial ? CheckSerialCamera : CheckCamera)(camera, board.model->portCount, taken);
     }
+    for (const CameraConfig &camera : topology.clhsCameras) CheckClhsCamera(camera, topology, clhsTaken, 0);
     return 0;
 }

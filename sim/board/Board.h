@@ -66,6 +66,9 @@ public:
     // Test controls of the camera ports: 0, or -1 for a port the board lacks.
     virtual int32_t Plug(uint32_t, bool) { return kFailed; }
     virtual int32_t InjectFault(uint32_t, const CameraFault &) { return kFailed; }
+    // A fault named as `vexosim_fault` names it, for the next `count` events;
+    // -1 for a kind the board's technology does not have.
+    virtual int32_t InjectNamedFault(uint32_t port, std::string_view kind, uint32_t count);
     virtual int32_t SetLinkNoise(uint32_t, uint32_t) { return kFailed; }
     virtual int32_t ReadTraffic(uint32_t, TrafficCounters &) const { return kFailed; }
 

@@ -44,27 +44,19 @@ constexpr std::array<ValueRange, 3> kCountedValues{{
     {FaultKind::Status, 0, 0xFFFF},
 }};
 
-std::optional<uint32_t> ParseNumber(std::string_view text, int base) {
-    if (base == 16 && (text.starts_with("0x") || text.starts_with("0X"))) text.remove_prefix(2);
-    uint32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
-
 std::optional<uint32_t> ParseValue(FaultKind kind, std::string_view text) {
     if (kind == FaultKind::AckCode) {
-        const std::optional<uint32_t> code = ParseNumber(text, 16);
+        const std::optional<uint32_t> code = ParseFaultNumber(text, 16);
         if (!code) return std::nullopt;
         return *code <= 0xFF ? ReplicatedCode(uint8_t(*code)) : *code;
     }
     for (const ValueRange &range : kCountedValues) {
         if (range.kind != kind) continue;
-        const std::optional<uint32_t> value = ParseNumber(text, kind == FaultKind::Status ? 16 : 10);
+        const std::optional<uint32_t> value = ParseFaultNumber(text, kind == FaultKind::Status ? 16 : 10);
         if (!value || *value < range.min || *value > range.max) return std::nullopt;
         return value;
     }
-    const std::optional<uint32_t> ms = ParseNumber(text, 10);
+    const std::optional<uint32_t> ms = ParseFaultNumber(text, 10);
     if (!ms || *ms > kMaxFaultDelayMs) return std::nullopt;
     return ms;
 }
@@ -76,6 +68,14 @@ std::string HexText(uint32_t value) {
 }
 
 }  // namespace
+
+std::optional<uint32_t> ParseFaultNumber(std::string_view text, int base) {
+    if (base == 16 && (text.starts_with("0x") || text.starts_with("0X"))) text.remove_prefix(2);
+    uint32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
 
 std::optional<CameraFault> ParseCameraFault(std::string_view text, uint32_t count) {
     const size_t colon = text.find(':');

@@ -56,6 +56,9 @@ inline constexpr uint32_t kMaxGarbageBytes = 4096;  // no more than the receive 
 // "wrong_id", "truncate:<n>" (1 to 512 bytes). Nothing for anything else.
 std::optional<CameraFault> ParseCameraFault(std::string_view text, uint32_t count);
 
+// A fault's number: decimal, or hexadecimal (base 16, "0x" allowed); nothing for any other text.
+std::optional<uint32_t> ParseFaultNumber(std::string_view text, int base);
+
 // The fault as ParseCameraFault reads it, with the commands left ("delay_ack:20 x3"), or "none".
 std::string DescribeCameraFault(const CameraFault &fault);
 

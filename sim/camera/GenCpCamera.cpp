@@ -43,22 +43,6 @@ uint16_t StatusOf(AckCode code) {
 
 uint16_t AckIdOf(uint16_t commandId) { return uint16_t(commandId + 1); }
 
-// An acknowledge that carries no data: a refused read (no SCD), a refused
-// write (its SCD with 0 bytes written), any other command (no SCD).
-GenCpPacket Refusal(const GenCpHeader &command, uint16_t status) {
-    const uint8_t noneWritten[gencp::kShortAckScdBytes]{};
-    const bool write = command.commandId == uint16_t(CommandId::kWriteMem);
-    return GenCpPacket::Make(status, AckIdOf(command.commandId), command.requestId,
-                             write ? std::span<const uint8_t>(noneWritten) : std::span<const uint8_t>());
-}
-
-// A short acknowledge's SCD: 2 reserved bytes, then a 16-bit value.
-std::array<uint8_t, gencp::kShortAckScdBytes> ShortScd(uint16_t value) {
-    std::array<uint8_t, gencp::kShortAckScdBytes> scd{};
-    PutBigEndian16(value, scd.data() + 2);
-    return scd;
-}
-
 void PutBigEndian32(uint32_t value, uint8_t *bytes) { BigEndianBytes(value, bytes); }
 
 bool IsZip(const std::vector<uint8_t> &bytes) {
@@ -71,8 +55,9 @@ void CopyText(const std::string &text, uint8_t *field) {
 
 }  // namespace
 
-GenCpCamera::GenCpCamera(const CameraConfig &config, GenCpCameraState &state, uint8_t *segment)
-    : config_(config), state_(state) {
+GenCpCamera::GenCpCamera(const CameraConfig &config, GenCpCameraState &state, uint8_t *segment,
+                         TechnologyRegisters *technology)
+    : config_(config), state_(state), technology_(technology) {
     regions_ = {{
         {bootstrap::kDeviceVendorName, uint32_t(sizeof state_.strings), state_.strings, state_.strings,
          bootstrap::kDeviceUserDefinedName},
@@ -104,6 +89,10 @@ void GenCpCamera::Install(const CameraConfig &config, const DescriptionImage &de
 }
 
 void GenCpCamera::Repair() { state_.inputCount = 0; }
+
+uint32_t GenCpCamera::TechnologyBootstrap() const {
+    return technology_ ? technology_->Bootstrap() : kGenCpTechnologyBootstrap;
+}
 
 uint32_t GenCpCamera::SupportedBaudMask() const {
     uint32_t mask = 0;
@@ -171,61 +160,62 @@ void GenCpCamera::Handle(std::span<const uint8_t> command, Clock::time_point arr
     ++context.counters.commandsReceived;
     const GenCpHeader header = ReadGenCpHeader(command);
     const bool read = header.commandId == uint16_t(CommandId::kReadMem);
-    const bool memory = read || header.commandId == uint16_t(CommandId::kWriteMem);
     // A busy echo waits for a read; other commands pass it by.
     const FaultKind kind = context.fault.kind == FaultKind::BusyEcho && !read ? FaultKind::None : context.fault.TakeOne();
-    const bool resend = (header.flagsOrStatus & gencp::kFlagResend) && state_.remembered &&
-                        header.requestId == state_.lastRequestId && header.commandId == state_.lastCommandId;
     switchToBaud_ = 0;
-    GenCpPacket answer;
-    if (kind == FaultKind::Status) {
-        answer = Refusal(header, uint16_t(context.fault.value));
-    } else if (resend) {
-        answer = state_.lastAnswer;
-    } else {
-        answer = Execute(header, command.subspan(kHeaderBytes), context.counters, arrival);
-        if (memory) {
-            state_.remembered = true;
-            state_.lastRequestId = header.requestId;
-            state_.lastCommandId = header.commandId;
-            state_.lastAnswer = answer;
-        }
-    }
+    const GenCpPacket answer = kind == FaultKind::Status
+                                   ? GenCpRefusal(header, uint16_t(context.fault.value))
+                                   : Answer(header, command.subspan(kHeaderBytes), context.counters, arrival);
     Deliver(answer, command, context.fault, kind, arrival + context.line.TurnAround(), context);
     // The switch comes after the acknowledge, which still goes at the old rate.
     if (switchToBaud_ != 0) state_.baud = switchToBaud_;
+}
+
+GenCpPacket GenCpCamera::Answer(const GenCpHeader &header, std::span<const uint8_t> scd, TrafficCounters &counters,
+                                Clock::time_point now) {
+    const bool resend = (header.flagsOrStatus & gencp::kFlagResend) && state_.remembered &&
+                        header.requestId == state_.lastRequestId && header.commandId == state_.lastCommandId;
+    if (resend) return state_.lastAnswer;
+    const GenCpPacket answer = Execute(header, scd, counters, now);
+    if (header.commandId == uint16_t(CommandId::kReadMem) || header.commandId == uint16_t(CommandId::kWriteMem)) {
+        state_.remembered = true;
+        state_.lastRequestId = header.requestId;
+        state_.lastCommandId = header.commandId;
+        state_.lastAnswer = answer;
+    }
+    return answer;
 }
 
 GenCpPacket GenCpCamera::Execute(const GenCpHeader &header, std::span<const uint8_t> scd, TrafficCounters &counters,
                                  Clock::time_point now) {
     if (header.commandId == uint16_t(CommandId::kReadMem)) return ExecuteRead(header, scd, counters, now);
     if (header.commandId == uint16_t(CommandId::kWriteMem)) return ExecuteWrite(header, scd, counters, now);
-    return Refusal(header, uint16_t(Status::kNotImplemented));
+    return GenCpRefusal(header, uint16_t(Status::kNotImplemented));
 }
 
 GenCpPacket GenCpCamera::ExecuteRead(const GenCpHeader &header, std::span<const uint8_t> scd,
                                      TrafficCounters &counters, Clock::time_point now) {
-    if (scd.size() != gencp::kReadCommandScdBytes) return Refusal(header, uint16_t(Status::kInvalidParameter));
+    if (scd.size() != gencp::kReadCommandScdBytes) return GenCpRefusal(header, uint16_t(Status::kInvalidParameter));
     const uint64_t address = BigEndian64(scd.data());
     const uint16_t count = BigEndian16(scd.data() + 10);
-    if (count > gencp::kMaxReadBytes) return Refusal(header, uint16_t(Status::kInvalidParameter));
+    if (count > gencp::kMaxReadBytes) return GenCpRefusal(header, uint16_t(Status::kInvalidParameter));
     const uint16_t status = StatusOf(ReadMemory(regions_, Registers{*this, now}, address, count, scratch_.data()));
-    if (status != 0) return Refusal(header, status);
+    if (status != 0) return GenCpRefusal(header, status);
     counters.bytesRead += count;
     return GenCpPacket::Make(0, AckIdOf(header.commandId), header.requestId, std::span(scratch_.data(), count));
 }
 
 GenCpPacket GenCpCamera::ExecuteWrite(const GenCpHeader &header, std::span<const uint8_t> scd,
                                       TrafficCounters &counters, Clock::time_point now) {
-    if (scd.size() < gencp::kWriteCommandAddressBytes) return Refusal(header, uint16_t(Status::kInvalidParameter));
+    if (scd.size() < gencp::kWriteCommandAddressBytes) return GenCpRefusal(header, uint16_t(Status::kInvalidParameter));
     const std::span<const uint8_t> data = scd.subspan(gencp::kWriteCommandAddressBytes);
-    if (data.size() > gencp::kMaxWriteBytes) return Refusal(header, uint16_t(Status::kInvalidParameter));
+    if (data.size() > gencp::kMaxWriteBytes) return GenCpRefusal(header, uint16_t(Status::kInvalidParameter));
     Registers registers{*this, now};
     const uint16_t status =
         StatusOf(WriteMemory(regions_, registers, BigEndian64(scd.data()), data.data(), uint32_t(data.size())));
-    if (status != 0) return Refusal(header, status);
+    if (status != 0) return GenCpRefusal(header, status);
     counters.bytesWritten += data.size();
-    return GenCpPacket::Make(0, AckIdOf(header.commandId), header.requestId, ShortScd(uint16_t(data.size())));
+    return GenCpPacket::Make(0, AckIdOf(header.commandId), header.requestId, GenCpShortScd(uint16_t(data.size())));
 }
 
 // The answer on the line, as the fault has it. A late answer (after a pending
@@ -246,8 +236,7 @@ void GenCpCamera::Deliver(const GenCpPacket &answer, std::span<const uint8_t> co
     switch (kind) {
         case FaultKind::NoAck: return;
         case FaultKind::PendingAck: {
-            const GenCpPacket pending = GenCpPacket::Make(0, uint16_t(CommandId::kPendingAck), answer.RequestId(),
-                                                          ShortScd(uint16_t(fault.value)));
+            const GenCpPacket pending = GenCpPendingAck(answer.RequestId(), uint16_t(fault.value));
             send(bytes, lateStart(send(pending.Bytes(), at, true)), true);
             return;
         }
@@ -303,11 +292,22 @@ std::optional<RegisterAccess> GenCpCamera::Registers::Access(uint32_t address) c
         case bootstrap::kManifestTableAddress:
         case bootstrap::kManifestTableAddress + 4:
         case bootstrap::kTechnologyBootstrapAddress:
-        case bootstrap::kTechnologyBootstrapAddress + 4:
-        case kSupportedBaudRegister: return RegisterAccess::ReadOnly;
-        case kCurrentBaudRegister: return RegisterAccess::ReadWrite;
-        default: return camera.state_.features.Access(address);
+        case bootstrap::kTechnologyBootstrapAddress + 4: return RegisterAccess::ReadOnly;
+        default: break;
     }
+    if (camera.technology_) {
+        if (std::optional<RegisterAccess> access = camera.technology_->Access(address)) return access;
+    } else if (address == kSupportedBaudRegister) {
+        return RegisterAccess::ReadOnly;
+    } else if (address == kCurrentBaudRegister) {
+        return RegisterAccess::ReadWrite;
+    }
+    return camera.state_.features.Access(address);
+}
+
+// Whether the technology registers hold the address (Access said it is a register).
+bool GenCpCamera::Registers::OfTechnology(uint32_t address) const {
+    return camera.technology_ && camera.technology_->Access(address);
 }
 
 // The 8-byte addresses are two registers, the high word first.
@@ -316,23 +316,28 @@ uint32_t GenCpCamera::Registers::Read(uint32_t address) const {
         case bootstrap::kGenCpVersion: return gencp::kVersion1_0;
         case bootstrap::kMaximumDeviceResponseTime: return camera.config_.responseTimeMs;
         case bootstrap::kManifestTableAddress + 4: return kGenCpManifestTable;
-        case bootstrap::kTechnologyBootstrapAddress + 4: return kGenCpTechnologyBootstrap;
+        case bootstrap::kTechnologyBootstrapAddress + 4: return camera.TechnologyBootstrap();
         case bootstrap::kManifestTableAddress:
         case bootstrap::kTechnologyBootstrapAddress: return 0;
-        case kSupportedBaudRegister: return camera.SupportedBaudMask();
-        case kCurrentBaudRegister: return protocol::cl::BaudMaskBit(camera.state_.baud);
-        default: return camera.state_.features.Read(address, now);
+        default: break;
     }
+    if (OfTechnology(address)) return camera.technology_->Read(address);
+    if (!camera.technology_ && address == kSupportedBaudRegister) return camera.SupportedBaudMask();
+    if (!camera.technology_ && address == kCurrentBaudRegister) return protocol::cl::BaudMaskBit(camera.state_.baud);
+    return camera.state_.features.Read(address, now);
 }
 
 // The current baud register takes one rate the camera supports.
 AckCode GenCpCamera::Registers::Validate(uint32_t address, uint32_t value) const {
-    if (address != kCurrentBaudRegister) return camera.state_.features.Validate(address, value);
+    if (OfTechnology(address)) return camera.technology_->Validate(address, value);
+    if (camera.technology_ || address != kCurrentBaudRegister) return camera.state_.features.Validate(address, value);
     return std::has_single_bit(value) && (value & camera.SupportedBaudMask()) ? AckCode::kSuccess : AckCode::kInvalidData;
 }
 
 void GenCpCamera::Registers::Write(uint32_t address, uint32_t value) const {
-    if (address == kCurrentBaudRegister)
+    if (OfTechnology(address))
+        camera.technology_->Write(address, value);
+    else if (!camera.technology_ && address == kCurrentBaudRegister)
         camera.switchToBaud_ = protocol::cl::kBaudRates[std::countr_zero(value)];
     else
         camera.state_.features.Write(address, value, now);

@@ -57,9 +57,30 @@ bool ScdChecksumHolds(std::span<const uint8_t> packet) {
 }
 
 GenCpHeader ReadGenCpHeader(std::span<const uint8_t> packet) {
-    const uint8_t *bytes = packet.data();
-    return {BigEndian16(bytes + offset::kFlagsOrStatus), BigEndian16(bytes + offset::kCommandId),
-            BigEndian16(bytes + offset::kLength), BigEndian16(bytes + offset::kRequestId)};
+    return ReadGenCpDescriptor(packet.subspan(offset::kFlagsOrStatus));
+}
+
+GenCpHeader ReadGenCpDescriptor(std::span<const uint8_t> descriptor) {
+    // The offsets count from the serial prefix.
+    const auto field = [&](uint32_t at) { return BigEndian16(descriptor.data() + (at - offset::kFlagsOrStatus)); };
+    return {field(offset::kFlagsOrStatus), field(offset::kCommandId), field(offset::kLength), field(offset::kRequestId)};
+}
+
+GenCpPacket GenCpRefusal(const GenCpHeader &command, uint16_t status) {
+    const uint8_t noneWritten[protocol::gencp::kShortAckScdBytes]{};
+    const bool write = command.commandId == uint16_t(protocol::gencp::CommandId::kWriteMem);
+    return GenCpPacket::Make(status, uint16_t(command.commandId + 1), command.requestId,
+                             write ? std::span<const uint8_t>(noneWritten) : std::span<const uint8_t>());
+}
+
+GenCpPacket GenCpPendingAck(uint16_t requestId, uint16_t ms) {
+    return GenCpPacket::Make(0, uint16_t(protocol::gencp::CommandId::kPendingAck), requestId, GenCpShortScd(ms));
+}
+
+std::array<uint8_t, protocol::gencp::kShortAckScdBytes> GenCpShortScd(uint16_t value) {
+    std::array<uint8_t, protocol::gencp::kShortAckScdBytes> scd{};
+    PutBigEndian16(value, scd.data() + 2);
+    return scd;
 }
 
 GenCpPacket GenCpPacket::Make(uint16_t flagsOrStatus, uint16_t commandId, uint16_t requestId,

@@ -46,7 +46,10 @@ VEXOSIM_API int32_t vexosim_plug(uint32_t board, uint32_t port, int32_t plugged)
  * "wrong_tag" (a tagged answer carries the command's tag + 1). Camera Link (on
  * the camera's connector): "no_ack", "pending_ack:<ms>", "busy_echo:<ms>"
  * (reads only), "status:<hex>", "garbage:<n>", "split:<ms>", "wrong_id",
- * "truncate:<n>". Count 0 clears it. */
+ * "truncate:<n>". Camera Link HS (counting the events each names): "no_ack",
+ * "pending_ack:<ms>", "status:<hex>", "tx_busy:<ms>", "tx_full", "send_fail",
+ * "rx_fail", "reject_device_id", "mdio_error:<n>". Count 0 clears it; a kind
+ * the board does not know: -1. */
 VEXOSIM_API int32_t vexosim_fault(uint32_t board, uint32_t port, const char *kind, uint32_t count);
 
 /* Adds transceiver errors to the port's link while it is locked; 0 stops. */

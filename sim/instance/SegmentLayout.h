@@ -3,6 +3,7 @@
 #include <type_traits>
 
 #include "board/ClBoardState.h"
+#include "board/ClhsBoardState.h"
 #include "board/CxpBoardState.h"
 #include "common/Handles.h"
 #include "instance/RobustMutex.h"
@@ -14,7 +15,8 @@ namespace vexo::sim {
 // that any process can map it anywhere. A change of this layout changes
 // kLayoutVersion, which is part of the segment's name.
 inline constexpr uint64_t kSegmentMagic = 0x4D49534F58455621ull;  // "!VEXOSIM"
-inline constexpr uint32_t kLayoutVersion = 2;
+// (2 is the layout that adds the Camera Link boards alone.)
+inline constexpr uint32_t kLayoutVersion = 3;
 inline constexpr uint32_t kOriginBytes = 256;
 
 // One board: its locks and its state.
@@ -24,6 +26,7 @@ struct BoardSlot {
     uint32_t present = 0;     // a board of the topology sits here
     CxpBoardState cxp;
     ClBoardState cl;
+    ClhsBoardState clhs;
 };
 
 struct SegmentHeader {

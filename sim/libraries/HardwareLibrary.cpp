@@ -141,9 +141,7 @@ VEXOSIM_EXPORT int32_t vexosim_plug(uint32_t board, uint32_t port, int32_t plugg
 
 VEXOSIM_EXPORT int32_t vexosim_fault(uint32_t board, uint32_t port, const char *kind, uint32_t count) {
     if (!kind) return kFailed;
-    const std::optional<vexo::sim::CameraFault> fault = vexo::sim::ParseCameraFault(kind, count);
-    if (!fault) return kFailed;
-    return OnBoard(board, [&](Board &b) { return b.InjectFault(port, *fault); });
+    return OnBoard(board, [&](Board &b) { return b.InjectNamedFault(port, kind, count); });
 }
 
 VEXOSIM_EXPORT int32_t vexosim_link_noise(uint32_t board, uint32_t port, uint32_t errorsPerMs) {

@@ -13,7 +13,8 @@
 namespace vexo::sim {
 
 using BoardList = std::vector<std::unique_ptr<Board>>;
-// Per board, the description of each of its cameras.
+// Per board, the description of each of its cameras; then one more list:
+// the cameras of "clhs_cameras".
 using TopologyDescriptions = std::vector<std::vector<DescriptionHandle>>;
 
 // Reads the description files a topology's cameras name (relative names
@@ -32,5 +33,9 @@ void InstallBoards(const Topology &topology, const TopologyDescriptions &descrip
 
 // This process's views of the boards set up in the segment for the topology.
 BoardList MakeBoardViews(const Topology &topology, SegmentLayout &layout, uint8_t *segment);
+
+// Per board, the boards a call on it locks, in ascending order: itself and
+// every board that shares a Camera Link HS camera with it.
+std::vector<std::vector<uint32_t>> BoardLockGroups(const Topology &topology);
 
 }  // namespace vexo::sim

@@ -145,7 +145,8 @@ int32_t Simulator::Build(const LoadedTopology &loaded) {
     __atomic_store_n(&header.generation, NextGeneration(previous), __ATOMIC_RELAXED);
     __atomic_store_n(&header.ready, 1u, __ATOMIC_RELEASE);
     Publish(std::make_unique<Views>(
-        Views{header.generation, loaded.topology, MakeBoardViews(loaded.topology, segment_.Layout(), segment_.Base())}));
+        Views{header.generation, loaded.topology, MakeBoardViews(loaded.topology, segment_.Layout(), segment_.Base()),
+              BoardLockGroups(loaded.topology)}));
     if (replacing) UnlockAllSlots();
     if (replacing && !segment_.Private())
         std::fprintf(stderr, "vexosim: instance \"%s\" now serves %s (generation %u); sessions opened before are closed\n",
@@ -193,7 +194,8 @@ void Simulator::AttachViews() {
         return Publish(nullptr);
     }
     Publish(std::make_unique<Views>(
-        Views{header.generation, *topology, MakeBoardViews(*topology, segment_.Layout(), segment_.Base())}));
+        Views{header.generation, *topology, MakeBoardViews(*topology, segment_.Layout(), segment_.Base()),
+              BoardLockGroups(*topology)}));
 }
 
 void Simulator::Publish(std::unique_ptr<Views> views) {
@@ -225,6 +227,25 @@ bool Simulator::LockSlot(BoardSlot &slot, const Views &views, uint32_t index) {
     if (result == RobustMutex::Result::OwnerDied && Current(views) && index < views.boards.size())
         views.boards[index]->RepairTransientState();
     return true;
+}
+
+std::span<const uint32_t> Simulator::BoardsLockedFor(const Views &views, const uint32_t &index) {
+    if (index < views.lockGroups.size()) return views.lockGroups[index];
+    return {&index, 1};
+}
+
+bool Simulator::LockBoards(const Views &views, const uint32_t &index) {
+    const std::span<const uint32_t> boards = BoardsLockedFor(views, index);
+    for (size_t i = 0; i < boards.size(); ++i)
+        if (!LockSlot(segment_.Layout().boards[boards[i]], views, boards[i])) {
+            while (i-- > 0) segment_.Layout().boards[boards[i]].lock.Unlock();
+            return false;
+        }
+    return true;
+}
+
+void Simulator::UnlockBoards(const Views &views, const uint32_t &index) {
+    for (uint32_t board : BoardsLockedFor(views, index)) segment_.Layout().boards[board].lock.Unlock();
 }
 
 std::optional<uint32_t> Simulator::OpenBoard(uint32_t index) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,21 +47,21 @@ public:
     // when no board is served there.
     std::optional<uint32_t> OpenBoard(uint32_t index);
 
-    // Runs action(board) under the board's lock; `failure` when no board is
+    // Runs action(board) under the board's lock (and the locks of the boards
+    // it shares a camera with, taken in ascending board order); `failure` when no board is
     // there, its lock cannot be had, or `generation` (of a handle) is an older one.
     template <class Result, class Action>
     Result WithBoard(uint32_t index, uint32_t generation, Result failure, Action &&action) {
         for (int attempt = 0; attempt < 2; ++attempt) {
             const Views *views = views_.load(std::memory_order_acquire);
             if (!views || index >= kMaxBoards) return failure;
-            BoardSlot &slot = segment_.Layout().boards[index];
-            if (!LockSlot(slot, *views, index)) return failure;
+            if (!LockBoards(*views, index)) return failure;
             if (Current(*views)) {
                 Result result = Serves(*views, index, generation) ? action(*views->boards[index]) : failure;
-                slot.lock.Unlock();
+                UnlockBoards(*views, index);
                 return result;
             }
-            slot.lock.Unlock();
+            UnlockBoards(*views, index);
             Refresh();
         }
         return failure;
@@ -94,6 +95,7 @@ private:
         uint32_t generation;
         Topology topology;
         BoardList boards;
+        std::vector<std::vector<uint32_t>> lockGroups;  // BoardLockGroups of the topology
     };
 
     explicit Simulator(Attach attach, std::string instance);
@@ -109,6 +111,9 @@ private:
     bool Current(const Views &views) const;
     static bool Serves(const Views &views, uint32_t index, uint32_t generation);
     bool LockSlot(BoardSlot &slot, const Views &views, uint32_t index);
+    static std::span<const uint32_t> BoardsLockedFor(const Views &views, const uint32_t &index);
+    bool LockBoards(const Views &views, const uint32_t &index);
+    void UnlockBoards(const Views &views, const uint32_t &index);
 
     SharedSegment segment_;
     Attach attach_;

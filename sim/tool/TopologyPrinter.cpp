@@ -33,6 +33,17 @@ void PrintApplet(const BoardConfig &board, std::ostream &out) {
     }
 }
 
+void PrintDescription(const CameraConfig &camera, std::ostream &out) {
+    out << "    description: " << (camera.description.file ? *camera.description.file : std::string("built-in"))
+        << (camera.description.zip ? ", zipped" : ", plain XML") << "\n";
+}
+
+// A GenCP camera's device strings.
+void PrintGenCpIdentity(const CameraConfig &camera, std::ostream &out) {
+    out << camera.vendor << " " << camera.model << ", family " << camera.family << ", version " << camera.version
+        << ", serial " << camera.serial << ", user id \"" << camera.userId << "\"\n";
+}
+
 void PrintCamera(const CameraConfig &camera, size_t index, std::ostream &out) {
     out << "  camera " << index << ": " << camera.vendor << " " << camera.model << ", serial " << camera.serial
         << ", revision " << camera.revisionText << ", "
@@ -48,8 +59,33 @@ void PrintCamera(const CameraConfig &camera, size_t index, std::ostream &out) {
     out << "    control packets up to " << camera.controlPacketSize << " bytes, stream packets up to "
         << camera.streamPacketSizeMax << " bytes" << (camera.ackCrc ? "" : ", acknowledgments without CRC") << "\n";
     if (camera.scratchBytes != 0) out << "    " << camera.scratchBytes << " bytes of scratch memory at 0x10000000\n";
-    out << "    description: " << (camera.description.file ? *camera.description.file : std::string("built-in"))
-        << (camera.description.zip ? ", zipped" : ", plain XML") << "\n";
+    PrintDescription(camera, out);
+}
+
+// Camera Link HS: the applet's layouts, and each camera's links (with their
+// boards for a camera of "clhs_cameras") and configurations.
+void PrintClhsApplet(const AppletConfig &applet, std::ostream &out) {
+    out << "  applet: " << applet.operators.size() << " operators, MDIO " << (applet.singleMdio ? "one bus" : "two buses")
+        << ", transceiver status " << (applet.sharedGtxStatus ? "shared" : "per port") << "\n";
+    if (!applet.omitRegisters.empty()) {
+        out << "    left out: ";
+        PrintList(out, applet.omitRegisters);
+        out << "\n";
+    }
+}
+
+void PrintClhsCamera(const CameraConfig &camera, const std::string &name, std::ostream &out) {
+    out << "  " << name << ": links";
+    for (size_t link = 0; link < camera.links.size(); ++link)
+        out << (link ? "," : "") << (camera.linkBoards.empty() ? "" : " board " + std::to_string(camera.linkBoards[link]))
+            << " port " << camera.links[link];
+    out << "; configurations";
+    for (const ClhsConfiguration &configuration : camera.configurations)
+        out << " [" << configuration.links << " at " << configuration.mbps << "]";
+    out << "; reconnect " << camera.reconnectTimeMs << " ms\n    ";
+    PrintGenCpIdentity(camera, out);
+    out << "    maximum response time " << camera.responseTimeMs << " ms\n";
+    PrintDescription(camera, out);
 }
 
 const char *PortConfigName(CameraPortConfig config) {
@@ -63,15 +99,14 @@ const char *PortConfigName(CameraPortConfig config) {
 }
 
 void PrintSerialCamera(const CameraConfig &camera, size_t index, std::ostream &out) {
-    out << "  camera " << index << ": " << camera.vendor << " " << camera.model << ", family " << camera.family
-        << ", version " << camera.version << ", serial " << camera.serial << ", user id \"" << camera.userId << "\"\n";
+    out << "  camera " << index << ": ";
+    PrintGenCpIdentity(camera, out);
     out << "    connectors: ";
     PrintList(out, camera.links);
     out << " (serial line on " << camera.links.front() << ")\n    bauds: ";
     PrintList(out, camera.bauds, " ");
     out << "; starts at " << camera.baud << "; maximum response time " << camera.responseTimeMs << " ms\n";
-    out << "    description: " << (camera.description.file ? *camera.description.file : std::string("built-in"))
-        << (camera.description.zip ? ", zipped" : ", plain XML") << "\n";
+    PrintDescription(camera, out);
 }
 
 void PrintCameraLinkBoard(const BoardConfig &board, std::ostream &out) {
@@ -106,6 +141,10 @@ void PrintTopology(const LoadedTopology &loaded, std::ostream &out) {
             out << "\n";
             PrintTiming(board.timing, out);
             if (model.technology == Technology::kCameraLink) PrintCameraLinkBoard(board, out);
+            if (model.technology != Technology::kCameraLinkHs) continue;
+            PrintClhsApplet(board.applet, out);
+            for (size_t camera = 0; camera < board.cameras.size(); ++camera)
+                PrintClhsCamera(board.cameras[camera], "camera " + std::to_string(camera), out);
             continue;
         }
         out << ", power over CoaXPress " << (board.powerOnAtStart ? "on" : "off") << " at start\n";
@@ -114,6 +153,8 @@ void PrintTopology(const LoadedTopology &loaded, std::ostream &out) {
         if (board.cameras.empty()) out << "  no cameras\n";
         for (size_t camera = 0; camera < board.cameras.size(); ++camera) PrintCamera(board.cameras[camera], camera, out);
     }
+    for (size_t camera = 0; camera < loaded.topology.clhsCameras.size(); ++camera)
+        PrintClhsCamera(loaded.topology.clhsCameras[camera], "Camera Link HS camera " + std::to_string(camera), out);
 }
 
 }  // namespace vexo::sim

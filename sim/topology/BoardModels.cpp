@@ -6,10 +6,11 @@
 namespace vexo::sim {
 namespace {
 
-// The simulator builds CoaXPress and Camera Link boards and boards without a
-// link technology; the other rows are listed but not simulated yet.
+// The simulator builds boards of every link technology and boards without
+// one; a row added to the table before its model exists is listed, not served.
 constexpr bool Simulated(Technology technology) {
     return technology == Technology::kCoaXPress || technology == Technology::kCameraLink ||
+           technology == Technology::kCameraLinkHs ||
            technology == Technology::kNone;
 }
 

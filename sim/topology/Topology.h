@@ -16,6 +16,12 @@ struct DescriptionSource {
 
 enum class CameraPower { PoCxp, External };
 
+// Camera Link HS: one way a camera can run its links.
+struct ClhsConfiguration {
+    uint32_t links = 1;
+    uint32_t mbps = 10000;
+};
+
 // How a Camera Link applet reports its camera-port configuration; None: it does not.
 enum class CameraPortConfig { Base, Medium, Full, None };
 
@@ -42,10 +48,17 @@ struct CameraConfig {
     std::string userId;
     DescriptionSource description;
     // Camera Link: the serial line rates it supports (ascending), its rate
-    // after power-up and its "Maximum Device Response Time".
+    // after power-up and its "Maximum Device Response Time"
+    // (Camera Link HS cameras have it too).
     std::vector<uint32_t> bauds;
     uint32_t baud = 9600;
     uint32_t responseTimeMs = 300;
+    // Camera Link HS: its configurations (the current one first), how long
+    // its links stay down after a hotplug request, and for a camera of
+    // "clhs_cameras" the board of each link (empty: the board it is listed on).
+    std::vector<ClhsConfiguration> configurations;
+    uint32_t reconnectTimeMs = 500;
+    std::vector<uint32_t> linkBoards;
 };
 
 struct AppletConfig {
@@ -54,6 +67,9 @@ struct AppletConfig {
     std::vector<std::string> omitRegisters;
     bool legacyResetNames = false;
     bool rxStatus = false;
+    // Camera Link HS: one MDIO bus instead of two, one transceiver status register for both ports.
+    bool singleMdio = false;
+    bool sharedGtxStatus = false;
     CameraPortConfig portConfig = CameraPortConfig::Base;  // Camera Link boards
 };
 
@@ -83,6 +99,8 @@ struct BoardConfig {
 
 struct Topology {
     std::vector<BoardConfig> boards;
+    // Camera Link HS cameras whose links may be on several boards.
+    std::vector<CameraConfig> clhsCameras;
 };
 
 }  // namespace vexo::sim

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "board/AppletRegisterMap.h"
+#include "board/ClhsRegisterMap.h"
 #include "common/Handles.h"
 #include "protocol/CxpBitRates.h"
 #include "protocol/CameraLink.h"
@@ -50,7 +51,7 @@ uint32_t ToBitRate(const Json &value, const std::string &path) {
 // An object whose keys are checked against the allowed set when it is opened.
 class ObjectReader {
 public:
-    ObjectReader(const Json &object, std::string path, std::initializer_list<std::string_view> allowed)
+    ObjectReader(const Json &object, std::string path, const std::vector<std::string_view> &allowed)
         : object_(object), path_(std::move(path)) {
         if (!object_.is_object()) Reject(path_, "expected an object");
         for (const auto &item : object_.items())
@@ -206,6 +207,21 @@ std::vector<std::vector<uint32_t>> ReadOperators(const Json &list, const std::st
     return operators;
 }
 
+// "omit_registers": names the applet of the board could have.
+std::vector<std::string> ReadOmittedRegisters(const ObjectReader &reader, bool (*known)(std::string_view)) {
+    std::vector<std::string> omitted;
+    if (!reader.Find("omit_registers")) return omitted;
+    const Json &names = reader.Array("omit_registers");
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string namePath = Element(reader.PathOf("omit_registers"), i);
+        if (!names[i].is_string()) Reject(namePath, "expected a register name");
+        const std::string name = names[i].get<std::string>();
+        if (!known(name)) Reject(namePath, "no applet register is named \"" + name + "\"");
+        omitted.push_back(name);
+    }
+    return omitted;
+}
+
 AppletConfig ReadApplet(const Json *value, const std::string &path, const BoardModel &model) {
     AppletConfig applet;
     applet.operators = DefaultOperators(model.portCount);
@@ -215,16 +231,7 @@ AppletConfig ReadApplet(const Json *value, const std::string &path, const BoardM
     if (reader.Find("operators"))
         applet.operators = ReadOperators(*reader.Find("operators"), reader.PathOf("operators"), model.portCount);
     applet.streamPacketSize = reader.Unsigned("stream_packet_size", 8192, 4, 0xFFFFFFFFu);
-    if (reader.Find("omit_registers")) {
-        const Json &names = reader.Array("omit_registers");
-        for (size_t i = 0; i < names.size(); ++i) {
-            const std::string namePath = Element(reader.PathOf("omit_registers"), i);
-            if (!names[i].is_string()) Reject(namePath, "expected a register name");
-            const std::string name = names[i].get<std::string>();
-            if (!IsAppletRegisterName(name)) Reject(namePath, "no applet register is named \"" + name + "\"");
-            applet.omitRegisters.push_back(name);
-        }
-    }
+    applet.omitRegisters = ReadOmittedRegisters(reader, IsAppletRegisterName);
     applet.legacyResetNames = reader.Boolean("legacy_reset_names", false);
     applet.rxStatus = reader.Boolean("rx_status", false);
     if (applet.rxStatus && std::string_view(model.modelName) != "cxp2-b")
@@ -266,11 +273,32 @@ uint32_t ToBaud(const Json &value, const std::string &path) {
     return baud;
 }
 
-CameraConfig ReadSerialCamera(const Json &value, const std::string &path) {
+// What every GenCP camera has: its response time, device strings and description.
+constexpr std::string_view kGenCpCameraKeys[] = {"response_time", "vendor", "model", "family", "version",
+                                                 "manufacturer_info", "serial", "user_id", "xml"};
+
+void ReadGenCpCameraKeys(const ObjectReader &camera, CameraConfig &config) {
     constexpr size_t kStringBytes = protocol::gencp::bootstrap::kStringSize;
-    const ObjectReader camera(value, path,
-                              {"links", "bauds", "baud", "response_time", "power", "vendor", "model", "family", "version",
-                               "manufacturer_info", "serial", "user_id", "xml"});
+    config.responseTimeMs = camera.Unsigned("response_time", 300, 1, 60000);
+    config.vendor = camera.Text("vendor", config.vendor, kStringBytes);
+    config.model = camera.Text("model", config.model, kStringBytes);
+    config.family = camera.Text("family", config.family, kStringBytes);
+    config.version = camera.Text("version", config.version, kStringBytes);
+    config.manufacturerInfo = camera.Text("manufacturer_info", config.manufacturerInfo, kStringBytes);
+    config.serial = camera.Text("serial", config.serial, kStringBytes);
+    config.userId = camera.Text("user_id", config.userId, kStringBytes);
+    if (const Json *xml = camera.Find("xml")) config.description = ReadDescriptionSource(*xml, camera.PathOf("xml"));
+}
+
+// The keys of a GenCP camera beside those of its technology.
+std::vector<std::string_view> WithGenCpCameraKeys(std::initializer_list<std::string_view> keys) {
+    std::vector<std::string_view> all(keys);
+    all.insert(all.end(), std::begin(kGenCpCameraKeys), std::end(kGenCpCameraKeys));
+    return all;
+}
+
+CameraConfig ReadSerialCamera(const Json &value, const std::string &path) {
+    const ObjectReader camera(value, path, WithGenCpCameraKeys({"links", "bauds", "baud", "power"}));
     if (camera.Find("power")) Reject(camera.PathOf("power"), "a Camera Link camera runs while plugged: no power key");
     CameraConfig config;
     config.links = {0};
@@ -287,15 +315,7 @@ CameraConfig ReadSerialCamera(const Json &value, const std::string &path) {
     } else if (std::find(config.bauds.begin(), config.bauds.end(), config.baud) == config.bauds.end()) {
         Reject(camera.PathOf("bauds"), "the camera starts at 9600 baud unless \"baud\" says otherwise");
     }
-    config.responseTimeMs = camera.Unsigned("response_time", 300, 1, 60000);
-    config.vendor = camera.Text("vendor", config.vendor, kStringBytes);
-    config.model = camera.Text("model", config.model, kStringBytes);
-    config.family = camera.Text("family", config.family, kStringBytes);
-    config.version = camera.Text("version", config.version, kStringBytes);
-    config.manufacturerInfo = camera.Text("manufacturer_info", config.manufacturerInfo, kStringBytes);
-    config.serial = camera.Text("serial", config.serial, kStringBytes);
-    config.userId = camera.Text("user_id", config.userId, kStringBytes);
-    if (const Json *xml = camera.Find("xml")) config.description = ReadDescriptionSource(*xml, camera.PathOf("xml"));
+    ReadGenCpCameraKeys(camera, config);
     return config;
 }
 
@@ -324,6 +344,105 @@ BoardConfig ReadCameraLinkBoard(const ObjectReader &board, BoardConfig config) {
     return config;
 }
 
+// Camera Link HS boards and cameras. Their cameras always run while plugged,
+// so nothing about power is accepted for them.
+constexpr uint32_t kMaxClhsConfigurations = 32;  // configuration registers end where FEC begins
+constexpr uint32_t kMaxReconnectMs = 60000;
+
+std::vector<ClhsConfiguration> ReadClhsConfigurations(const ObjectReader &camera, uint32_t linkCount) {
+    const Json *value = camera.Find("configurations");
+    if (!value) return {ClhsConfiguration{linkCount, 10000}};
+    const std::string path = camera.PathOf("configurations");
+    if (!value->is_array() || value->empty() || value->size() > kMaxClhsConfigurations)
+        Reject(path, "expected 1 to " + std::to_string(kMaxClhsConfigurations) + " configurations [links, Mbit/s]");
+    std::vector<ClhsConfiguration> configurations;
+    for (size_t i = 0; i < value->size(); ++i) {
+        const Json &entry = (*value)[i];
+        if (!entry.is_array() || entry.size() != 2) Reject(Element(path, i), "expected [links, Mbit/s]");
+        configurations.push_back({ToUnsigned(entry[0], Element(Element(path, i), 0), 1, linkCount),
+                                  ToUnsigned(entry[1], Element(Element(path, i), 1), 1, 100000)});
+    }
+    return configurations;
+}
+
+void ReadClhsCameraKeys(const ObjectReader &camera, CameraConfig &config) {
+    ReadGenCpCameraKeys(camera, config);
+    config.configurations = ReadClhsConfigurations(camera, uint32_t(config.links.size()));
+    config.reconnectTimeMs = camera.Unsigned("reconnect_time", config.reconnectTimeMs, 0, kMaxReconnectMs);
+}
+
+CameraConfig ReadClhsCamera(const Json &value, const std::string &path) {
+    const ObjectReader camera(value, path, WithGenCpCameraKeys({"links", "configurations", "reconnect_time"}));
+    CameraConfig config;
+    if (!camera.Find("links")) Reject(camera.PathOf("links"), "missing: a camera needs at least one link");
+    config.links = ReadPortList(*camera.Find("links"), camera.PathOf("links"), kClhsPorts);
+    ReadClhsCameraKeys(camera, config);
+    return config;
+}
+
+AppletConfig ReadClhsApplet(const Json *value, const std::string &path) {
+    AppletConfig applet;
+    applet.operators = DefaultOperators(kClhsPorts);
+    if (!value) return applet;
+    const ObjectReader reader(*value, path, {"operators", "omit_registers", "single_mdio", "shared_gtx_status"});
+    if (reader.Find("operators"))
+        applet.operators = ReadOperators(*reader.Find("operators"), reader.PathOf("operators"), kClhsPorts);
+    applet.omitRegisters = ReadOmittedRegisters(reader, IsClhsRegisterName);
+    applet.singleMdio = reader.Boolean("single_mdio", false);
+    applet.sharedGtxStatus = reader.Boolean("shared_gtx_status", false);
+    return applet;
+}
+
+BoardConfig ReadClhsBoard(const ObjectReader &board, BoardConfig config) {
+    if (board.Find("power_on_at_start"))
+        Reject(board.PathOf("power_on_at_start"), "a clhs2-c board powers no camera over its cables");
+    config.applet = ReadClhsApplet(board.Find("applet"), board.PathOf("applet"));
+    if (board.Find("cameras")) {
+        const Json &cameras = board.Array("cameras");
+        for (size_t i = 0; i < cameras.size(); ++i)
+            config.cameras.push_back(ReadClhsCamera(cameras[i], Element(board.PathOf("cameras"), i)));
+        CheckLinksAreFree(config.cameras, board.PathOf("cameras"));
+    }
+    return config;
+}
+
+// A [board, port] pair of "clhs_cameras": a port of a Camera Link HS board
+// that no other camera's link uses.
+void ReadBoardPort(const Json &pair, const std::string &path, const Topology &topology,
+                   std::set<std::pair<uint32_t, uint32_t>> &taken, CameraConfig &config) {
+    if (!pair.is_array() || pair.size() != 2) Reject(path, "expected [board, port]");
+    const uint32_t board = ToUnsigned(pair[0], Element(path, 0), 0, topology.boards.size() - 1);
+    if (topology.boards[board].model->technology != Technology::kCameraLinkHs)
+        Reject(Element(path, 0), "board " + std::to_string(board) + " is no Camera Link HS board");
+    const uint32_t port = ToUnsigned(pair[1], Element(path, 1), 0, kClhsPorts - 1);
+    if (!taken.insert({board, port}).second)
+        Reject(path, "port " + std::to_string(port) + " of board " + std::to_string(board) + " already carries a link");
+    config.linkBoards.push_back(board);
+    config.links.push_back(port);
+}
+
+void ReadClhsCameras(const Json &list, const std::string &path, Topology &topology) {
+    if (!list.is_array()) Reject(path, "expected an array");
+    if (topology.boards.empty()) Reject(path, "there is no board for the cameras' links");
+    std::set<std::pair<uint32_t, uint32_t>> taken;
+    for (uint32_t board = 0; board < topology.boards.size(); ++board)
+        for (const CameraConfig &camera : topology.boards[board].cameras)
+            for (uint32_t port : camera.links) taken.insert({board, port});
+    for (size_t i = 0; i < list.size(); ++i) {
+        const ObjectReader camera(list[i], Element(path, i), WithGenCpCameraKeys({"links", "configurations", "reconnect_time"}));
+        CameraConfig config;
+        const std::string linksPath = camera.PathOf("links");
+        if (!camera.Find("links")) Reject(linksPath, "missing: a camera needs at least one link");
+        const Json &links = *camera.Find("links");
+        if (!links.is_array() || links.empty() || links.size() > kMaxBoards * kClhsPorts)
+            Reject(linksPath, "expected a non-empty array of [board, port] pairs");
+        for (size_t link = 0; link < links.size(); ++link)
+            ReadBoardPort(links[link], Element(linksPath, link), topology, taken, config);
+        ReadClhsCameraKeys(camera, config);
+        topology.clhsCameras.push_back(std::move(config));
+    }
+}
+
 BoardConfig ReadBoard(const Json &value, const std::string &path, uint32_t index) {
     const ObjectReader board(value, path,
                              {"model", "serial", "firmware", "power_on_at_start", "timing", "applet", "cameras"});
@@ -341,6 +460,7 @@ BoardConfig ReadBoard(const Json &value, const std::string &path, uint32_t index
     }
     config.powerOnAtStart = board.Boolean("power_on_at_start", true);
     config.timing = ReadTiming(board.Find("timing"), board.PathOf("timing"));
+    if (config.model->technology == Technology::kCameraLinkHs) return ReadClhsBoard(board, std::move(config));
     if (config.model->technology == Technology::kCameraLink) return ReadCameraLinkBoard(board, std::move(config));
     if (config.model->technology != Technology::kCoaXPress) {
         if (board.Find("applet") || board.Find("cameras"))
@@ -358,13 +478,15 @@ BoardConfig ReadBoard(const Json &value, const std::string &path, uint32_t index
 }
 
 Topology ReadTopology(const Json &document) {
-    const ObjectReader root(document, "", {"boards"});
+    const ObjectReader root(document, "", {"boards", "clhs_cameras"});
     Topology topology;
-    if (!root.Find("boards")) return topology;
-    const Json &boards = root.Array("boards");
-    if (boards.size() > kMaxBoards) Reject("boards", "at most " + std::to_string(kMaxBoards) + " boards");
-    for (size_t i = 0; i < boards.size(); ++i)
-        topology.boards.push_back(ReadBoard(boards[i], Element("boards", i), uint32_t(i)));
+    if (root.Find("boards")) {
+        const Json &boards = root.Array("boards");
+        if (boards.size() > kMaxBoards) Reject("boards", "at most " + std::to_string(kMaxBoards) + " boards");
+        for (size_t i = 0; i < boards.size(); ++i)
+            topology.boards.push_back(ReadBoard(boards[i], Element("boards", i), uint32_t(i)));
+    }
+    if (const Json *cameras = root.Find("clhs_cameras")) ReadClhsCameras(*cameras, "clhs_cameras", topology);
     return topology;
 }
 

@@ -42,7 +42,6 @@ TEST_F(SimTopology, RejectedTopologiesNameTheProblemAndServeNoBoard) {
         {R"({"board": []})", "unknown key \"board\""},
         {R"({"boards": [{"model": "cxp4-c", "applet": {"rxstatus": true}}]})", "unknown key \"boards[0].applet.rxstatus\""},
         {R"({"boards": [{"model": "cxp8-z"}]})", "unknown board model \"cxp8-z\""},
-        {R"({"boards": [{"model": "clhs2-c"}]})", "not simulated yet"},
         {R"({"boards": [{"model": "cl2-g1", "applet": {"port_config": "wide"}}]})", "\"boards[0].applet.port_config\": expected \"base\""},
         {R"({"boards": [{"model": "cl2-g1", "applet": {"operators": [[0]]}}]})", "unknown key \"boards[0].applet.operators\""},
         {R"({"boards": [{"model": "cl2-g2", "power_on_at_start": false}]})", "\"boards[0].power_on_at_start\": a Camera Link board"},

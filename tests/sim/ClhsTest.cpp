@@ -1,0 +1,511 @@
+// Camera Link HS boards and cameras: GenCP over the X-Core message channel
+// word by word, the physical layer, MDIO, camera links and hotplug, cameras
+// on two boards, faults and topology errors.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "SimHarness.h"
+#include "protocol/ClhsRegisters.h"
+
+using namespace simtest;
+using SimClhs = SimTest;
+namespace clhs = vexo::protocol::clhs;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A 2-link camera on ports 0 and 1 that can also run one link at 5000 Mbit/s.
+const char *kTwoLinkBoard = R"({"boards": [{"model": "clhs2-c",
+    "cameras": [{"links": [0, 1], "configurations": [[2, 10000], [1, 5000]], "reconnect_time": 40}]}]})";
+
+std::string ExampleTopology(const std::string &name) {
+    std::ostringstream text;
+    text << std::ifstream(std::string(SIM_TOPOLOGIES) + "/" + name).rdbuf();
+    return text.str();
+}
+
+constexpr uint32_t kFirstWords[] = {clhs::kMessageWord0, clhs::kMessageWord1};
+
+std::vector<uint32_t> ReadCommand(uint32_t address, uint32_t bytes, uint16_t requestId) {
+    return {kFirstWords[0], kFirstWords[1], 0x40000800, 12u << 16 | requestId, 0, address, bytes};
+}
+
+// A register value, most significant byte first in memory.
+std::vector<uint32_t> WriteCommand(uint32_t address, uint32_t value, uint16_t requestId, uint16_t flags = 0x4000) {
+    return {kFirstWords[0], kFirstWords[1], uint32_t(flags) << 16 | 0x0802, 12u << 16 | requestId, 0, address, ByteSwap(value)};
+}
+
+using Bytes = std::vector<uint8_t>;
+
+// Data bytes travel in memory order, the first in bits 7-0 of its word.
+std::vector<uint32_t> WriteBytesCommand(uint32_t address, std::string_view data, uint16_t requestId) {
+    std::vector<uint32_t> words{kFirstWords[0], kFirstWords[1], 0x40000802, uint32_t(8 + data.size()) << 16 | requestId, 0,
+                                address};
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (i % 4 == 0) words.push_back(0);
+        words.back() |= uint32_t(uint8_t(data[i])) << (8 * (i % 4));
+    }
+    return words;
+}
+
+// Fills the transmit buffer word by word.
+void Fill(const Session &board, uint32_t port, std::span<const uint32_t> words) {
+    for (uint32_t word : words) board.Write("ClhsTxCmdData_", port, word);
+}
+
+void Send(const Session &board, uint32_t port, std::span<const uint32_t> words) {
+    Fill(board, port, words);
+    board.Write("ClhsTxCmdCommand_", port, clhs::kTxCommandSend);
+}
+
+// Polls `check` up to `bound`.
+template <class Check>
+bool Within(std::chrono::milliseconds bound, Check &&check) {
+    const Clock::time_point deadline = Clock::now() + bound;
+    while (!check())
+        if (Clock::now() >= deadline) return false;
+    return true;
+}
+
+struct Message {
+    uint64_t status = 0;  // the status that first showed it
+    std::vector<uint32_t> words;
+};
+
+// The next received message, read word by word and retired; nothing when
+// none arrives within the bound.
+std::optional<Message> NextMessage(const Session &board, uint32_t port, std::chrono::milliseconds bound = kAnswerBound) {
+    Message message;
+    if (!Within(bound, [&] { return (message.status = board.Read("ClhsRxCmdStatus_", port)) & clhs::kRxStatusMessage; }))
+        return std::nullopt;
+    for (uint64_t status = message.status; status & clhs::kRxStatusWordsLeft; status = board.Read("ClhsRxCmdStatus_", port)) {
+        const uint64_t word = board.Read("ClhsRxCmdData_", port);
+        EXPECT_TRUE(word & clhs::kRxDataValid);
+        message.words.push_back(uint32_t(word));
+    }
+    return message;
+}
+
+std::optional<Message> Exchange(const Session &board, uint32_t port, std::span<const uint32_t> command) {
+    Send(board, port, command);
+    return NextMessage(board, port);
+}
+
+// The register a read acknowledge carries, or nothing for any other answer.
+std::optional<uint32_t> RegisterOf(const std::optional<Message> &ack) {
+    if (!ack || ack->words.size() != 5 || ack->words[2] != 0x0801) return std::nullopt;
+    return ByteSwap(ack->words[4]);
+}
+
+std::optional<uint32_t> ReadRegister(const Session &board, uint32_t port, uint32_t address) {
+    return RegisterOf(Exchange(board, port, ReadCommand(address, 4, 7)));
+}
+
+// Reads `size` bytes on port 0 in reads of at most 496 bytes; fewer when a read fails.
+Bytes ReadBytes(const Session &board, uint32_t address, size_t size) {
+    Bytes bytes;
+    for (uint16_t id = 100; bytes.size() < size; ++id) {
+        const uint32_t count = uint32_t(std::min<size_t>(496, size - bytes.size()));
+        const std::optional<Message> ack = Exchange(board, 0, ReadCommand(address + uint32_t(bytes.size()), count, id));
+        if (!ack || ack->words.size() != 4 + (count + 3) / 4 || ack->words[2] != 0x0801) break;
+        for (uint32_t i = 0; i < count; ++i) bytes.push_back(uint8_t(ack->words[4 + i / 4] >> (8 * (i % 4))));
+    }
+    return bytes;
+}
+
+uint64_t NumberOf(const Bytes &bytes) {
+    uint64_t value = 0;
+    for (uint8_t byte : bytes) value = value << 8 | byte;
+    return value;
+}
+
+// The status of the acknowledge a command gets on port 0; 0xFFFFFFFF for none.
+uint32_t StatusOf(const Session &board, std::span<const uint32_t> command) {
+    const std::optional<Message> ack = Exchange(board, 0, command);
+    return ack && ack->words.size() >= 4 ? ack->words[2] >> 16 : 0xFFFFFFFFu;
+}
+
+bool CarriesMessages(const Session &board, uint32_t port) {
+    return board.Read("ClhsLinkRxStatus_", port) == 3;
+}
+
+uint64_t TxStatus(const Session &board, uint32_t port) { return board.Read("ClhsTxCmdStatus_", port); }
+
+}  // namespace
+
+TEST_F(SimClhs, TheWorkedExampleReadAndItsAcknowledgeOnTheWire) {
+    LoadTopology(ExampleTopology("clhs-two-link-camera.json"));
+    Session board;
+    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
+    const std::vector<uint32_t> command = ReadCommand(0, 4, 1);
+    EXPECT_EQ(command, (std::vector<uint32_t>{0x00005040, 0x00010000, 0x40000800, 0x000C0001, 0, 0, 0x00000004}));
+    const std::optional<Message> ack = Exchange(board, 0, command);
+    ASSERT_TRUE(ack);
+    EXPECT_EQ(ack->words, (std::vector<uint32_t>{0x00005040, 0x00010000, 0x00000801, 0x00040001, 0x00000100}));
+    EXPECT_EQ(board.Read("ClhsRxCmdStatus_", 0), 0u) << "the status read after the last word retired it";
+    EXPECT_EQ(board.Read("ClhsRxCmdData_", 0), 0u);
+    const vexosim_port_stats stats = Stats(0, 0);
+    EXPECT_EQ(stats.commandsReceived, 1u);
+    EXPECT_EQ(stats.acksSent, 1u);
+    EXPECT_EQ(stats.bytesRead, 4u);
+}
+
+TEST_F(SimClhs, TheTransmitSideWordByWord) {
+    LoadTopology(kTwoLinkBoard);
+    Session board;
+    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
+    EXPECT_EQ(TxStatus(board, 0), 0u);
+
+    // Buffer not empty until the send takes the words; busy until the camera took them.
+    ASSERT_EQ(vexosim_fault(0, 0, "tx_busy:30", 1), 0);
+    const std::vector<uint32_t> write = WriteCommand(clhs::camera::kDeviceId, 0x0102, 2);
+    Fill(board, 0, write);
+    EXPECT_EQ(TxStatus(board, 0), clhs::kTxStatusNotEmpty);
+    const Clock::time_point sent = Clock::now();
+    board.Write("ClhsTxCmdCommand_", 0, clhs::kTxCommandSend);
+    EXPECT_EQ(TxStatus(board, 0), clhs::kTxStatusBusy);
+    ASSERT_TRUE(Within(std::chrono::seconds(2), [&] { return TxStatus(board, 0) == 0; }));
+    EXPECT_GE(Clock::now() - sent, std::chrono::milliseconds(30));
+    const std::optional<Message> ack = NextMessage(board, 0);
+    ASSERT_TRUE(ack);
+    EXPECT_EQ(ack->words, (std::vector<uint32_t>{0x00005040, 0x00010000, 0x00000803, 0x00040002, 4}));
+    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kDeviceId), 0x0102u);
+
+    // The clear command empties the buffer, except through a fault that keeps it full.
+    Fill(board, 0, write);
+    board.Write("ClhsTxCmdCommand_", 0, clhs::kTxCommandClear);
+    EXPECT_EQ(TxStatus(board, 0), 0u);
+    ASSERT_EQ(vexosim_fault(0, 0, "tx_full", 1), 0);
+    EXPECT_EQ(TxStatus(board, 0), clhs::kTxStatusNotEmpty);
+    board.Write("ClhsTxCmdCommand_", 0, clhs::kTxCommandClear);
+    EXPECT_EQ(TxStatus(board, 0), clhs::kTxStatusNotEmpty);
+    board.Write("ClhsTxCmdCommand_", 0, clhs::kTxCommandClear);
+    EXPECT_EQ(TxStatus(board, 0), 0u);
+
+    // A failed send sets bit 1 until the next send; so does a link that carries no messages.
+    ASSERT_EQ(vexosim_fault(0, 0, "send_fail", 1), 0);
+    Send(board, 0, ReadCommand(0, 4, 3));
+    EXPECT_EQ(TxStatus(board, 0), clhs::kTxStatusSendFailed);
+    EXPECT_FALSE(NextMessage(board, 0));
+    EXPECT_EQ(RegisterOf(Exchange(board, 0, ReadCommand(0, 4, 4))), 0x00010000u);
+    EXPECT_EQ(TxStatus(board, 0) & clhs::kTxStatusSendFailed, 0u);
+    board.Write("ClhsTxRevision_", 0, 0);
+    Send(board, 0, ReadCommand(0, 4, 5));
+    EXPECT_EQ(TxStatus(board, 0), clhs::kTxStatusSendFailed);
+    board.Write("ClhsTxRevision_", 0, 1);
+
+    // More words than the buffer holds: the message fails rather than leave cut short.
+    for (uint32_t i = 0; i < 257; ++i) board.Write("ClhsTxCmdData_", 0, 0);
+    board.Write("ClhsTxCmdCommand_", 0, clhs::kTxCommandSend);
+    EXPECT_EQ(TxStatus(board, 0), clhs::kTxStatusSendFailed);
+
+    // The X-Core reset clears buffer, queue and status bits.
+    Send(board, 0, ReadCommand(0, 4, 6));
+    ASSERT_TRUE(Within(kAnswerBound, [&] { return board.Read("ClhsRxCmdStatus_", 0) != 0; }));
+    Fill(board, 0, write);
+    board.Write("ClhsControlCoreReset_", 0, clhs::kControlCoreResetValue);
+    board.Write("ClhsControlCoreReset_", 0, 0);
+    EXPECT_EQ(TxStatus(board, 0), 0u);
+    EXPECT_EQ(board.Read("ClhsRxCmdStatus_", 0), 0u);
+    EXPECT_EQ(RegisterOf(Exchange(board, 0, ReadCommand(0, 4, 8))), 0x00010000u) << "and the channel works on";
+}
+
+TEST_F(SimClhs, ReceivedMessagesQueueAndRetireOneByOne) {
+    LoadTopology(kTwoLinkBoard);
+    Session board;
+    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
+
+    // A pending acknowledge and the answer after it are two messages.
+    ASSERT_EQ(vexosim_fault(0, 0, "pending_ack:20", 1), 0);
+    Send(board, 0, ReadCommand(clhs::camera::kLinkSpeed, 4, 9));
+    const std::optional<Message> pending = NextMessage(board, 0);
+    ASSERT_TRUE(pending);
+    EXPECT_EQ(pending->words, (std::vector<uint32_t>{0x00005040, 0x00010000, 0x00000805, 0x00040009, 20}));
+    EXPECT_EQ(RegisterOf(NextMessage(board, 0, std::chrono::milliseconds(2000))), 10000u);
+
+    // Two answers queued before any is read come out as two.
+    Send(board, 0, ReadCommand(clhs::camera::kNumberOfLinks, 4, 10));
+    Send(board, 0, ReadCommand(clhs::camera::kNumberOfConfigurations, 4, 11));
+    EXPECT_EQ(RegisterOf(NextMessage(board, 0)), 2u);
+    EXPECT_EQ(RegisterOf(NextMessage(board, 0)), 2u);
+
+    // A failed answer shows bit 24 once, on the status read that retires it.
+    ASSERT_EQ(vexosim_fault(0, 0, "rx_fail", 1), 0);
+    const std::optional<Message> failed = Exchange(board, 0, ReadCommand(0, 4, 12));
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->status, clhs::kRxStatusMessage | clhs::kRxStatusFailed);
+    EXPECT_TRUE(failed->words.empty());
+    EXPECT_EQ(board.Read("ClhsRxCmdStatus_", 0), 0u);
+
+    // Seventeen answers: the queue keeps sixteen, the last is lost and counted.
+    for (uint16_t id = 0; id < 17; ++id) Send(board, 0, ReadCommand(0, 4, id));
+    ASSERT_TRUE(Within(kAnswerBound, [&] { return board.Read("ClhsLostPackages_0") == 1; }));
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(RegisterOf(NextMessage(board, 0)), 0x00010000u);
+    EXPECT_FALSE(NextMessage(board, 0, std::chrono::milliseconds(5)));
+}
+
+TEST_F(SimClhs, CameraFaultsAndGenCpRefusals) {
+    LoadTopology(kTwoLinkBoard);
+    Session board;
+    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
+    const auto statusOf = [&](std::span<const uint32_t> command) { return StatusOf(board, command); };
+    ASSERT_EQ(vexosim_fault(0, 0, "reject_device_id", 1), 0);
+    EXPECT_EQ(statusOf(ReadCommand(clhs::camera::kDeviceId, 4, 1)), 0u) << "reads are not faulted";
+    EXPECT_EQ(statusOf(WriteCommand(clhs::camera::kDeviceId, 5, 2)), 0x8006u);
+    EXPECT_EQ(statusOf(WriteCommand(clhs::camera::kDeviceId, 5, 3)), 0u);
+    ASSERT_EQ(vexosim_fault(0, 0, "status:8FFF", 1), 0);
+    EXPECT_EQ(statusOf(WriteCommand(clhs::camera::kDeviceId, 9, 4)), 0x8FFFu);
+    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kDeviceId), 5u) << "a refused write is not executed";
+    ASSERT_EQ(vexosim_fault(0, 0, "no_ack", 1), 0);
+    EXPECT_FALSE(Exchange(board, 0, WriteCommand(clhs::camera::kFecEnable, 1, 5)));
+    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kFecEnable), 1u) << "executed all the same";
+
+    EXPECT_EQ(statusOf(ReadCommand(0x4000, 4, 6)), 0x8003u);
+    EXPECT_EQ(statusOf(WriteCommand(clhs::camera::kLinkId, 1, 7)), 0x8004u);
+    EXPECT_EQ(statusOf(WriteCommand(clhs::camera::kDeviceConfigurationIndex, 2, 8)), 0x8002u);
+    EXPECT_EQ(statusOf(ReadCommand(0, 500, 9)), 0x8002u);
+    const std::vector<uint32_t> unknown{kFirstWords[0], kFirstWords[1], 0x40000C00, 0x00000003};
+    EXPECT_EQ(statusOf(unknown), 0x8001u);
+
+    // A message whose length disagrees with its words reaches no command.
+    std::vector<uint32_t> cut = ReadCommand(0, 4, 10);
+    cut.pop_back();
+    Send(board, 0, cut);
+    EXPECT_FALSE(NextMessage(board, 0, std::chrono::milliseconds(5)));
+    EXPECT_EQ(Stats(0, 0).framingErrors, 1u);
+}
+
+TEST_F(SimClhs, TheGenCpCameraAnswersBootstrapRegistersStringsAndResends) {
+    LoadTopology(R"({"boards": [{"model": "clhs2-c",
+        "cameras": [{"links": [0], "vendor": "Test Vendor 7", "response_time": 250}]}]})");
+    Session board;
+    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
+    EXPECT_EQ(ReadRegister(board, 0, 0x01CC), 250u);
+    EXPECT_EQ(StatusOf(board, WriteCommand(0x01CC, 1, 1)), 0x8004u) << "read-only";
+    EXPECT_EQ(NumberOf(ReadBytes(board, 0x01D8, 8)), clhs::camera::kDeviceId) << "the technology registers";
+
+    const auto text = [](const Bytes &bytes) { return std::string(bytes.begin(), bytes.end()); };
+    EXPECT_EQ(text(ReadBytes(board, 0x0004, 64)), "Test Vendor 7" + std::string(51, '\0'));
+    EXPECT_EQ(StatusOf(board, WriteBytesCommand(0x0004, "Other", 2)), 0x8004u);
+    const std::optional<Message> named = Exchange(board, 0, WriteBytesCommand(0x0184, "line-3", 3));
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->words, (std::vector<uint32_t>{0x00005040, 0x00010000, 0x00000803, 0x00040003, 6}));
+    EXPECT_EQ(text(ReadBytes(board, 0x0184, 64)), "line-3" + std::string(58, '\0'));
+
+    // A resend of the last command is answered again, not executed again.
+    const std::optional<Message> first = Exchange(board, 0, WriteCommand(clhs::camera::kDeviceId, 7, 40));
+    const std::optional<Message> again = Exchange(board, 0, WriteCommand(clhs::camera::kDeviceId, 9, 40, 0xC000));
+    ASSERT_TRUE(first && again);
+    EXPECT_EQ(again->words, first->words);
+    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kDeviceId), 7u);
+    EXPECT_EQ(Stats(0, 0).bytesWritten, 6u + 4u);
+}
+
+TEST_F(SimClhs, TheManifestPointsAtTheBuiltInDescription) {
+    const std::string xml = RunCommand(std::string(VEXOSIM_TOOL) + " xml --camera-link").second;
+    LoadTopology(kTwoLinkBoard);
+    Session board;
+    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
+    const uint32_t table = uint32_t(NumberOf(ReadBytes(board, 0x01D0, 8)));
+    EXPECT_EQ(NumberOf(ReadBytes(board, table, 8)), 1u);
+    EXPECT_EQ(NumberOf(ReadBytes(board, table + 12, 4)), 0x01010400u) << "schema 1.1, zip";
+    const uint64_t address = NumberOf(ReadBytes(board, table + 16, 8)), size = NumberOf(ReadBytes(board, table + 24, 8));
+    const Bytes file = ReadBytes(board, uint32_t(address), size);
+    ASSERT_EQ(file.size(), size);
+    EXPECT_EQ(FirstEntry(file), xml);
+}
+
+TEST_F(SimClhs, PhysicalLayerRevisionMessagesAndLock) {
+    LoadTopology(R"({"boards": [{"model": "clhs2-c", "timing": {"lock_us": 20000}, "cameras": [{"links": [0]}]}]})");
+    Session board;
+    EXPECT_EQ(board.Read("ClhsTransceiverLocked"), 1u) << "port 0 has the camera, port 1 nothing";
+    EXPECT_EQ(board.Read("ClhsTransceiverRxResetDone"), 3u);
+    EXPECT_EQ(board.Read("PcsStatus_0"), 1u);
+    EXPECT_EQ(board.Read("ClhsLinkRxStatus_0"), 3u);
+    EXPECT_EQ(board.Read("GtxStatus_0"), 1u);
+
+    // The board stops sending its revision messages: the camera's still arrive.
+    board.Write("ClhsTxRevision_", 0, 0);
+    EXPECT_EQ(board.Read("ClhsLinkRxStatus_0"), 1u);
+    board.Write("ClhsTxRevision_", 0, 1);
+    // A held coding sublayer: not aligned, no revision messages either way.
+    board.Write("PcsSetup_", 0, 1);
+    EXPECT_EQ(board.Read("PcsStatus_0"), 0u);
+    EXPECT_EQ(board.Read("ClhsLinkRxStatus_0"), 0u);
+    board.Write("PcsSetup_", 0, 0);
+
+    // Transceiver reset: done bits a millisecond after the release, lock and
+    // revision messages only after the lock time.
+    board.Write("ClhsTransceiverReset", 1);
+    EXPECT_EQ(board.Read("ClhsTransceiverRxResetDone") & 1, 0u);
+    EXPECT_EQ(board.Read("ClhsTransceiverLocked"), 0u);
+    const uint64_t errors = board.Read("ClhsTransceiverNotInTable_0");
+    EXPECT_GT(board.Read("ClhsTransceiverNotInTable_0"), errors) << "an unlocked port counts errors";
+    const Clock::time_point released = Clock::now();
+    board.Write("ClhsTransceiverReset", 0);
+    EXPECT_EQ(board.Read("ClhsLinkRxStatus_0"), 0u);
+    ASSERT_TRUE(Within(std::chrono::seconds(2), [&] { return board.Read("ClhsTransceiverTxResetDone") == 3; }));
+    EXPECT_GE(Clock::now() - released, std::chrono::milliseconds(1));
+    ASSERT_TRUE(Within(std::chrono::seconds(2), [&] { return board.Read("ClhsLinkRxStatus_0") == 3; }));
+    EXPECT_GE(Clock::now() - released, std::chrono::milliseconds(20));
+    EXPECT_EQ(board.Read("ClhsTransceiverLocked"), 1u);
+
+    // Unplugged: no lock; plugged again: the lock time first.
+    ASSERT_EQ(vexosim_plug(0, 0, 0), 0);
+    EXPECT_EQ(board.Read("PcsStatus_0"), 0u);
+    ASSERT_EQ(vexosim_plug(0, 0, 1), 0);
+    EXPECT_EQ(board.Read("PcsStatus_0"), 0u);
+    EXPECT_TRUE(Within(std::chrono::seconds(2), [&] { return board.Read("PcsStatus_0") == 1; }));
+}
+
+TEST_F(SimClhs, MdioOnBothBusesAndTheirLayouts) {
+    LoadTopology(kTwoLinkBoard);
+    Session board;
+    const auto command = [](uint32_t operation, uint32_t phy, uint32_t device, uint32_t reg, uint32_t data) {
+        return uint64_t((operation << 5 | phy) << 5 | device) << 32 | uint64_t(reg) << 16 | data;
+    };
+    const auto done = [&](uint32_t bus) {
+        uint64_t status = 0;
+        EXPECT_TRUE(Within(std::chrono::seconds(2), [&] { return !((status = board.Read("MdioReadReg_", bus)) & clhs::kMdioBusy); }));
+        return status;
+    };
+    for (uint32_t bus : {0u, 1u}) {
+        SCOPED_TRACE(bus);
+        const Clock::time_point start = Clock::now();
+        board.Write("MdioWrite_", bus, command(clhs::kMdioOperationWrite, 1, 30, 0x1234, 0xA0 + bus));
+        EXPECT_TRUE(board.Read("MdioReadReg_", bus) & clhs::kMdioBusy);
+        done(bus);
+        EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1));
+        board.Write("MdioWrite_", bus, command(clhs::kMdioOperationRead, 1, 30, 0x1234, 0));
+        EXPECT_EQ(done(bus), 0xA0u + bus) << "each bus has its own register file";
+    }
+    // The physical layer chips reset: their registers read 0.
+    board.Write("NetworkControllerReset", 1);
+    board.Write("NetworkControllerReset", 0);
+    board.Write("MdioWrite_", 0, command(clhs::kMdioOperationRead, 1, 30, 0x1234, 0));
+    EXPECT_EQ(done(0), 0u);
+
+    // Errors under the fault: the next two commands on bus 1, not the third; a failed write does nothing.
+    board.Write("MdioWrite_", 1, command(clhs::kMdioOperationWrite, 1, 30, 0x1234, 0x77));
+    done(1);
+    ASSERT_EQ(vexosim_fault(0, 1, "mdio_error:2", 1), 0);
+    board.Write("MdioWrite_", 1, command(clhs::kMdioOperationWrite, 1, 30, 0x1234, 0x88));
+    EXPECT_EQ(done(1) & clhs::kMdioErrors, 1u << 18);
+    board.Write("MdioWrite_", 1, command(clhs::kMdioOperationRead, 1, 30, 0x1234, 0));
+    EXPECT_EQ(done(1) & clhs::kMdioErrors, 1u << 18);
+    board.Write("MdioWrite_", 1, command(clhs::kMdioOperationRead, 1, 30, 0x1234, 0));
+    EXPECT_EQ(done(1), 0x77u);
+
+    // The other layouts: one bus, one transceiver status register; omitted registers.
+    LoadTopology(R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [1]}],
+        "applet": {"single_mdio": true, "shared_gtx_status": true, "omit_registers": ["GrabberStatusRead"]}}]})");
+    Session other;
+    EXPECT_EQ(FindAppletRegister(other.Applet(), "MdioReadReg_0"), 0);
+    EXPECT_EQ(FindAppletRegister(other.Applet(), "GtxStatus_0"), 0);
+    EXPECT_EQ(FindAppletRegister(other.Applet(), "GrabberStatusRead"), 0);
+    EXPECT_EQ(other.Read("GtxStatus"), 2u) << "bit p for port p";
+    other.Write("MdioWrite", command(clhs::kMdioOperationWrite, 15, 1, 2, 0x55));
+    EXPECT_TRUE(Within(std::chrono::seconds(2), [&] { return !(other.Read("MdioReadReg") & clhs::kMdioBusy); }));
+    uint64_t value = 0;
+    EXPECT_EQ(ReadBoardRegister(other.Device(), other.Address("MdioWrite"), &value), -1) << "write-only";
+}
+
+TEST_F(SimClhs, RoutingLinkIdsAndTheHotplugRequest) {
+    LoadTopology(kTwoLinkBoard);
+    Session board;
+    EXPECT_EQ(board.Read("DiscoverySelectRead"), 0x7654321076543210ull);
+    EXPECT_EQ(board.Read("DiscoveryAppletMasterID"), 0x21u);
+    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0) && CarriesMessages(board, 1); }));
+    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kLinkId), 0u);
+    EXPECT_EQ(ReadRegister(board, 1, clhs::camera::kLinkId), 1u);
+    // Applet port 0 routed to physical port 1 reaches the extension link, and answers on applet port 0.
+    board.Write("DiscoverySelectWrite", 0x7654321076543201ull);
+    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kLinkId), 1u);
+    board.Write("DiscoverySelectWrite", 0x7654321076543210ull);
+
+    // One device id per camera, whatever link writes it; kept across a hotplug.
+    const std::optional<Message> written = Exchange(board, 1, WriteCommand(clhs::camera::kDeviceId, 0x0201, 1));
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->words[2], 0x0803u);
+    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kDeviceId), 0x0201u);
+
+    // Select the one-link configuration, then ask for the hotplug: both links drop for the reconnect time.
+    ASSERT_TRUE(Exchange(board, 0, WriteCommand(clhs::camera::kDeviceConfigurationIndex, 1, 2)));
+    const Clock::time_point requested = Clock::now();
+    const std::optional<Message> ack = Exchange(board, 0, WriteCommand(clhs::camera::kHotplugRequest, 1, 3));
+    ASSERT_TRUE(ack);
+    EXPECT_EQ(ack->words[2], 0x0803u) << "acknowledged before the links drop";
+    EXPECT_TRUE(Within(kAnswerBound, [&] { return board.Read("ClhsTransceiverLocked") == 0; }));
+    EXPECT_TRUE(Within(std::chrono::seconds(2), [&] { return board.Read("ClhsTransceiverLocked") == 1; }));
+    EXPECT_GE(Clock::now() - requested, std::chrono::milliseconds(40));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // past the lock time: link 1 still stays down
+    EXPECT_EQ(board.Read("ClhsTransceiverLocked"), 1u) << "one link in the configuration";
+    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
+    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kLinkSpeed), 5000u);
+    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kDeviceId), 0x0201u);
+    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kConfigurations + 8), 1u);
+    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kConfigurations + 12), 5000u);
+    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kReconnectTime), 40u);
+}
+
+TEST_F(SimClhs, ACameraOnTwoBoardsIsSeenFromBoth) {
+    LoadTopology(ExampleTopology("clhs-two-board-camera.json"));
+    Session first(0), second(1);
+    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(first, 0) && CarriesMessages(second, 0); }));
+    EXPECT_EQ(ReadRegister(first, 0, clhs::camera::kLinkId), 0u);
+    EXPECT_EQ(ReadRegister(second, 0, clhs::camera::kLinkId), 1u);
+    EXPECT_EQ(ReadRegister(second, 0, clhs::camera::kNumberOfLinks), 2u);
+    ASSERT_TRUE(Exchange(first, 0, WriteCommand(clhs::camera::kDeviceId, 0x0101, 1)));
+    EXPECT_EQ(ReadRegister(second, 0, clhs::camera::kDeviceId), 0x0101u);
+    EXPECT_EQ(ReadRegister(second, 1, clhs::camera::kDeviceId), 0u) << "board 1's own camera";
+    EXPECT_EQ(first.Read("ClhsTransceiverLocked"), 1u);
+
+    // Calls on both boards from two threads meet at the camera: every answer comes back whole.
+    std::thread other([&] {
+        for (int i = 0; i < 200; ++i) EXPECT_EQ(ReadRegister(second, 0, clhs::camera::kLinkId), 1u);
+    });
+    for (int i = 0; i < 200; ++i) EXPECT_EQ(ReadRegister(first, 0, clhs::camera::kLinkId), 0u);
+    other.join();
+}
+
+TEST_F(SimClhs, BadTopologyKeysAreRefusedWithTheirPath) {
+    const std::pair<const char *, const char *> cases[] = {
+        {R"({"boards": [{"model": "clhs2-c", "applet": {"single_mdio": 1}}]})", "\"boards[0].applet.single_mdio\": expected true or false"},
+        {R"({"boards": [{"model": "clhs2-c", "applet": {"shared_gtx_status": "no"}}]})", "\"boards[0].applet.shared_gtx_status\": expected true or false"},
+        {R"({"boards": [{"model": "clhs2-c", "applet": {"omit_registers": ["CxpTxCmdWriteData_"]}}]})", "\"boards[0].applet.omit_registers[0]\": no applet register"},
+        {R"({"boards": [{"model": "clhs2-c", "applet": {"stream_packet_size": 4}}]})", "unknown key \"boards[0].applet.stream_packet_size\""},
+        {R"({"boards": [{"model": "cxp4-c", "applet": {"single_mdio": true}}]})", "unknown key \"boards[0].applet.single_mdio\""},
+        {R"({"boards": [{"model": "clhs2-c", "power_on_at_start": true}]})", "\"boards[0].power_on_at_start\": a clhs2-c board powers no camera"},
+        {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0], "power": "external"}]}]})", "unknown key \"boards[0].cameras[0].power\""},
+        {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [2]}]}]})", "\"boards[0].cameras[0].links[0]\": value 2 outside 0 to 1"},
+        {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0], "configurations": [[2, 10000]]}]}]})", "\"boards[0].cameras[0].configurations[0][0]\": value 2 outside 1 to 1"},
+        {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0], "configurations": [10000]}]}]})", "\"boards[0].cameras[0].configurations[0]\": expected [links, Mbit/s]"},
+        {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0], "configurations": []}]}]})", "\"boards[0].cameras[0].configurations\": expected 1 to 32"},
+        {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0], "reconnect_time": 70000}]}]})", "\"boards[0].cameras[0].reconnect_time\": value 70000 outside 0 to 60000"},
+        {R"({"boards": [{"model": "cxp4-c", "cameras": [{"links": [0], "reconnect_time": 5}]}]})", "unknown key \"boards[0].cameras[0].reconnect_time\""},
+        {R"({"clhs_cameras": [{"links": [[0, 0]]}]})", "\"clhs_cameras\": there is no board"},
+        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": {}})", "\"clhs_cameras\": expected an array"},
+        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[1, 0]]}]})", "\"clhs_cameras[0].links[0][0]\": value 1 outside 0 to 0"},
+        {R"({"boards": [{"model": "cxp4-c"}], "clhs_cameras": [{"links": [[0, 0]]}]})", "\"clhs_cameras[0].links[0][0]\": board 0 is no Camera Link HS board"},
+        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[0, 2]]}]})", "\"clhs_cameras[0].links[0][1]\": value 2 outside 0 to 1"},
+        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [0]}]})", "\"clhs_cameras[0].links[0]\": expected [board, port]"},
+        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": []}]})", "\"clhs_cameras[0].links\": expected a non-empty array"},
+        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{}]})", "\"clhs_cameras[0].links\": missing"},
+        {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0]}]}], "clhs_cameras": [{"links": [[0, 1], [0, 0]]}]})", "\"clhs_cameras[0].links[1]\": port 0 of board 0 already carries a link"},
+        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[0, 0]], "reconnect_time": -1}]})", "\"clhs_cameras[0].reconnect_time\": expected a non-negative integer"},
+        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[0, 0]], "configurations": [[1, 0]]}]})", "\"clhs_cameras[0].configurations[0][1]\": value 0 outside 1 to 100000"},
+        {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0], "baud": 9600}]}]})", "unknown key \"boards[0].cameras[0].baud\""},
+        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[0, 0]], "response_time": 0}]})", "\"clhs_cameras[0].response_time\": value 0 outside 1 to 60000"},
+    };
+    for (const auto &[json, message] : cases) {
+        SCOPED_TRACE(json);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(vexosim_load_topology(json), -1);
+        const std::string reported = testing::internal::GetCapturedStderr();
+        EXPECT_NE(reported.find(message), std::string::npos) << reported;
+    }
+}
