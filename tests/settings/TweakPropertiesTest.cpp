@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -9,7 +8,6 @@
 #include "platform/Environment.h"
 #include "platform/InstallationFolder.h"
 #include "settings/TweakProperties.h"
-#include "settings/TweakPropertyTable.h"
 
 namespace platform = vexo::templates::platform;
 using platform::TweakProperties;
@@ -38,66 +36,7 @@ std::string ExceptionText(const std::function<void()> &call) {
     return "no exception";
 }
 
-// The rows this library reads, with the type it reads them as.
-struct ReadRow {
-    const char *key;
-    const char *variable;
-    const char *defaultValue;
-    char type;  // 'i' signed, 'u' unsigned, 'b' boolean
-};
-const ReadRow kReadRows[] = {
-    {"NOX::SyncMonitorInitialWaitInMs", "VEXO_NOX_SYNC_MONITOR_INITIAL_WAIT_IN_MS", "2000", 'i'},
-    {"CXP::CommandAckTimeout", "VEXO_CXP_COMMAND_ACK_TIMEOUT", "300", 'u'},
-    {"CXP::WaitAfterLinkResetOnEachPort", "VEXO_CXP_WAIT_AFTER_LINK_RESET_ON_EACH_PORT", "0", 'i'},
-    {"CXP::WaitAfterLinkResetDone", "VEXO_CXP_WAIT_AFTER_LINK_RESET_DONE", "300", 'i'},
-    {"CXP::WaitAfterLinkLockFound", "VEXO_CXP_WAIT_AFTER_LINK_LOCK_FOUND", "0", 'i'},
-    {"CXP::WaitAfterCameraConfigDone", "VEXO_CXP_WAIT_AFTER_CAMERA_CONFIG_CHANGED", "750", 'i'},
-    {"CXP::WaitAfterUplinkSpeedChanged", "VEXO_CXP_WAIT_AFTER_UPLINK_SPEED_CHANGED", "200", 'i'},
-    {"CXP::WaitAfterPowerup", "VEXO_CXP_WAIT_AFTER_POWERUP", "2000", 'i'},
-    {"CXP::WaitAfterPowerdown", "VEXO_CXP_WAIT_AFTER_POWERDOWN", "0", 'i'},
-    {"CXP::ErrorsPerMillisecondBeforeDesync", "VEXO_CXP_ERRORS_PER_MS_BEFORE_DESYNC", "100", 'i'},
-    {"CXP::UseConnectionConfigDefault", "VEXO_CXP_USE_CONNECTION_CONFIG_DEFAULT", "0", 'b'},
-    {"CXP::ReceiveAckPacketOnLinkConfig", "VEXO_CXP_RECEIVE_ACK_PACKET_AFTER_CAMERA_CONFIG_CHANGED", "0", 'b'},
-    {"CXP::SkipRegisterCheckOnLinkConfig", "VEXO_CXP_SKIP_REGISTER_CHECK_AFTER_LINK_LOCK_FOUND", "0", 'b'},
-    {"CXP::MaxControlPacketSize", "VEXO_CXP_MAX_CONTROL_PACKET_SIZE", "0", 'i'},
-    {"Global::EnablePCAP", "VEXO_ENABLE_PCAP", "0", 'b'},
-    {"CL::GenCPAckTimeout", "VEXO_CL_GENCP_ACK_TIMEOUT", "800", 'u'},
-    {"CL::ConnectionRetryWait", "VEXO_CL_CONNECTION_RETRY_WAIT", "700", 'u'},
-};
-
-int64_t LookupAsNumber(TweakProperties &properties, const ReadRow &row) {
-    switch (row.type) {
-        case 'i': return properties.LookupInt32(row.key);
-        case 'u': return properties.LookupUInt32(row.key);
-        default: return properties.LookupBool(row.key) ? 1 : 0;
-    }
-}
-
 }  // namespace
-
-TEST(TweakProperties, TheTableHoldsEveryRowOnceAndEndsWithANullKey) {
-    EXPECT_EQ(platform::kTweakPropertyCount, 60u);
-    EXPECT_EQ(platform::kTweakPropertyTable[platform::kTweakPropertyCount].key, nullptr);
-    std::set<std::string> keys;
-    for (size_t i = 0; i < platform::kTweakPropertyCount; ++i) {
-        const auto &row = platform::kTweakPropertyTable[i];
-        ASSERT_NE(row.environmentVariable, nullptr);
-        ASSERT_NE(row.defaultValue, nullptr);
-        EXPECT_TRUE(keys.insert(row.key).second) << row.key;
-    }
-}
-
-TEST(TweakProperties, EveryReadRowResolvesItsVariableAndDefault) {
-    SettingsFiles files;
-    for (const ReadRow &row : kReadRows) {
-        TweakProperties properties(std::nullopt, std::nullopt);
-        platform::UnsetEnvironment(row.variable);
-        EXPECT_EQ(LookupAsNumber(properties, row), std::stoll(row.defaultValue)) << row.key;
-        platform::SetEnvironment(row.variable, "1");
-        EXPECT_EQ(LookupAsNumber(properties, row), 1) << row.key;
-        platform::UnsetEnvironment(row.variable);
-    }
-}
 
 TEST(TweakProperties, SourcesResolveUserFileThenInstallationFileThenEnvironmentThenDefault) {
     SettingsFiles files;
@@ -134,14 +73,10 @@ TEST(TweakProperties, SourcesResolveUserFileThenInstallationFileThenEnvironmentT
 TEST(TweakProperties, NumbersParseLikeStreamExtraction) {
     using platform::ParseInt32Setting;
     using platform::ParseUInt32Setting;
-    EXPECT_EQ(ParseInt32Setting("  42 ms"), 42);
-    EXPECT_EQ(ParseInt32Setting("-17"), -17);
-    EXPECT_EQ(ParseInt32Setting("+8"), 8);
-    EXPECT_EQ(ParseInt32Setting("0x20"), 0);  // decimal only; the rest is ignored
-    EXPECT_EQ(ParseInt32Setting("2147483647"), 2147483647);
-    EXPECT_EQ(ParseInt32Setting("2147483648"), std::nullopt);
-    EXPECT_EQ(ParseInt32Setting(""), std::nullopt);
-    EXPECT_EQ(ParseInt32Setting("ms 42"), std::nullopt);
+    const std::pair<const char *, std::optional<int32_t>> signedCases[] = {
+        {"  42 ms", 42}, {"-17", -17}, {"+8", 8}, {"0x20", 0} /* decimal only */, {"2147483647", 2147483647},
+        {"2147483648", std::nullopt}, {"", std::nullopt}, {"ms 42", std::nullopt}};
+    for (const auto &[text, value] : signedCases) EXPECT_EQ(ParseInt32Setting(text), value) << text;
     EXPECT_EQ(ParseUInt32Setting("4294967295"), 4294967295u);
     EXPECT_EQ(ParseUInt32Setting("4294967296"), std::nullopt);
     // A negative timeout must not wrap around into weeks.
