@@ -89,20 +89,12 @@ TEST(CxpDiscovery, DefaultTopologyFindsBothCamerasAndConfiguresTheirLinks) {
     // High uplinks for the fast camera, low for the other.
     EXPECT_EQ(board.board.Read("CxpTransceiverUpLinkBitRate_1"), 1u);
     EXPECT_EQ(board.board.Read("CxpTransceiverUpLinkBitRate_2"), 0u);
-    EXPECT_EQ(controller.GetUplinkSetting(0), 1u);
-    EXPECT_EQ(controller.GetDownlinkBitRate(2), 6250u);
 
     const auto infos = LogTexts(log, "info");
     EXPECT_TRUE(Contains(infos, "Found camera master link on port 0"));
     EXPECT_TRUE(Contains(infos, "Found camera master link on port 2"));
     EXPECT_TRUE(Contains(infos, "Camera on port 0 is a VX-12M using 2 links at 12.5 Gbit/s"));
     EXPECT_TRUE(Contains(infos, "Camera on port 2 is a VX-4M using 1 links at 6.25 Gbit/s"));
-    const auto details = LogTexts(log, "detail");
-    EXPECT_TRUE(Contains(details, "Starting discovery; port mask 0xf; links 4; flags 0x0"));
-    EXPECT_TRUE(Contains(details, "Trying to lock links at 3.125 Gbps"));
-    EXPECT_TRUE(Contains(details, "Links locked at 3.125 Gbit/s on ports [0, 1, 2]"));
-    EXPECT_TRUE(Contains(details, "None of the free AP operators offers more extension links for connections"));
-    EXPECT_TRUE(Contains(details, "Discovery Select value changed to 0xffff3210ffff3210"));
     // Speeds a camera refuses while its final speed is negotiated are no errors.
     EXPECT_EQ(LogTexts(log, "error"), std::vector<std::string>{});
 }
@@ -310,8 +302,6 @@ TEST(CxpDiscovery, LinkSynchronisationIsCheckedAtMostEveryHundredMilliseconds) {
 }
 
 TEST(CxpDiscovery, LinksRelockAndCamerasChangeTheirConfiguration) {
-    nox_test::TempDirectory directory;
-    const auto log = CaptureLog(directory, "vexo.genicam=2");
     ControllerUnderTest board;
     CxpController &controller = *board.controller;
     ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
@@ -325,7 +315,6 @@ TEST(CxpDiscovery, LinksRelockAndCamerasChangeTheirConfiguration) {
     EXPECT_EQ(CameraRegister(controller, 0, bootstrap::kConnectionConfig), 0x00020038u);
     EXPECT_EQ(controller.GetDiscoveryInfo(false)->GetBitRate(1), 3125u);
     EXPECT_EQ(controller.SetLinkConfig(1, 3125, 2, 0, nullptr), 0);
-    EXPECT_TRUE(Contains(LogTexts(log, "detail"), "Current camera configuration matches desired settings: 2 links, 3.125 Gbps"));
     EXPECT_EQ(controller.SetLinkConfig(77, 3125, 1, 0, nullptr), ERR_STREAM_PACKET_SIZE_REJECTED);
     EXPECT_EQ(controller.SetLinkConfig(1, 3000, 1, 0, nullptr), ERR_INVALID_LINK_SPEED);
 
@@ -347,10 +336,7 @@ TEST(CxpDiscovery, LinksRelockAndCamerasChangeTheirConfiguration) {
 }
 
 TEST(CxpDiscovery, ALinkCheckThatCannotHaveTheRegisterLockTellsNothing) {
-    // The last board a topology may have, so that no other test shares its register lock.
-    std::string boards;
-    for (int i = 0; i < 15; ++i) boards += R"({"model": "gige4"}, )";
-    const std::string topology = R"({"boards": [)" + boards + R"({"model": "cxp4-c", "cameras": [{"links": [0]}]}]})";
+    const std::string topology = LastBoard(R"({"model": "cxp4-c", "cameras": [{"links": [0]}]})");
     SimBoard board(topology.c_str(), 15);
     AllocatingOwner owner;
     CxpController controller(board.Device(), board.Applet(), &owner, 0, 0);

@@ -35,8 +35,6 @@ struct FamilyCase {
 }  // namespace
 
 TEST(CxpPower, PowerOnSetsTheBitsOfExistingPortsOnly) {
-    nox_test::TempDirectory directory;
-    const auto log = CaptureLog(directory, "vexo.genicam=2");
     const std::string topology = OneBoard(R"({"model": "cxp2-c", "power_on_at_start": false})");
     ControllerUnderTest board(topology.c_str());
     EXPECT_EQ(board.board.Read("rCxpPowerEnablePower"), 0u);
@@ -44,27 +42,14 @@ TEST(CxpPower, PowerOnSetsTheBitsOfExistingPortsOnly) {
     EXPECT_EQ(board.board.Read("rCxpPowerEnablePower"), 0x3u);
     board.controller->PowerOff(0x1, 0);
     EXPECT_EQ(board.board.Read("rCxpPowerEnablePower"), 0x2u);
-    const auto details = LogTexts(log, "detail");
-    EXPECT_TRUE(Contains(details, "Enabling power over CXP"));
-    EXPECT_TRUE(Contains(details, "Power state changed; waiting 0 ms for camera(s) to power up"));
-    EXPECT_TRUE(Contains(details, "Disabling power over CXP"));
-    EXPECT_TRUE(Contains(details, "Power state changed; waiting 0 ms after camera(s) power down"));
-    bool entryContext = false;
-    for (const nox_test::LogLine &line : nox_test::ReadLogLines(log))
-        entryContext |= line.text.find(",board-index=0,board-serial=1000,board-type=3105,port-mask=15|Enabling") !=
-                        std::string::npos;
-    EXPECT_TRUE(entryContext);
 }
 
 TEST(CxpPower, UnchangedPowerDoesNotWait) {
-    nox_test::TempDirectory directory;
-    const auto log = CaptureLog(directory, "vexo.genicam=2");
     SetEnvironment("VEXO_CXP_WAIT_AFTER_POWERUP", "3000");
     ControllerUnderTest board;  // every port powered from the start
     const auto start = std::chrono::steady_clock::now();
     board.controller->PowerOn(0x5, 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
-    EXPECT_TRUE(Contains(LogTexts(log, "detail"), "Power state unchanged"));
     EXPECT_EQ(board.board.Read("rCxpPowerEnablePower"), 0xFu);
 }
 

@@ -141,9 +141,6 @@ TEST_F(CxpTransport, WaitAndTentativeAcknowledgmentsPostponeAWrite) {
     uint32_t value = 0;
     EXPECT_EQ(Controller().ReadRaw(0, kUserIdAddress, &value, 4, ByteSwap::kSwapWords, 0), 0);
     EXPECT_EQ(value, 0x45464748u);
-    const auto texts = Log();
-    EXPECT_TRUE(Contains(texts, "ExecRWPacket - Got WAIT ACK, wait for: 30 ms, retries left: 4"));
-    EXPECT_TRUE(Contains(texts, "ExecRWPacket - Got TENTATIVE ACK"));
     // A read has no use for a postponed answer.
     ASSERT_EQ(vexosim_fault(kBoard, 0, "wait_ack:30", 1), 0);
     EXPECT_EQ(Controller().ReadRaw(0, kUserIdAddress, &value, 4, ByteSwap::kSwapWords, 0), ERR_GENCP_TOO_FEW_DATA);
@@ -159,7 +156,6 @@ TEST_F(CxpTransport, MalformedAcknowledgmentsAreResentFourTimesAtMost) {
     ASSERT_EQ(vexosim_fault(kBoard, 0, "malformed_ack", 5), 0);
     EXPECT_EQ(WriteUserId(2), ERR_GENCP_TOO_FEW_DATA);
     EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 5u);
-    EXPECT_TRUE(Contains(Log(), "ExecRWPacket - Malformed Packet"));
 }
 
 TEST_F(CxpTransport, ErrorAcknowledgmentsAndMissingOnesEndTheExchange) {
@@ -178,7 +174,6 @@ TEST_F(CxpTransport, ErrorAcknowledgmentsAndMissingOnesEndTheExchange) {
     EXPECT_TRUE(Contains(Log("error"), "No ACK received"));
     ASSERT_EQ(vexosim_fault(kBoard, 0, "no_ack", 1), 0);
     EXPECT_EQ(WriteUserId(5, AcknowledgeMode::kOptional), 0);
-    EXPECT_TRUE(Contains(Log(), "ExecRWPacket - ACK timed out but it is optional anyway."));
     // An unknown acknowledge mode sends the packet but cannot finish it.
     EXPECT_EQ(WriteUserId(6, static_cast<AcknowledgeMode>(3)), ERR_GENCP_TOO_FEW_DATA);
     // Afterwards the port works as before.
@@ -232,7 +227,6 @@ TEST_F(CxpTransport, ClearingTheAcknowledgmentBufferLogsWhatItHeld) {
     }));
     Controller().ClearAckBuffers(7);
     EXPECT_TRUE(Contains(Log("warning"), "No valid interface"));
-    EXPECT_TRUE(Contains(Log("detail"), "[AckBuffer] [#3] 0xe59aa7c0"));
     Controller().ClearAckBuffers(0);
     EXPECT_TRUE(Contains(Log("warning"), "Cleared 0 words from buffer on port 0"));
 }
@@ -283,17 +277,16 @@ void TransferSixtyFourKibibytes(const std::array<const char *, 4> &revisions) {
 
 }  // namespace
 
-TEST(CxpBulkTransfers, TaggedAndUntaggedAtEveryPacketSize) { TransferSixtyFourKibibytes({"2.0", "1.1", "2.0", "1.1"}); }
-TEST(CxpBulkTransfers, UntaggedAndTaggedAtEveryPacketSize) { TransferSixtyFourKibibytes({"1.1", "2.0", "1.1", "2.0"}); }
+TEST(CxpBulkTransfers, TaggedAndUntaggedAtEveryPacketSize) {
+    TransferSixtyFourKibibytes({"2.0", "1.1", "2.0", "1.1"});
+    TransferSixtyFourKibibytes({"1.1", "2.0", "1.1", "2.0"});
+}
 
 // Another program on the board takes the board's register lock: it must not
 // get it while one of our commands waits for its acknowledgment, and a command
 // that cannot get it in time fails with a record instead of waiting on.
 TEST(CxpBoardLock, CoversAWholeCommandAndIsAwaitedBoundedly) {
-    // The last board a topology may have, so that no other test shares its register lock.
-    std::string boards;
-    for (int i = 0; i < 15; ++i) boards += R"({"model": "gige4"}, )";
-    const std::string topology = R"({"boards": [)" + boards + R"({"model": "cxp4-c", "cameras": [{"links": [0]}]}]})";
+    const std::string topology = LastBoard(R"({"model": "cxp4-c", "cameras": [{"links": [0]}]})");
     nox_test::TempDirectory directory;
     const std::filesystem::path log = CaptureLog(directory);
     SimBoard board(topology.c_str(), 15);

@@ -15,6 +15,12 @@ using vexo::genicam::BoardLibraries;
 
 std::string OneBoard(const std::string &board) { return "{\"boards\": [" + board + "]}"; }
 
+std::string LastBoard(const std::string &board) {
+    std::string boards;
+    for (int i = 0; i < 15; ++i) boards += R"({"model": "gige4"}, )";
+    return "{\"boards\": [" + boards + board + "]}";
+}
+
 SimBoard::SimBoard(const char *topology, uint32_t index) : index_(index) {
     EXPECT_EQ(vexosim_load_topology(topology), 0);
     Open();

@@ -30,6 +30,8 @@ bool Eventually(Check &&check, std::chrono::milliseconds bound = std::chrono::se
 
 // {"boards": [<board>]}: one board of the given JSON object text.
 std::string OneBoard(const std::string &board);
+// A topology whose last possible board (index 15) is `board`, so that no other test shares its register lock.
+std::string LastBoard(const std::string &board);
 
 // Opens a board of the topology in force, without loading one.
 struct InForce {};
