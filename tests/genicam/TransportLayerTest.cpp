@@ -31,6 +31,7 @@ public:
         uint32_t value;
         ByteSwap swap;
         uint32_t timeout;
+        bool operator==(const Call &) const = default;
     };
 
     RecordingController() : FirmwareControllerBase(0, 0, nullptr) {}
@@ -92,21 +93,12 @@ TEST(TransportLayer, WritesOfFourBytesAreRegisterWritesOthersMemoryWrites) {
     port.Write(&value, 0x6008, 4);
     const uint8_t block[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     port.Write(block, 0x6100, 8);
-    ASSERT_EQ(setup.controller->calls.size(), 2u);
-    const auto &registerWrite = setup.controller->calls[0];
-    EXPECT_EQ(registerWrite.operation, "WriteRegister");
-    EXPECT_EQ(registerWrite.port, 2u);
-    EXPECT_EQ(registerWrite.address, 0x6008u);
     // Host order as handed over; the controller owns the wire's byte order.
-    EXPECT_EQ(registerWrite.value, value);
-    EXPECT_EQ(registerWrite.swap, ByteSwap::kWireOrder);
-    EXPECT_EQ(registerWrite.timeout, 0u);
+    using Call = RecordingController::Call;
+    EXPECT_EQ(setup.controller->calls,
+              (std::vector<Call>{{"WriteRegister", 2, 0x6008, 4, value, ByteSwap::kWireOrder, 0},
+                                 {"WriteMemory", 2, 0x6100, 8, 0, ByteSwap::kWireOrder, 0}}));
     EXPECT_EQ(setup.controller->acknowledgeMode, AcknowledgeMode::kRequired);
-    const auto &memoryWrite = setup.controller->calls[1];
-    EXPECT_EQ(memoryWrite.operation, "WriteMemory");
-    EXPECT_EQ(memoryWrite.address, 0x6100u);
-    EXPECT_EQ(memoryWrite.bytes, 8u);
-    EXPECT_EQ(memoryWrite.swap, ByteSwap::kWireOrder);
     EXPECT_EQ(setup.controller->written, std::vector<uint8_t>(block, block + 8));
 }
 
@@ -127,14 +119,8 @@ TEST(TransportLayer, ReadsGoToTheControllerAndFailuresCarryTheStatusDescription)
     CTransportLayer port(setup.board.get(), 3);
     uint8_t buffer[6] = {};
     port.Read(buffer, 0x2000, 6);
-    ASSERT_EQ(setup.controller->calls.size(), 1u);
-    const auto &read = setup.controller->calls[0];
-    EXPECT_EQ(read.operation, "ReadRaw");
-    EXPECT_EQ(read.port, 3u);
-    EXPECT_EQ(read.address, 0x2000u);
-    EXPECT_EQ(read.bytes, 6u);
-    EXPECT_EQ(read.swap, ByteSwap::kWireOrder);
-    EXPECT_EQ(read.timeout, CTransportLayer::kReadTimeoutMs);
+    EXPECT_EQ(setup.controller->calls, (std::vector<RecordingController::Call>{
+                                           {"ReadRaw", 3, 0x2000, 6, 0, ByteSwap::kWireOrder, CTransportLayer::kReadTimeoutMs}}));
     EXPECT_EQ(buffer[0], 0xA0);
     EXPECT_EQ(buffer[5], 0xA5);
 
