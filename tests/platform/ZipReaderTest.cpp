@@ -72,10 +72,9 @@ std::string LongText(size_t size) {
 }
 
 TEST(ZipReader, ReadsTheFirstEntryStoredDeflatedOrWithDataDescriptor) {
-    EXPECT_EQ(FirstEntry(ZipBuilder().Add("camera.xml", kXml, ZipBuilder::kStored).Build()), kXml);
-    EXPECT_EQ(FirstEntry(ZipBuilder().Add("camera.xml", kXml, ZipBuilder::kDeflated).Build()), kXml);
-    EXPECT_EQ(FirstEntry(ZipBuilder().Add("camera.xml", kXml, ZipBuilder::kDeflated, true).Build()), kXml);
-    EXPECT_EQ(FirstEntry(ZipBuilder().Add("camera.xml", kXml, ZipBuilder::kStored, true).Build()), kXml);
+    for (const auto method : {ZipBuilder::kStored, ZipBuilder::kDeflated})
+        for (const bool descriptor : {false, true})
+            EXPECT_EQ(FirstEntry(ZipBuilder().Add("camera.xml", kXml, method, descriptor).Build()), kXml) << method;
     // The first of several entries, behind an archive comment.
     const auto two = ZipBuilder().Add("a.xml", kXml).Add("b.txt", "other").Build("written by a test");
     EXPECT_EQ(FirstEntry(two), kXml);

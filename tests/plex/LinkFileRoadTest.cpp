@@ -391,8 +391,6 @@ TEST(LinkProfileBoards, OnlyCoaXPressBoardsKeepLowLevelProfiles) {
     const std::string file = (directory.Path() / "links.profile").string();
     for (ControllerKind kind : {ControllerKind::kCameraLinkHs, ControllerKind::kCameraLink}) {
         BoardOfKind board(kind);
-        EXPECT_EQ(board.StoreLinkProfile(file), ERR_NOT_IMPLEMENTED);
-        EXPECT_EQ(board.RestoreLinkProfile(file), ERR_NOT_IMPLEMENTED);
         EXPECT_EQ(Nox_StoreLowLevelLinkProfile(ToHandle(&board), file.c_str()), ERR_NOT_IMPLEMENTED);
         EXPECT_EQ(Nox_RestoreLowLevelLinkProfile(ToHandle(&board), file.c_str()), ERR_NOT_IMPLEMENTED);
     }
