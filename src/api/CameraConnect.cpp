@@ -51,12 +51,14 @@ int32_t RefuseDescription(CallFrameResult &frame, const std::exception &exceptio
 }
 
 // Loads a description fetched from the camera into GenApi and makes it the
-// camera's connection and description copy.
+// camera's connection and description copy. A terminating zero stays in the
+// copy but is no part of the document.
 int32_t LoadDescription(CallFrameResult &frame, NOXCameraInterface &camera, std::vector<uint8_t> description,
-                        ConnectLog &log) {
+                        ConnectLog &log, bool zeroTerminated = false) {
     DescriptionLoader::BlankEmptyToolTips(description);
+    const size_t documentSize = description.size() - (zeroTerminated && !description.empty() ? 1 : 0);
     try {
-        DescriptionLoader::Load(camera, description.data(), description.size(), log);
+        DescriptionLoader::Load(camera, description.data(), documentSize, log);
     } catch (const std::exception &exception) {
         camera.SetConnected(false);
         return RefuseDescription(frame, exception);
@@ -86,8 +88,9 @@ int32_t ConnectDescription(CallFrameResult &frame, NOXCameraInterface &camera, s
 int32_t ConnectCameraLinkCamera(CallFrameResult &frame, NOXCameraInterface &camera, ConnectLog &log) {
     NOXBoardInterface *board = camera.Board();
     auto *controller = dynamic_cast<CameraLinkController *>(board != nullptr ? board->Controller() : nullptr);
-    if (controller == nullptr) return Refuse(frame, ERR_NO_CXP_INTERFACE, "No description source for this camera's board");
-    return LoadDescription(frame, camera, controller->ReadDescription(camera.GetPortIndex()), log);
+    if (controller == nullptr)
+        return Refuse(frame, ERR_NO_CXP_INTERFACE, "No description source for this camera's board");
+    return LoadDescription(frame, camera, controller->ReadDescription(camera.GetPortIndex()), log, true);
 }
 
 int32_t ConnectCamera(CallFrameResult &frame, NoxCameraHandle *handle, NOXCameraInterface &camera) {
