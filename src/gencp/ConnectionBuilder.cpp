@@ -164,10 +164,17 @@ void ConnectionBuilder::BuildPort(std::promise<Result> promise, uint32_t port) {
     } catch (const std::exception &error) {
         Log(kLevelError, "Failed to create CL/GenCP connection: " + std::string(error.what()));
     }
+    // The pending entry; for a failed build it is the link's last reference,
+    // and the link closes below, outside the lock.
+    std::shared_ptr<SerialLink> listed;
     {
         std::lock_guard lock(mutex_);
-        pending_.erase(port);
+        if (const auto found = pending_.find(port); found != pending_.end()) {
+            listed = std::move(found->second);
+            pending_.erase(found);
+        }
     }
+    listed.reset();
     promise.set_value(std::move(link));
 }
 

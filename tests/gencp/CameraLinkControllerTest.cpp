@@ -38,6 +38,11 @@ protected:
             if (text.find(part) != std::string::npos) return true;
         return false;
     }
+    static std::vector<uint32_t> Masters(const DiscoveryInfo &info) {
+        std::vector<uint32_t> masters;
+        info.ListCameraMasters(true, masters);
+        return masters;
+    }
     static std::string Info(DiscoveryInfo &info, uint32_t masterId, size_t field) {
         return info.GetCameraInfo(masterId).value()[field].value_or("<none>");
     }
@@ -79,9 +84,7 @@ TEST_F(ClController, BaseGivesTwoCamerasMediumOneOnTwoLinksFromEitherApplet) {
         ASSERT_EQ(controller->Discovery(0, 0, 3, 0), 0);
         EXPECT_EQ(controller->PortConfiguration(), CameraPortConfiguration::kBase);
         DiscoveryInfo &info = *controller->GetDiscoveryInfo(false);
-        std::vector<uint32_t> masters;
-        info.ListCameraMasters(true, masters);
-        ASSERT_EQ(masters.size(), 2u);
+        ASSERT_EQ(Masters(info).size(), 2u);
         for (uint32_t port = 0; port < 2; ++port) {
             const uint32_t master = info.GetCameraMasterId(port);
             EXPECT_EQ(info.CountConnectedCameraLinks(master), 1);
@@ -100,8 +103,7 @@ TEST_F(ClController, BaseGivesTwoCamerasMediumOneOnTwoLinksFromEitherApplet) {
     ASSERT_EQ(controller->Discovery(0, 0, 3, 0), 0);
     EXPECT_EQ(controller->PortConfiguration(), CameraPortConfiguration::kMedium);
     DiscoveryInfo &info = *controller->GetDiscoveryInfo(false);
-    std::vector<uint32_t> masters;
-    info.ListCameraMasters(true, masters);
+    const std::vector<uint32_t> masters = Masters(info);
     ASSERT_EQ(masters.size(), 1u);
     EXPECT_EQ(info.CountConnectedCameraLinks(masters[0]), 2);
     EXPECT_EQ(info.FindCameraPort(masters[0], 1), 1u);
@@ -119,9 +121,7 @@ TEST_F(ClController, AMissingConfigurationRegisterOrAHeldPortLeavesNoCamera) {
         EXPECT_EQ(controller->Discovery(0, 0, 3, 0), kGenericError);
         EXPECT_TRUE(LoggedSomewhere("Cannot detect Applet configuration."));
         EXPECT_EQ(Logged("No camera detected.").size(), 1u);
-        std::vector<uint32_t> masters;
-        controller->GetDiscoveryInfo(false)->ListCameraMasters(true, masters);
-        EXPECT_TRUE(masters.empty());
+        EXPECT_TRUE(Masters(*controller->GetDiscoveryInfo(false)).empty());
     }
     auto controller = Controller(R"({"boards": [{"model": "cl2-g1", "cameras": [{"links": [0]}, {"links": [1]}]}]})");
     ASSERT_EQ(vexosim_serial_claim(0, 1, 1), 0);
