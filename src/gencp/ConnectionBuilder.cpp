@@ -132,7 +132,8 @@ void ConnectionBuilder::Build(DiscoveryInfo &info) {
     info.Reset();
 
     std::vector<std::future<Result>> results;
-    std::vector<std::thread> builders;
+    // Joined on every way out, also when starting the second thread fails.
+    std::vector<std::jthread> builders;
     for (uint32_t port = 0; port < kPorts; ++port) {
         std::promise<Result> promise;
         results.push_back(promise.get_future());
@@ -141,7 +142,7 @@ void ConnectionBuilder::Build(DiscoveryInfo &info) {
     std::map<uint32_t, std::shared_ptr<SerialLink>> found;
     for (uint32_t port = 0; port < kPorts; ++port)
         if (Result link = results[port].get()) found[port] = std::move(link);
-    for (std::thread &builder : builders) builder.join();
+    for (std::jthread &builder : builders) builder.join();
     if (found.empty()) throw gencp_error("No camera detected.");
     {
         std::lock_guard lock(mutex_);

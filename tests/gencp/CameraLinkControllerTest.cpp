@@ -1,15 +1,11 @@
 // The Camera Link controller against the virtual frame grabber: the line rate
 // search and switch, the layouts of both applet groups, identification
-// strings, accesses and their statuses, the description, and a free that
-// does not wait out a search.
+// strings, accesses and their statuses.
 #include <gtest/gtest.h>
-
-#include <future>
 
 #include "ClBoard.h"
 #include "discovery/DiscoveryInfo.h"
 #include "gencp/CameraLinkController.h"
-#include "gencp/GenCPException.h"
 #include "platform/Environment.h"
 #include "protocol/GenCp.h"
 
@@ -158,33 +154,4 @@ TEST_F(ClController, AccessesCarryBytesAndReturnTheCamerasStatusPositive) {
     ASSERT_EQ(vexosim_fault(0, 0, "status:8006", 1), 0);
     EXPECT_EQ(controller->ReadRaw(0, bootstrap::kGenCpVersion, &value, 4, ByteSwap::kSwapWords, 0), 0x8006);
     EXPECT_EQ(value, vexo::protocol::gencp::kVersion1_0) << "a failed read leaves the buffer";
-}
-
-TEST_F(ClController, TheDescriptionComesZippedOrPlainWithATerminatingZero) {
-    for (const char *zip : {"true", "false"}) {
-        const std::string topology = std::string(R"({"boards": [{"model": "cl2-g1", "cameras": [{"links": [0],
-            "xml": {"zip": )") + zip + "}}]}]}";
-        auto controller = Controller(topology.c_str());
-        ASSERT_EQ(controller->Discovery(0, 0, 1, 0), 0);
-        const std::vector<uint8_t> description = controller->ReadDescription(0);
-        ASSERT_GT(description.size(), 100u);
-        EXPECT_EQ(description.back(), 0);
-        const std::string text(description.begin(), description.end() - 1);
-        EXPECT_EQ(text.rfind("<?xml", 0), 0u) << zip;
-        EXPECT_NE(text.find("</RegisterDescription>"), std::string::npos) << zip;
-        EXPECT_THROW(controller->ReadDescription(1), GenCPException);
-    }
-}
-
-TEST_F(ClController, AbortEndsASearchAtOnce) {
-    // Without the abort the search would wait 4 candidates x 3 sendings x 20 s.
-    vexo::templates::platform::SetEnvironment("VEXO_CL_GENCP_ACK_TIMEOUT", "20000");
-    auto controller = Controller(R"({"boards": [{"model": "cl2-g1", "cameras": [{"links": [0], "baud": 115200}]}]})");
-    auto discovery = std::async(std::launch::async, [&] { return controller->Discovery(0, 0, 1, 0); });
-    // The camera sees the first candidate's command as framing errors: the search is under way.
-    ASSERT_TRUE(Eventually([] { return Stats(0).framingErrors > 0; }));
-    controller->Abort();
-    ASSERT_EQ(discovery.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "the search went on";
-    EXPECT_EQ(discovery.get(), kGenericError);
-    EXPECT_EQ(controller->BaudRate(0), 0u);
 }
