@@ -145,6 +145,16 @@ typedef struct NoxBoardListEntry {
    LibraryNotLoaded (-2130) when the grabber or the hardware library cannot be loaded. */
 NOX_API int32_t Nox_getBoardList(NoxBoardListEntry *boards, uint32_t capacity, uint32_t *count);
 
+/* ---- Camera Link serial ports ----------------------------------------------------------------------- */
+
+/* What the last scan of a Camera Link board settled on a serial port: the line rate in baud (0 when the
+   port has no camera connection) and the applet's camera-port configuration (2 base, 3 medium, 4 full,
+   5 undetermined; 5 also before a scan). Statuses: 0; ERR_INVALID_BOARD_HANDLE (-1001);
+   ERR_INVALID_ARGUMENT (-1991) for a null out pointer; ERR_NOT_IMPLEMENTED (-2000) on boards whose
+   cameras are not on Camera Link. */
+NOX_API int32_t Nox_getCameraLinkPortState(NoxBoardHandle *board, uint32_t port, uint32_t *baudRate,
+                                           uint32_t *portConfiguration);
+
 /* ---- Link configuration ----------------------------------------------------------------------------- */
 
 /* Sets the board's cameras up from a link configuration file (as Nox_LoadBoardConfiguration does) and

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "api/ApiSupport.h"
+#include "board/ControllerStatus.h"
 #include "board/BoardLibraries.h"
 #include "discovery/DiscoveryException.h"
 #include "platform/LibraryInitController.h"
@@ -135,7 +136,8 @@ extern "C" NOX_API int32_t Nox_scanPortsEx(NoxBoardHandle *handle, uint32_t port
         frame.LogError("Invalid board handle");
         return frame.Return(ERR_INVALID_BOARD_HANDLE);
     }
-    return frame.Return(board->DiscoverCameras(portMask, option, speed, flags));
+    // A Camera Link board tells a failed discovery by the GenCP status.
+    return frame.Return(ExportedStatus(board->DiscoverCameras(portMask, option, speed, flags)));
 }
 
 extern "C" NOX_API int32_t Nox_scanPorts(NoxBoardHandle *board, uint32_t portMask, uint32_t speed, uint32_t flags) {

@@ -9,6 +9,7 @@
 #include "api/ApiSupport.h"
 #include "api/ExportedRegisterAccess.h"
 #include "board/FirmwareControllerBase.h"
+#include "gencp/CameraLinkController.h"
 #include "genapi/CNodeMapFactory.h"
 #include "genapi/GenericException.h"
 #include "genicam/DescriptionLoader.h"
@@ -49,14 +50,15 @@ int32_t RefuseDescription(CallFrameResult &frame, const std::exception &exceptio
                   std::string("Exception while interpreting camera XML; Exception: ") + exception.what());
 }
 
-// Loads a description fetched from the camera into GenApi, inside the GenApi
-// environment, and makes it the camera's connection and description copy.
-int32_t ConnectDescription(CallFrameResult &frame, NOXCameraInterface &camera, std::vector<uint8_t> description,
-                           ConnectLog &log) {
-    GenApiEnvironment environment;
+// Loads a description fetched from the camera into GenApi and makes it the
+// camera's connection and description copy. A terminating zero stays in the
+// copy but is no part of the document.
+int32_t LoadDescription(CallFrameResult &frame, NOXCameraInterface &camera, std::vector<uint8_t> description,
+                        ConnectLog &log, bool zeroTerminated = false) {
     DescriptionLoader::BlankEmptyToolTips(description);
+    const size_t documentSize = description.size() - (zeroTerminated && !description.empty() ? 1 : 0);
     try {
-        DescriptionLoader::Load(camera, description.data(), description.size(), log);
+        DescriptionLoader::Load(camera, description.data(), documentSize, log);
     } catch (const std::exception &exception) {
         camera.SetConnected(false);
         return RefuseDescription(frame, exception);
@@ -74,6 +76,23 @@ int32_t ConnectDescription(CallFrameResult &frame, NOXCameraInterface &camera, s
     return frame.Return(ERR_NONE);
 }
 
+// The same inside the GenApi environment.
+int32_t ConnectDescription(CallFrameResult &frame, NOXCameraInterface &camera, std::vector<uint8_t> description,
+                           ConnectLog &log) {
+    GenApiEnvironment environment;
+    return LoadDescription(frame, camera, std::move(description), log);
+}
+
+// Camera Link: the controller reads the description through the camera's
+// GenCP manifest; it is loaded without entering the GenApi environment.
+int32_t ConnectCameraLinkCamera(CallFrameResult &frame, NOXCameraInterface &camera, ConnectLog &log) {
+    NOXBoardInterface *board = camera.Board();
+    auto *controller = dynamic_cast<CameraLinkController *>(board != nullptr ? board->Controller() : nullptr);
+    if (controller == nullptr)
+        return Refuse(frame, ERR_NO_CXP_INTERFACE, "No description source for this camera's board");
+    return LoadDescription(frame, camera, controller->ReadDescription(camera.GetPortIndex()), log, true);
+}
+
 int32_t ConnectCamera(CallFrameResult &frame, NoxCameraHandle *handle, NOXCameraInterface &camera) {
     // A failed connect must leave no node map behind, an earlier one included.
     camera.SetConnected(false);
@@ -81,8 +100,8 @@ int32_t ConnectCamera(CallFrameResult &frame, NoxCameraHandle *handle, NOXCamera
     log.Trace(kTracePrefix + "Entered.");
     switch (camera.Kind()) {
         case ControllerKind::kCoaXPress: break;
+        case ControllerKind::kCameraLink: return ConnectCameraLinkCamera(frame, camera, log);
         case ControllerKind::kCameraLinkHs:
-        case ControllerKind::kCameraLink:
             return Refuse(frame, ERR_NOT_IMPLEMENTED, "Description retrieval is not available for this camera's link");
         default: return Refuse(frame, ERR_NO_CXP_INTERFACE, "No description source for this camera's board");
     }

@@ -64,6 +64,7 @@ void FirmwareControllerBase::PowerOff(uint32_t, uint32_t) {}
 int32_t FirmwareControllerBase::LockLinks(uint32_t, uint32_t) { return ERR_NONE; }
 int32_t FirmwareControllerBase::AttachLinks(uint32_t, uint32_t, uint32_t) { return ERR_NOT_IMPLEMENTED; }
 bool FirmwareControllerBase::HasLiveLinks() { return false; }
+void FirmwareControllerBase::Abort() {}
 int32_t FirmwareControllerBase::SetLinkConfig(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t *) { return ERR_NONE; }
 int32_t FirmwareControllerBase::ResetControlCore(uint32_t) { return ERR_NONE; }
 uint32_t FirmwareControllerBase::GetAppletExtensionId(uint32_t) { return kNoId; }

@@ -103,6 +103,9 @@ public:
     // True when links run on the board now (perhaps another program's): control cores running,
     // transceivers locked. Reads only.
     virtual bool HasLiveLinks();  // false
+    // The board is being freed: waits of operations in flight end now and
+    // later operations fail fast, so that the free does not wait them out.
+    virtual void Abort();  // nothing
 
     // --- Shared helpers
     // Mode 0 PowerOff(mask, 0); mode 1 PowerOn(mask, 0); mode 2 PowerOff(mask, 1),

@@ -78,6 +78,7 @@ template <class Request>
 void GenCPConnection::RunRequest(const std::shared_ptr<Request> &request, const char *operation) {
     {
         std::lock_guard lock(mutex_);
+        if (shutDown_) throw gencp_error("Connection is shut down.");
         liveRequests_.push_back(request);
     }
     try {
@@ -114,6 +115,12 @@ void GenCPConnection::Remove(const std::shared_ptr<GenCPRequest> &request) {
 void GenCPConnection::Forget(GenCPRequest &request) {
     std::lock_guard lock(mutex_);
     std::erase_if(waiting_, [&](const auto &entry) { return entry.second == &request; });
+}
+
+void GenCPConnection::Shutdown() {
+    std::lock_guard lock(mutex_);
+    shutDown_ = true;
+    for (const std::shared_ptr<GenCPRequest> &request : liveRequests_) request->Terminate();
 }
 
 void GenCPConnection::Send(GenCPRequest &request, GenCPPacket &packet) {

@@ -47,6 +47,10 @@ public:
     // under it (a resend keeps its id), then writes the packet.
     // gencp_error when the transmitter does not take it.
     void Send(GenCPRequest &request, GenCPPacket &packet);
+    // Ends the requests in flight and refuses every later one (gencp_error
+    // "Connection is shut down."), so that a thread waiting on the camera
+    // returns at once when its board goes away.
+    void Shutdown();
     // Removes every waiting entry of the request.
     void Forget(GenCPRequest &request);
 
@@ -77,6 +81,7 @@ private:
     void WritePacket(std::span<const uint8_t> bytes);
 
     uint16_t requestCounter_ = 0;
+    bool shutDown_ = false;
     std::list<std::shared_ptr<GenCPRequest>> liveRequests_;
     std::mutex mutex_;
     std::shared_ptr<Transmitter> transmitter_;

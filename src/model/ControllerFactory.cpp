@@ -1,6 +1,7 @@
 #include "model/ControllerFactory.h"
 
 #include "cxp/CxpController.h"
+#include "gencp/CameraLinkController.h"
 
 namespace vexo::genicam {
 
@@ -9,8 +10,10 @@ std::unique_ptr<FirmwareControllerBase> CreateController(ControllerKind kind, ui
     switch (kind) {
         case ControllerKind::kCoaXPress:
             return std::make_unique<CxpController>(device, applet, owner, 0, 0);
+        case ControllerKind::kCameraLink:
+            return std::make_unique<CameraLinkController>(device, applet, owner);
         default:
-            // Camera Link HS and Camera Link controllers are not part of this build.
+            // The Camera Link HS controller is not part of this build.
             return nullptr;
     }
 }

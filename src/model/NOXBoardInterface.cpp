@@ -48,12 +48,21 @@ LiveObjectSet<NOXBoardInterface> &LiveBoards() {
 
 BoardPin LiveBoard(NoxBoardHandle *handle) { return LiveBoards().Find(handle); }
 
+namespace {
+// A call still waiting on the board's cameras (a scan searching line rates)
+// gives up now instead of holding the free up.
+void AbortControllerWaits(NOXBoardInterface &board) {
+    if (FirmwareControllerBase *controller = board.Controller()) controller->Abort();
+}
+}  // namespace
+
 BoardFreeing FreeBoard(BoardPin board, void (*dispose)(NOXBoardInterface *), std::chrono::milliseconds patience) {
     NOXBoardInterface *object = board.get();
     if (object == nullptr) return BoardFreeing::kNotLive;
     // Inside the board's own callback the monitor's pass holds the board below us.
     const bool insideCallback = object->IsMonitorThread();
     if (!LiveBoards().Withdraw(std::move(board))) return BoardFreeing::kNotLive;
+    AbortControllerWaits(*object);
     if (!insideCallback && LiveBoards().AwaitUnpinned(object, patience)) return BoardFreeing::kUnpinned;
     if (object->LeaveEndToMonitor(dispose)) return BoardFreeing::kLeftToMonitor;
     // No monitor to leave it to: the holders' calls end on their own.

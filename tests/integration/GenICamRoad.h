@@ -28,7 +28,8 @@ public:
         for (const char *wait : {"VEXO_CXP_WAIT_AFTER_LINK_RESET_ON_EACH_PORT", "VEXO_CXP_WAIT_AFTER_LINK_RESET_DONE",
                                  "VEXO_CXP_WAIT_AFTER_LINK_LOCK_FOUND", "VEXO_CXP_WAIT_AFTER_CAMERA_CONFIG_CHANGED",
                                  "VEXO_CXP_WAIT_AFTER_UPLINK_SPEED_CHANGED", "VEXO_CXP_WAIT_AFTER_POWERUP",
-                                 "VEXO_CXP_WAIT_AFTER_POWERDOWN", "VEXO_NOX_SYNC_MONITOR_INITIAL_WAIT_IN_MS"})
+                                 "VEXO_CXP_WAIT_AFTER_POWERDOWN", "VEXO_NOX_SYNC_MONITOR_INITIAL_WAIT_IN_MS",
+                                 "VEXO_CL_CONNECTION_RETRY_WAIT"})
             if (fastWaits) ::setenv(wait, "0", 1);
         ::setenv("VEXO_LOG", "5", 1);
         ::setenv("VEXO_LOG_FILE", logFile_.c_str(), 1);

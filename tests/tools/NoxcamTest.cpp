@@ -327,6 +327,25 @@ TEST_F(Noxcam, FeaturesAndDescribeShowWhatTheNodeMapSaysNow) {
     EXPECT_NE(version.out.find(", library "), std::string::npos) << version.out;
 }
 
+TEST_F(Noxcam, CameraLinkBoardsShowTheirSerialPortsAndServeFeaturesAndRegisters) {
+    const char *topology = R"({"boards": [{"model": "cl2-g1", "cameras": [
+        {"links": [0], "serial": "CL0001", "bauds": [9600, 230400]}, {"links": [1], "serial": "CL0002"}]}]})";
+    const json scan = RunJson({"scan"}, topology);
+    EXPECT_EQ(scan["serialPorts"], json::parse(R"([{"port": 0, "baud": 230400, "configuration": "base"},
+                                                  {"port": 1, "baud": 115200, "configuration": "base"}])"));
+    ASSERT_EQ(scan["cameras"].size(), 2u);
+    EXPECT_EQ(scan["cameras"][1]["serial"], "CL0002");
+    const ToolRun text = Run({"scan"}, topology);
+    EXPECT_NE(text.out.find("PORT  BAUD    CONFIGURATION\n0     230400  base\n1     115200  base\n"),
+              std::string::npos) << text.out;
+
+    EXPECT_EQ(RunJson({"set", "Width=1024", "PixelFormat=Mono10"}, topology),
+              json::parse(R"({"Width": 1024, "PixelFormat": "Mono10"})"));
+    EXPECT_EQ(Run({"get", "Width", "PixelFormat"}, topology).out, "Width = 1024\nPixelFormat = Mono10\n");
+    EXPECT_EQ(Run({"reg", "read", "0x6008"}, topology).out, "0x00000400\n");
+    EXPECT_EQ(RunJson({"reg", "read", "0x144", "6"}, topology)["bytes"], "434c30303031");  // "CL0001", unrounded
+}
+
 TEST_F(Noxcam, GetAndSetFeatures) {
     EXPECT_EQ(Run({"get", "Width"}).out, "Width = 4096\n");
     EXPECT_EQ(Run({"get", "Width", "PixelFormat", "Gain"}).out, "Width = 4096\nPixelFormat = Mono8\nGain = 0.0\n");

@@ -1,11 +1,14 @@
 // boards, scan, info: what is attached where.
 #include <memory>
+#include <sstream>
 
 #include "BoardDirectory.h"
 #include "CommandLine.h"
 #include "Output.h"
 #include "Session.h"
 #include "ToolError.h"
+#include "nox_genicam_ext.h"
+#include "protocol/BoardTypes.h"
 
 namespace noxcam {
 
@@ -112,6 +115,35 @@ SlotView ViewSlot(NoxBoardHandle *board, uint32_t slot) {
     return view;
 }
 
+// Camera Link boards: each serial port's line rate and the applet's camera-port configuration.
+struct SerialPortsView {
+    nlohmann::ordered_json json = nlohmann::ordered_json::array();
+    Table table{{"PORT", "BAUD", "CONFIGURATION"}, {}};
+};
+
+std::string PortConfigurationName(uint32_t code) {
+    switch (code) {
+        case 2: return "base";
+        case 3: return "medium";
+        case 4: return "full";
+        default: return "undetermined";
+    }
+}
+
+std::optional<SerialPortsView> ViewSerialPorts(NoxBoardHandle *board, const BoardIdentity &identity) {
+    const vexo::protocol::BoardType *type = vexo::protocol::FindBoardType(static_cast<int32_t>(identity.typeCode));
+    if (type == nullptr || type->technology != vexo::protocol::Technology::kCameraLink) return std::nullopt;
+    SerialPortsView view;
+    for (uint32_t port = 0; port < identity.ports; ++port) {
+        uint32_t baud = 0, configuration = 0;
+        if (Nox_getCameraLinkPortState(board, port, &baud, &configuration) != ERR_NONE) return std::nullopt;
+        const std::string name = PortConfigurationName(configuration);
+        view.json.push_back({{"port", port}, {"baud", baud}, {"configuration", name}});
+        view.table.rows.push_back({std::to_string(port), baud != 0 ? std::to_string(baud) : "-", name});
+    }
+    return view;
+}
+
 nlohmann::ordered_json BoardJson(const BoardIdentity &board) {
     return {{"index", board.index}, {"model", board.model}, {"serial", board.serial}, {"ports", board.ports}};
 }
@@ -132,9 +164,16 @@ void PrintCameras(const CommonOptions &options, Session &session) {
         (view.placeholder ? free : cameras).push_back(std::move(view.json));
         if (!view.warning.empty()) warnings.push_back("camera " + std::to_string(slot) + ": " + view.warning);
     }
-    Emit(options.json,
-         {{"board", BoardJson(session.Identity())}, {"cameras", std::move(cameras)}, {"freeOperators", std::move(free)}},
-         table);
+    nlohmann::ordered_json data = {
+        {"board", BoardJson(session.Identity())}, {"cameras", std::move(cameras)}, {"freeOperators", std::move(free)}};
+    std::ostringstream text;
+    PrintTable(text, table);
+    if (std::optional<SerialPortsView> serial = ViewSerialPorts(session.Board(), session.Identity())) {
+        data["serialPorts"] = std::move(serial->json);
+        text << "\n";
+        PrintTable(text, serial->table);
+    }
+    Emit(options.json, data, text.str());
     for (const std::string &warning : warnings) Warn(options.json, warning);
 }
 
