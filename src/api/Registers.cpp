@@ -24,14 +24,14 @@ int32_t DirectRead(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint
     }
     BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return board->Controller()->ReadRaw(port, address, value, 4, ByteSwap::kSwapWords, kDefaultTimeoutMs);
+    return ExportedStatus(board->Controller()->ReadRaw(port, address, value, 4, ByteSwap::kSwapWords, kDefaultTimeoutMs));
 }
 
 // A raw write changes the camera behind its node map's back: the register
 // values the node map keeps are forgotten, whatever the write's outcome.
 int32_t ForgettingCameraValues(NOXCameraInterface *camera, int32_t status) {
     if (camera != nullptr && camera->NodeMap() != nullptr) camera->NodeMap()->InvalidateNodes();
-    return status;
+    return ExportedStatus(status);
 }
 
 int32_t DirectWrite(NoxBoardHandle *handle, uint32_t port, uint64_t address, uint32_t value, uint32_t swap) {
@@ -56,7 +56,7 @@ int32_t DirectReadMemory(NoxBoardHandle *handle, uint32_t port, uint64_t address
     }
     BoardPin board = Board(handle);
     if (board == nullptr) return ERR_INVALID_BOARD_HANDLE;
-    return board->Controller()->ReadMemory(port, address, buffer, *length, timeoutMs);
+    return ExportedStatus(board->Controller()->ReadMemory(port, address, buffer, *length, timeoutMs));
 }
 
 int32_t DirectWriteMemory(NoxBoardHandle *handle, uint32_t port, uint64_t address, const void *data,
@@ -95,7 +95,7 @@ int32_t ReadCameraMemory(CallFrameResult &frame, NoxCameraHandle *handle, void *
     if (controller == nullptr) return ERR_NO_CXP_INTERFACE;
     const uint32_t port = camera->GetPortIndex();
     if (camera->Kind() == ControllerKind::kCameraLink || length % 4 == 0)
-        return controller->ReadRaw(port, address, buffer, length, ByteSwap::kWireOrder, timeoutMs);
+        return ExportedStatus(controller->ReadRaw(port, address, buffer, length, ByteSwap::kWireOrder, timeoutMs));
     // Whole words on the wire; the caller gets the bytes it asked for.
     const uint64_t rounded = (static_cast<uint64_t>(length) / 4 + 1) * 4;
     if (rounded > UINT32_MAX) {
@@ -106,7 +106,7 @@ int32_t ReadCameraMemory(CallFrameResult &frame, NoxCameraHandle *handle, void *
     const int32_t status = controller->ReadRaw(port, address, words.data(), static_cast<uint32_t>(rounded),
                                                ByteSwap::kWireOrder, timeoutMs);
     if (status == ERR_NONE) std::memcpy(buffer, words.data(), length);
-    return status;
+    return ExportedStatus(status);
 }
 
 int32_t WriteCameraMemory(NOXCameraInterface *camera, const void *data, uint32_t address, uint32_t length,
@@ -196,7 +196,7 @@ extern "C" NOX_API int32_t Nox_registerReadFromCamera(NoxCameraHandle *handle, u
     const int32_t status = controller->ReadRaw(camera->GetPortIndex(), address, bytes, 4, ByteSwap::kWireOrder, kDefaultTimeoutMs);
     if (status == ERR_NONE)
         *value = uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
-    return status;
+    return ExportedStatus(status);
 }
 
 extern "C" NOX_API int32_t Nox_registerWriteToCamera(NoxCameraHandle *handle, uint32_t value, uint32_t address) {

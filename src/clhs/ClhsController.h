@@ -124,6 +124,7 @@ private:
     int32_t ChangeConfiguration(uint32_t masterId, uint32_t port, uint32_t index, const Configuration &target);
     uint32_t CountLinkedPorts(uint32_t masterId);
     bool AwaitLinkCount(uint32_t masterId, uint32_t wanted, bool atLeast, std::chrono::milliseconds bound);
+    void AwaitLinkThreads();
 
     clhs::ClhsBoardAccess board_;
     clhs::ClhsMessageChannel channel_;

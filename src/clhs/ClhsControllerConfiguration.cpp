@@ -95,9 +95,13 @@ int32_t ClhsController::ChangeConfiguration(uint32_t masterId, uint32_t port, ui
         Log(kLevelError, "Not all links were disconnected.");
         return ERR_LINK_TIMEOUT;
     }
+    // Links of the camera on other boards come back there.
+    const uint32_t expected = std::min<uint32_t>(target.links, uint32_t(std::max(0, info_.CountCameraLinks(masterId))));
     const auto back = std::chrono::milliseconds(reconnectMs) + kReconnectMargin + 2 * Thread::kPeriod;
-    if (!AwaitLinkCount(masterId, target.links, true, back)) {
-        Log(kLevelError, "Not all links were re-connected: expected " + std::to_string(target.links) + ", connected " +
+    const bool reconnected = AwaitLinkCount(masterId, expected, true, back);
+    AwaitLinkThreads();
+    if (!reconnected) {
+        Log(kLevelError, "Not all links were re-connected: expected " + std::to_string(expected) + ", connected " +
                              std::to_string(CountLinkedPorts(masterId)));
         return ERR_LINK_TIMEOUT;
     }
@@ -116,6 +120,13 @@ uint32_t ClhsController::CountLinkedPorts(uint32_t masterId) {
         if (transceivers_.Locked(port) && IsLinkSynchronized(port)) ++count;
     }
     return count;
+}
+
+// Every link state thread looks at the links once more, so that their
+// states show the new layout when the change returns.
+void ClhsController::AwaitLinkThreads() {
+    for (uint32_t port = 0; port < clhs::kPorts; ++port)
+        if (const Thread *thread = LinkThread(port)) thread->AwaitPeriods(1, 2 * Thread::kPeriod);
 }
 
 // Polls the links directly: a camera that comes back quickly may do so

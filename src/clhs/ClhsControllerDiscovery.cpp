@@ -140,17 +140,21 @@ int32_t ClhsController::AssignDeviceId(uint32_t port) {
 }
 
 // A master link makes the camera known with the fixed figures of the
-// technology; an extension link alone (the master on another board) only
-// marks the port.
+// technology. A camera whose master link is on another board becomes known
+// through its first extension link here, which then serves as its command port.
 void ClhsController::RecordLink(uint32_t port, uint32_t linkId) {
     const uint32_t masterId = deviceIds_[port];
     info_.SetCameraPort(port, masterId, linkId);
-    if (linkId != 0) return;
+    if (linkId != 0) {
+        if (info_.GetCommandPort(masterId) != DiscoveryInfo::kNone) return;
+        info_.SetCommandPort(masterId, port);
+    }
     info_.SetDiscoveryBitRate(masterId, kLinkSpeed);
     info_.SetBitRate(masterId, kLinkSpeed);
     info_.SetStreamPacketSize(masterId, kPacketSize);
     info_.SetControlPacketSize(masterId, kPacketSize);
-    Log(kLevelInfo, "Found camera master link on port " + std::to_string(port));
+    Log(kLevelInfo, "Found camera " + std::string(linkId == 0 ? "master" : "extension") + " link on port " +
+                        std::to_string(port));
 }
 
 int32_t ClhsController::AllocateOperators() {

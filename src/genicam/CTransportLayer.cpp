@@ -14,7 +14,7 @@ namespace {
 [[noreturn]] void RaiseStatus(int32_t status) { throw std::runtime_error(tools::logging::StatusDescription(status)); }
 
 void RaiseOnFailure(int32_t status) {
-    if (status != ERR_NONE) RaiseStatus(status);
+    if (status != ERR_NONE) RaiseStatus(ExportedStatus(status));
 }
 
 // Addresses and lengths arrive as signed 64-bit numbers; the controllers take
