@@ -184,7 +184,9 @@ uint32_t ClhsController::Nibble(Map::Register reg, uint32_t port) {
 uint32_t ClhsController::GetAppletMasterId(uint32_t port) { return Nibble(Map::kAppletMasterId, port); }
 uint32_t ClhsController::GetAppletExtensionId(uint32_t port) { return Nibble(Map::kAppletExtensionId, port); }
 
+// No message is under way on either channel while the routing changes under it.
 int32_t ClhsController::SetDiscoverySelect(DiscoverySelect value) {
+    std::scoped_lock channels(channel_.Lock(0), channel_.Lock(1));
     return board_.Write(Map::kDiscoverySelectWrite, 0, value.Value());
 }
 

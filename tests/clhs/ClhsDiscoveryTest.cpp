@@ -162,5 +162,21 @@ TEST(ClhsDiscovery, IdentifierRejectedOrNoCamera) {
     EXPECT_EQ(board.controller->Discovery(0, 0, kBothPorts, 0), ERR_NO_CAMERA_FOUND);
 }
 
+// One MDIO bus for both chips, one transceiver status register for both
+// ports and no lock register: the same road on the other registers.
+TEST(ClhsDiscovery, AppletWithSharedRegisters) {
+    const std::string topology = R"({"boards": [{"model": "clhs2-c",
+        "applet": {"single_mdio": true, "shared_gtx_status": true, "omit_registers": ["ClhsTransceiverLocked"]},
+        "cameras": [{"links": [0, 1]}]}]})";
+    ClhsUnderTest board(topology.c_str(), kBothPorts);
+    ClhsController &controller = *board.controller;
+    ASSERT_EQ(controller.Discovery(0, 0, kBothPorts, 0), ERR_NONE);
+    EXPECT_EQ(controller.GetDiscoveryInfo(false)->CountConnectedCameraLinks(1), 2);
+    const uint32_t index = 15u << 24 | 1u << 16 | 3;
+    EXPECT_EQ(controller.SetBoardProperty(4, index, 0x77), ERR_NONE);
+    EXPECT_EQ(Property(controller, 3, index), 0x77u);
+    EXPECT_EQ(Property(controller, 3, 0u << 24 | 1u << 16), 0x2040u) << "the start-up's setting of chip 0";
+}
+
 }  // namespace
 }  // namespace clhs_test
