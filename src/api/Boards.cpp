@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "api/ApiSupport.h"
-#include "board/ControllerStatus.h"
+#include "board/RawAccess.h"
 #include "board/BoardLibraries.h"
 #include "discovery/DiscoveryException.h"
 #include "platform/LibraryInitController.h"

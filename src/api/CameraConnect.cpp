@@ -93,20 +93,26 @@ int32_t ConnectCameraLinkCamera(CallFrameResult &frame, NOXCameraInterface &came
     return LoadDescription(frame, camera, controller->ReadDescription(camera.GetPortIndex()), log, true);
 }
 
+// Camera Link HS cameras keep their description behind a GenCP manifest table.
+RetrievedDescription ReadGenCpDescription(ExportedRegisterAccess &registers, ConnectLog &log) {
+    return DescriptionReader(registers, log).ReadGenCpManifest();
+}
+
 int32_t ConnectCamera(CallFrameResult &frame, NoxCameraHandle *handle, NOXCameraInterface &camera) {
     // A failed connect must leave no node map behind, an earlier one included.
     camera.SetConnected(false);
     ConnectLog log(frame, camera);
     log.Trace(kTracePrefix + "Entered.");
+    ExportedRegisterAccess registers(handle);
+    RetrievedDescription description;
     switch (camera.Kind()) {
-        case ControllerKind::kCoaXPress: break;
+        case ControllerKind::kCoaXPress:
+            description = DescriptionReader(registers, log).ReadCoaXPress(camera.ControlPacketSize());
+            break;
+        case ControllerKind::kCameraLinkHs: description = ReadGenCpDescription(registers, log); break;
         case ControllerKind::kCameraLink: return ConnectCameraLinkCamera(frame, camera, log);
-        case ControllerKind::kCameraLinkHs:
-            return Refuse(frame, ERR_NOT_IMPLEMENTED, "Description retrieval is not available for this camera's link");
         default: return Refuse(frame, ERR_NO_CXP_INTERFACE, "No description source for this camera's board");
     }
-    ExportedRegisterAccess registers(handle);
-    RetrievedDescription description = DescriptionReader(registers, log).ReadCoaXPress(camera.ControlPacketSize());
     if (!description.Ok()) return frame.Return(description.status);
     return ConnectDescription(frame, camera, std::move(description.bytes), log);
 }

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "api/ApiSupport.h"
-#include "board/ControllerStatus.h"
+#include "board/RawAccess.h"
 #include "genapi/INodeMap.h"
 
 using namespace vexo::genicam;

@@ -26,6 +26,11 @@ enum class AcknowledgeMode : uint32_t {
     kNone = 2,      // sent and done: a reset that drops the link before it could answer
 };
 
+// A camera's GenCP error status (bit 15 set), which the GenCP controllers
+// return positive, is negated at the exported boundary, where it has a
+// description; every other status passes as it is.
+constexpr int32_t ExportedStatus(int32_t status) { return status >= 0x8000 && status <= 0xFFFF ? -status : status; }
+
 // The exported functions take the swap flag as a number: anything but 0 swaps.
 constexpr ByteSwap ByteSwapOf(uint32_t flag) { return flag != 0 ? ByteSwap::kSwapWords : ByteSwap::kWireOrder; }
 

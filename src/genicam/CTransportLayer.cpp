@@ -3,7 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "board/ControllerStatus.h"
+#include "board/RawAccess.h"
 #include "board/FirmwareControllerBase.h"
 #include "logging/StatusDescription.h"
 #include "model/NOXInterface.h"

@@ -7,6 +7,7 @@
 #include "nox_genicam.h"
 #include "platform/ZipReader.h"
 #include "protocol/CxpBootstrap.h"
+#include "protocol/GenCp.h"
 
 namespace vexo::genicam {
 
@@ -61,6 +62,44 @@ RetrievedDescription DescriptionReader::ReadCoaXPress(uint32_t controlPacketSize
     if (!url.Ok()) return Fail(url.status, url.message);
     log_.Trace(kTracePrefix + "GenICam XML URL parsed.");
     return UnzipIfZipped(ReadFile(url.url, chunk));
+}
+
+RetrievedDescription DescriptionReader::ReadGenCpManifest() {
+    namespace gencp = protocol::gencp;
+    uint32_t version = 0;
+    if (int32_t status = registers_.ReadRegister(gencp::bootstrap::kGenCpVersion, version); status != 0)
+        return FailedRead(status, "GenCP Version BSR");
+    uint64_t table = 0;
+    if (int32_t status = ReadNumber64(gencp::bootstrap::kManifestTableAddress, table); status != 0)
+        return FailedRead(status, "XML Manifest Table Offset BSR");
+    if (table == 0) return Fail(ERR_EXCEPTION, "Invalid XML manifest table offset");
+    // The table and its first entry must lie in the 32-bit register space.
+    const uint64_t entryAddress = table + gencp::manifest::kCountBytes;
+    if (entryAddress + XmlUrl::kManifestEntrySize > kAddressSpaceEnd)
+        return Fail(ERR_EXCEPTION, "Invalid XML manifest table offset");
+    uint64_t entries = 0;
+    if (int32_t status = ReadNumber64(static_cast<uint32_t>(table), entries); status != 0)
+        return FailedRead(status, "XML Manifest Table Entries BSR");
+    if (entries == 0) return Fail(ERR_EXCEPTION, "Invalid number of XML manifest table entries");
+    std::array<uint8_t, XmlUrl::kManifestEntrySize> entry{};
+    if (int32_t status = registers_.ReadBytes(static_cast<uint32_t>(entryAddress), entry.data(), entry.size());
+        status != 0)
+        return FailedRead(status, "XML Manifest Table Entry");
+    const std::string urlText = XmlUrl::FromManifestEntry(entry);
+    log_.Info("Camera XML URL: " + urlText);
+    const XmlUrlResult url = XmlUrl::Parse(urlText);
+    if (!url.Ok()) return Fail(url.status, url.message);
+    log_.Trace(kTracePrefix + "GenICam XML URL parsed.");
+    return UnzipIfZipped(ReadFile(url.url, kGenCpReadChunk));
+}
+
+// Eight bytes, most significant first.
+int32_t DescriptionReader::ReadNumber64(uint32_t address, uint64_t &value) {
+    std::array<uint8_t, 8> bytes{};
+    if (int32_t status = registers_.ReadBytes(address, bytes.data(), bytes.size()); status != 0) return status;
+    value = 0;
+    for (uint8_t byte : bytes) value = value << 8 | byte;
+    return 0;
 }
 
 uint32_t DescriptionReader::ReadChunkSize(uint32_t controlPacketSize) {

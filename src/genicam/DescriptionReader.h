@@ -48,6 +48,12 @@ public:
     // and each read moves at most that size less 24 bytes.
     RetrievedDescription ReadCoaXPress(uint32_t controlPacketSize);
 
+    // The GenCP road (Camera Link HS): the version register, the manifest
+    // table's address and entry count, its first entry, then the file it
+    // names, in reads of at most kGenCpReadChunk bytes.
+    static constexpr uint32_t kGenCpReadChunk = 488;
+    RetrievedDescription ReadGenCpManifest();
+
     // The bytes of a URL area read in chunks of `chunk` bytes: reading stops
     // at a failed read or after a chunk holding a byte outside 32..126; the
     // text ends at the first zero byte.
@@ -58,6 +64,7 @@ public:
 private:
     uint32_t ReadChunkSize(uint32_t controlPacketSize);
     int32_t ReadUrlAddress(uint32_t &address);
+    int32_t ReadNumber64(uint32_t address, uint64_t &value);
     RetrievedDescription ReadUrlText(uint32_t address, uint32_t chunk, std::string &url);
     RetrievedDescription ReadFile(const XmlUrl &url, uint32_t chunk);
     RetrievedDescription UnzipIfZipped(RetrievedDescription file);

@@ -703,5 +703,27 @@ TEST_F(Noxcam, EverySubcommandHasHelp) {
     EXPECT_EQ(usage["name"], "ERR_INVALID_ARGUMENT");
 }
 
+// A Camera Link HS board: both ports are master ports, scan shows each port's link, and the board's
+// properties are read and set by name.
+TEST_F(Noxcam, CameraLinkHsLinkStatesAndBoardProperties) {
+    const char *topology = R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0, 1]}]}]})";
+    const json scan = RunJson({"scan"}, topology);
+    ASSERT_EQ(scan["cameras"].size(), 1u);
+    EXPECT_EQ(scan["cameras"][0]["links"].size(), 2u);
+    EXPECT_EQ(scan["linkStates"], json::parse(R"([{"port": 0, "state": 1, "up": true},
+                                                   {"port": 1, "state": 1, "up": true}])"));
+    const ToolRun text = Run({"scan"}, topology);
+    EXPECT_NE(text.out.find("PORT  LINK\n0     up\n1     up\n"), std::string::npos) << text.out;
+
+    EXPECT_EQ(Run({"board-property", "CLHSLinkState", "--index", "1"}, topology).out,
+              "PROPERTY       INDEX  VALUE\nCLHSLinkState  1      1\n");
+    EXPECT_EQ(Run({"board-property", "CLHSWriteMDIO", "0xbeef", "--index", "0x00010020"}, topology).out,
+              "CLHSWriteMDIO = 48879\n");
+    // Opening the board starts the physical layer chips: register 0 of device 1 selects 10 Gbit/s.
+    EXPECT_EQ(RunJson({"board-property", "CLHSReadMDIO", "--index", "0x00010000"}, topology)["value"], 0x2040);
+    ExpectFailure(Run({"board-property", "CLHSReadMDIO", "1"}, topology), "setting board property CLHSReadMDIO",
+                  "ERR_UNKNOWN_PROPERTY");
+}
+
 }  // namespace
 }  // namespace nox_test

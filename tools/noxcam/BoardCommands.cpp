@@ -1,4 +1,4 @@
-// boards, scan, info: what is attached where.
+// boards, scan, info, board-property: what is attached where, and the board's own properties.
 #include <memory>
 #include <sstream>
 
@@ -7,6 +7,7 @@
 #include "Output.h"
 #include "Session.h"
 #include "ToolError.h"
+#include "ValueText.h"
 #include "nox_genicam_ext.h"
 #include "protocol/BoardTypes.h"
 
@@ -148,6 +149,29 @@ nlohmann::ordered_json BoardJson(const BoardIdentity &board) {
     return {{"index", board.index}, {"model", board.model}, {"serial", board.serial}, {"ports", board.ports}};
 }
 
+constexpr uint32_t kTypeU32 = 1;
+constexpr uint32_t kLinkUp = 1;
+
+// The state of each port's link on a Camera Link HS board ("CLHSLinkState"): up, down, or the
+// number the link state machine is at while it brings the link up.
+struct LinkStates {
+    Table table{{"PORT", "LINK"}, {}};
+    nlohmann::ordered_json json = nlohmann::ordered_json::array();
+};
+
+LinkStates ReadLinkStates(Session &session) {
+    LinkStates states;
+    for (uint32_t port = 0; port < session.Identity().ports; ++port) {
+        uint32_t state = 0;
+        if (Nox_getBoardPropertyWithType(session.Board(), "CLHSLinkState", &state, kTypeU32, port) != ERR_NONE)
+            continue;
+        const std::string text = state == kLinkUp ? "up" : state == 0 ? "down" : "starting (" + std::to_string(state) + ")";
+        states.table.rows.push_back({std::to_string(port), text});
+        states.json.push_back({{"port", port}, {"state", state}, {"up", state == kLinkUp}});
+    }
+    return states;
+}
+
 }  // namespace
 
 // MASTER is the physical port of the camera's master link (the cable to power-cycle), APPLET the
@@ -172,6 +196,12 @@ void PrintCameras(const CommonOptions &options, Session &session) {
         data["serialPorts"] = std::move(serial->json);
         text << "\n";
         PrintTable(text, serial->table);
+    }
+    if (IsCameraLinkHs(session.Identity())) {
+        LinkStates links = ReadLinkStates(session);
+        data["linkStates"] = std::move(links.json);
+        text << "\n";
+        PrintTable(text, links.table);
     }
     Emit(options.json, data, text.str());
     for (const std::string &warning : warnings) Warn(options.json, warning);
@@ -225,6 +255,26 @@ void ShowInfo(const CommonOptions &options) {
     Emit(options.json, view.json, table);
 }
 
+// Reads a board property, or sets it when a value is given; u32 values.
+void BoardProperty(const CommonOptions &options, const std::string &name, const std::string &valueText, uint32_t index) {
+    Session session(options);
+    if (valueText.empty()) {
+        uint32_t value = 0;
+        Check(Nox_getBoardPropertyWithType(session.Board(), name.c_str(), &value, kTypeU32, index),
+              "reading board property " + name);
+        Emit(options.json, {{"name", name}, {"index", index}, {"value", value}},
+             Table{{"PROPERTY", "INDEX", "VALUE"}, {{name, std::to_string(index), std::to_string(value)}}});
+        return;
+    }
+    const auto parsed = ParseUnsigned(valueText);
+    if (!parsed || *parsed > 0xFFFFFFFFu) throw UsageError("board-property: '" + valueText + "' is not a 32-bit number");
+    uint32_t value = static_cast<uint32_t>(*parsed);
+    Check(Nox_setBoardPropertyWithType(session.Board(), name.c_str(), &value, kTypeU32, &index),
+          "setting board property " + name);
+    Emit(options.json, {{"name", name}, {"index", index}, {"value", value}},
+         name + " = " + std::to_string(value) + "\n");
+}
+
 }  // namespace
 
 void AddBoardCommands(CommandTable &table, CLI::App &app, const CommonOptions &options) {
@@ -235,6 +285,17 @@ void AddBoardCommands(CommandTable &table, CLI::App &app, const CommonOptions &o
         ->add_option("--speed", *speed, "Bit rate to scan at, in Mbit/s (default: detected)")
         ->check(CLI::IsMember({0u, 1250u, 2500u, 3125u, 5000u, 6250u, 10000u, 12500u}));
     table.Add(app, "info", "The camera's identity and link layout", [&options] { ShowInfo(options); });
+    struct PropertyArguments {
+        std::string name, value;
+        uint32_t index = 0;
+    };
+    auto property = std::make_shared<PropertyArguments>();
+    CLI::App *command = table.Add(
+        app, "board-property", "Read a board property, or set it to VALUE (e.g. CLHSLinkState, CLHSReadMDIO)",
+        [&options, property] { BoardProperty(options, property->name, property->value, property->index); });
+    command->add_option("name", property->name, "Property name")->required();
+    command->add_option("value", property->value, "New value (decimal or 0x hexadecimal); read when left out");
+    command->add_option("--index", property->index, "Port, or the MDIO address word of the MDIO properties");
 }
 
 }  // namespace noxcam

@@ -5,6 +5,7 @@
 #include "Output.h"
 #include "ToolError.h"
 #include "nox_genicam_ext.h"
+#include "protocol/BoardTypes.h"
 
 namespace noxcam {
 
@@ -37,6 +38,11 @@ std::vector<BoardIdentity> ListBoards() {
     std::vector<BoardIdentity> boards;
     for (const NoxBoardListEntry &entry : entries) boards.push_back(Identity(entry));
     return boards;
+}
+
+bool IsCameraLinkHs(const BoardIdentity &board) {
+    const vexo::protocol::BoardType *type = vexo::protocol::FindBoardType(static_cast<int32_t>(board.typeCode));
+    return type != nullptr && type->technology == vexo::protocol::Technology::kCameraLinkHs;
 }
 
 }  // namespace noxcam

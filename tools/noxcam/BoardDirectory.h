@@ -27,4 +27,7 @@ SessionPointer OpenSession(uint32_t boardIndex);
 // Every board from index 0 up to the first index without one, as the library lists them.
 std::vector<BoardIdentity> ListBoards();
 
+// A Camera Link HS board: opened with every port as a master port, its link states shown.
+bool IsCameraLinkHs(const BoardIdentity &board);
+
 }  // namespace noxcam

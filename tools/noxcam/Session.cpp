@@ -47,7 +47,9 @@ void Session::OpenBoard() {
         throw ToolError(name + ": the board libraries offer no such board", ERR_BOARD_INIT);
     identity_ = boards[options_.board];
     NoxBoardHandle *board = nullptr;
-    Check(Nox_initBoardEx(grabber_.get(), 0, &board, 0xFFFF), "opening " + name + " (" + identity_.model + ")");
+    // Bit 0 of the flag hands the mask to a Camera Link HS board: every port is a master port.
+    const uint32_t initFlag = IsCameraLinkHs(identity_) ? 1 : 0;
+    Check(Nox_initBoardEx(grabber_.get(), initFlag, &board, 0xFFFF), "opening " + name + " (" + identity_.model + ")");
     board_ = board;
     progress_.Finish();
 }
