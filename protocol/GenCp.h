@@ -84,6 +84,17 @@ inline constexpr uint32_t kTechnologyBootstrapAddress = 0x01D8;  // 8 bytes: the
 // Offsets from the technology-specific bootstrap address B (Camera Link).
 inline constexpr uint32_t kSupportedBaudMaskOffset = 0;
 inline constexpr uint32_t kCurrentBaudMaskOffset = 4;
+
+// The device strings a camera is identified by, under their feature names.
+struct DeviceString {
+    const char *name;
+    uint32_t address;
+};
+inline constexpr DeviceString kDeviceStrings[] = {
+    {"DeviceVendorName", kDeviceVendorName},           {"DeviceModelName", kDeviceModelName},
+    {"DeviceFamilyName", kDeviceFamilyName},           {"DeviceVersion", kDeviceVersion},
+    {"DeviceManufacturerInfo", kDeviceManufacturerInfo}, {"DeviceSerialNumber", kDeviceSerialNumber},
+};
 }  // namespace bootstrap
 
 inline constexpr uint32_t kVersion1_0 = 0x00010000;

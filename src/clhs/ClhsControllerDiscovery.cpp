@@ -29,19 +29,6 @@ constexpr uint32_t kMaxBoardInId = 32;
 // A thread that ran this many periods without a locked transceiver has no camera to wait for.
 constexpr uint64_t kPeriodsWithoutLock = 2;
 
-struct CameraString {
-    const char *name;
-    uint32_t address;
-};
-constexpr CameraString kCameraStrings[] = {
-    {"DeviceVendorName", bootstrap::kDeviceVendorName},
-    {"DeviceModelName", bootstrap::kDeviceModelName},
-    {"DeviceFamilyName", bootstrap::kDeviceFamilyName},
-    {"DeviceVersion", bootstrap::kDeviceVersion},
-    {"DeviceManufacturerInfo", bootstrap::kDeviceManufacturerInfo},
-    {"DeviceSerialNumber", bootstrap::kDeviceSerialNumber},
-};
-
 }  // namespace
 
 int32_t ClhsController::Discovery(uint32_t, uint32_t speed, uint32_t portMask, uint32_t flags) {
@@ -171,7 +158,7 @@ int32_t ClhsController::ReadCameraInfo(uint32_t port) {
     RecursiveMutex::Guard guard(LinkMutex());
     const uint32_t masterId = info_.GetCameraMasterId(port);
     if (masterId == DiscoveryInfo::kNone || masterId == 0) return ERR_NONE;
-    for (const CameraString &item : kCameraStrings) {
+    for (const bootstrap::DeviceString &item : bootstrap::kDeviceStrings) {
         std::array<char, bootstrap::kStringSize> text{};
         if (ReadRaw(port, item.address, text.data(), bootstrap::kStringSize, ByteSwap::kWireOrder,
                     kCameraInfoTimeoutMs) != ERR_NONE) {

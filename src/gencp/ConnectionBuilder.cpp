@@ -29,19 +29,6 @@ constexpr std::chrono::milliseconds kCameraReportPoll{5};
 // The line rate of a one-bit baud mask.
 uint32_t RateOfMask(uint32_t mask) { return protocol::cl::kBaudRates[std::countr_zero(mask) & 7]; }
 
-struct IdentificationString {
-    const char *name;
-    uint32_t address;
-};
-constexpr IdentificationString kIdentification[] = {
-    {"DeviceVendorName", bootstrap::kDeviceVendorName},
-    {"DeviceModelName", bootstrap::kDeviceModelName},
-    {"DeviceFamilyName", bootstrap::kDeviceFamilyName},
-    {"DeviceVersion", bootstrap::kDeviceVersion},
-    {"DeviceManufacturerInfo", bootstrap::kDeviceManufacturerInfo},
-    {"DeviceSerialNumber", bootstrap::kDeviceSerialNumber},
-};
-
 uint64_t ReadTechnologyBootstrapAddress(GenCPConnection &connection) {
     uint8_t bytes[8];
     connection.ReadMemory(bootstrap::kTechnologyBootstrapAddress, bytes, sizeof bytes);
@@ -307,7 +294,7 @@ void ConnectionBuilder::ReadIdentification(DiscoveryInfo &info, uint32_t port) {
     const std::shared_ptr<SerialLink> link = Link(port);
     const uint32_t masterId = info.GetCameraMasterId(port);
     if (link == nullptr || masterId == DiscoveryInfo::kNone || info.GetCameraExtensionId(port) != 0) return;
-    for (const IdentificationString &string : kIdentification) {
+    for (const bootstrap::DeviceString &string : bootstrap::kDeviceStrings) {
         std::string value;
         try {
             char bytes[bootstrap::kStringSize];
