@@ -38,8 +38,6 @@ public:
         reached_ = std::move(hook);
     }
     std::map<uint64_t, uint32_t> cameraRegisters;  // address -> value, per command port ignored
-    int32_t lockLinksResult = 0;
-    int32_t setLinkConfigResult = 0;
 
     struct Call {
         std::string name;
@@ -76,13 +74,13 @@ public:
     DiscoveryInfo *GetDiscoveryInfo(bool) override { return &info_; }
     int32_t LockLinks(uint32_t mask, uint32_t speed) override {
         Record("LockLinks", {mask, speed});
-        return lockLinksResult;
+        return 0;
     }
     int32_t SetLinkConfig(uint32_t master, uint32_t speed, uint32_t links, uint32_t, uint32_t *) override {
         Record("SetLinkConfig", {master, speed, links});
-        if (setLinkConfigResult == 0) cameraRegisters[vexo::protocol::cxp::bootstrap::kConnectionConfig] =
-                links << 16 | vexo::protocol::cxp::RateCode(6250);
-        return setLinkConfigResult;
+        cameraRegisters[vexo::protocol::cxp::bootstrap::kConnectionConfig] =
+            links << 16 | vexo::protocol::cxp::RateCode(6250);
+        return 0;
     }
     uint32_t GetAppletMasterId(uint32_t port) override { return info_.GetApMasterId(port); }
     uint32_t GetAppletExtensionId(uint32_t port) override { return info_.GetApExtensionId(port); }

@@ -69,26 +69,17 @@ TEST_F(SimulatedBoard, ScanningTheDefaultTopology) {
     Open();
     ASSERT_EQ(board_->DiscoverCameras(0xF, 0, 0, 0), ERR_NONE);
     ASSERT_EQ(board_->GetCameraCount(), 3u);
+    // How the model becomes cameras and placeholders is BoardModel's part;
+    // here the real controller's findings reach them.
     NOXCameraInterface *twoLink = board_->GetCamera(0);
     NOXCameraInterface *oneLink = board_->GetCamera(1);
-    NOXCameraInterface *placeholder = board_->GetCamera(2);
     EXPECT_EQ(twoLink->GetPortIndex(), 0u);
     EXPECT_EQ(twoLink->LinkCount(), 2u);
     EXPECT_EQ(twoLink->BitRate(), 12500u);
     EXPECT_EQ(oneLink->GetPortIndex(), 2u);
     EXPECT_EQ(oneLink->LinkCount(), 1u);
     EXPECT_EQ(oneLink->BitRate(), 6250u);
-    EXPECT_TRUE(placeholder->IsDummy());
-    EXPECT_EQ(placeholder->MasterId(), 0x10000u);
-    EXPECT_EQ(placeholder->Link(1).cameraPort, 3u);
-    EXPECT_EQ(placeholder->Link(1).apPort, 3u);
-    EXPECT_EQ(placeholder->Link(1).apMasterId, 3u);
-
-    // A second scan starts from nothing.
-    twoLink->SetLinkUp(true);
-    ASSERT_EQ(board_->DiscoverCameras(0xF, 0, 0, 0), ERR_NONE);
-    EXPECT_EQ(board_->GetCameraCount(), 3u);
-    EXPECT_FALSE(board_->GetCamera(0)->IsLinkUpFlag());
+    EXPECT_TRUE(board_->GetCamera(2)->IsDummy());
 }
 
 TEST_F(SimulatedBoard, LinkConnectConfiguresTheCamera) {
@@ -133,17 +124,6 @@ TEST_F(SimulatedBoard, ALostMasterLinkIsReportedAfterTheInitialWait) {
     ASSERT_EQ(camera->LinkConnect(), ERR_NONE);
     ASSERT_EQ(vexosim_plug(0, 2, 0), 0);
     EXPECT_TRUE(events.WaitFor(2, std::chrono::seconds(10)));
-}
-
-TEST_F(SimulatedBoard, WithoutACallbackTheLossStillClearsTheFlag) {
-    Open();
-    ASSERT_EQ(board_->DiscoverCameras(0xF, 0, 0, 0), ERR_NONE);
-    NOXCameraInterface *camera = board_->GetCamera(0);
-    ASSERT_EQ(camera->LinkConnect(), ERR_NONE);
-    ASSERT_EQ(vexosim_plug(0, 0, 0), 0);
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
-    while (camera->IsLinkUpFlag() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_FALSE(camera->IsLinkUpFlag());
 }
 
 TEST_F(SimulatedBoard, TwoBoardsScannedAndConnectedFromTwoThreads) {

@@ -1,10 +1,13 @@
 #pragma once
 // A board whose controller is a FakeController, opened on the simulator's board 0.
+#include <gtest/gtest.h>
+
 #include <memory>
 
 #include "FakeController.h"
 #include "board/BoardLibraries.h"
 #include "model/NOXBoardInterface.h"
+#include "vexosim.h"
 
 namespace nox_test {
 
@@ -49,5 +52,36 @@ inline void FillDefaultModel(vexo::genicam::DiscoveryInfo &info, bool connect = 
     info.ConnectMasters(0x101, 1, false, 1);
     info.ConnectMasters(0x103, 2, false, 1);
 }
+
+// A TestBoard on the simulator's board 0, closed after each case.
+class FakeBoardTest : public testing::Test {
+protected:
+    void Open(const char *topology = nullptr) {
+        ASSERT_EQ(vexosim_load_topology(topology), 0);
+        session_ = vexo::genicam::OpenGrabber(0);
+        ASSERT_NE(session_, nullptr);
+        board_ = std::make_unique<TestBoard>();
+        ASSERT_EQ(board_->Init(session_, false, 0), ERR_NONE);
+        ASSERT_NE(board_->fake, nullptr);
+    }
+    void Close() {
+        board_.reset();
+        if (session_ != nullptr) vexo::genicam::CloseGrabber(session_);
+        session_ = nullptr;
+    }
+    void TearDown() override { Close(); }
+    FakeController &Fake() { return *board_->fake; }
+    // Scans the board with a discovery that finds the default model.
+    void ScanDefaultModel() {
+        Fake().discover = [](vexo::genicam::DiscoveryInfo &info) {
+            FillDefaultModel(info);
+            return 0;
+        };
+        ASSERT_EQ(board_->DiscoverCameras(0xF, 0, 0, 0), ERR_NONE);
+    }
+
+    GrabberSession *session_ = nullptr;
+    std::unique_ptr<TestBoard> board_;
+};
 
 }  // namespace nox_test
