@@ -37,7 +37,7 @@ bool ReadsItsOwnData(CxpController &controller, uint32_t port) {
 TEST(CxpAnswers, EveryAnswerGoesToItsOwnCommand) {
     nox_test::TempDirectory directory;
     const auto log = CaptureLog(directory, "vexo.genicam=2");
-    ControllerUnderTest board(kTwoRevisions.c_str());
+    ControllerUnderTest board(kTwoRevisions);
     CxpController &controller = *board.controller;
     ASSERT_EQ(controller.Discovery(0, 0, 0x3, 0), 0);
     // 350 ms: past the 300 ms acknowledgment timeout of the faulted read, and
@@ -78,10 +78,6 @@ TEST(CxpAnswers, EveryAnswerGoesToItsOwnCommand) {
     EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
                             [](const std::string &text) { return text.starts_with("Dropped an acknowledgment tagged "); }))
         << "the 2.0 camera's late answers carry old tags";
-    EXPECT_TRUE(Contains(texts, "Drained 1 of 1 late acknowledgments on port 1"));
-    // Past the window a fence read goes first, for the late answer and for the lost one.
-    EXPECT_TRUE(Contains(texts, "Dropped 1 late acknowledgments on port 1 before its fence"));
-    EXPECT_TRUE(Contains(texts, "Dropped 0 late acknowledgments on port 1 before its fence"));
     EXPECT_TRUE(Contains(texts, "Dropped an acknowledgment of another command on port 1: 00000000 0c000000"));
 
     // A camera known without its revision (links configured from a file) is asked once, before its first command.

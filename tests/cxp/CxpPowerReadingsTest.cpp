@@ -5,34 +5,26 @@
 using namespace vexo::genicam::cxp;
 using vexo::genicam::BoardFamily;
 
-TEST(CxpPowerReadings, FamilyAStatesLiveInTheLowByte) {
-    EXPECT_EQ(DecodePowerState(BoardFamily::kA, 0x01), 0u);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kA, 0x40), 6u);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kA, 0x80), kPowerStateFault);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kA, 0x84), kPowerStateFault);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kA, 0x06), kPowerStateUnknown);  // two state bits
-    EXPECT_EQ(DecodePowerState(BoardFamily::kA, 0x00), kPowerStateUnknown);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kA, 0x104), 2u);  // bits above the byte are not looked at
-}
-
-TEST(CxpPowerReadings, FamilyBStatesLiveInTheLowNineBits) {
-    EXPECT_EQ(DecodePowerState(BoardFamily::kB, 0x80), 7u);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kB, 0x100), kPowerStateFault);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kB, 0x1FF), kPowerStateFault);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kB, 0x0A), kPowerStateUnknown);
-}
-
-TEST(CxpPowerReadings, FamilyCStatesLiveInBits30To35) {
-    auto status = [](uint64_t field) { return field << 30 | 0x1770ull << 16 | 0x09C4; };
-    EXPECT_EQ(DecodePowerState(BoardFamily::kC, status(1)), 0u);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kC, status(2)), 3u);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kC, status(4)), 5u);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kC, status(8)), 6u);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kC, status(0x20)), kPowerStateFault);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kC, status(0x22)), kPowerStateFault);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kC, status(6)), kPowerStateUnknown);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kC, status(0x10)), kPowerStateUnknown);
-    EXPECT_EQ(DecodePowerState(BoardFamily::kNone, 1), kPowerStateUnknown);
+// Family A: the low byte; B: the low nine bits; C: bits 30 to 35 (beside voltage and current).
+TEST(CxpPowerReadings, StatesOfEachFamily) {
+    const auto c = [](uint64_t field) { return field << 30 | 0x1770ull << 16 | 0x09C4; };
+    const struct {
+        BoardFamily family;
+        uint64_t status;
+        uint32_t state;
+    } cases[] = {
+        {BoardFamily::kA, 0x01, 0}, {BoardFamily::kA, 0x40, 6}, {BoardFamily::kA, 0x80, kPowerStateFault},
+        {BoardFamily::kA, 0x84, kPowerStateFault}, {BoardFamily::kA, 0x06, kPowerStateUnknown},  // two state bits
+        {BoardFamily::kA, 0x00, kPowerStateUnknown}, {BoardFamily::kA, 0x104, 2},  // bits above the byte ignored
+        {BoardFamily::kB, 0x80, 7}, {BoardFamily::kB, 0x100, kPowerStateFault}, {BoardFamily::kB, 0x1FF, kPowerStateFault},
+        {BoardFamily::kB, 0x0A, kPowerStateUnknown},
+        {BoardFamily::kC, c(1), 0}, {BoardFamily::kC, c(2), 3}, {BoardFamily::kC, c(4), 5}, {BoardFamily::kC, c(8), 6},
+        {BoardFamily::kC, c(0x20), kPowerStateFault}, {BoardFamily::kC, c(0x22), kPowerStateFault},
+        {BoardFamily::kC, c(6), kPowerStateUnknown}, {BoardFamily::kC, c(0x10), kPowerStateUnknown},
+        {BoardFamily::kNone, 1, kPowerStateUnknown},
+    };
+    for (const auto &[family, status, state] : cases)
+        EXPECT_EQ(DecodePowerState(family, status), state) << int(family) << " " << std::hex << status;
 }
 
 TEST(CxpPowerReadings, VoltageAndCurrentScales) {

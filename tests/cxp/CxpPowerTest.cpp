@@ -35,8 +35,7 @@ struct FamilyCase {
 }  // namespace
 
 TEST(CxpPower, PowerOnSetsTheBitsOfExistingPortsOnly) {
-    const std::string topology = OneBoard(R"({"model": "cxp2-c", "power_on_at_start": false})");
-    ControllerUnderTest board(topology.c_str());
+    ControllerUnderTest board(OneBoard(R"({"model": "cxp2-c", "power_on_at_start": false})"));
     EXPECT_EQ(board.board.Read("rCxpPowerEnablePower"), 0u);
     board.controller->PowerOn(0xF, 0);
     EXPECT_EQ(board.board.Read("rCxpPowerEnablePower"), 0x3u);
@@ -54,17 +53,14 @@ TEST(CxpPower, UnchangedPowerDoesNotWait) {
 }
 
 TEST(CxpPower, ConstructionCanPowerEveryPort) {
-    const std::string topology = OneBoard(R"({"model": "cxp4-a", "power_on_at_start": false})");
-    ControllerUnderTest board(topology.c_str(), 1);
+    ControllerUnderTest board(OneBoard(R"({"model": "cxp4-a", "power_on_at_start": false})"), 1);
     EXPECT_EQ(board.board.Read("rCxpPowerEnablePower"), 0xFu);
 }
 
 TEST(CxpPower, PowerStateVoltageAndCurrentOfEveryFamily) {
     const FamilyCase families[] = {{"cxp4-a", 0, 1, 2}, {"cxp4-b", 0, 1, 2}, {"cxp4-c", 0, 3, 5}};
     for (const FamilyCase &family : families) {
-        const std::string topology =
-            OneBoard(std::string(R"({"model": ")") + family.model + R"(", "cameras": [{"links": [0]}]})");
-        ControllerUnderTest board(topology.c_str());
+        ControllerUnderTest board(OneBoard(std::string(R"({"model": ")") + family.model + R"(", "cameras": [{"links": [0]}]})"));
         CxpController &controller = *board.controller;
         EXPECT_EQ(UnsignedProperty(controller, 7, 0), family.onWithCamera) << family.model;
         EXPECT_EQ(UnsignedProperty(controller, 7, 1), family.onWithoutLoad) << family.model;
@@ -81,8 +77,7 @@ TEST(CxpPower, PowerStateVoltageAndCurrentOfEveryFamily) {
 }
 
 TEST(CxpPower, BoardPropertiesAndTheirRefusals) {
-    const std::string topology = OneBoard(R"({"model": "cxp2-c", "cameras": [{"links": [0]}]})");
-    ControllerUnderTest board(topology.c_str());
+    ControllerUnderTest board(OneBoard(R"({"model": "cxp2-c", "cameras": [{"links": [0]}]})"));
     CxpController &controller = *board.controller;
     ASSERT_EQ(controller.Discovery(0, 0, 0x3, 0), 0);
     EXPECT_EQ(UnsignedProperty(controller, 6, 0), 1u);

@@ -27,7 +27,6 @@ namespace {
 
 constexpr uint32_t kBoard = 0;
 constexpr uint32_t kMasterOfFirstCamera = 1;  // host id of the camera whose master link is on port 0
-constexpr uint32_t kDescriptionAddress = 0x100000;
 constexpr uint32_t kUserIdAddress = bootstrap::kDeviceUserId.address;
 
 // One command packet as the board's transmit register saw it.
@@ -232,8 +231,7 @@ TEST_F(CxpTransport, ClearingTheAcknowledgmentBufferLogsWhatItHeld) {
 }
 
 TEST(CxpTransportWithoutCrc, AcknowledgmentsWithoutCrcAreAccepted) {
-    const std::string topology = OneBoard(R"({"model": "cxp2-c", "cameras": [{"links": [0], "ack_crc": false}]})");
-    ControllerUnderTest board(topology.c_str());
+    ControllerUnderTest board(OneBoard(R"({"model": "cxp2-c", "cameras": [{"links": [0], "ack_crc": false}]})"));
     ASSERT_EQ(board.controller->Discovery(0, 0, 0x3, 0), 0);
     uint32_t config = 0;
     EXPECT_EQ(board.controller->ReadRaw(0, bootstrap::kConnectionConfig, &config, 4, ByteSwap::kSwapWords, 0), 0);
@@ -253,8 +251,7 @@ void TransferSixtyFourKibibytes(const std::array<const char *, 4> &revisions) {
         cameras += std::string(port ? ", " : "") + R"({"links": [)" + std::to_string(port) +
                    R"(], "control_packet_size": )" + std::to_string(kPacketSizes[port]) + R"(, "revision": ")" +
                    revisions[port] + R"(", "scratch_bytes": 65536})";
-    const std::string topology = OneBoard(R"({"model": "cxp4-c", "cameras": [)" + cameras + "]}");
-    ControllerUnderTest board(topology.c_str());
+    ControllerUnderTest board(OneBoard(R"({"model": "cxp4-c", "cameras": [)" + cameras + "]}"));
     ASSERT_EQ(board.controller->Discovery(0, 0, 0xF, 0), 0);
     std::vector<uint8_t> pattern(kBytes);
     for (uint32_t i = 0; i < kBytes; ++i) pattern[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
@@ -289,10 +286,10 @@ TEST(CxpBoardLock, CoversAWholeCommandAndIsAwaitedBoundedly) {
     const std::string topology = LastBoard(R"({"model": "cxp4-c", "cameras": [{"links": [0]}]})");
     nox_test::TempDirectory directory;
     const std::filesystem::path log = CaptureLog(directory);
-    SimBoard board(topology.c_str(), 15);
-    AllocatingOwner owner;
-    CxpController controller(board.Device(), board.Applet(), &owner, 0, 0);
-    owner.controller = &controller;
+    ASSERT_EQ(vexosim_load_topology(topology.c_str()), 0);
+    ControllerUnderTest under(InForce{}, 15);
+    CxpController &controller = *under.controller;
+    const SimBoard &board = under.board;
     ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
     vexo::genicam::InterProcessLock otherProgram(vexo::genicam::BoardRegisterLockName(board.Index()));
 

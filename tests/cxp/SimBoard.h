@@ -75,6 +75,8 @@ public:
 // A controller on a simulated board, with its owner.
 struct ControllerUnderTest {
     explicit ControllerUnderTest(const char *topology = nullptr, uint32_t powerUp = 0);
+    explicit ControllerUnderTest(const std::string &topology, uint32_t powerUp = 0)
+        : ControllerUnderTest(topology.c_str(), powerUp) {}
     ControllerUnderTest(InForce, uint32_t index);
 
     SimBoard board;
