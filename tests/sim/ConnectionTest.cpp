@@ -83,35 +83,3 @@ TEST_F(SimConnection, PowerLossReturnsTheCameraToItsDiscoverySpeedAndPowerOnStat
     other.Write("wCxpPowerEnablePower", 0x2);
     EXPECT_TRUE(other.Locks(1));
 }
-
-TEST_F(SimConnection, PowerRegistersReportStateVoltageAndCurrentPerFamily) {
-    {
-        Session c;  // family C: state field in bits 30-35, 0.004 V and signed 0.2 steps below
-        const auto field = [&](uint32_t port) { return c.Read("CxpPowerStatus_", port) >> 30 & 0x3F; };
-        EXPECT_EQ(field(0), 4u) << "state 5: a camera draws power";
-        EXPECT_EQ(c.Read("CxpPowerStatus_", 0) >> 16 & 0x3FFF, 6000u) << "24.0 V";
-        EXPECT_EQ(c.Read("CxpPowerStatus_", 0) & 0xFFFF, 2500u);
-        EXPECT_EQ(field(1), 2u) << "state 3: powered, nothing drawn on an extension link";
-        EXPECT_EQ(c.Read("CxpPowerStatus_", 1) & 0xFFFF, 0u);
-        c.Write("wCxpPowerEnablePower", 0x7);
-        EXPECT_EQ(field(3), 1u) << "state 0: off";
-        EXPECT_EQ(c.Read("CxpPowerStatus_", 3) >> 16 & 0x3FFF, 0u);
-    }
-    LoadTopology(R"({"boards": [{"model": "cxp4-b", "cameras": [{"links": [0]}]},
-                                {"model": "cxp4-a", "cameras": [{"links": [0]}]}]})");
-    Session b(0), a(1);
-    for (const Session *board : {&b, &a}) {
-        EXPECT_EQ(board->Read("CxpPowerStatus_", 0), 1u << 2);
-        EXPECT_EQ(board->Read("CxpPowerStatus_", 1), 1u << 1);
-        board->Write("wCxpPowerEnablePower", 0xE);
-        EXPECT_EQ(board->Read("CxpPowerStatus_", 0), 1u << 0);
-    }
-    EXPECT_EQ(b.Read("CxpPowerBusVoltage_", 0), 0u);
-    EXPECT_EQ(b.Read("CxpPowerBusVoltage_", 1), 6000u);
-    EXPECT_EQ(a.Read("CxpPowerVin_", 1), 960u);
-    b.Write("wCxpPowerEnablePower", 0xF);
-    a.Write("wCxpPowerEnablePower", 0xF);
-    EXPECT_EQ(b.Read("CxpPowerShuntVoltage_", 0), 2500u);
-    EXPECT_EQ(a.Read("CxpPowerSense_", 0), 1250u);
-    EXPECT_EQ(a.Read("CxpPowerSense_", 1), 0u);
-}

@@ -51,27 +51,17 @@ TEST_F(SimRouting, AppletIdsFollowTheOperators) {
     EXPECT_EQ(other.Read("StreamPacketSize"), 4096u);
 }
 
+// Which names each family's applet has, the older reset names and omitted
+// registers are found through the controller by CxpSetup's cases.
 TEST_F(SimRouting, AppletRegistersExistPerFamilyPortAndTopology) {
     LoadTopology(R"({"boards": [
         {"model": "cxp2-c", "applet": {"omit_registers": ["CxpTxCmdWriteData_", "CxpControlCoreReset_1"]}},
-        {"model": "cxp4-a", "applet": {"legacy_reset_names": true}},
         {"model": "cxp2-b"}]})");
-    Session c(0), a(1), b(2);
+    Session c(0), b(1);
     const auto has = [](const Session &s, const char *name) { return FindAppletRegister(s.Applet(), name) > 0; };
-    EXPECT_TRUE(has(c, "CxpTransceiverStatus_1"));
-    EXPECT_FALSE(has(c, "CxpTransceiverStatus_2")) << "a 2-port board";
     EXPECT_FALSE(has(c, "CxpTxCmdWriteData_0") || has(c, "CxpTxCmdWriteData_1"));
     EXPECT_TRUE(has(c, "CxpControlCoreReset_0"));
-    EXPECT_FALSE(has(c, "CxpControlCoreReset_1"));
-    EXPECT_FALSE(has(c, "CxpTransceiverNotInTable_0")) << "family C counts in its status register";
-
-    EXPECT_FALSE(has(a, "CxpControlCoreReset_0"));
-    EXPECT_TRUE(has(a, "CxpReset_3"));
-    EXPECT_TRUE(has(a, "CxpPowerVin_0") && has(a, "CxpTransceiverGtxDrpReady"));
-    EXPECT_FALSE(has(a, "CxpTransceiverStatus_0") || has(a, "CxpPowerBusVoltage_0"));
-
-    EXPECT_TRUE(has(b, "CxpTransceiverGtxSetBitRate_1") && has(b, "CxpPowerShuntVoltage_1"));
-    EXPECT_FALSE(has(b, "CxpTransceiverGtxSetBitRate_2") || has(b, "CxpTransceiverRxStatus"));
+    EXPECT_FALSE(has(c, "CxpControlCoreReset_1")) << "one port's name omitted";
     EXPECT_FALSE(has(b, "NoSuchRegister") || has(b, "StreamPacketSize0"));
 
     // Write-only and read-only registers refuse the other access.

@@ -44,14 +44,20 @@ namespace bootstrap = vexo::protocol::cxp::bootstrap;
 // (the default timing answers within a millisecond).
 inline constexpr std::chrono::milliseconds kAnswerBound(50);
 
+// Whether `check` answers true within `bound`.
+template <class Check>
+bool Within(std::chrono::milliseconds bound, Check &&check) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (!check())
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+    return true;
+}
+
 // Whether `check` answers true within kAnswerBound: what hardware does a little
 // after a change (a lock, a transceiver's ready bit).
 template <class Check>
 bool Eventually(Check &&check) {
-    const auto deadline = std::chrono::steady_clock::now() + kAnswerBound;
-    while (!check())
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-    return true;
+    return Within(kAnswerBound, check);
 }
 
 // The code word of an acknowledgment: its code in all four bytes.

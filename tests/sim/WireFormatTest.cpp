@@ -62,22 +62,15 @@ TEST_F(SimWireFormat, CorruptFramesGetNoAnswerAndAreCounted) {
     EXPECT_EQ(board.ReadCamera(0, bootstrap::kStandard), kStandardMagic);
 }
 
+// Read back, and reads counted too, at every packet size by CxpBulkTransfers.
 TEST_F(SimWireFormat, WritesAreAcknowledgedAndCountedInBytes) {
     Session board;
-    const vexosim_port_stats before = Stats(0, 0);
-    const std::vector<uint32_t> name = TextWords("line-7", 16);
-    const std::optional<Ack> ack = board.Exchange(0, WritePacket(bootstrap::kDeviceUserId.address, name));
+    const uint64_t before = Stats(0, 0).bytesWritten;
+    const std::optional<Ack> ack =
+        board.Exchange(0, WritePacket(bootstrap::kDeviceUserId.address, TextWords("line-7", 16)));
     ASSERT_TRUE(ack);
     EXPECT_EQ(ack->words, (std::vector<uint32_t>{kAckSuccess, Crc(std::vector<uint32_t>{kAckSuccess})}));
-
-    const std::optional<Ack> back = board.Exchange(0, ReadPacket(bootstrap::kDeviceUserId.address, 16));
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->ReadData(), name);
-    const vexosim_port_stats after = Stats(0, 0);
-    EXPECT_EQ(after.commandsReceived - before.commandsReceived, 2u);
-    EXPECT_EQ(after.acksSent - before.acksSent, 2u);
-    EXPECT_EQ(after.bytesWritten - before.bytesWritten, 16u);
-    EXPECT_EQ(after.bytesRead - before.bytesRead, 16u);
+    EXPECT_EQ(Stats(0, 0).bytesWritten - before, 16u);
 }
 
 TEST_F(SimWireFormat, RefusedCommandsCarryTheirCodes) {
