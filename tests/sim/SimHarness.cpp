@@ -233,4 +233,11 @@ std::string FirstEntry(const std::vector<uint8_t> &zip, std::string *entryName) 
 
 void LoadTopology(const std::string &json) { ASSERT_EQ(vexosim_load_topology(json.c_str()), 0) << json; }
 
+void ExpectRejected(const std::string &json, const std::string &message) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(vexosim_load_topology(json.c_str()), -1) << json;
+    const std::string reported = testing::internal::GetCapturedStderr();
+    EXPECT_NE(reported.find(message), std::string::npos) << json << "\n" << reported;
+}
+
 }  // namespace simtest

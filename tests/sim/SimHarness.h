@@ -152,5 +152,7 @@ std::string FirstEntry(const std::vector<uint8_t> &zip, std::string *entryName =
 
 // Loads a topology and fails the test when it is rejected.
 void LoadTopology(const std::string &json);
+// Loads a topology that must be rejected, saying `message` on stderr.
+void ExpectRejected(const std::string &json, const std::string &message);
 
 }  // namespace simtest

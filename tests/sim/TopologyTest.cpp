@@ -73,12 +73,8 @@ TEST_F(SimTopology, RejectedTopologiesNameTheProblemAndServeNoBoard) {
         {kOverflowTopology, "not valid JSON: [json.exception.out_of_range.406] number overflow parsing '1e400'"},
     };
     for (const auto &[json, message] : cases) {
-        SCOPED_TRACE(json);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(vexosim_load_topology(json), -1);
-        const std::string reported = testing::internal::GetCapturedStderr();
-        EXPECT_NE(reported.find(message), std::string::npos) << reported;
-        EXPECT_EQ(OpenGrabber(0), nullptr);
+        ExpectRejected(json, message);
+        EXPECT_EQ(OpenGrabber(0), nullptr) << json;
     }
     ASSERT_EQ(vexosim_load_topology(nullptr), 0);
     Session board;
