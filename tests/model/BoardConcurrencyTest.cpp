@@ -40,11 +40,7 @@ struct ConnectedBoard {
     explicit ConnectedBoard(uint32_t index) : session(index) {
         EXPECT_NE(session.session, nullptr);
         EXPECT_EQ(board.Init(session.session, false, 0), ERR_NONE);
-        board.fake->discover = [](DiscoveryInfo &info) {
-            nox_test::FillDefaultModel(info);
-            return 0;
-        };
-        EXPECT_EQ(board.DiscoverCameras(0xF, 0, 0, 0), ERR_NONE);
+        EXPECT_EQ(nox_test::ScanDefaultModel(board), ERR_NONE);
         camera = board.GetCamera(1);
     }
 

@@ -53,6 +53,15 @@ inline void FillDefaultModel(vexo::genicam::DiscoveryInfo &info, bool connect = 
     info.ConnectMasters(0x103, 2, false, 1);
 }
 
+// Scans `board` with a discovery that finds the default model.
+inline int32_t ScanDefaultModel(TestBoard &board) {
+    board.fake->discover = [](vexo::genicam::DiscoveryInfo &info) {
+        FillDefaultModel(info);
+        return 0;
+    };
+    return board.DiscoverCameras(0xF, 0, 0, 0);
+}
+
 // A TestBoard on the simulator's board 0, closed after each case.
 class FakeBoardTest : public testing::Test {
 protected:
@@ -71,14 +80,7 @@ protected:
     }
     void TearDown() override { Close(); }
     FakeController &Fake() { return *board_->fake; }
-    // Scans the board with a discovery that finds the default model.
-    void ScanDefaultModel() {
-        Fake().discover = [](vexo::genicam::DiscoveryInfo &info) {
-            FillDefaultModel(info);
-            return 0;
-        };
-        ASSERT_EQ(board_->DiscoverCameras(0xF, 0, 0, 0), ERR_NONE);
-    }
+    void ScanDefaultModel() { ASSERT_EQ(nox_test::ScanDefaultModel(*board_), ERR_NONE); }
 
     GrabberSession *session_ = nullptr;
     std::unique_ptr<TestBoard> board_;
