@@ -1,5 +1,7 @@
 #include "instance/SharedSegment.h"
 
+#include "protocol/BoardInfo.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -64,6 +66,14 @@ SharedSegment::SharedSegment(std::string instance) : instance_(std::move(instanc
 SharedSegment::~SharedSegment() { Close(); }
 
 std::string SharedSegment::Name() const { return SegmentName(instance_); }
+
+int64_t SharedSegment::LockScope() const {
+    if (Private()) return protocol::board_info::kProcessScope;
+    // FNV-1a of the segment's name (user, layout and instance), kept clear of the reserved scopes.
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : Name()) hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211ull;
+    return static_cast<int64_t>(hash >> 2) + protocol::board_info::kProcessScope + 1;
+}
 
 std::optional<std::string> SharedSegment::Open() {
     if (!base_) return std::string("no address space for the simulator");

@@ -34,6 +34,10 @@ public:
     const std::string &Instance() const { return instance_; }
     bool Private() const { return instance_ == kPrivateInstance; }
     std::string Name() const;  // the shared memory name, "/vexosim-..."
+    // Which programs share the register locks of the instance's boards
+    // (board_info::kLockScope): this process alone for "private", else the
+    // programs of this instance.
+    int64_t LockScope() const;
 
     // Takes the building lock (bounded) and maps the segment as it is, if it
     // exists. A text saying what failed otherwise.

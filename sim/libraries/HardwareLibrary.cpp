@@ -8,6 +8,7 @@
 
 #include "common/Export.h"
 #include "libraries/PrivateKeys.h"
+#include "protocol/BoardInfo.h"
 #include "simulator/Simulator.h"
 #include "vexosim.h"
 
@@ -76,6 +77,8 @@ VEXOSIM_EXPORT int64_t QueryBoardInfo(uint64_t device, const char *key) {
         const std::optional<uint32_t> generation = target ? Simulator::Instance().OpenBoard(target->board) : std::nullopt;
         return generation ? int64_t(*generation) : -1;
     }
+    if (text == vexo::protocol::board_info::kLockScope)
+        return OnBoardOf(device, int64_t(-1), [](Board &) { return Simulator::Instance().Segment().LockScope(); });
     return OnBoardOf(device, int64_t(-1), [&](Board &board) -> int64_t {
         if (text.starts_with(vexo::sim::kAppletRegisterKey))
             return board.FindAppletRegister(text.substr(vexo::sim::kAppletRegisterKey.size()));

@@ -57,7 +57,7 @@ CxpControllerImpl::CxpControllerImpl(uint64_t device, uint64_t applet, int32_t b
       boardIndex_(boardIndex),
       family_(BoardFamilyOf(boardType)),
       log_(logger),
-      registerLock_(BoardRegisterLockName(boardIndex)),
+      registerLock_(OpenBoardRegisterLock(device, boardIndex)),
       registers_(LookUpRegisters(applet)),
       info_(0) {
     const cxp::PortLayout layout = cxp::DetectPortLayout(registers_, family_);

@@ -1,5 +1,8 @@
 #include "cxp/InterProcessLock.h"
 
+#include "board/BoardLibraries.h"
+#include "protocol/BoardInfo.h"
+
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/file.h>
@@ -8,12 +11,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <ctime>
 #include <stdexcept>
 #include <thread>
 
 namespace vexo::genicam {
+
+namespace board_info = vexo::protocol::board_info;
 
 namespace {
 
@@ -83,10 +90,12 @@ struct InterProcessLock::Shared {
 
 namespace {
 
-bool InitialiseMutex(pthread_mutex_t &mutex) {
+bool InitialiseMutex(pthread_mutex_t &mutex, InterProcessLock::Reach reach) {
     pthread_mutexattr_t attributes;
     if (::pthread_mutexattr_init(&attributes) != 0) return false;
-    const bool configured = ::pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED) == 0 &&
+    const int sharing =
+        reach == InterProcessLock::Reach::kProcesses ? PTHREAD_PROCESS_SHARED : PTHREAD_PROCESS_PRIVATE;
+    const bool configured = ::pthread_mutexattr_setpshared(&attributes, sharing) == 0 &&
                             ::pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST) == 0 &&
                             ::pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE) == 0;
     const bool initialised = configured && ::pthread_mutex_init(&mutex, &attributes) == 0;
@@ -106,8 +115,14 @@ bool Acquired(pthread_mutex_t &mutex, int result) {
 
 }  // namespace
 
-InterProcessLock::InterProcessLock(const std::string &name) : name_(name) {
+InterProcessLock::InterProcessLock(const std::string &name, Reach reach) : name_(name) {
     if (name.empty() || name.find('/') != std::string::npos) FailToOpen();
+    if (reach == Reach::kThisProcess) {
+        auto local = std::make_unique<Shared>();
+        if (!InitialiseMutex(local->mutex, reach)) FailToOpen();
+        shared_ = local.release();
+        return;
+    }
     FileDescriptor file(::open(PathOf(name).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (file.Get() < 0) FailToOpen();
     // Other users' processes share the board too; a failure only means another user made the file.
@@ -121,8 +136,9 @@ InterProcessLock::InterProcessLock(const std::string &name) : name_(name) {
     void *mapping = ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED, file.Get(), 0);
     if (mapping == MAP_FAILED) FailToOpen();
     shared_ = static_cast<Shared *>(mapping);
+    mapped_ = true;
     if (shared_->magic != kReadyMagic) {
-        if (!InitialiseMutex(shared_->mutex)) {
+        if (!InitialiseMutex(shared_->mutex, reach)) {
             ::munmap(shared_, sizeof(Shared));
             FailToOpen();
         }
@@ -132,7 +148,10 @@ InterProcessLock::InterProcessLock(const std::string &name) : name_(name) {
 
 InterProcessLock::~InterProcessLock() {
     // The file stays: other processes may be using the lock.
-    if (shared_ != nullptr) ::munmap(shared_, sizeof(Shared));
+    if (mapped_)
+        ::munmap(shared_, sizeof(Shared));
+    else
+        delete shared_;
 }
 
 void InterProcessLock::Lock() {
@@ -153,8 +172,21 @@ void InterProcessLock::Unlock() { ::pthread_mutex_unlock(&shared_->mutex); }
 
 std::string InterProcessLock::PathOf(const std::string &name) { return "/dev/shm/" + name; }
 
-std::string BoardRegisterLockName(uint32_t boardIndex) {
-    return "vexo_genicam-board_" + std::to_string(boardIndex) + "-reg_lock";
+std::string BoardRegisterLockName(uint32_t boardIndex, int64_t scope) {
+    std::string name = "vexo_genicam-board_" + std::to_string(boardIndex) + "-reg_lock";
+    if (scope > board_info::kProcessScope) {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, "-%llx", static_cast<unsigned long long>(scope));
+        name += suffix;
+    }
+    return name;
+}
+
+InterProcessLock OpenBoardRegisterLock(uint64_t device, uint32_t boardIndex) {
+    const int64_t scope = QueryBoardInfo(device, board_info::kLockScope);
+    return InterProcessLock(BoardRegisterLockName(boardIndex, scope),
+                            scope == board_info::kProcessScope ? InterProcessLock::Reach::kThisProcess
+                                                               : InterProcessLock::Reach::kProcesses);
 }
 
 }  // namespace vexo::genicam

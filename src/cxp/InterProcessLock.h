@@ -17,10 +17,15 @@ namespace vexo::genicam {
 //   mutex in it is initialised exactly once, even when processes race to
 //   create it.
 //
+// A lock of reach kThisProcess keeps the same contract without a file, for a
+// board no other process can reach.
+//
 // Construction fails with std::runtime_error("can not open the requested lock").
 class InterProcessLock {
 public:
-    explicit InterProcessLock(const std::string &name);
+    enum class Reach { kProcesses, kThisProcess };
+
+    explicit InterProcessLock(const std::string &name, Reach reach = Reach::kProcesses);
     ~InterProcessLock();
 
     InterProcessLock(const InterProcessLock &) = delete;
@@ -40,9 +45,17 @@ private:
 
     std::string name_;
     Shared *shared_ = nullptr;
+    bool mapped_ = false;
 };
 
-// "vexo_genicam-board_<index>-reg_lock": the lock of one board's registers.
-std::string BoardRegisterLockName(uint32_t boardIndex);
+// "vexo_genicam-board_<index>-reg_lock": the lock of one board's registers,
+// which every program of the machine shares. A virtual board with a scope of
+// its own (board_info::kLockScope above kProcessScope) gets "-<scope in hex>"
+// after it, so that programs of different simulator instances never wait for
+// each other.
+std::string BoardRegisterLockName(uint32_t boardIndex, int64_t scope = 0);
+
+// The register lock of the board behind `device`, of the reach its scope gives.
+InterProcessLock OpenBoardRegisterLock(uint64_t device, uint32_t boardIndex);
 
 }  // namespace vexo::genicam

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,7 @@ public:
         Nox_freeBoard(board_);
         CloseGrabber(session_);
         GenICamDeinit();
+        if (testing::Test::HasFailure()) PrintLogTail();
     }
     LoggedRoad(const LoggedRoad &) = delete;
     LoggedRoad &operator=(const LoggedRoad &) = delete;
@@ -83,6 +85,15 @@ public:
     const TempDirectory &Directory() const { return directory_; }
 
 private:
+    // A failed road leaves its library log behind in the test's output: a failure seen once in CI
+    // can be read there rather than guessed at.
+    void PrintLogTail() const {
+        const std::string log = ReadFile(logFile_);
+        constexpr size_t kTail = 64 * 1024;
+        std::cerr << "--- end of the library log ---\n"
+                  << (log.size() > kTail ? log.substr(log.size() - kTail) : log) << "--- until here ---\n";
+    }
+
     TempDirectory directory_;
     std::filesystem::path logFile_ = directory_ / "library.log";
     GrabberSession *session_ = nullptr;
