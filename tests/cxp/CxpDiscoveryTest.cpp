@@ -5,6 +5,7 @@
 
 #include "Latch.h"
 #include "SimBoard.h"
+#include "SimInstanceChoice.h"
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/InterProcessLock.h"
 #include "discovery/DiscoveryInfo.h"
@@ -299,6 +300,7 @@ TEST(CxpDiscovery, LinksRelockAndCamerasChangeTheirConfiguration) {
 }
 
 TEST(CxpDiscovery, ALinkCheckThatCannotHaveTheRegisterLockTellsNothing) {
+    nox_test_own_sim_instance("board-lock");
     const std::string topology = LastBoard(R"({"model": "cxp4-c", "cameras": [{"links": [0]}]})");
     ASSERT_EQ(vexosim_load_topology(topology.c_str()), 0);
     ControllerUnderTest board(InForce{}, 15);
@@ -309,7 +311,8 @@ TEST(CxpDiscovery, ALinkCheckThatCannotHaveTheRegisterLockTellsNothing) {
 
     // Another user of the board holds the lock past its bound: a due check cannot
     // read the error counter, says so, and stays due.
-    vexo::genicam::InterProcessLock registerLock(vexo::genicam::BoardRegisterLockName(board.board.Index()));
+    vexo::genicam::InterProcessLock registerLock =
+        vexo::genicam::OpenBoardRegisterLock(board.board.Device(), board.board.Index());
     nox_test::Latch held, release;
     std::thread otherUser([&] {
         registerLock.Lock();

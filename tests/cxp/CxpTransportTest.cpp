@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "SimBoard.h"
+#include "SimInstanceChoice.h"
 #include "cxp/CxpControllerImpl.h"
 #include "cxp/CxpPacket.h"
 #include "cxp/InterProcessLock.h"
@@ -279,10 +280,12 @@ TEST(CxpBulkTransfers, TaggedAndUntaggedAtEveryPacketSize) {
     TransferSixtyFourKibibytes({"1.1", "2.0", "1.1", "2.0"});
 }
 
-// Another program on the board takes the board's register lock: it must not
-// get it while one of our commands waits for its acknowledgment, and a command
-// that cannot get it in time fails with a record instead of waiting on.
+// Another program on the board (one of the same simulator instance) takes the
+// board's register lock: it must not get it while one of our commands waits
+// for its acknowledgment, and a command that cannot get it in time fails with
+// a record instead of waiting on. Programs of other instances never meet it.
 TEST(CxpBoardLock, CoversAWholeCommandAndIsAwaitedBoundedly) {
+    nox_test_own_sim_instance("board-lock");
     const std::string topology = LastBoard(R"({"model": "cxp4-c", "cameras": [{"links": [0]}]})");
     nox_test::TempDirectory directory;
     const std::filesystem::path log = CaptureLog(directory);
@@ -291,7 +294,15 @@ TEST(CxpBoardLock, CoversAWholeCommandAndIsAwaitedBoundedly) {
     CxpController &controller = *under.controller;
     const SimBoard &board = under.board;
     ASSERT_EQ(controller.Discovery(0, 0, 0xF, 0), 0);
-    vexo::genicam::InterProcessLock otherProgram(vexo::genicam::BoardRegisterLockName(board.Index()));
+    vexo::genicam::InterProcessLock otherProgram = vexo::genicam::OpenBoardRegisterLock(board.Device(), board.Index());
+    vexo::genicam::InterProcessLock machineBoard(vexo::genicam::BoardRegisterLockName(board.Index()));
+    ASSERT_NE(otherProgram.Name(), machineBoard.Name());
+    ASSERT_TRUE(machineBoard.TryLock(std::chrono::milliseconds(0)));
+    std::thread([&] {
+        uint32_t value = 0;
+        EXPECT_EQ(controller.ReadRaw(0, kUserIdAddress, &value, 4, ByteSwap::kSwapWords, 0), ERR_NONE);
+    }).join();
+    machineBoard.Unlock();
 
     const uint64_t sent = Stats(board.Index(), 0).commandsReceived;
     ASSERT_EQ(vexosim_fault(board.Index(), 0, "wait_ack:400", 1), 0);
