@@ -254,14 +254,12 @@ TEST(BoardList, EveryBoardIsListedWithoutOpeningABoardObject) {
     std::vector<NoxBoardListEntry> boards(4);
     ASSERT_EQ(Nox_getBoardList(boards.data(), 4, &count), ERR_NONE);
     ASSERT_EQ(count, 3u);
-    EXPECT_EQ(boards[0].index, 0u);
+    const auto row = [](const NoxBoardListEntry &board) {
+        return std::make_tuple(board.index, std::string(board.modelName), board.serial, board.portCount);
+    };
+    EXPECT_EQ(row(boards[0]), std::make_tuple(0u, std::string("cxp4-c"), int64_t{5}, 4u));
+    EXPECT_EQ(row(boards[1]), std::make_tuple(1u, std::string("cxp2-b"), int64_t{77}, 2u));
     EXPECT_EQ(boards[0].typeCode, 0x0C41);
-    EXPECT_STREQ(boards[0].modelName, "cxp4-c");
-    EXPECT_EQ(boards[0].serial, 5);
-    EXPECT_EQ(boards[0].portCount, 4u);
-    EXPECT_STREQ(boards[1].modelName, "cxp2-b");
-    EXPECT_EQ(boards[1].serial, 77);
-    EXPECT_EQ(boards[1].portCount, 2u);
     EXPECT_EQ(boards[2].typeCode, 0x0A41);
     // Too small a list gets what fits and the whole count.
     NoxBoardListEntry first{};
@@ -320,24 +318,13 @@ std::array<uint64_t, 2> BytesWritten() {
     return written;
 }
 
-// A second user of the board: its own session and board object.
-struct SecondUser {
-    GrabberSession *session = OpenGrabber(0);
-    NoxBoardHandle *board = nullptr;
-    SecondUser() { EXPECT_EQ(Nox_initBoardEx(session, 0, &board, 0xF), ERR_NONE); }
-    ~SecondUser() {
-        Nox_freeBoard(board);
-        CloseGrabber(session);
-    }
-    int64_t Width(uint32_t slot) {
-        NoxCameraHandle *camera = nullptr;
-        int64_t width = 0;
-        EXPECT_EQ(Nox_getCameraByIndex(board, slot, &camera), ERR_NONE);
-        EXPECT_EQ(Nox_connectCamera(camera), ERR_NONE);
-        EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
-        return width;
-    }
-};
+// The width a second user of the board reads from the camera in the slot.
+int64_t Width(const nox_test::OpenBoard &user, uint32_t slot) {
+    int64_t width = 0;
+    EXPECT_EQ(Nox_connectCamera(user.Camera(slot)), ERR_NONE);
+    EXPECT_EQ(Nox_getIntegerValue(user.Camera(slot), "Width", &width), ERR_NONE);
+    return width;
+}
 
 }  // namespace
 
@@ -349,27 +336,25 @@ TEST(AttachBoardConfiguration, TakesLinksThatAreUpAsTheyAreAndConnectsTheOthers)
     ASSERT_EQ(Nox_SaveBoardConfiguration(road.Board(), layout.c_str()), ERR_NONE);
     const std::array<uint64_t, 2> before = BytesWritten();
     {
-        SecondUser second;
-        ASSERT_EQ(Nox_attachBoardConfiguration(second.board, layout.c_str()), ERR_NONE) << Nox_getLastErrorText();
+        nox_test::OpenBoard second(0);
+        ASSERT_EQ(Nox_attachBoardConfiguration(second.Handle(), layout.c_str()), ERR_NONE) << Nox_getLastErrorText();
         EXPECT_EQ(BytesWritten(), before) << "the links were set up anew";
-        EXPECT_EQ(second.Width(0), 4096);
-        EXPECT_EQ(second.Width(1), 4096);
+        EXPECT_EQ(Width(second, 0), 4096);
+        EXPECT_EQ(Width(second, 1), 4096);
     }
 
     // A camera back at its discovery speed no longer matches the file: its links are connected afresh.
     ASSERT_EQ(vexosim_plug(0, 2, 0), 0);
     ASSERT_EQ(vexosim_plug(0, 2, 1), 0);
     const std::array<uint64_t, 2> replugged = BytesWritten();
-    SecondUser third;
-    ASSERT_EQ(Nox_attachBoardConfiguration(third.board, layout.c_str()), ERR_NONE) << Nox_getLastErrorText();
+    nox_test::OpenBoard third(0);
+    ASSERT_EQ(Nox_attachBoardConfiguration(third.Handle(), layout.c_str()), ERR_NONE) << Nox_getLastErrorText();
     EXPECT_EQ(BytesWritten()[0], replugged[0]) << "the first camera's links are still up";
     EXPECT_GT(BytesWritten()[1], replugged[1]);
-    EXPECT_EQ(third.Width(1), 4096);
-    NoxCameraHandle *camera = nullptr;
-    ASSERT_EQ(Nox_getCameraByIndex(third.board, 1, &camera), ERR_NONE);
-    EXPECT_EQ(nox_test::CameraRegister(camera, 0x4014), 0x00010048u) << "1 link at 6250 again";
+    EXPECT_EQ(Width(third, 1), 4096);
+    EXPECT_EQ(nox_test::CameraRegister(third.Camera(1), 0x4014), 0x00010048u) << "1 link at 6250 again";
 
     EXPECT_EQ(Nox_attachBoardConfiguration(nullptr, layout.c_str()), ERR_INVALID_BOARD_HANDLE);
-    EXPECT_EQ(Nox_attachBoardConfiguration(third.board, ""), ERR_INVALID_FILENAME);
-    EXPECT_EQ(Nox_attachBoardConfiguration(third.board, (road.Directory() / "none.xml").c_str()), ERR_INVALID_FILENAME);
+    EXPECT_EQ(Nox_attachBoardConfiguration(third.Handle(), ""), ERR_INVALID_FILENAME);
+    EXPECT_EQ(Nox_attachBoardConfiguration(third.Handle(), (road.Directory() / "none.xml").c_str()), ERR_INVALID_FILENAME);
 }

@@ -13,6 +13,8 @@
 
 namespace {
 
+using nox_test::EntryOf;
+using nox_test::IntegerFeature;
 using nox_test::LoggedRoad;
 
 constexpr uint32_t kWidthRegister = 0x6008;
@@ -33,18 +35,6 @@ size_t ThreadCount() {
         ::closedir(tasks);
     }
     return count;
-}
-
-std::string EnumerationEntry(NoxCameraHandle *camera, const char *feature) {
-    const char *entry = nullptr;
-    EXPECT_EQ(Nox_getEnumerationValueAsString(camera, feature, &entry), ERR_NONE) << feature;
-    return entry != nullptr ? entry : "";
-}
-
-int64_t Integer(NoxCameraHandle *camera, const char *feature) {
-    int64_t value = -1;
-    EXPECT_EQ(Nox_getIntegerValue(camera, feature, &value), ERR_NONE) << feature;
-    return value;
 }
 
 bool LogHas(const LoggedRoad &road, const std::string &part) {
@@ -96,10 +86,8 @@ TEST(CameraLinkRoad, ScanConnectFeaturesFilesUnplugAndFree) {
 
         // Features reach the camera's registers over GenCP.
         ASSERT_EQ(Nox_setIntegerValue(camera, "Width", 1024), ERR_NONE);
-        EXPECT_EQ(Integer(camera, "Width"), 1024);
         EXPECT_EQ(nox_test::CameraRegister(camera, kWidthRegister), 1024u);
         ASSERT_EQ(Nox_setEnumerationValue(camera, "PixelFormat", "Mono10"), ERR_NONE);
-        EXPECT_EQ(EnumerationEntry(camera, "PixelFormat"), "Mono10");
         EXPECT_EQ(nox_test::CameraRegister(camera, kPixelFormatRegister), static_cast<uint32_t>(kMono10));
 
         // A read of 6 bytes moves 6 bytes: nothing is rounded to words.
@@ -110,7 +98,7 @@ TEST(CameraLinkRoad, ScanConnectFeaturesFilesUnplugAndFree) {
         // The camera's GenCP status leaves as the negated code of the error table.
         ASSERT_EQ(vexosim_fault(0, 0, "status:8003", 1), 0);
         EXPECT_EQ(Nox_registerWriteToCamera(camera, 512, kWidthRegister), ERR_GENCP_INVALID_ADDRESS);
-        EXPECT_EQ(Integer(camera, "Width"), 1024) << "the refused write changed nothing";
+        EXPECT_EQ(IntegerFeature(camera, "Width"), 1024) << "the refused write changed nothing";
 
         const auto file = road.Directory() / "camera.txt";
         ASSERT_EQ(Nox_SaveCameraParameters(camera, file.c_str()), ERR_NONE);
@@ -119,7 +107,7 @@ TEST(CameraLinkRoad, ScanConnectFeaturesFilesUnplugAndFree) {
         ASSERT_EQ(Nox_setEnumerationValue(camera, "PixelFormat", "Mono8"), ERR_NONE);
         ASSERT_EQ(Nox_LoadCameraParameters(camera, file.c_str(), 1), ERR_NONE);
         EXPECT_EQ(nox_test::CameraRegister(camera, kWidthRegister), 1024u);
-        EXPECT_EQ(EnumerationEntry(camera, "PixelFormat"), "Mono10");
+        EXPECT_EQ(EntryOf(camera, "PixelFormat"), "Mono10");
 
         // Unplugging reports each camera once; the second loss comes after
         // further monitoring passes that must not report the first again.
@@ -141,7 +129,7 @@ TEST(CameraLinkRoad, AMediumCameraOnAGroupTwoBoardWithAPlainDescription) {
         "cameras": [{"links": [0, 1], "serial": "CL0003", "xml": {"zip": false}}]}]})");
     ASSERT_EQ(Nox_getCameraCount(road.Board()), 1) << "connector 1 carries the same camera";
     NoxCameraHandle *camera = road.Connected(0);
-    EXPECT_EQ(Integer(camera, "Width"), static_cast<int64_t>(nox_test::CameraRegister(camera, kWidthRegister)));
+    EXPECT_EQ(IntegerFeature(camera, "Width"), static_cast<int64_t>(nox_test::CameraRegister(camera, kWidthRegister)));
     uint32_t value = 0;
     EXPECT_EQ(Nox_DirectRegisterRead(road.Board(), 1, 0, &value), ERR_NO_CAMERA_FOUND);
     EXPECT_EQ(Nox_DirectRegisterRead(road.Board(), 0, 0, &value), ERR_NONE);

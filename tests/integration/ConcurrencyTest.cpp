@@ -13,13 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "GenICamRoad.h"
 #include "Latch.h"
-#include "grablib5.h"
-#include "nox_genicam.h"
-#include "vexosim.h"
 
 using nox_test::EndIfHung;
 using nox_test::Latch;
+using nox_test::OpenBoard;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
@@ -30,35 +29,6 @@ constexpr auto kHang = 10s;
 constexpr uint32_t kStandardMagic = 0xC0A79AE5u;  // bootstrap register 0x0000
 constexpr uint32_t kDeviceVendorName = 0x2000;
 
-// A board of the simulator opened through the exported interface, freed before its session closes.
-class OpenBoard {
-public:
-    explicit OpenBoard(uint32_t index) : session_(OpenGrabber(index)) {
-        EXPECT_NE(session_, nullptr);
-        EXPECT_EQ(Nox_initBoardEx(session_, 0, &board_, 0xF), ERR_NONE);
-    }
-    ~OpenBoard() {
-        Nox_freeBoard(board_);
-        CloseGrabber(session_);
-    }
-    OpenBoard(const OpenBoard &) = delete;
-    OpenBoard &operator=(const OpenBoard &) = delete;
-
-    NoxBoardHandle *Handle() const { return board_; }
-    NoxCameraHandle *Camera(uint32_t slot) const {
-        NoxCameraHandle *camera = nullptr;
-        EXPECT_EQ(Nox_getCameraByIndex(board_, slot, &camera), ERR_NONE);
-        return camera;
-    }
-
-private:
-    GrabberSession *session_;
-    NoxBoardHandle *board_ = nullptr;
-};
-
-}  // namespace
-
-namespace {
 struct WaitingCallback {
     std::mutex application;  // what the callback waits for
     Latch entered, returned;

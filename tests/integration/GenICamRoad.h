@@ -3,10 +3,14 @@
 // frame grabber, through the exported interface only.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -17,6 +21,32 @@
 #include "vexosim.h"
 
 namespace nox_test {
+
+// A board of the simulator opened through the exported interface, freed before its session closes.
+class OpenBoard {
+public:
+    explicit OpenBoard(uint32_t index, uint32_t flags = 0, uint32_t portMask = 0xF) : session_(OpenGrabber(index)) {
+        EXPECT_NE(session_, nullptr);
+        EXPECT_EQ(Nox_initBoardEx(session_, flags, &board_, portMask), ERR_NONE);
+    }
+    ~OpenBoard() {
+        Nox_freeBoard(board_);
+        CloseGrabber(session_);
+    }
+    OpenBoard(const OpenBoard &) = delete;
+    OpenBoard &operator=(const OpenBoard &) = delete;
+
+    NoxBoardHandle *Handle() const { return board_; }
+    NoxCameraHandle *Camera(uint32_t slot) const {
+        NoxCameraHandle *camera = nullptr;
+        EXPECT_EQ(Nox_getCameraByIndex(board_, slot, &camera), ERR_NONE);
+        return camera;
+    }
+
+private:
+    GrabberSession *session_;
+    NoxBoardHandle *board_ = nullptr;
+};
 
 // Errors of the library go to a log file the test reads afterwards.
 class LoggedRoad {
@@ -36,32 +66,25 @@ public:
         ::setenv("VEXO_LOG_FILE", logFile_.c_str(), 1);
         GenICamInit();
         EXPECT_EQ(vexosim_load_topology(topology), 0);
-        session_ = OpenGrabber(0);
-        EXPECT_NE(session_, nullptr);
-        EXPECT_EQ(Nox_initBoardEx(session_, 0, &board_, 0xF), ERR_NONE);
+        board_ = std::make_unique<OpenBoard>(0);
         if (scan) {
-            EXPECT_EQ(Nox_scanPorts(board_, 0xF, 0, 0), ERR_NONE);
+            EXPECT_EQ(Nox_scanPorts(Board(), 0xF, 0, 0), ERR_NONE);
         }
     }
     ~LoggedRoad() {
-        Nox_freeBoard(board_);
-        CloseGrabber(session_);
+        board_.reset();
         GenICamDeinit();
         if (testing::Test::HasFailure()) PrintLogTail();
     }
     LoggedRoad(const LoggedRoad &) = delete;
     LoggedRoad &operator=(const LoggedRoad &) = delete;
 
-    NoxBoardHandle *Board() const { return board_; }
-    NoxCameraHandle *Camera(uint32_t slot) const {
-        NoxCameraHandle *camera = nullptr;
-        EXPECT_EQ(Nox_getCameraByIndex(board_, slot, &camera), ERR_NONE);
-        return camera;
-    }
+    NoxBoardHandle *Board() const { return board_->Handle(); }
+    NoxCameraHandle *Camera(uint32_t slot) const { return board_->Camera(slot); }
     // The camera in the slot with its links up and its GenICam connection made.
     NoxCameraHandle *Connected(uint32_t slot) const {
         NoxCameraHandle *camera = Camera(slot);
-        EXPECT_EQ(Nox_LinkConnect(board_, camera), ERR_NONE);
+        EXPECT_EQ(Nox_LinkConnect(Board(), camera), ERR_NONE);
         EXPECT_EQ(Nox_connectCamera(camera), ERR_NONE);
         return camera;
     }
@@ -96,8 +119,7 @@ private:
 
     TempDirectory directory_;
     std::filesystem::path logFile_ = directory_ / "library.log";
-    GrabberSession *session_ = nullptr;
-    NoxBoardHandle *board_ = nullptr;
+    std::unique_ptr<OpenBoard> board_;
 };
 
 // A camera register as a number (registers are big-endian on the wire).
@@ -106,6 +128,44 @@ inline uint32_t CameraRegister(NoxCameraHandle *camera, uint32_t address) {
     EXPECT_EQ(Nox_registerReadFromCamera(camera, &value, address), ERR_NONE) << std::hex << address;
     return value;
 }
+
+inline uint32_t CameraProperty(NoxCameraHandle *camera, const char *name) {
+    uint32_t value = 0xFFFFFFFF, type = 1;
+    EXPECT_EQ(Nox_getCameraPropertyWithType(camera, name, &value, &type, nullptr), ERR_NONE) << name;
+    return value;
+}
+
+inline int64_t IntegerFeature(NoxCameraHandle *camera, const char *feature) {
+    int64_t value = -1;
+    EXPECT_EQ(Nox_getIntegerValue(camera, feature, &value), ERR_NONE) << feature;
+    return value;
+}
+
+inline std::string EntryOf(NoxCameraHandle *camera, const char *feature) {
+    const char *entry = nullptr;
+    EXPECT_EQ(Nox_getEnumerationValueAsString(camera, feature, &entry), ERR_NONE) << feature;
+    return entry != nullptr ? entry : "";
+}
+
+// Counts the link-loss events of a board's callback.
+struct LossEvents {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    int count = 0;
+
+    static int32_t Record(NoxBoardHandle *, NoxCameraHandle *, const NoxEvent *event, void *context) {
+        auto *events = static_cast<LossEvents *>(context);
+        std::lock_guard<std::mutex> lock(events->mutex);
+        if (event->type == 100) ++events->count;
+        events->arrived.notify_all();
+        return 0;
+    }
+    // The bound only catches a hang, unless a test waits for an event that must not come.
+    bool WaitFor(int total, std::chrono::milliseconds bound = std::chrono::seconds(20)) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return arrived.wait_for(lock, bound, [&] { return count >= total; });
+    }
+};
 
 inline uint32_t FloatBits(float value) {
     uint32_t bits;

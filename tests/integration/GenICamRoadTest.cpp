@@ -93,44 +93,21 @@ TEST(ConnectCamera, ACameraWhoseLinksWereNeverSetUpIsRefused) {
     EXPECT_TRUE(road.Logged("Camera has no physical layer connection; Call Nox_LinkConnect first"));
 }
 
-TEST(ConnectCamera, APlainXmlCameraConnectsToo) {
-    LoggedRoad road(OneCameraTopology(R"({ "zip": false })").c_str());
-    NoxCameraHandle *camera = road.Connected(0);
-    int64_t width = 0;
-    EXPECT_EQ(Nox_getIntegerValue(camera, "SensorWidth", &width), ERR_NONE);
-    EXPECT_EQ(width, 4096);
-}
-
 TEST(Features, ValuesLandInTheCameraRegisters) {
     LoggedRoad road;
     NoxCameraHandle *camera = road.Connected(0);
 
     ASSERT_EQ(Nox_setIntegerValue(camera, "Width", 1024), ERR_NONE);
     EXPECT_EQ(CameraRegister(camera, kWidth), 1024u);
-    int64_t width = 0;
-    EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
-    EXPECT_EQ(width, 1024);
-
     ASSERT_EQ(Nox_setFloatValue(camera, "ExposureTime", 5000.5), ERR_NONE);
     EXPECT_EQ(CameraRegister(camera, kExposureTime), FloatBits(5000.5f));
-    double exposure = 0;
-    EXPECT_EQ(Nox_getFloatValue(camera, "ExposureTime", &exposure), ERR_NONE);
-    EXPECT_DOUBLE_EQ(exposure, 5000.5);
-
     ASSERT_EQ(Nox_setBooleanValue(camera, "ReverseX", 7), ERR_NONE);
     EXPECT_EQ(CameraRegister(camera, kReverseX), 1u);
-    uint32_t reverse = 9;
-    EXPECT_EQ(Nox_getBooleanValue(camera, "ReverseX", &reverse), ERR_NONE);
-    EXPECT_EQ(reverse, 1u);
-
     ASSERT_EQ(Nox_setEnumerationValue(camera, "PixelFormat", "Mono12"), ERR_NONE);
     EXPECT_EQ(CameraRegister(camera, kPixelFormat), 0x01100005u);
     int64_t format = 0;
     EXPECT_EQ(Nox_getEnumerationValue(camera, "PixelFormat", &format), ERR_NONE);
     EXPECT_EQ(format, 0x01100005);
-    const char *formatName = nullptr;
-    EXPECT_EQ(Nox_getEnumerationValueAsString(camera, "PixelFormat", &formatName), ERR_NONE);
-    EXPECT_STREQ(formatName, "Mono12");
     int64_t payload = 0;
     EXPECT_EQ(Nox_getIntegerValue(camera, "PayloadSize", &payload), ERR_NONE);
     EXPECT_EQ(payload, 1024 * 3072 * 2);  // Height keeps its power-on value
@@ -273,23 +250,10 @@ TEST(Features, TextsStayValidUntilTheSameFeatureIsReadAgain) {
     EXPECT_EQ(Nox_getStringValue(camera, "DeviceModelName", &model), ERR_NO_GENICAM_CONNECTION);
 }
 
-TEST(TransportLayer, AWriteToTheLinkConfigurationSucceedsWithoutReachingTheCamera) {
-    LoggedRoad road;
-    const auto file = road.Directory() / "link.xml";
-    nox_test::WriteFile(file, kLinkRegisterDescription);
-    NoxCameraHandle *camera = road.Camera(0);
-    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
-    ASSERT_EQ(Nox_connectCameraWithExternalXml(camera, file.c_str()), ERR_NONE);
-    const uint32_t before = CameraRegister(camera, kStreamPacketSizeMax);
-    EXPECT_EQ(Nox_setIntegerValue(camera, "StreamPacketSizeMax", before / 2), ERR_NONE);
-    EXPECT_EQ(CameraRegister(camera, kStreamPacketSizeMax), before);
-    EXPECT_EQ(Nox_setIntegerValue(camera, "Width", 512), ERR_NONE);
-    EXPECT_EQ(CameraRegister(camera, kWidth), 512u);
-}
-
 // Access is settled before the wire: a write-only enumeration refuses reads,
 // a feature is no more available than the node it hands its value to, and an
 // enumeration takes an entry by name whether or not the entry is available now.
+// A write to the link configuration register succeeds without reaching the camera.
 TEST(Features, AccessIsSettledBeforeTheWireAndEnumerationWritesGoThrough) {
     LoggedRoad road;
     std::string description = kLinkRegisterDescription;
@@ -345,6 +309,10 @@ TEST(Features, AccessIsSettledBeforeTheWireAndEnumerationWritesGoThrough) {
     EXPECT_EQ(CameraRegister(camera, 0x6030), 1u);
     EXPECT_EQ(Nox_getEnumerationValueAsString(camera, "Mode", &text), ERR_NONE);
     EXPECT_STREQ(text, "SingleFrame");
+
+    const uint32_t packetSize = CameraRegister(camera, kStreamPacketSizeMax);
+    EXPECT_EQ(Nox_setIntegerValue(camera, "StreamPacketSizeMax", packetSize / 2), ERR_NONE);
+    EXPECT_EQ(CameraRegister(camera, kStreamPacketSizeMax), packetSize);
 }
 
 TEST(ConnectCamera, BadDescriptionsFromTheCameraFailClearly) {
@@ -383,24 +351,7 @@ TEST(ConnectCamera, BadDescriptionsFromTheCameraFailClearly) {
     }
 }
 
-TEST(ConnectCamera, AFailedConnectDropsTheEarlierConnection) {
-    LoggedRoad road;
-    NoxCameraHandle *camera = road.Connected(0);
-    const auto file = road.Directory() / "bad.xml";
-    nox_test::WriteFile(file, "<RegisterDescription/>");
-    EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, file.c_str()), ERR_EXCEPTION);
-    EXPECT_EQ(GenICamConnected(camera), 0u);
-    int64_t value = 0;
-    EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &value), ERR_NO_GENICAM_CONNECTION);
-    // The file's copy stays.
-    size_t size = 0;
-    ASSERT_EQ(Nox_getGenICamXML(camera, nullptr, &size), ERR_NONE);
-    EXPECT_EQ(size, std::strlen("<RegisterDescription/>") + 1);
-    EXPECT_EQ(Nox_connectCamera(camera), ERR_NONE);
-    EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &value), ERR_NONE);
-}
-
-TEST(ConnectCameraWithExternalXml, RefusesFilesThatCannotConnect) {
+TEST(ConnectCameraWithExternalXml, RefusesFilesThatCannotConnectAndDropsTheEarlierConnection) {
     LoggedRoad road;
     NoxCameraHandle *camera = road.Camera(0);
     const auto empty = road.Directory() / "empty.xml";
@@ -429,6 +380,22 @@ TEST(ConnectCameraWithExternalXml, RefusesFilesThatCannotConnect) {
     EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, file.c_str()), ERR_EXCEPTION);
     EXPECT_TRUE(road.Logged("Failed to connect node map to transport layer"));
     EXPECT_EQ(GenICamConnected(camera), 0u);
+
+    // A failed connect drops the earlier connection.
+    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
+    ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE);
+    const auto bad = road.Directory() / "bad.xml";
+    nox_test::WriteFile(bad, "<RegisterDescription/>");
+    EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, bad.c_str()), ERR_EXCEPTION);
+    EXPECT_EQ(GenICamConnected(camera), 0u);
+    int64_t value = 0;
+    EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &value), ERR_NO_GENICAM_CONNECTION);
+    // The file's copy stays.
+    size_t size = 0;
+    ASSERT_EQ(Nox_getGenICamXML(camera, nullptr, &size), ERR_NONE);
+    EXPECT_EQ(size, std::strlen("<RegisterDescription/>") + 1);
+    EXPECT_EQ(Nox_connectCamera(camera), ERR_NONE);
+    EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &value), ERR_NONE);
 }
 
 TEST(ConnectCameraWithExternalXml, ASchemaOneDescriptionLoadsAndItsRomNodesRead) {

@@ -3,14 +3,12 @@
 // at the layout the scan found, through the exported interface.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-
 #include "GenICamRoad.h"
 #include "protocol/CxpBootstrap.h"
 
+using nox_test::CameraProperty;
 using nox_test::CameraRegister;
+using nox_test::LossEvents;
 using nox_test::LoggedRoad;
 namespace bootstrap = vexo::protocol::cxp::bootstrap;
 
@@ -22,37 +20,11 @@ constexpr const char *kCrossedTopology = R"({"boards": [{"model": "cxp4-c",
   "applet": {"operators": [[0, 1], [2], [3]]},
   "cameras": [{"links": [3, 1]}, {"links": [0], "speeds": [1250, 2500, 3125, 5000, 6250]}]}]})";
 
-constexpr auto kHang = std::chrono::seconds(20);
-
-struct LossEvents {
-    std::mutex mutex;
-    std::condition_variable arrived;
-    int count = 0;
-
-    static int32_t Record(NoxBoardHandle *, NoxCameraHandle *, const NoxEvent *event, void *context) {
-        auto *events = static_cast<LossEvents *>(context);
-        std::lock_guard<std::mutex> lock(events->mutex);
-        if (event->type == 100) ++events->count;
-        events->arrived.notify_all();
-        return 0;
-    }
-    bool WaitFor(int total) {
-        std::unique_lock<std::mutex> lock(mutex);
-        return arrived.wait_for(lock, kHang, [&] { return count >= total; });
-    }
-};
-
 // What the camera and the board say about its links.
 struct Layout {
     uint32_t links = 0, speed = 0, masterPort = 0, connectionConfig = 0, masterHostId = 0;
     bool operator==(const Layout &) const = default;
 };
-
-uint32_t CameraProperty(NoxCameraHandle *camera, const char *name) {
-    uint32_t value = 0xFFFFFFFF, type = 1;
-    EXPECT_EQ(Nox_getCameraPropertyWithType(camera, name, &value, &type, nullptr), ERR_NONE) << name;
-    return value;
-}
 
 Layout LayoutOf(NoxCameraHandle *camera) {
     return {CameraProperty(camera, "NROFLINKS"), CameraProperty(camera, "LINKSPEED"),

@@ -172,50 +172,40 @@ TEST(CxpLinkConfiguration, EveryReadErrorNamesWhatIsWrong) {
     const auto withLink = [](const std::string &link) {
         return Root("links=\"4\" linkgroups=\"1\"", "<linkgroup>" + link + "</linkgroup>");
     };
-    EXPECT_EQ(ReadError(""), "XML file is empty: '<buffer>'");
-    EXPECT_EQ(ReadError("<cxpconfiguration links=\"4\""),
-              "Error parsing XML file '<buffer>': expected >");
-    EXPECT_EQ(ReadError("<cxpconfiguration links=\"4\" linkgroups=\"1\"><linkgroup>"),
-              "Error parsing XML file '<buffer>': unexpected end of data");
-    EXPECT_EQ(ReadError("<clhsconfiguration links=\"1\" linkgroups=\"0\"/>"),
-              "Illegal root node found in XML file '<buffer>': clhsconfiguration");
-    EXPECT_EQ(ReadError("<cxpconfiguration linkgroups=\"1\"/>"),
-              "Attribute 'links' not found in <cxpconfiguration> of XML file '<buffer>'");
-    EXPECT_EQ(ReadError("<cxpconfiguration links=\"4\"/>"),
-              "Attribute 'linkgroups' not found in <cxpconfiguration> of XML file '<buffer>'");
-    EXPECT_EQ(ReadError(Root("links=\"-4\" linkgroups=\"1\"")),
-              "Illegal value of attribute 'links' in <cxpconfiguration> of XML file '<buffer>': -4");
-    EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"one\"")),
-              "Illegal value of attribute 'linkgroups' in <cxpconfiguration> of XML file '<buffer>': one");
-    EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"99999999999\"")),
-              "Illegal value of attribute 'linkgroups' in <cxpconfiguration> of XML file '<buffer>': 99999999999");
-    EXPECT_EQ(ReadError(Root("links=\"5\" linkgroups=\"1\"")), "No more than 4 physical links and linkgroups allowed!");
-    EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"5\"")), "No more than 4 physical links and linkgroups allowed!");
-    EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"1\"", "<linkgroup masterId=\"x1\"/>")),
-              "Illegal value of attribute 'masterId' in <linkgroup> of XML file '<buffer>': x1");
-    EXPECT_EQ(ReadError(withLink("<link phyIndex=\"0\" apIndex=\"0\"/><link phyIndex=\"1\" apIndex=\"1\"/>"
-                             "<link phyIndex=\"2\" apIndex=\"2\"/><link phyIndex=\"3\" apIndex=\"3\"/>"
-                             "<link phyIndex=\"0\" apIndex=\"0\"/>")),
-              "No more than 4 links per linkgroup allowed!");
-    EXPECT_EQ(ReadError(withLink("<link apIndex=\"0\"/>")),
-              "Attribute 'phyIndex' not found in <link> of XML file '<buffer>'");
-    EXPECT_EQ(ReadError(withLink("<link phyIndex=\" 1\" apIndex=\"0\"/>")),
-              "Illegal value of attribute 'phyIndex' in <link> of XML file '<buffer>':  1");
-    EXPECT_EQ(ReadError(withLink("<link phyIndex=\"1\"/>")),
-              "Attribute 'apIndex' not found in <link> of XML file '<buffer>'");
-    EXPECT_EQ(ReadError(withLink("<link phyIndex=\"1\" apIndex=\"\"/>")),
-              "Illegal value of attribute 'apIndex' in <link> of XML file '<buffer>': ");
-    EXPECT_EQ(ReadError(withLink("<link phyIndex=\"1\" apIndex=\"0\" linkIndex=\"+1\"/>")),
-              "Illegal value of attribute 'linkIndex' in <link> of XML file '<buffer>': +1");
-    EXPECT_EQ(ReadError(withLink("<link phyIndex=\"1\" apIndex=\"0\" linkIndex=\"4\"/>")), "link index out of bounds.");
-    // Named twice, the later link would replace the master and leave three links on two ports.
-    EXPECT_EQ(ReadError(withLink("<link phyIndex=\"0\" apIndex=\"0\" linkIndex=\"1\" isMaster=\"true\"/>"
-                                 "<link phyIndex=\"1\" apIndex=\"1\" linkIndex=\"1\"/>"
-                                 "<link phyIndex=\"2\" apIndex=\"2\"/>")),
-              "Link index 1 given twice in <linkgroup> of XML file '<buffer>'");
-    // A second group where one is declared.
-    EXPECT_EQ(ReadError(Root("links=\"4\" linkgroups=\"1\"", "<linkgroup/><other/><linkgroup/>")),
-              "link group index out of bounds.");
+    const std::string illegal = "Illegal value of attribute ", missing = "Attribute ";
+    const std::string inRoot = " in <cxpconfiguration> of XML file '<buffer>'", inLink = " in <link> of XML file '<buffer>'";
+    const std::string tooMany = "No more than 4 physical links and linkgroups allowed!";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "XML file is empty: '<buffer>'"},
+        {"<cxpconfiguration links=\"4\"", "Error parsing XML file '<buffer>': expected >"},
+        {"<cxpconfiguration links=\"4\" linkgroups=\"1\"><linkgroup>", "Error parsing XML file '<buffer>': unexpected end of data"},
+        {"<clhsconfiguration links=\"1\" linkgroups=\"0\"/>", "Illegal root node found in XML file '<buffer>': clhsconfiguration"},
+        {"<cxpconfiguration linkgroups=\"1\"/>", missing + "'links' not found" + inRoot},
+        {"<cxpconfiguration links=\"4\"/>", missing + "'linkgroups' not found" + inRoot},
+        {Root("links=\"-4\" linkgroups=\"1\""), illegal + "'links'" + inRoot + ": -4"},
+        {Root("links=\"4\" linkgroups=\"one\""), illegal + "'linkgroups'" + inRoot + ": one"},
+        {Root("links=\"4\" linkgroups=\"99999999999\""), illegal + "'linkgroups'" + inRoot + ": 99999999999"},
+        {Root("links=\"5\" linkgroups=\"1\""), tooMany},
+        {Root("links=\"4\" linkgroups=\"5\""), tooMany},
+        {Root("links=\"4\" linkgroups=\"1\"", "<linkgroup masterId=\"x1\"/>"),
+         illegal + "'masterId' in <linkgroup> of XML file '<buffer>': x1"},
+        {withLink("<link phyIndex=\"0\" apIndex=\"0\"/><link phyIndex=\"1\" apIndex=\"1\"/><link phyIndex=\"2\" apIndex=\"2\"/>"
+                  "<link phyIndex=\"3\" apIndex=\"3\"/><link phyIndex=\"0\" apIndex=\"0\"/>"),
+         "No more than 4 links per linkgroup allowed!"},
+        {withLink("<link apIndex=\"0\"/>"), missing + "'phyIndex' not found" + inLink},
+        {withLink("<link phyIndex=\" 1\" apIndex=\"0\"/>"), illegal + "'phyIndex'" + inLink + ":  1"},
+        {withLink("<link phyIndex=\"1\"/>"), missing + "'apIndex' not found" + inLink},
+        {withLink("<link phyIndex=\"1\" apIndex=\"\"/>"), illegal + "'apIndex'" + inLink + ": "},
+        {withLink("<link phyIndex=\"1\" apIndex=\"0\" linkIndex=\"+1\"/>"), illegal + "'linkIndex'" + inLink + ": +1"},
+        {withLink("<link phyIndex=\"1\" apIndex=\"0\" linkIndex=\"4\"/>"), "link index out of bounds."},
+        // Named twice, the later link would replace the master and leave three links on two ports.
+        {withLink("<link phyIndex=\"0\" apIndex=\"0\" linkIndex=\"1\" isMaster=\"true\"/>"
+                  "<link phyIndex=\"1\" apIndex=\"1\" linkIndex=\"1\"/><link phyIndex=\"2\" apIndex=\"2\"/>"),
+         "Link index 1 given twice in <linkgroup> of XML file '<buffer>'"},
+        // A second group where one is declared.
+        {Root("links=\"4\" linkgroups=\"1\"", "<linkgroup/><other/><linkgroup/>"), "link group index out of bounds."},
+    };
+    for (const auto &[text, error] : cases) EXPECT_EQ(ReadError(text), error) << text;
 }
 
 TEST(CxpLinkConfiguration, AFailedReadKeepsWhatWasReadBefore) {
