@@ -8,8 +8,10 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "grablib5.h"
+#include "protocol/GrabberSession.h"
 #include "vexosim.h"
 
 extern "C" {
@@ -33,7 +35,8 @@ void GenCpRegisterRead(benchmark::State &state) {
     GrabberSession *session = OpenGrabber(0);
     if (!session) return state.SkipWithError("no board");
     uint64_t device = 0;
-    __builtin_memcpy(&device, reinterpret_cast<const char *>(session) + 408, 8);
+    std::memcpy(&device, reinterpret_cast<const char *>(session) + vexo::protocol::grabber_session::kDeviceHandleOffset,
+                sizeof device);
     uint32_t receive = 0, transmit = 0;
     if (OpenSerialPort(device, 0, kBaud, &receive, &transmit) != 0) return state.SkipWithError("no serial port");
     std::array<uint32_t, 20> words{};
