@@ -88,4 +88,5 @@ TEST(Recovery, WithTheDefaultWaits) {
     GTEST_SKIP() << "seconds of waits; the plain tree runs it";
 #endif
     ExpectRecovery(nullptr, 1, 2, Outage::kPowerCycled, false);
+    ExpectRecovery(kCrossedTopology, 0, 3, Outage::kCablePulled, false);
 }
