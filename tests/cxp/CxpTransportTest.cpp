@@ -297,11 +297,17 @@ TEST(CxpBoardLock, CoversAWholeCommandAndIsAwaitedBoundedly) {
     vexo::genicam::InterProcessLock otherProgram = vexo::genicam::OpenBoardRegisterLock(board.Device(), board.Index());
     vexo::genicam::InterProcessLock machineBoard(vexo::genicam::BoardRegisterLockName(board.Index()));
     ASSERT_NE(otherProgram.Name(), machineBoard.Name());
+    // A read from a thread of its own, which the lock held here would keep waiting.
+    const auto readElsewhere = [&] {
+        int32_t status = ERR_NONE;
+        std::thread([&] {
+            uint32_t value = 0;
+            status = controller.ReadRaw(0, kUserIdAddress, &value, 4, ByteSwap::kSwapWords, 0);
+        }).join();
+        return status;
+    };
     ASSERT_TRUE(machineBoard.TryLock(std::chrono::milliseconds(0)));
-    std::thread([&] {
-        uint32_t value = 0;
-        EXPECT_EQ(controller.ReadRaw(0, kUserIdAddress, &value, 4, ByteSwap::kSwapWords, 0), ERR_NONE);
-    }).join();
+    EXPECT_EQ(readElsewhere(), ERR_NONE);
     machineBoard.Unlock();
 
     const uint64_t sent = Stats(board.Index(), 0).commandsReceived;
@@ -318,10 +324,7 @@ TEST(CxpBoardLock, CoversAWholeCommandAndIsAwaitedBoundedly) {
     EXPECT_FALSE(takenDuringTheCommand) << "the lock was free while the acknowledgment was awaited";
 
     ASSERT_TRUE(otherProgram.TryLock(std::chrono::seconds(10)));
-    std::thread([&] {
-        uint32_t value = 0;
-        EXPECT_EQ(controller.ReadRaw(0, kUserIdAddress, &value, 4, ByteSwap::kSwapWords, 0), ERR_OPERATION_BLOCKED);
-    }).join();
+    EXPECT_EQ(readElsewhere(), ERR_OPERATION_BLOCKED);
     otherProgram.Unlock();
     EXPECT_TRUE(Contains(LogTexts(log, "error"), "Timed out waiting for the register lock " + otherProgram.Name()));
 }
