@@ -13,8 +13,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <ctime>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
