@@ -287,8 +287,9 @@ NOX_API int32_t Nox_setBooleanValue(NoxCameraHandle *c, const char *feature, uin
 NOX_API int32_t Nox_getFloatValue(NoxCameraHandle *c, const char *feature, double *value);
 NOX_API int32_t Nox_setFloatValue(NoxCameraHandle *c, const char *feature, double value);
 /* The text is owned by the camera and stays valid until the next text handed out for the same
-   feature (by this function or Nox_getEnumerationValueAsString) or until the camera is deleted.
-   Calls for one camera must not run concurrently. */
+   feature (by this function or Nox_getEnumerationValueAsString) or until the camera is deleted
+   (a scan or Nox_freeBoard of its board deletes it). Calls for one camera must not run
+   concurrently. */
 NOX_API int32_t Nox_getStringValue(NoxCameraHandle *c, const char *feature, const char **value);
 NOX_API int32_t Nox_setStringValue(NoxCameraHandle *c, const char *feature, const char *value);
 NOX_API int32_t Nox_getEnumerationValue(NoxCameraHandle *c, const char *feature, int64_t *value);
