@@ -175,3 +175,38 @@ TEST(BoardConcurrency, AFreedBoardIsDeletedByItsFreeOrByItsMonitorOnceTheLastHol
     EXPECT_TRUE(g_disposed.Wait(kHang));
     CloseGrabber(session);
 }
+
+// Scans, connects and link checks of two boards of the real controller from a thread each.
+TEST(BoardConcurrency, TwoBoardsScannedAndConnectedFromTwoThreads) {
+    const char *twoBoards = R"({"boards": [
+        {"model": "cxp4-c", "applet": {"operators": [[0, 1], [2], [3]]},
+         "cameras": [{"links": [0, 1]}, {"links": [2], "speeds": [1250, 3125, 6250]}]},
+        {"model": "cxp2-c", "cameras": [{"links": [0]}, {"links": [1]}]}]})";
+    ASSERT_EQ(vexosim_load_topology(twoBoards), 0);
+    std::atomic<int> failures{0};
+    auto work = [&](uint32_t index, uint32_t mask) {
+        GrabberSession *session = OpenGrabber(index);
+        if (session == nullptr) {
+            ++failures;
+            return;
+        }
+        {
+            NOXBoardInterface board;
+            board.RegisterEventCallback(&IgnoreEvent, nullptr);
+            if (board.Init(session, false, 0) != ERR_NONE) ++failures;
+            for (int round = 0; round < 3; ++round) {
+                if (board.DiscoverCameras(mask, 0, 0, 0) != ERR_NONE) ++failures;
+                for (uint32_t slot = 0; slot < board.GetCameraCount(); ++slot) {
+                    NOXCameraInterface *camera = board.GetCamera(slot);
+                    if (camera != nullptr && !camera->IsDummy() && camera->LinkConnect() != ERR_NONE) ++failures;
+                }
+                board.CheckCameraLinks();
+            }
+        }
+        CloseGrabber(session);
+    };
+    std::thread first(work, 0, 0xF), second(work, 1, 0x3);
+    first.join();
+    second.join();
+    EXPECT_EQ(failures.load(), 0);
+}
