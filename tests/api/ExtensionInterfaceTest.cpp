@@ -243,22 +243,16 @@ TEST(FeatureInformation, RefusalsComeInTheirOrderAndRecordsAreFreedOnce) {
     EXPECT_EQ(Nox_freeFeatureList(list), ERR_INVALID_ARGUMENT);
 }
 
+// The listing itself is noxcam's boards case; here the refusal, the short list and the type codes.
 TEST(BoardList, EveryBoardIsListedWithoutOpeningABoardObject) {
     LoggedRoad road(R"({"boards": [{"model": "cxp4-c", "serial": 5}, {"model": "cxp2-b", "serial": 77},
                                    {"model": "cxp4-a"}]})",
                     false);
     uint32_t count = 0;
     EXPECT_EQ(Nox_getBoardList(nullptr, 0, nullptr), ERR_INVALID_ARGUMENT);
-    ASSERT_EQ(Nox_getBoardList(nullptr, 0, &count), ERR_NONE);
-    EXPECT_EQ(count, 3u);
     std::vector<NoxBoardListEntry> boards(4);
     ASSERT_EQ(Nox_getBoardList(boards.data(), 4, &count), ERR_NONE);
     ASSERT_EQ(count, 3u);
-    const auto row = [](const NoxBoardListEntry &board) {
-        return std::make_tuple(board.index, std::string(board.modelName), board.serial, board.portCount);
-    };
-    EXPECT_EQ(row(boards[0]), std::make_tuple(0u, std::string("cxp4-c"), int64_t{5}, 4u));
-    EXPECT_EQ(row(boards[1]), std::make_tuple(1u, std::string("cxp2-b"), int64_t{77}, 2u));
     EXPECT_EQ(boards[0].typeCode, 0x0C41);
     EXPECT_EQ(boards[2].typeCode, 0x0A41);
     // Too small a list gets what fits and the whole count.

@@ -58,21 +58,3 @@ TEST(Lifecycle, TheLastReferenceReleasedOutsideGenICamDeinitLeavesNoStaleLogger)
     // The cached library logger went with the singleton; asking again is safe.
     vexo::genicam::LibraryLogger()->IsEnabled(5);
 }
-
-TEST(Lifecycle, AnImplicitInitReleasedByTheApplicationTearsDownOnce) {
-    // What opening a board without GenICamInit does: one reference for the
-    // board, and GenICamDeinit registered to run at teardown.
-    LibraryInitController::Init();
-    LibraryInitController::RegisterTeardownFunction(&GenICamDeinit);
-    GenICamInit();
-    EXPECT_EQ(LibraryInitController::UseCount(), 2);
-    LibraryInitController::Deinit();  // the board is freed
-    EXPECT_EQ(LibraryInitController::UseCount(), 1);
-    GenICamDeinit();  // the application's call ends it; the registered GenICamDeinit nests harmlessly
-    EXPECT_EQ(LibraryInitController::UseCount(), 0);
-    EXPECT_FALSE(LibraryInitController::IsUp());
-    GenICamInit();
-    EXPECT_TRUE(LibraryInitController::IsUp());
-    EXPECT_EQ(LibraryInitController::UseCount(), 1);
-    GenICamDeinit();
-}
