@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <fstream>
 #include <tuple>
 #include <thread>
 
@@ -142,74 +141,6 @@ TEST(FeatureInformation, EveryFeatureOfTheBuiltInDescriptionIsListedAndDescribed
     ASSERT_EQ(Nox_setIntegerValue(camera, "Width", 1024), ERR_NONE);
     ASSERT_EQ(Nox_setIntegerValue(camera, "OffsetX", 1024), ERR_NONE);
     EXPECT_EQ(Describe(camera, "Width")->integerMax, 4096 - 1024);
-}
-
-// Registers of the simulated camera the description below hangs its conditions on.
-constexpr char kConditionsDescription[] = R"xml(<?xml version="1.0" encoding="utf-8"?>
-<RegisterDescription ModelName="Conditions" VendorName="Nox" StandardNameSpace="None" SchemaMajorVersion="1"
-    SchemaMinorVersion="1" SchemaSubMinorVersion="0" MajorVersion="1" MinorVersion="0" SubMinorVersion="0"
-    ProductGuid="5A0B5C3E-1D7F-4E2A-9B8C-0F1E2D3C4B5A" VersionGuid="6B1C6D4F-2E80-4F3B-AC9D-1A2B3C4D5E6F"
-    xmlns="http://www.genicam.org/GenApi/Version_1_1">
-  <Category Name="Root"><pFeature>Controls</pFeature><pFeature>LockedWidth</pFeature></Category>
-  <Category Name="Controls"><pFeature>Lock</pFeature><pFeature>Enable</pFeature><pFeature>OptionalGain</pFeature>
-    <pFeature>Mode</pFeature></Category>
-  <IntReg Name="Lock"><Address>0x6040</Address><Length>4</Length><AccessMode>RW</AccessMode>
-    <pPort>Device</pPort><Cachable>NoCache</Cachable><Sign>Unsigned</Sign><Endianess>BigEndian</Endianess></IntReg>
-  <IntReg Name="Enable"><Address>0x602C</Address><Length>4</Length><AccessMode>RW</AccessMode>
-    <pPort>Device</pPort><Cachable>NoCache</Cachable><Sign>Unsigned</Sign><Endianess>BigEndian</Endianess></IntReg>
-  <Integer Name="LockedWidth"><pIsLocked>Lock</pIsLocked><pValue>WidthReg</pValue><Min>16</Min><Max>4096</Max>
-    <Inc>16</Inc></Integer>
-  <IntReg Name="WidthReg"><Address>0x6008</Address><Length>4</Length><AccessMode>RW</AccessMode>
-    <pPort>Device</pPort><Sign>Unsigned</Sign><Endianess>BigEndian</Endianess></IntReg>
-  <Float Name="OptionalGain"><pIsAvailable>Enable</pIsAvailable><pValue>GainReg</pValue><Min>0</Min><Max>24</Max>
-    <Unit>dB</Unit></Float>
-  <FloatReg Name="GainReg"><Address>0x6024</Address><Length>4</Length><AccessMode>RW</AccessMode>
-    <pPort>Device</pPort><Endianess>BigEndian</Endianess></FloatReg>
-  <Enumeration Name="Mode">
-    <EnumEntry Name="Basic"><Value>0</Value></EnumEntry>
-    <EnumEntry Name="Extended"><pIsAvailable>Enable</pIsAvailable><Value>1</Value></EnumEntry>
-    <pValue>ModeReg</pValue>
-  </Enumeration>
-  <IntReg Name="ModeReg"><Address>0x6030</Address><Length>4</Length><AccessMode>RW</AccessMode>
-    <pPort>Device</pPort><Sign>Unsigned</Sign><Endianess>BigEndian</Endianess></IntReg>
-  <Port Name="Device"/>
-</RegisterDescription>
-)xml";
-
-TEST(FeatureInformation, LockedAndUnavailableFeaturesAreShownAsTheyAreNow) {
-    LoggedRoad road;
-    NoxCameraHandle *camera = road.Camera(0);
-    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
-    const std::string file = (road.Directory() / "conditions.xml").string();
-    std::ofstream(file) << kConditionsDescription;
-    ASSERT_EQ(Nox_connectCameraWithExternalXml(camera, file.c_str()), ERR_NONE);
-    INodeMap &map = NodeMapOf(camera);
-    const auto expectNow = [&](const char *name, uint32_t access) {
-        const InfoPointer info = Describe(camera, name);
-        EXPECT_EQ(info->access, access) << name;
-        ExpectAsTheNodeMapSays(*info, map.GetNode(name));
-    };
-
-    // Unlocked and unavailable: the registers both read 0.
-    expectNow("LockedWidth", NOX_ACCESS_RW);
-    expectNow("OptionalGain", NOX_ACCESS_NA);
-    expectNow("Mode", NOX_ACCESS_RW);
-    EXPECT_EQ(Describe(camera, "Mode")->entries[1].available, 0u);
-    EXPECT_STREQ(Describe(camera, "OptionalGain")->categoryPath, "Root/Controls");
-    double gain = 0;
-    EXPECT_EQ(Nox_getFloatValue(camera, "OptionalGain", &gain), ERR_EXCEPTION);
-
-    // Locked and available: the same features now say otherwise, and the typed functions agree.
-    ASSERT_EQ(Nox_setIntegerValue(camera, "Lock", 1), ERR_NONE);
-    ASSERT_EQ(Nox_setIntegerValue(camera, "Enable", 1), ERR_NONE);
-    expectNow("LockedWidth", NOX_ACCESS_RO);
-    expectNow("OptionalGain", NOX_ACCESS_RW);
-    expectNow("Mode", NOX_ACCESS_RW);
-    EXPECT_EQ(Describe(camera, "Mode")->entries[1].available, 1u);
-    EXPECT_EQ(Nox_setIntegerValue(camera, "LockedWidth", 64), ERR_FEATURE_READ_ONLY);
-    EXPECT_EQ(Nox_getFloatValue(camera, "OptionalGain", &gain), ERR_NONE);
-    ASSERT_EQ(Nox_setIntegerValue(camera, "Lock", 0), ERR_NONE);
-    ASSERT_EQ(Nox_setIntegerValue(camera, "Enable", 0), ERR_NONE);
 }
 
 TEST(FeatureInformation, RefusalsComeInTheirOrderAndRecordsAreFreedOnce) {

@@ -128,12 +128,6 @@ TEST(DescriptionReader, ReadsAZippedDescriptionInChunksOfThePacketSizeLess24) {
     EXPECT_EQ(road.camera.LargestRead(kFileAddress, 0x40000), 488u);
     EXPECT_EQ(road.camera.writes.at(bootstrap::kXmlManifestSelector), 0u);
     EXPECT_TRUE(road.log.errors.empty());
-    EXPECT_EQ(road.log.infos, (std::vector<std::string>{"Camera XML URL: " + UrlFor("camera.zip", zip.size()),
-                                                        "Retrieved XML file: camera.zip; Length: " +
-                                                            std::to_string(zip.size()) + " bytes; Address: 0x2000"}));
-    for (const char *step : {"Control packet size read.", "GenICam XML URL address read.", "GenICam XML URL read.",
-                             "GenICam XML URL parsed.", "GenICam file retrieved from camera.", "GenICam file unzipped."})
-        EXPECT_TRUE(road.log.Traced(std::string("[ConnectCamera     ] ") + step)) << step;
 }
 
 TEST(DescriptionReader, ChunkSizeFollowsTheControlPacketSize) {
@@ -156,15 +150,11 @@ TEST(DescriptionReader, ChunkSizeFollowsTheControlPacketSize) {
 }
 
 // The URL forms themselves are the XML URL suite's; here, that a refusal ends the read with its record.
-TEST(DescriptionReader, RefusesMalformedUrls) {
+TEST(DescriptionReader, RefusesAMalformedUrl) {
     Road road;
     road.camera.Serve("Local:camera.xml;2000", Bytes(kXml));
     EXPECT_EQ(road.Read().status, ERR_EXCEPTION);
     EXPECT_EQ(road.log.errors, std::vector<std::string>{"Invalid format of XML URL"});
-    Road noUrl;
-    noUrl.camera.Serve("http://camera/description.zip", Bytes(kXml));
-    EXPECT_EQ(noUrl.Read().status, ERR_EXCEPTION);
-    EXPECT_EQ(noUrl.log.errors, std::vector<std::string>{"No valid XML URL found"});
 }
 
 TEST(DescriptionReader, RefusesALengthAbove64MiBBeforeReadingTheFile) {
@@ -225,27 +215,12 @@ TEST(DescriptionReader, DetectsZipByItsFirstBytesWhateverTheName) {
     EXPECT_FALSE(plainAsZip.log.Traced("[ConnectCamera     ] GenICam file unzipped."));
 }
 
-TEST(DescriptionReader, RefusesZipArchivesThatDoNotUnzip) {
-    std::vector<uint8_t> truncated = ZipBuilder().Add("camera.xml", kXml).Build();
-    truncated.resize(truncated.size() / 2);
-    std::vector<uint8_t> wrongSize = ZipBuilder().Add("camera.xml", kXml).Build();
-    ZipBuilder::Patch32(wrongSize, ZipBuilder::FirstCentralHeader(wrongSize) + 24, 100);
-    for (const auto &zip : {truncated, wrongSize, std::vector<uint8_t>{'P', 'K', 3, 4}}) {
-        Road road;
-        road.camera.Serve(UrlFor("camera.zip", zip.size()), zip);
-        EXPECT_EQ(road.Read().status, ERR_EXCEPTION);
-        EXPECT_EQ(road.log.errors, std::vector<std::string>{"Failed to unzip XML from camera"});
-    }
-}
-
 TEST(DescriptionReader, RegisterFailuresReturnTheReadsStatus) {
-    for (const auto &[address, name] : {std::pair{bootstrap::kXmlManifestSize, "XML Manifest Size BSR"},
-                                        std::pair{bootstrap::kXmlUrlAddress, "XML URL Address BSR"}}) {
-        Road missing;
-        missing.camera.registers.erase(address);
-        EXPECT_EQ(missing.Read().status, ERR_CXP_INVALID_ADDRESS) << name;
-        EXPECT_EQ(missing.log.errors, std::vector<std::string>{std::string("Failed to read register: ") + name});
-    }
+    // (An unreadable manifest size is the road's placeholder case.)
+    Road missing;
+    missing.camera.registers.erase(bootstrap::kXmlUrlAddress);
+    EXPECT_EQ(missing.Read().status, ERR_CXP_INVALID_ADDRESS);
+    EXPECT_EQ(missing.log.errors, std::vector<std::string>{"Failed to read register: XML URL Address BSR"});
 
     Road zeroUrl;
     zeroUrl.camera.registers[bootstrap::kXmlUrlAddress] = 0;

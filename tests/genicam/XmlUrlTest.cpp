@@ -26,7 +26,7 @@ void ExpectRefused(const char *text, const char *message) {
 TEST(XmlUrl, AcceptsLocalUrlsInTheirVariants) {
     ExpectUrl("Local:camera.zip;8000;1A3F", "camera.zip", 0x8000, 0x1A3F);
     ExpectUrl("local:Camera_v1.xml;0x10000;0X200", "Camera_v1.xml", 0x10000, 0x200);
-    ExpectUrl("LOCAL:c.xml;0xfffff000;0x1000", "c.xml", 0xFFFFF000, 0x1000);
+    ExpectUrl("LOCAL:c.xml;0xfffff000;0x1000", "c.xml", 0xFFFFF000, 0x1000);  // ends at 2^32
     ExpectUrl("Local:c.zip;000000008000;00ff", "c.zip", 0x8000, 0xFF);
     ExpectUrl("Local:c.zip;8000;1A3F?SchemaVersion=1.1.0", "c.zip", 0x8000, 0x1A3F);
     ExpectUrl("Local:c.zip; 8000 ; 1A3F ", "c.zip", 0x8000, 0x1A3F);
@@ -38,9 +38,7 @@ TEST(XmlUrl, AcceptsLocalUrlsInTheirVariants) {
 TEST(XmlUrl, RefusesMalformedAndForeignUrls) {
     const char *const invalid = "Invalid format of XML URL";
     ExpectRefused("Local:camera.zip;8000", invalid);
-    ExpectRefused("Local:camera.zip", invalid);
     ExpectRefused("Local:camera.zip;;100", invalid);
-    ExpectRefused("Local:camera.zip;100;", invalid);
     ExpectRefused("Local:camera.zip;0x;100", invalid);
     ExpectRefused("Local:camera.zip;10G0;100", invalid);
     ExpectRefused("Local:camera.zip;100;-5", invalid);
@@ -52,8 +50,6 @@ TEST(XmlUrl, RefusesMalformedAndForeignUrls) {
 
     const char *const notFound = "No valid XML URL found";
     ExpectRefused("", notFound);
-    ExpectRefused("Loca", notFound);
-    ExpectRefused("File:///tmp/camera.xml", notFound);
     ExpectRefused("http://www.example.com/camera.zip", notFound);
     ExpectRefused(" Local:camera.zip;8000;100", notFound);
 }

@@ -8,6 +8,7 @@
 
 #include "GenICamRoad.h"
 #include "ZipBuilder.h"
+#include "nox_genicam_ext.h"
 #include "protocol/CxpBootstrap.h"
 
 using nox_test::CameraRegister;
@@ -309,6 +310,14 @@ TEST(Features, AccessIsSettledBeforeTheWireAndEnumerationWritesGoThrough) {
     EXPECT_EQ(CameraRegister(camera, 0x6030), 1u);
     EXPECT_EQ(Nox_getEnumerationValueAsString(camera, "Mode", &text), ERR_NONE);
     EXPECT_STREQ(text, "SingleFrame");
+    // The feature information says the same: the entry unavailable, the feature not accessible.
+    NoxFeatureInfo *info = nullptr;
+    ASSERT_EQ(Nox_getFeatureInfo(camera, "Mode", &info), ERR_NONE);
+    EXPECT_EQ(info->entries[1].available, 0u);
+    EXPECT_EQ(Nox_freeFeatureInfo(info), ERR_NONE);
+    ASSERT_EQ(Nox_getFeatureInfo(camera, "Hidden", &info), ERR_NONE);
+    EXPECT_EQ(info->access, NOX_ACCESS_NA);
+    EXPECT_EQ(Nox_freeFeatureInfo(info), ERR_NONE);
 
     const uint32_t packetSize = CameraRegister(camera, kStreamPacketSizeMax);
     EXPECT_EQ(Nox_setIntegerValue(camera, "StreamPacketSizeMax", packetSize / 2), ERR_NONE);

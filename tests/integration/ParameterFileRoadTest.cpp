@@ -98,10 +98,15 @@ TEST(CameraParameters, LoadDropsBlanksSkipsCommentsAndFiresNoCommand) {
     LoggedRoad road;
     NoxCameraHandle *camera = road.Connected(1);
     const auto file = road.Directory() / "handwritten.txt";
-    nox_test::WriteFile(file, "# notes\n\n   Width   =   512  \r\n\tPixelFormat= Mono12\nTriggerSoftware=1\n");
+    // A line without assignment is dropped like a comment; a quoted value may hold '='.
+    nox_test::WriteFile(file, "# notes\n\n   Width   =   512  \r\n\tPixelFormat= Mono12\nno assignment here\n"
+                              "DeviceUserID=\"a=b\"\nTriggerSoftware=1\n");
     ASSERT_EQ(Nox_LoadCameraParameters(camera, file.c_str(), 1), ERR_NONE);
     EXPECT_EQ(IntegerFeature(camera, "Width"), 512);
     EXPECT_EQ(EntryOf(camera, "PixelFormat"), "Mono12");
+    const char *user = nullptr;
+    ASSERT_EQ(Nox_getStringValue(camera, "DeviceUserID", &user), ERR_NONE);
+    EXPECT_STREQ(user, "a=b");
     uint32_t done = 0;
     ASSERT_EQ(Nox_isCommandDone(camera, "TriggerSoftware", &done), ERR_NONE);
     EXPECT_EQ(done, 1u);
