@@ -114,24 +114,7 @@ TEST(TransportLayer, LinkConfigurationRegistersAreNotWritten) {
     EXPECT_EQ(setup.controller->calls.size(), 1u);
 }
 
-TEST(TransportLayer, ReadsGoToTheControllerAndFailuresThrow) {
-    PortOnBoard setup;
-    CTransportLayer port(setup.board.get(), 3);
-    uint8_t buffer[6] = {};
-    port.Read(buffer, 0x2000, 6);
-    EXPECT_EQ(setup.controller->calls, (std::vector<RecordingController::Call>{
-                                           {"ReadRaw", 3, 0x2000, 6, 0, ByteSwap::kWireOrder, CTransportLayer::kReadTimeoutMs}}));
-    EXPECT_EQ(buffer[0], 0xA0);
-    EXPECT_EQ(buffer[5], 0xA5);
-
-    // (The description reaching the application's error record is the road's failed-read case.)
-    setup.controller->status = ERR_CXP_ACK_TIMEOUT;
-    EXPECT_THROW(port.Read(buffer, 0x6084, 4), std::runtime_error);
-    const uint32_t value = 1;
-    EXPECT_THROW(port.Write(&value, 0x6000, 4), std::runtime_error);
-    EXPECT_THROW(port.Write(buffer, 0x6000, 6), std::runtime_error);
-}
-
+// (Reads and their failures reaching the application are the road's feature and failed-read cases.)
 TEST(TransportLayer, RefusesAccessesThatWouldBeCutAndBoardsWithoutController) {
     PortOnBoard setup;
     CTransportLayer port(setup.board.get(), 0);

@@ -82,8 +82,6 @@ TEST(ConnectCamera, EveryCameraOfTheDefaultTopologyLoadsItsZippedDescription) {
     ASSERT_EQ(Nox_getStringValue(road.Camera(1), "DeviceModelName", &model), ERR_NONE);
     EXPECT_STREQ(model, "VX-4M");
     EXPECT_TRUE(road.Errors().empty()) << ::testing::PrintToString(road.Errors());
-    EXPECT_EQ(Nox_connectCamera(nullptr), ERR_INVALID_CAMERA_HANDLE);
-    EXPECT_TRUE(road.Logged("Invalid camera handle"));
 }
 
 TEST(ConnectCamera, ACameraWhoseLinksWereNeverSetUpIsRefused) {
@@ -182,10 +180,8 @@ TEST(Features, RefusalsComeWithTheirStatusAndLeaveTheCameraAlone) {
     EXPECT_EQ(Nox_getIntegerValue(camera, "ExposureTime", &value), ERR_INVALID_FEATURE);
     EXPECT_TRUE(road.Logged("Failed to get feature"));
     EXPECT_EQ(Nox_getIntegerValue(camera, "NoSuchFeature", &value), ERR_INVALID_FEATURE);
-    EXPECT_EQ(Nox_getIntegerValue(camera, "", &value), ERR_INVALID_FEATURE);
     EXPECT_EQ(Nox_getIntegerValue(camera, nullptr, &value), ERR_INVALID_FEATURE);
     EXPECT_EQ(Nox_getIntegerValue(camera, "Width", nullptr), ERR_INVALID_ARGUMENT);
-    EXPECT_EQ(Nox_getIntegerValue(nullptr, "Width", &value), ERR_INVALID_CAMERA_HANDLE);
     EXPECT_EQ(Nox_getIntegerValue(camera, "TestWriteOnly", &value), ERR_FEATURE_WRITE_ONLY);
     EXPECT_TRUE(road.Logged("Feature TestWriteOnly is write only"));
     EXPECT_EQ(Nox_setFloatValue(camera, "DeviceTemperature", 20.0), ERR_FEATURE_READ_ONLY);
@@ -204,7 +200,6 @@ TEST(Features, RefusalsComeWithTheirStatusAndLeaveTheCameraAlone) {
     EXPECT_EQ(Nox_setStringValue(camera, "DeviceUserID", nullptr), ERR_INVALID_ARGUMENT);
     EXPECT_EQ(Nox_executeCommand(camera, ""), ERR_INVALID_FEATURE);
     EXPECT_TRUE(road.Logged("Invalid feature Name"));
-    EXPECT_EQ(Nox_startAcquisition(nullptr), ERR_INVALID_CAMERA_HANDLE);
     // The placeholder of a free camera operator has no camera to read from.
     NoxCameraHandle *placeholder = road.Camera(2);
     EXPECT_LT(Nox_connectCamera(placeholder), 0);
@@ -370,8 +365,6 @@ TEST(ConnectCameraWithExternalXml, RefusesFilesThatCannotConnectAndDropsTheEarli
     nox_test::WriteFile(huge, "<");
     std::filesystem::resize_file(huge, 100u << 20);
 
-    EXPECT_EQ(Nox_connectCameraWithExternalXml(nullptr, empty.c_str()), ERR_INVALID_CAMERA_HANDLE);
-    EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, nullptr), ERR_INVALID_FILENAME);
     EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, ""), ERR_INVALID_FILENAME);
     EXPECT_TRUE(road.Logged("Invalid file name"));
     EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, (road.Directory() / "none.xml").c_str()), ERR_FILE_NOT_FOUND);
@@ -430,9 +423,8 @@ TEST(ConnectCameraWithExternalXml, ASchemaOneDescriptionLoadsAndItsRomNodesRead)
 TEST(GenICamXml, CopyIsReportedReplacedAndSizedSafely) {
     LoggedRoad road;
     NoxCameraHandle *camera = road.Camera(0);
+    // (The refusals of a missing size, an empty copy and a stale camera are the stale handles case's.)
     size_t size = 0;
-    EXPECT_EQ(Nox_getGenICamXML(camera, nullptr, nullptr), ERR_INVALID_DATA);
-    EXPECT_EQ(Nox_getGenICamXML(nullptr, nullptr, &size), ERR_INVALID_CAMERA_HANDLE);
     // No copy yet: size 0, and a zero byte only where there is room for it.
     size = 7;
     ASSERT_EQ(Nox_getGenICamXML(camera, nullptr, &size), ERR_NONE);
@@ -446,9 +438,7 @@ TEST(GenICamXml, CopyIsReportedReplacedAndSizedSafely) {
     EXPECT_EQ(buffer[0], '\0');
 
     EXPECT_EQ(Nox_setGenICamXML(camera, nullptr, 4), ERR_INVALID_DATA);
-    EXPECT_EQ(Nox_setGenICamXML(camera, "", 4), ERR_INVALID_DATA);
     EXPECT_EQ(Nox_setGenICamXML(camera, "<a/>", 0), ERR_INVALID_DATA);
-    EXPECT_EQ(Nox_setGenICamXML(nullptr, "<a/>", 4), ERR_INVALID_CAMERA_HANDLE);
     ASSERT_EQ(Nox_setGenICamXML(camera, "<a/>", 4), ERR_NONE);
     size = 3;
     EXPECT_EQ(Nox_getGenICamXML(camera, buffer, &size), ERR_INVALID_ARGUMENT);
