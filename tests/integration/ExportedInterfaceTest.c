@@ -100,8 +100,6 @@ static void CameraListEdges(void) {
     /* No Ethernet PHYs on a CoaXPress board. */
     uint32_t phy[2] = {0, 1};
     CHECK_STATUS(-1, Nox_callInternalFunction(1, phy, NULL));
-    NoxConsoleTraceRequest trace = {road.board, 0};
-    CHECK_STATUS(0, Nox_callInternalFunction(3, &trace, NULL));
     CloseRoad(&road);
 }
 
