@@ -198,6 +198,7 @@ constexpr Row kCameraLinkHsRows[] = {
 using Case = std::tuple<const Technology *, Row>;
 
 void PrintTo(const Row &row, std::ostream *out) { *out << row.fault << " x" << row.count; }
+void PrintTo(const Technology *technology, std::ostream *out) { *out << technology->model; }
 
 std::string TestName(const testing::TestParamInfo<Case> &info) {
     const Row &row = std::get<1>(info.param);
