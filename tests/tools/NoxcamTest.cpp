@@ -348,6 +348,7 @@ TEST_F(Noxcam, CameraLinkBoardsShowTheirSerialPortsAndServeFeaturesAndRegisters)
                                                   {"port": 1, "baud": 115200, "configuration": "base"}])"));
     ASSERT_EQ(scan["cameras"].size(), 2u);
     EXPECT_EQ(scan["cameras"][1]["serial"], "CL0002");
+    EXPECT_EQ(scan["cameras"][1]["bitRate"], nullptr) << "a serial link has no link speed";
     const ToolRun text = Run({"scan"}, topology);
     EXPECT_NE(text.out.find("PORT  BAUD    CONFIGURATION\n0     230400  base\n1     115200  base\n"),
               std::string::npos) << text.out;

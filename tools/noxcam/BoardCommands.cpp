@@ -60,6 +60,13 @@ std::vector<LinkPorts> ReadLinks(NoxCameraHandle *camera) {
     return links;
 }
 
+// A link property the camera's technology has no value for reads 0 (a Camera Link camera has
+// no link speed or packet sizes): shown as unknown rather than as a value.
+std::optional<uint32_t> KnownCameraProperty(NoxCameraHandle *camera, const char *name) {
+    const std::optional<uint32_t> value = CameraProperty(camera, name);
+    return value == 0u ? std::nullopt : value;
+}
+
 // The free operator's applet ports, as the slot's links show them.
 SlotView ViewPlaceholder(NoxCameraHandle *camera, uint32_t slot, const std::vector<LinkPorts> &links) {
     SlotView view;
@@ -93,9 +100,9 @@ SlotView ViewSlot(NoxBoardHandle *board, uint32_t slot) {
     // The applet port the camera is commanded through, when no link is marked master.
     if (!masterAppletPort) masterAppletPort = CameraProperty(camera, "MASTERPORT");
     const NoxCameraInfo *info = Nox_getCameraInfo(camera);
-    const auto bitRate = CameraProperty(camera, "LINKSPEED");
-    const auto control = CameraProperty(camera, "CONTROLPACKETSIZE");
-    const auto stream = CameraProperty(camera, "STREAMPACKETSIZE");
+    const auto bitRate = KnownCameraProperty(camera, "LINKSPEED");
+    const auto control = KnownCameraProperty(camera, "CONTROLPACKETSIZE");
+    const auto stream = KnownCameraProperty(camera, "STREAMPACKETSIZE");
     SlotView view;
     view.warning = CablingProblem(camera);
     view.json = {{"slot", slot},
