@@ -119,7 +119,7 @@ TEST_F(SimTopology, ToolPrintsTheTopologyInForceOrWhyItIsRejected) {
 
     for (const auto &[json, message] : {std::pair{kUnknownKeyTopology, "unknown key \"boards[0].cameras[0].colour\""},
                                         std::pair{kOverflowTopology, "number overflow parsing '1e400'"}}) {
-        const std::string bad = WriteTemp("bad.json", json);
+        const std::string bad = WriteTemp("rejected-by-the-tool.json", json);
         const auto [badStatus, badOutput] = RunCommand("VEXO_SIM_CONFIG=" + bad + " " VEXOSIM_TOOL " topology");
         EXPECT_EQ(badStatus, 1) << "rejected, not aborted";
         EXPECT_NE(badOutput.find(message), std::string::npos) << badOutput;
