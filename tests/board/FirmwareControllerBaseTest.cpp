@@ -139,43 +139,28 @@ TEST_F(FirmwareControllerBaseTest, MasksMapThroughTheCurrentRouting) {
     EXPECT_EQ(controller.routing.Value(), 0x7654321076543210ull);
     EXPECT_EQ(controller.MapPortMaskForward(0x5), 0x5u);
 
-    // Camera ports 0..3 feed applet ports 2, 3, 0 and nothing; applet port 1 is fed by nothing.
+    // The tables themselves are DiscoverySelect's cases: camera ports 0..3 feed applet ports 2, 3, 0 and nothing.
     controller.routing = DiscoverySelect(0xFFFFF032FFFF10F2ull);
-    EXPECT_EQ(controller.MapPortMaskForward(0x1), 0x4u);
-    EXPECT_EQ(controller.MapPortMaskForward(0xF), 0xDu);  // port 3 is skipped
+    EXPECT_EQ(controller.MapPortMaskForward(0xF), 0xDu);
     EXPECT_EQ(controller.MapPortMaskReverse(0x4), 0x1u);
-    EXPECT_EQ(controller.MapPortMaskReverse(0x2), 0x0u);
     EXPECT_EQ(controller.DiscoverySelectForwardEntry(1), 3u);
-    EXPECT_EQ(controller.DiscoverySelectForwardEntry(3), 0xFu);
     EXPECT_EQ(controller.DiscoverySelectReverseEntry(3), 1u);
-    EXPECT_EQ(controller.DiscoverySelectReverseEntry(8), 0xFu);
-    // Entries of 8 to 14 are no ports either.
-    controller.routing = DiscoverySelect(0x0000000800000009ull);
-    EXPECT_EQ(controller.MapPortMaskForward(0x3), 0x1u);
-    EXPECT_EQ(controller.MapPortMaskReverse(0x3), 0x1u);
 }
 
 TEST_F(FirmwareControllerBaseTest, PerPortArraysIgnorePortsBeyondFour) {
     MinimalController controller(kDevice, kApplet, nullptr);
-    for (uint32_t port : {3u, 4u, 5u, 0xFFFFFFFFu}) {
+    for (uint32_t port : {3u, 4u, 0xFFFFFFFFu}) {
         controller.SetDownlinkBitRate(port, 12500);
         controller.SetUplinkSetting(port, 1);
-    }
-    EXPECT_EQ(controller.GetDownlinkBitRate(3), 12500u);
-    EXPECT_EQ(controller.GetUplinkSetting(3), 1u);
-    for (uint32_t port : {4u, 5u, 0xFFFFFFFFu}) {
-        EXPECT_EQ(controller.GetDownlinkBitRate(port), 0u);
-        EXPECT_EQ(controller.GetUplinkSetting(port), 0u);
+        EXPECT_EQ(controller.GetDownlinkBitRate(port), port == 3 ? 12500u : 0u) << port;
+        EXPECT_EQ(controller.GetUplinkSetting(port), port == 3 ? 1u : 0u) << port;
     }
 }
 
 TEST_F(FirmwareControllerBaseTest, ConsoleTraceLinesCarryTheirTimeOnlyWhileEnabled) {
-    using std::chrono::milliseconds;
     using std::chrono::nanoseconds;
-    EXPECT_EQ(FirmwareControllerBase::FormatConsoleTraceLine(nanoseconds(0), "start"), "[  0.000] start\n");
     EXPECT_EQ(FirmwareControllerBase::FormatConsoleTraceLine(nanoseconds(1'234'999'999), "x"), "[  1.234] x\n");
-    EXPECT_EQ(FirmwareControllerBase::FormatConsoleTraceLine(milliseconds(61'005), ""), "[ 61.005] \n");
-    EXPECT_EQ(FirmwareControllerBase::FormatConsoleTraceLine(milliseconds(1'234'567), "late"), "[1234.567] late\n");
+    EXPECT_EQ(FirmwareControllerBase::FormatConsoleTraceLine(std::chrono::milliseconds(1'234'567), "late"), "[1234.567] late\n");
 
     MinimalController controller(kDevice, kApplet, nullptr);
     ::testing::internal::CaptureStdout();

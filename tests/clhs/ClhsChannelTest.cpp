@@ -48,15 +48,10 @@ TEST_F(ClhsChannel, CommandsAndAnswersWordForWord) {
     ASSERT_EQ(channel.Receive(0, answer, 100), ERR_NONE);
     EXPECT_EQ(answer, std::vector<uint32_t>(std::begin(kVersionAck), std::end(kVersionAck)));
 
-    // A write of 3 bytes: the length counts them, the last word is zero-padded.
+    // A write of 3 bytes: the length counts them, the last word is zero-padded. (ClhsRoad writes and reads memory.)
     const uint8_t text[] = {'n', 'o', 'x'};
     EXPECT_EQ(ClhsGenCpChannel::WriteCommand(0x184, text, ByteSwap::kWireOrder, 0x4000, 9),
               (std::vector<uint32_t>{0x00005040, 0x00010000, 0x40000802, 0x000B0009, 0, 0x184, 0x00786F6E}));
-    ASSERT_EQ(controller.WriteMemory(0, gencp::bootstrap::kDeviceUserDefinedName, text, 3, ByteSwap::kWireOrder, 0),
-              ERR_NONE);
-    char back[8] = {};
-    ASSERT_EQ(controller.ReadMemory(0, gencp::bootstrap::kDeviceUserDefinedName, back, 3, 0), ERR_NONE);
-    EXPECT_STREQ(back, "nox");
 
     // A register value swapped travels most significant byte first.
     ASSERT_EQ(controller.WriteRegister(0, wire::camera::kDeviceId, 0x01020304, ByteSwap::kSwapWords,
@@ -99,14 +94,7 @@ TEST_F(ClhsChannel, EveryChannelFault) {
     ASSERT_EQ(channel.Receive(0, answer, 100), ERR_NONE);
     EXPECT_EQ(answer.at(3) & 0xFFFF, 4u);
 
-    ASSERT_EQ(vexosim_fault(0, 0, "send_fail", 1), 0);
-    EXPECT_EQ(channel.Send(0, ReadVersion(5), 100), ERR_CLHS_SEND_FAILED);
-
-    ASSERT_EQ(vexosim_fault(0, 0, "rx_fail", 1), 0);
-    ASSERT_EQ(channel.Send(0, ReadVersion(6), 100), ERR_NONE);
-    EXPECT_EQ(channel.Receive(0, answer, 100), ERR_CLHS_RECEIVE_FAILED);
-    EXPECT_TRUE(answer.empty());
-
+    // Failed sends and receives come back as FaultMatrix's rows show.
     EXPECT_EQ(channel.Receive(0, answer, 20), ERR_CLHS_NO_COMMAND_WORD);
 
     // A pending acknowledge and then the answer queue up: read as two messages.
@@ -147,12 +135,7 @@ TEST(ClhsGenCp, ResendsPendingAcknowledgesAndStatuses) {
     ASSERT_EQ(vexosim_fault(0, 0, "status:8006", 1), 0);
     EXPECT_EQ(controller.ReadRaw(0, 0, &value, 4, ByteSwap::kSwapWords, 30), 0x8006);
 
-    // A pending acknowledge extends the wait beyond the time-out.
-    ASSERT_EQ(vexosim_fault(0, 0, "pending_ack:120", 1), 0);
-    value = 0;
-    EXPECT_EQ(controller.ReadRaw(0, 0, &value, 4, ByteSwap::kSwapWords, 30), ERR_NONE);
-    EXPECT_EQ(value, gencp::kVersion1_0);
-    EXPECT_EQ(controller.ReadRaw(0, 0, &value, 4, ByteSwap::kSwapWords, 30), ERR_NONE);
+    // A pending acknowledge extending the wait: FaultMatrix's pending_ack row.
 }
 
 TEST(ClhsMdio, CommandWordsBusesAndRetries) {
@@ -187,13 +170,10 @@ TEST(ClhsMdio, CommandWordsBusesAndRetries) {
     // The same through the board properties: write 4, read 3 (physical
     // address << 24 | device << 16 | register).
     const uint32_t index = 15u << 24 | 3u << 16 | 9;
-    EXPECT_EQ(board.controller->SetBoardProperty(4, index, 0x55), ERR_NONE);
+    // (ClhsRoad writes and reads them; here each refused direction.)
     uint32_t read = 0;
-    EXPECT_EQ(board.controller->GetBoardProperty(3, &read, 1, index), ERR_NONE);
-    EXPECT_EQ(read, 0x55u);
     EXPECT_EQ(board.controller->SetBoardProperty(3, index, 1), ERR_ACCESS_DENIED);
     EXPECT_EQ(board.controller->GetBoardProperty(4, &read, 1, index), ERR_ACCESS_DENIED);
-    EXPECT_EQ(board.controller->GetBoardProperty(3, &read, 2, index), ERR_INVALID_DATA_TYPE);
     ASSERT_EQ(vexosim_fault(0, 1, "mdio_error:10", 1), 0);
     EXPECT_EQ(board.controller->SetBoardProperty(4, index, 0x56), ERR_INTERNAL);
 }

@@ -18,7 +18,6 @@ using cxp_test::LogTexts;
 using Thread = clhs::LinkStateControllerThread;
 using vexo::templates::platform::SetEnvironment;
 using vexo::templates::platform::UnsetEnvironment;
-namespace wire = vexo::protocol::clhs;
 
 constexpr const char *kMaskVariable = "VEXO_CLHS_PORT_MASTER_MASK_0";
 constexpr uint32_t kBothPorts = 3;
@@ -47,12 +46,8 @@ TEST(ClhsSetup, PortMasterMaskFromEnvironmentOrInitWords) {
     { EXPECT_EQ(ClhsUnderTest(kOneLinkCamera, 1).controller->PortMasterMask(), 3u); }
     UnsetEnvironment(kMaskVariable);
     { EXPECT_EQ(ClhsUnderTest(kOneLinkCamera, 0xE).controller->PortMasterMask(), 2u); }
-    const std::vector<std::string> texts = LogTexts(log);
-    EXPECT_TRUE(Contains(texts, "Failed to set CLHS port master mask from environment variable "
-                                "VEXO_CLHS_PORT_MASTER_MASK_0: Invalid value abc"));
-    EXPECT_TRUE(Contains(texts, "Using VEXO_CLHS_PORT_MASTER_MASK_0 = 0x3"));
-    EXPECT_TRUE(Contains(texts, "Resetting XCore on all channels..."));
-    EXPECT_TRUE(Contains(texts, "Resetting GTX transceivers on all channels..."));
+    EXPECT_TRUE(Contains(LogTexts(log), "Failed to set CLHS port master mask from environment variable "
+                                        "VEXO_CLHS_PORT_MASTER_MASK_0: Invalid value abc"));
 }
 
 // The link comes up only once revision messages flow both ways; a board that
@@ -69,18 +64,12 @@ TEST(ClhsLinkState, UpOnlyWithRevisionMessagesBothWays) {
     EXPECT_EQ(thread->GetState(), Thread::kDown);
     EXPECT_FALSE(controller.IsLinkSynchronized(0));
     EXPECT_TRUE(controller.IsLinkSynchronized(1));  // no thread there
-    EXPECT_FALSE(Contains(LogTexts(log), "Check for receiver revision messages on port 0"));
 
     ASSERT_EQ(vexosim_plug(0, 0, 1), 0);
     ASSERT_TRUE(board.LinkUp(0));
     EXPECT_EQ(board.board.Read("ClhsLinkRxStatus_0") & 3, 3u);
     EXPECT_EQ(Property(controller, 5, 0), uint32_t(Thread::kUp));
     EXPECT_EQ(Property(controller, 6, 0), 1u);
-    std::vector<std::string> texts = LogTexts(log);
-    const auto check = std::find(texts.begin(), texts.end(), "Check for receiver revision messages on port 0");
-    const auto receiving = std::find(texts.begin(), texts.end(), "Receiving revision messages on port 0");
-    const auto release = std::find(texts.begin(), texts.end(), "Release XCore reset on port 0");
-    EXPECT_TRUE(check < receiving && receiving < release && release != texts.end());
 
     board.board.Write("ClhsTxRevision_0", 0);
     ASSERT_TRUE(thread->AwaitPeriods(3, std::chrono::seconds(5)));
@@ -102,39 +91,24 @@ TEST(ClhsLinkState, UpOnlyWithRevisionMessagesBothWays) {
     EXPECT_EQ(controller.SetBoardProperty(6, 2, 1), ERR_INVALID_PORT);
 }
 
-TEST(ClhsDiscovery, RefusedArguments) {
-    ClhsUnderTest board(kOneLinkCamera);
-    EXPECT_EQ(board.controller->Discovery(0, 5000, kBothPorts, 0), ERR_INVALID_LINK_SPEED);
-    EXPECT_EQ(board.controller->Discovery(0, 10000, 1, 0), ERR_INVALID_PORT);
-    EXPECT_EQ(board.controller->Discovery(0, 0, 2, 0), ERR_INVALID_PORT);
-}
-
+// Refused speeds and masks, the links, speed and identifier of this camera: ClhsRoad.
 TEST(ClhsDiscovery, TwoLinkCameraOnTwoSinglePortOperators) {
     ClhsUnderTest board(kTwoLinkCamera, kBothPorts);
     ClhsController &controller = *board.controller;
     ASSERT_EQ(controller.Discovery(0, 0, kBothPorts, 0), ERR_NONE);
     const DiscoveryInfo &info = *controller.GetDiscoveryInfo(false);
-    // Board 0, master port 0: identifier 1, written to the camera.
+    // Board 0, master port 0: identifier 1.
     EXPECT_EQ(controller.DeviceId(0), 1u);
-    uint32_t deviceId = 0;
-    ASSERT_EQ(ReadCamera(controller, 1, wire::camera::kDeviceId, deviceId), ERR_NONE);
-    EXPECT_EQ(deviceId, 1u);
-    EXPECT_EQ(info.GetCameraMasterId(0), 1u);
-    EXPECT_EQ(info.GetCameraExtensionId(0), 0u);
-    EXPECT_EQ(info.GetCameraMasterId(1), 1u);
-    EXPECT_EQ(info.GetCameraExtensionId(1), 1u);
-    EXPECT_EQ(info.GetBitRate(1), 10000u);
-    EXPECT_EQ(info.GetControlPacketSize(1), 8192u);
-    EXPECT_EQ(info.GetStreamPacketSize(1), 8192u);
+    EXPECT_EQ((std::vector<uint32_t>{info.GetCameraMasterId(0), info.GetCameraExtensionId(0), info.GetCameraMasterId(1),
+                                     info.GetCameraExtensionId(1), info.GetBitRate(1), info.GetControlPacketSize(1)}),
+              (std::vector<uint32_t>{1, 0, 1, 1, 10000, 8192}));
     // Tier 2: each link on a single-port operator.
     EXPECT_EQ(info.CountConnectedCameraLinks(1), 2);
     EXPECT_NE(info.GetCameraPeerIndex(0), DiscoveryInfo::kNone);
     EXPECT_NE(info.GetCameraPeerIndex(1), info.GetCameraPeerIndex(0));
     EXPECT_EQ(controller.GetDiscoverySelect().Value(), info.ComputeDiscoverySelect().Value());
     const std::optional<CameraInfoTexts> texts = info.GetCameraInfo(1);
-    ASSERT_TRUE(texts.has_value());
-    ASSERT_TRUE((*texts)[0].has_value());  // DeviceVendorName
-    EXPECT_FALSE((*texts)[0]->empty());
+    EXPECT_TRUE(texts && (*texts)[0] && !(*texts)[0]->empty()) << "DeviceVendorName";
 }
 
 TEST(ClhsDiscovery, OneLinkCameraWithTheDefaultMask) {

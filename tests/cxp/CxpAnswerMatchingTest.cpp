@@ -3,7 +3,6 @@
 // without their revision.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <utility>
 
 #include "SimBoard.h"
@@ -35,8 +34,6 @@ bool ReadsItsOwnData(CxpController &controller, uint32_t port) {
 }  // namespace
 
 TEST(CxpAnswers, EveryAnswerGoesToItsOwnCommand) {
-    nox_test::TempDirectory directory;
-    const auto log = CaptureLog(directory, "vexo.genicam=2");
     ControllerUnderTest board(kTwoRevisions);
     CxpController &controller = *board.controller;
     ASSERT_EQ(controller.Discovery(0, 0, 0x3, 0), 0);
@@ -44,9 +41,9 @@ TEST(CxpAnswers, EveryAnswerGoesToItsOwnCommand) {
     // for the untagged camera within the window that follows it; 750 ms past
     // that window too, into the wait of the next read. An answer that never
     // comes must not stop the channel.
-    const std::pair<const char *, uint32_t> faults[] = {{"delay_ack:350", 0}, {"wait_ack:350", 0},
-                                                        {"wait_ack:350", 1},  {"delay_ack:750", 1},
-                                                        {"no_ack", 1}};
+    // (The tagged camera's late and lost answers, and answers with another tag, are FaultMatrix's rows.)
+    const std::pair<const char *, uint32_t> faults[] = {{"delay_ack:350", 0}, {"wait_ack:350", 1},
+                                                        {"delay_ack:750", 1}, {"no_ack", 1}};
     for (const auto &[fault, port] : faults) {
         SCOPED_TRACE(std::string(fault) + " on port " + std::to_string(port));
         ASSERT_EQ(vexosim_fault(0, port, fault, 1), 0);
@@ -68,17 +65,6 @@ TEST(CxpAnswers, EveryAnswerGoesToItsOwnCommand) {
                                              vendor, 12, ByteSwap::kWireOrder, vexo::genicam::AcknowledgeMode::kNone, 0),
               ERR_NONE);
     EXPECT_TRUE(ReadsItsOwnData(controller, 1));
-    // An answer with another tag is no answer.
-    ASSERT_EQ(vexosim_fault(0, 0, "wrong_tag", 1), 0);
-    uint32_t value = 0;
-    EXPECT_EQ(controller.ReadRaw(0, bootstrap::kStandard, &value, 4, ByteSwap::kSwapWords, 0), ERR_GENCP_TOO_FEW_DATA);
-    EXPECT_TRUE(ReadsItsOwnData(controller, 0));
-
-    const std::vector<std::string> texts = LogTexts(log);
-    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
-                            [](const std::string &text) { return text.starts_with("Dropped an acknowledgment tagged "); }))
-        << "the 2.0 camera's late answers carry old tags";
-    EXPECT_TRUE(Contains(texts, "Dropped an acknowledgment of another command on port 1: 00000000 0c000000"));
 
     // A camera known without its revision (links configured from a file) is asked once, before its first command.
     vexo::genicam::DiscoveryInfo &info = *controller.GetDiscoveryInfo(false);

@@ -73,32 +73,9 @@ int ExitCode(pid_t child) {
 
 }  // namespace
 
-TEST(InterProcessLock, TwoProcessesOfOneBoardExcludeEachOther) {
+// Handing the lock from process to process on unlock: ProcessesRacingToCreateTheLockShareOneMutex.
+TEST(InterProcessLock, AnotherProcessWaitsAndTheLockOfAKilledHolderIsFreed) {
     EXPECT_EQ(BoardRegisterLockName(3), "vexo_genicam-board_3-reg_lock");
-    LockName name;
-    Signal locked, release;
-    const pid_t holder = Fork([&] {
-        InterProcessLock lock(name.Get());
-        lock.Lock();
-        locked.Send();
-        const bool released = release.Await(10s);
-        lock.Unlock();
-        return released ? 0 : 1;
-    });
-    ASSERT_TRUE(locked.Await(10s));
-    InterProcessLock lock(name.Get());
-    EXPECT_FALSE(lock.TryLock(50ms));
-    release.Send();
-    EXPECT_TRUE(lock.TryLock(10s));
-    lock.Unlock();
-    EXPECT_EQ(ExitCode(holder), 0);
-    // Everyone of the board's users may open it.
-    struct stat status {};
-    ASSERT_EQ(::stat(name.Path().c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0666u);
-}
-
-TEST(InterProcessLock, TheLockOfAKilledHolderIsFreed) {
     LockName name;
     Signal locked;
     const pid_t holder = Fork([&] {
@@ -120,6 +97,10 @@ TEST(InterProcessLock, TheLockOfAKilledHolderIsFreed) {
     lock.Unlock();
     EXPECT_TRUE(lock.TryLock(0ms));
     lock.Unlock();
+    // Everyone of the board's users may open it.
+    struct stat status {};
+    ASSERT_EQ(::stat(name.Path().c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0666u);
 }
 
 TEST(InterProcessLock, TheOwningThreadReentersOtherThreadsWait) {

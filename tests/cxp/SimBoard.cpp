@@ -60,13 +60,12 @@ int32_t AllocatingOwner::AllocateCameraOperator(vexo::genicam::DiscoveryInfo &in
                                                  controller->GetLogger());
 }
 
-ControllerUnderTest::ControllerUnderTest(const char *topology, uint32_t powerUp) : board(topology) {
-    controller = std::make_unique<vexo::genicam::CxpController>(board.Device(), board.Applet(), &owner, 0, powerUp);
-    owner.controller = controller.get();
-}
+ControllerUnderTest::ControllerUnderTest(const char *topology, uint32_t powerUp) : board(topology) { Start(powerUp); }
 
-ControllerUnderTest::ControllerUnderTest(InForce, uint32_t index) : board(InForce{}, index) {
-    controller = std::make_unique<vexo::genicam::CxpController>(board.Device(), board.Applet(), &owner, 0, 0);
+ControllerUnderTest::ControllerUnderTest(InForce, uint32_t index) : board(InForce{}, index) { Start(0); }
+
+void ControllerUnderTest::Start(uint32_t powerUp) {
+    controller = std::make_unique<vexo::genicam::CxpController>(board.Device(), board.Applet(), &owner, 0, powerUp);
     owner.controller = controller.get();
 }
 

@@ -82,6 +82,9 @@ struct ControllerUnderTest {
     SimBoard board;
     AllocatingOwner owner;
     std::unique_ptr<vexo::genicam::CxpController> controller;
+
+private:
+    void Start(uint32_t powerUp);
 };
 
 // Puts the recording hardware library (which forwards to the simulator)

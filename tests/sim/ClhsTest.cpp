@@ -1,6 +1,9 @@
 // Camera Link HS boards and cameras: GenCP over the X-Core message channel
 // word by word, the physical layer, MDIO, camera links and hotplug, cameras
-// on two boards, faults and topology errors.
+// on two boards, faults and topology errors. The GenCP core (refusals,
+// resends, strings, manifest) is the Camera Link camera's: SimCameraLink shows
+// it; the worked example's words and the description through the manifest
+// are driven through the controller by ClhsChannel and ClhsRoad.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -37,19 +40,6 @@ std::vector<uint32_t> ReadCommand(uint32_t address, uint32_t bytes, uint16_t req
 // A register value, most significant byte first in memory.
 std::vector<uint32_t> WriteCommand(uint32_t address, uint32_t value, uint16_t requestId, uint16_t flags = 0x4000) {
     return {kFirstWords[0], kFirstWords[1], uint32_t(flags) << 16 | 0x0802, 12u << 16 | requestId, 0, address, ByteSwap(value)};
-}
-
-using Bytes = std::vector<uint8_t>;
-
-// Data bytes travel in memory order, the first in bits 7-0 of its word.
-std::vector<uint32_t> WriteBytesCommand(uint32_t address, std::string_view data, uint16_t requestId) {
-    std::vector<uint32_t> words{kFirstWords[0], kFirstWords[1], 0x40000802, uint32_t(8 + data.size()) << 16 | requestId, 0,
-                                address};
-    for (size_t i = 0; i < data.size(); ++i) {
-        if (i % 4 == 0) words.push_back(0);
-        words.back() |= uint32_t(uint8_t(data[i])) << (8 * (i % 4));
-    }
-    return words;
 }
 
 // Fills the transmit buffer word by word.
@@ -96,24 +86,6 @@ std::optional<uint32_t> ReadRegister(const Session &board, uint32_t port, uint32
     return RegisterOf(Exchange(board, port, ReadCommand(address, 4, 7)));
 }
 
-// Reads `size` bytes on port 0 in reads of at most 496 bytes; fewer when a read fails.
-Bytes ReadBytes(const Session &board, uint32_t address, size_t size) {
-    Bytes bytes;
-    for (uint16_t id = 100; bytes.size() < size; ++id) {
-        const uint32_t count = uint32_t(std::min<size_t>(496, size - bytes.size()));
-        const std::optional<Message> ack = Exchange(board, 0, ReadCommand(address + uint32_t(bytes.size()), count, id));
-        if (!ack || ack->words.size() != 4 + (count + 3) / 4 || ack->words[2] != 0x0801) break;
-        for (uint32_t i = 0; i < count; ++i) bytes.push_back(uint8_t(ack->words[4 + i / 4] >> (8 * (i % 4))));
-    }
-    return bytes;
-}
-
-uint64_t NumberOf(const Bytes &bytes) {
-    uint64_t value = 0;
-    for (uint8_t byte : bytes) value = value << 8 | byte;
-    return value;
-}
-
 // The status of the acknowledge a command gets on port 0; 0xFFFFFFFF for none.
 uint32_t StatusOf(const Session &board, std::span<const uint32_t> command) {
     const std::optional<Message> ack = Exchange(board, 0, command);
@@ -127,23 +99,6 @@ bool CarriesMessages(const Session &board, uint32_t port) {
 uint64_t TxStatus(const Session &board, uint32_t port) { return board.Read("ClhsTxCmdStatus_", port); }
 
 }  // namespace
-
-TEST_F(SimClhs, TheWorkedExampleReadAndItsAcknowledgeOnTheWire) {
-    LoadTopology(ExampleTopology("clhs-two-link-camera.json"));
-    Session board;
-    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
-    const std::vector<uint32_t> command = ReadCommand(0, 4, 1);
-    EXPECT_EQ(command, (std::vector<uint32_t>{0x00005040, 0x00010000, 0x40000800, 0x000C0001, 0, 0, 0x00000004}));
-    const std::optional<Message> ack = Exchange(board, 0, command);
-    ASSERT_TRUE(ack);
-    EXPECT_EQ(ack->words, (std::vector<uint32_t>{0x00005040, 0x00010000, 0x00000801, 0x00040001, 0x00000100}));
-    EXPECT_EQ(board.Read("ClhsRxCmdStatus_", 0), 0u) << "the status read after the last word retired it";
-    EXPECT_EQ(board.Read("ClhsRxCmdData_", 0), 0u);
-    const vexosim_port_stats stats = Stats(0, 0);
-    EXPECT_EQ(stats.commandsReceived, 1u);
-    EXPECT_EQ(stats.acksSent, 1u);
-    EXPECT_EQ(stats.bytesRead, 4u);
-}
 
 // Busy, full and failing sends under their faults, and the pending and failed
 // answers, are driven through the controller by ClhsChannel.EveryChannelFault.
@@ -209,7 +164,7 @@ TEST_F(SimClhs, ReceivedMessagesQueueAndRetireOneByOne) {
     EXPECT_FALSE(NextMessage(board, 0, std::chrono::milliseconds(5)));
 }
 
-TEST_F(SimClhs, CameraFaultsAndGenCpRefusals) {
+TEST_F(SimClhs, CameraFaultsAndTechnologyRegisters) {
     LoadTopology(kTwoLinkBoard);
     Session board;
     ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
@@ -225,12 +180,10 @@ TEST_F(SimClhs, CameraFaultsAndGenCpRefusals) {
     EXPECT_FALSE(Exchange(board, 0, WriteCommand(clhs::camera::kFecEnable, 1, 5)));
     EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kFecEnable), 1u) << "executed all the same";
 
-    EXPECT_EQ(statusOf(ReadCommand(0x4000, 4, 6)), 0x8003u);
+    // The technology registers: read-only ones, a configuration the camera lacks; where they begin.
     EXPECT_EQ(statusOf(WriteCommand(clhs::camera::kLinkId, 1, 7)), 0x8004u);
     EXPECT_EQ(statusOf(WriteCommand(clhs::camera::kDeviceConfigurationIndex, 2, 8)), 0x8002u);
-    EXPECT_EQ(statusOf(ReadCommand(0, 500, 9)), 0x8002u);
-    const std::vector<uint32_t> unknown{kFirstWords[0], kFirstWords[1], 0x40000C00, 0x00000003};
-    EXPECT_EQ(statusOf(unknown), 0x8001u);
+    EXPECT_EQ(ReadRegister(board, 0, 0x01DC), clhs::camera::kDeviceId) << "low half of the 8-byte address";
 
     // A message whose length disagrees with its words reaches no command.
     std::vector<uint32_t> cut = ReadCommand(0, 4, 10);
@@ -238,46 +191,6 @@ TEST_F(SimClhs, CameraFaultsAndGenCpRefusals) {
     Send(board, 0, cut);
     EXPECT_FALSE(NextMessage(board, 0, std::chrono::milliseconds(5)));
     EXPECT_EQ(Stats(0, 0).framingErrors, 1u);
-}
-
-TEST_F(SimClhs, TheGenCpCameraAnswersBootstrapRegistersStringsAndResends) {
-    LoadTopology(R"({"boards": [{"model": "clhs2-c",
-        "cameras": [{"links": [0], "vendor": "Test Vendor 7", "response_time": 250}]}]})");
-    Session board;
-    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
-    EXPECT_EQ(ReadRegister(board, 0, 0x01CC), 250u);
-    EXPECT_EQ(StatusOf(board, WriteCommand(0x01CC, 1, 1)), 0x8004u) << "read-only";
-    EXPECT_EQ(NumberOf(ReadBytes(board, 0x01D8, 8)), clhs::camera::kDeviceId) << "the technology registers";
-
-    const auto text = [](const Bytes &bytes) { return std::string(bytes.begin(), bytes.end()); };
-    EXPECT_EQ(text(ReadBytes(board, 0x0004, 64)), "Test Vendor 7" + std::string(51, '\0'));
-    EXPECT_EQ(StatusOf(board, WriteBytesCommand(0x0004, "Other", 2)), 0x8004u);
-    const std::optional<Message> named = Exchange(board, 0, WriteBytesCommand(0x0184, "line-3", 3));
-    ASSERT_TRUE(named);
-    EXPECT_EQ(named->words, (std::vector<uint32_t>{0x00005040, 0x00010000, 0x00000803, 0x00040003, 6}));
-    EXPECT_EQ(text(ReadBytes(board, 0x0184, 64)), "line-3" + std::string(58, '\0'));
-
-    // A resend of the last command is answered again, not executed again.
-    const std::optional<Message> first = Exchange(board, 0, WriteCommand(clhs::camera::kDeviceId, 7, 40));
-    const std::optional<Message> again = Exchange(board, 0, WriteCommand(clhs::camera::kDeviceId, 9, 40, 0xC000));
-    ASSERT_TRUE(first && again);
-    EXPECT_EQ(again->words, first->words);
-    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kDeviceId), 7u);
-    EXPECT_EQ(Stats(0, 0).bytesWritten, 6u + 4u);
-}
-
-TEST_F(SimClhs, TheManifestPointsAtTheBuiltInDescription) {
-    const std::string xml = RunCommand(std::string(VEXOSIM_TOOL) + " xml --camera-link").second;
-    LoadTopology(kTwoLinkBoard);
-    Session board;
-    ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
-    const uint32_t table = uint32_t(NumberOf(ReadBytes(board, 0x01D0, 8)));
-    EXPECT_EQ(NumberOf(ReadBytes(board, table, 8)), 1u);
-    EXPECT_EQ(NumberOf(ReadBytes(board, table + 12, 4)), 0x01010400u) << "schema 1.1, zip";
-    const uint64_t address = NumberOf(ReadBytes(board, table + 16, 8)), size = NumberOf(ReadBytes(board, table + 24, 8));
-    const Bytes file = ReadBytes(board, uint32_t(address), size);
-    ASSERT_EQ(file.size(), size);
-    EXPECT_EQ(FirstEntry(file), xml);
 }
 
 TEST_F(SimClhs, PhysicalLayerRevisionMessagesAndLock) {
@@ -323,9 +236,10 @@ TEST_F(SimClhs, PhysicalLayerRevisionMessagesAndLock) {
     EXPECT_TRUE(Within(std::chrono::seconds(2), [&] { return board.Read("PcsStatus_0") == 1; }));
 }
 
-// Each bus's own registers, errors and their retries, and the single bus are
-// driven through the controller by ClhsMdio and ClhsDiscovery.AppletWithSharedRegisters.
-TEST_F(SimClhs, MdioOnBothBusesAndTheirLayouts) {
+// Each bus's own registers, errors and their retries, and the single bus and
+// shared transceiver status are driven through the controller by ClhsMdio and
+// ClhsDiscovery.AppletWithSharedRegisters.
+TEST_F(SimClhs, MdioBusyAfterACommandAndResetChipsReadZero) {
     LoadTopology(kTwoLinkBoard);
     Session board;
     const auto command = [](uint32_t operation, uint32_t phy, uint32_t device, uint32_t reg, uint32_t data) {
@@ -346,17 +260,6 @@ TEST_F(SimClhs, MdioOnBothBusesAndTheirLayouts) {
     board.Write("NetworkControllerReset", 0);
     board.Write("MdioWrite_", 1, command(clhs::kMdioOperationRead, 1, 30, 0x1234, 0));
     EXPECT_EQ(done(1), 0u);
-
-    // The other layouts: one bus, one transceiver status register; omitted registers.
-    LoadTopology(R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [1]}],
-        "applet": {"single_mdio": true, "shared_gtx_status": true, "omit_registers": ["GrabberStatusRead"]}}]})");
-    Session other;
-    EXPECT_EQ(FindAppletRegister(other.Applet(), "MdioReadReg_0"), 0);
-    EXPECT_EQ(FindAppletRegister(other.Applet(), "GtxStatus_0"), 0);
-    EXPECT_EQ(FindAppletRegister(other.Applet(), "GrabberStatusRead"), 0);
-    EXPECT_EQ(other.Read("GtxStatus"), 2u) << "bit p for port p";
-    uint64_t value = 0;
-    EXPECT_EQ(ReadBoardRegister(other.Device(), other.Address("MdioWrite"), &value), -1) << "write-only";
 }
 
 TEST_F(SimClhs, RoutingLinkIdsAndTheHotplugRequest) {
@@ -372,10 +275,8 @@ TEST_F(SimClhs, RoutingLinkIdsAndTheHotplugRequest) {
     EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kLinkId), 1u);
     board.Write("DiscoverySelectWrite", 0x7654321076543210ull);
 
-    // One device id per camera, whatever link writes it; kept across a hotplug.
-    const std::optional<Message> written = Exchange(board, 1, WriteCommand(clhs::camera::kDeviceId, 0x0201, 1));
-    ASSERT_TRUE(written);
-    EXPECT_EQ(written->words[2], 0x0803u);
+    // One device id per camera, whatever link writes it (ClhsRoad shows it kept across a hotplug).
+    ASSERT_TRUE(Exchange(board, 1, WriteCommand(clhs::camera::kDeviceId, 0x0201, 1)));
     EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kDeviceId), 0x0201u);
 
     // Select the one-link configuration, then ask for the hotplug: both links drop for the reconnect time.
@@ -391,23 +292,17 @@ TEST_F(SimClhs, RoutingLinkIdsAndTheHotplugRequest) {
     EXPECT_EQ(board.Read("ClhsTransceiverLocked"), 1u) << "one link in the configuration";
     ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(board, 0); }));
     EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kLinkSpeed), 5000u);
-    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kDeviceId), 0x0201u);
-    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kConfigurations + 8), 1u);
     EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kConfigurations + 12), 5000u);
-    EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kReconnectTime), 40u);
 }
 
+// One device id for the camera from both boards, and connects from both at once: ClhsRoad.CameraAcrossTwoBoards.
 TEST_F(SimClhs, ACameraOnTwoBoardsIsSeenFromBoth) {
     LoadTopology(ExampleTopology("clhs-two-board-camera.json"));
     Session first(0), second(1);
     ASSERT_TRUE(Within(kAnswerBound, [&] { return CarriesMessages(first, 0) && CarriesMessages(second, 0); }));
     EXPECT_EQ(ReadRegister(first, 0, clhs::camera::kLinkId), 0u);
     EXPECT_EQ(ReadRegister(second, 0, clhs::camera::kLinkId), 1u);
-    EXPECT_EQ(ReadRegister(second, 0, clhs::camera::kNumberOfLinks), 2u);
-    ASSERT_TRUE(Exchange(first, 0, WriteCommand(clhs::camera::kDeviceId, 0x0101, 1)));
-    EXPECT_EQ(ReadRegister(second, 0, clhs::camera::kDeviceId), 0x0101u);
-    EXPECT_EQ(ReadRegister(second, 1, clhs::camera::kDeviceId), 0u) << "board 1's own camera";
-    EXPECT_EQ(first.Read("ClhsTransceiverLocked"), 1u);
+    EXPECT_EQ(ReadRegister(second, 1, clhs::camera::kLinkId), 0u) << "board 1's own camera";
 
     // Calls on both boards from two threads meet at the camera: every answer comes back whole.
     std::thread other([&] {
@@ -420,31 +315,20 @@ TEST_F(SimClhs, ACameraOnTwoBoardsIsSeenFromBoth) {
 TEST_F(SimClhs, BadTopologyKeysAreRefusedWithTheirPath) {
     const std::pair<const char *, const char *> cases[] = {
         {R"({"boards": [{"model": "clhs2-c", "applet": {"single_mdio": 1}}]})", "\"boards[0].applet.single_mdio\": expected true or false"},
-        {R"({"boards": [{"model": "clhs2-c", "applet": {"shared_gtx_status": "no"}}]})", "\"boards[0].applet.shared_gtx_status\": expected true or false"},
         {R"({"boards": [{"model": "clhs2-c", "applet": {"omit_registers": ["CxpTxCmdWriteData_"]}}]})", "\"boards[0].applet.omit_registers[0]\": no applet register"},
         {R"({"boards": [{"model": "clhs2-c", "applet": {"stream_packet_size": 4}}]})", "unknown key \"boards[0].applet.stream_packet_size\""},
         {R"({"boards": [{"model": "cxp4-c", "applet": {"single_mdio": true}}]})", "unknown key \"boards[0].applet.single_mdio\""},
         {R"({"boards": [{"model": "clhs2-c", "power_on_at_start": true}]})", "\"boards[0].power_on_at_start\": a clhs2-c board powers no camera"},
         {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0], "power": "external"}]}]})", "unknown key \"boards[0].cameras[0].power\""},
-        {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [2]}]}]})", "\"boards[0].cameras[0].links[0]\": value 2 outside 0 to 1"},
         {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0], "configurations": [[2, 10000]]}]}]})", "\"boards[0].cameras[0].configurations[0][0]\": value 2 outside 1 to 1"},
         {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0], "configurations": [10000]}]}]})", "\"boards[0].cameras[0].configurations[0]\": expected [links, Mbit/s]"},
-        {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0], "configurations": []}]}]})", "\"boards[0].cameras[0].configurations\": expected 1 to 32"},
-        {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0], "reconnect_time": 70000}]}]})", "\"boards[0].cameras[0].reconnect_time\": value 70000 outside 0 to 60000"},
         {R"({"boards": [{"model": "cxp4-c", "cameras": [{"links": [0], "reconnect_time": 5}]}]})", "unknown key \"boards[0].cameras[0].reconnect_time\""},
         {R"({"clhs_cameras": [{"links": [[0, 0]]}]})", "\"clhs_cameras\": there is no board"},
-        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": {}})", "\"clhs_cameras\": expected an array"},
         {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[1, 0]]}]})", "\"clhs_cameras[0].links[0][0]\": value 1 outside 0 to 0"},
         {R"({"boards": [{"model": "cxp4-c"}], "clhs_cameras": [{"links": [[0, 0]]}]})", "\"clhs_cameras[0].links[0][0]\": board 0 is no Camera Link HS board"},
-        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[0, 2]]}]})", "\"clhs_cameras[0].links[0][1]\": value 2 outside 0 to 1"},
         {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [0]}]})", "\"clhs_cameras[0].links[0]\": expected [board, port]"},
-        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": []}]})", "\"clhs_cameras[0].links\": expected a non-empty array"},
         {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{}]})", "\"clhs_cameras[0].links\": missing"},
         {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0]}]}], "clhs_cameras": [{"links": [[0, 1], [0, 0]]}]})", "\"clhs_cameras[0].links[1]\": port 0 of board 0 already carries a link"},
-        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[0, 0]], "reconnect_time": -1}]})", "\"clhs_cameras[0].reconnect_time\": expected a non-negative integer"},
-        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[0, 0]], "configurations": [[1, 0]]}]})", "\"clhs_cameras[0].configurations[0][1]\": value 0 outside 1 to 100000"},
-        {R"({"boards": [{"model": "clhs2-c", "cameras": [{"links": [0], "baud": 9600}]}]})", "unknown key \"boards[0].cameras[0].baud\""},
-        {R"({"boards": [{"model": "clhs2-c"}], "clhs_cameras": [{"links": [[0, 0]], "response_time": 0}]})", "\"clhs_cameras[0].response_time\": value 0 outside 1 to 60000"},
     };
     for (const auto &[json, message] : cases) ExpectRejected(json, message);
 }

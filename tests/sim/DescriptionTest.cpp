@@ -1,11 +1,8 @@
 // The camera's GenICam description as the system retrieves it, and the
 // feature registers it describes.
-#include <arv.h>
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <bit>
-#include <cstring>
 #include <fstream>
 #include <set>
 
@@ -41,26 +38,28 @@ std::vector<uint8_t> ReadDescription(const Session &board, uint32_t appletPort, 
     return board.ReadCameraBytes(appletPort, found.address, found.length);
 }
 
-void CollectFeatures(ArvGc *gc, const char *category, std::set<std::string> &out) {
-    ArvGcNode *node = arv_gc_get_node(gc, category);
-    if (!ARV_IS_GC_CATEGORY(node)) return;
-    for (const GSList *item = arv_gc_category_get_features(ARV_GC_CATEGORY(node)); item; item = item->next) {
-        const char *name = static_cast<const char *>(item->data);
-        out.insert(name);
-        CollectFeatures(gc, name, out);
+// Names reachable from the category Root through the <pFeature> links of categories.
+std::set<std::string> UnderRoot(const std::string &xml) {
+    std::set<std::string> found;
+    for (std::vector<std::string> open{"Root"}; !open.empty();) {
+        const size_t start = xml.find("<Category Name=\"" + open.back() + "\"");
+        open.pop_back();
+        const size_t end = start == std::string::npos ? start : xml.find("</Category>", start);
+        for (size_t at = xml.find("<pFeature>", start); at < end; at = xml.find("<pFeature>", at + 1)) {
+            const std::string feature = xml.substr(at + 10, xml.find('<', at + 10) - at - 10);
+            if (found.insert(feature).second) open.push_back(feature);
+        }
     }
+    return found;
 }
 
 void ExpectDescribesTheCamera(const std::string &xml) {
     ASSERT_TRUE(xml.starts_with("<?xml")) << xml.substr(0, 64);
     EXPECT_NE(xml.find("http://www.genicam.org/GenApi/Version_1_1"), std::string::npos);
-    ArvGc *gc = arv_gc_new(nullptr, xml.data(), xml.size());
-    ASSERT_NE(gc, nullptr);
-    std::set<std::string> underRoot;
-    CollectFeatures(gc, "Root", underRoot);
-
+    const std::set<std::string> underRoot = UnderRoot(xml);
     // Kinds, access and values are driven through the library by the GenICam,
-    // parameter-file and Camera Link road tests; here: reachable from Root.
+    // parameter-file and Camera Link road tests, which parse the description;
+    // here: each feature has its node and is reachable from Root.
     for (const char *name : {"DeviceVendorName", "DeviceModelName", "DeviceManufacturerInfo", "DeviceVersion",
                              "DeviceFirmwareVersion", "DeviceSerialNumber", "DeviceUserID", "SensorWidth",
                              "SensorHeight", "Width", "Height", "OffsetX", "OffsetY", "PixelFormat", "PayloadSize",
@@ -68,10 +67,9 @@ void ExpectDescribesTheCamera(const std::string &xml) {
                              "AcquisitionStart", "AcquisitionStop", "TriggerSelector", "TriggerMode", "TriggerSource",
                              "TriggerSoftware", "SequencerSetSelector", "SequencerExposureTime", "TestWriteOnly",
                              "TestFailingRegister"}) {
-        EXPECT_TRUE(ARV_IS_GC_FEATURE_NODE(arv_gc_get_node(gc, name))) << name;
+        EXPECT_NE(xml.find(std::string(" Name=\"") + name + "\""), std::string::npos) << name;
         EXPECT_TRUE(underRoot.count(name)) << name << " is not reachable from the category Root";
     }
-    g_object_unref(gc);
 }
 
 std::string Text(const std::vector<uint8_t> &bytes) { return {bytes.begin(), bytes.end()}; }
@@ -80,7 +78,7 @@ float AsFloat(uint32_t bits) { return std::bit_cast<float>(bits); }
 
 }  // namespace
 
-TEST_F(SimDescription, BuiltInDescriptionIsServedZippedAndAravisLoadsIt) {
+TEST_F(SimDescription, BuiltInDescriptionIsServedZippedAndReachesEveryFeatureFromRoot) {
     Session board;
     Url url;
     const std::vector<uint8_t> zip = ReadDescription(board, 0, &url);
@@ -122,16 +120,14 @@ TEST_F(SimDescription, TopologyChoosesPlainXmlOrAnotherFile) {
         {"links": [0], "xml": {"file": "/nonexistent/description.xml"}}]}]})", "/nonexistent/description.xml");
 }
 
-// The software trigger's 50 ms, write-only and failing registers and the selectors are
-// driven through the library by GenICamRoadTest, WireFormatTest and ParameterFileRoadTest.
+// The software trigger's 50 ms, write-only and failing registers, the selectors and
+// the camera's refusal of a gain out of range are driven through the library by
+// GenICamRoadTest, WireFormatTest and ParameterFileRoadTest.
 TEST_F(SimDescription, FeatureRegistersBehaveAsDescribed) {
     Session board;
     EXPECT_EQ(board.WriteCamera(0, 0x6000, 2048), AckWord(AckCode::kWriteToReadOnly));  // SensorWidth
     EXPECT_EQ(board.WriteCamera(0, 0x6020, std::bit_cast<uint32_t>(5.0f)), AckWord(AckCode::kInvalidData))
         << "below 10 us";
-    EXPECT_EQ(board.WriteCamera(0, 0x6024, std::bit_cast<uint32_t>(25.0f)), AckWord(AckCode::kInvalidData))
-        << "above 24 dB";
-    EXPECT_EQ(board.WriteCamera(0, 0x6048, 3), AckWord(AckCode::kInvalidData)) << "no such trigger source";
 
     // Image size: steps of 16 inside the sensor, payload from size and format.
     EXPECT_EQ(board.WriteCamera(0, 0x6008, 17), AckWord(AckCode::kInvalidData));

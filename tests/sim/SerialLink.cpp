@@ -52,8 +52,7 @@ bool Reply::ChecksumsHold() const {
 }
 
 SerialLink::SerialLink(uint32_t port, uint32_t baud, uint32_t board) : session_(board) {
-    opened_ = OpenSerialPort(Device(), port, baud, &receive_, &transmit_);
-    EXPECT_EQ(opened_, 0) << "serial port " << port;
+    EXPECT_EQ(OpenSerialPort(Device(), port, baud, &receive_, &transmit_), 0) << "serial port " << port;
 }
 
 void SerialLink::Send(const Bytes &bytes) const {

@@ -45,7 +45,6 @@ struct Reply {
 class SerialLink {
 public:
     SerialLink(uint32_t port, uint32_t baud, uint32_t board = 0);
-    int32_t Opened() const { return opened_; }
     uint64_t Device() const { return session_.Device(); }
 
     void Send(const Bytes &bytes) const;
@@ -62,7 +61,6 @@ public:
 private:
     Session session_;
     uint32_t receive_ = 0, transmit_ = 0;
-    int32_t opened_ = -1;
 };
 
 }  // namespace simtest
