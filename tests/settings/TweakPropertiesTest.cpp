@@ -61,13 +61,6 @@ TEST(TweakProperties, SourcesResolveUserFileThenInstallationFileThenEnvironmentT
     EXPECT_EQ(files.Properties().LookupInt32(key), 1500);
     platform::SetEnvironment("VEXO_CXP_WAIT_AFTER_POWERUP", "never");
     EXPECT_EQ(files.Properties().LookupInt32(key), 2000);
-
-    // A key before any section matches nothing.
-    platform::UnsetEnvironment("VEXO_CXP_WAIT_AFTER_LINK_RESET_DONE");
-    files.WriteInstallation("CXP::WaitAfterLinkResetDone = 50\n");
-    EXPECT_EQ(files.Properties().LookupInt32("CXP::WaitAfterLinkResetDone"), 300);
-    platform::SetEnvironment("VEXO_CXP_WAIT_AFTER_LINK_RESET_DONE", "70");
-    EXPECT_EQ(files.Properties().LookupInt32("CXP::WaitAfterLinkResetDone"), 70);
 }
 
 TEST(TweakProperties, NumbersParseLikeStreamExtraction) {
