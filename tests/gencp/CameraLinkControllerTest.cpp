@@ -28,7 +28,6 @@ protected:
         board_ = std::make_unique<ClBoard>(topology);
         return std::make_unique<CameraLinkController>(board_->wrapper->device, board_->wrapper->applet, nullptr);
     }
-    std::vector<std::string> Logged(const std::string &start) { return LogTexts(log_, start); }
     static std::vector<uint32_t> Masters(const DiscoveryInfo &info) {
         std::vector<uint32_t> masters;
         info.ListCameraMasters(true, masters);
@@ -38,14 +37,12 @@ protected:
         return info.GetCameraInfo(masterId).value()[field].value_or("<none>");
     }
 
-    nox_test::TempDirectory directory_;
-    std::filesystem::path log_ = CaptureLog(directory_);
     std::unique_ptr<ClBoard> board_;
 };
 
 }  // namespace
 
-TEST_F(ClController, FindsA115200CameraOnTheFifthRateAndSwitchesToTheFastestBothSupport) {
+TEST_F(ClController, FindsA115200CameraAndSwitchesToTheFastestRateBothSupport) {
     auto controller = Controller(R"({"boards": [{"model": "cl2-g1", "cameras": [
         {"links": [0], "baud": 115200, "serial": "CL0001"},
         {"links": [1], "bauds": [9600, 230400, 921600], "serial": "CL0002"}]}]})");
@@ -53,11 +50,6 @@ TEST_F(ClController, FindsA115200CameraOnTheFifthRateAndSwitchesToTheFastestBoth
 
     EXPECT_EQ(controller->BaudRate(0), 115200u) << "the default camera supports 0x1F";
     EXPECT_EQ(controller->BaudRate(1), 921600u);
-    const std::vector<std::string> tried = Logged("Try baudrate: ");
-    EXPECT_EQ(std::count(tried.begin(), tried.end(), "Try baudrate: 9600"), 2);
-    EXPECT_EQ(std::count(tried.begin(), tried.end(), "Try baudrate: 57600"), 1);
-    EXPECT_EQ(std::count(tried.begin(), tried.end(), "Try baudrate: 115200"), 1);
-    EXPECT_EQ(tried.size(), 6u) << "five candidates for port 0, one for port 1";
 
     // The camera now answers at the new rates.
     uint32_t version = 0;
