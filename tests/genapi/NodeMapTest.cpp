@@ -50,32 +50,19 @@ protected:
     std::unique_ptr<INodeMap> map;
 };
 
+// Big-endian values of each kind reach the camera's registers through the
+// exported functions in the GenICam road test; here the other byte orders.
 TEST_F(NodeMapTest, ValuesTravelThroughThePortInTheRegistersByteOrder) {
-    Get<IInteger>("Width")->SetValue(640);
-    EXPECT_EQ(port.Bytes(0x100, 4), (std::vector<uint8_t>{0x00, 0x00, 0x02, 0x80}));
     Get<IInteger>("OffsetX")->SetValue(0x1234);
     EXPECT_EQ(port.Bytes(0x104, 2), (std::vector<uint8_t>{0x34, 0x12}));
     Get<IFloat>("Gain")->SetValue(2.5);
     EXPECT_EQ(port.Bytes(0x300, 4), (std::vector<uint8_t>{0x40, 0x20, 0x00, 0x00}));
-    Get<IBoolean>("ReverseX")->SetValue(true);
-    EXPECT_EQ(port.Big32(0x120), 1u);
-    Get<IString>("DeviceUserID")->SetValue("cam-1");
-    EXPECT_EQ(std::string(reinterpret_cast<const char *>(&port.bytes[0x220])), "cam-1");
-    Get<IEnumeration>("PixelFormat")->SetIntValue(0x01100007);
-    EXPECT_EQ(port.Big32(0x130), 0x01100007u);
 
     // What the camera holds comes back, whatever this side wrote last.
-    Poke(0x100, 1024);
-    std::memcpy(&port.bytes[0x200], "Nox Vision", 11);
     Poke(0x130, 0x01080001);
     port.bytes[0x1A0] = 0x51;  // little-endian status word: ready bit and code 5
     map->InvalidateNodes();
-    EXPECT_EQ(Get<IInteger>("Width")->GetValue(), 1024);
     EXPECT_EQ(Get<IInteger>("OffsetX")->GetValue(), 0x1234);
-    EXPECT_DOUBLE_EQ(Get<IFloat>("Gain")->GetValue(), 2.5);
-    EXPECT_TRUE(Get<IBoolean>("ReverseX")->GetValue());
-    EXPECT_EQ(Get<IString>("DeviceVendorName")->GetValue(), "Nox Vision");
-    EXPECT_EQ(Get<IEnumeration>("PixelFormat")->GetIntValue(), 0x01080001);
     EXPECT_EQ(Get<IEnumeration>("PixelFormat")->GetCurrentEntry()->GetSymbolic(), "Mono8");
     EXPECT_EQ(Get<IInteger>("StatusReady")->GetValue(), 1);
     EXPECT_EQ(Get<IInteger>("StatusCode")->GetValue(), 5);
@@ -90,33 +77,13 @@ TEST_F(NodeMapTest, ValuesTravelThroughThePortInTheRegistersByteOrder) {
     EXPECT_EQ(port.Big32(0x300), 0x40200000u);
 }
 
-TEST_F(NodeMapTest, AccessModesComeFromImplementedAvailableLockedAndRegisterModes) {
-    EXPECT_EQ(Get<INode>("Width")->GetAccessMode(), RW);
-    EXPECT_EQ(Get<INode>("SensorKey")->GetAccessMode(), WO);
-    EXPECT_EQ(Get<INode>("SensorTemperature")->GetAccessMode(), RO);
-    EXPECT_EQ(Get<INode>("AcquisitionStop")->GetAccessMode(), WO);
-
-    EXPECT_THROW(Get<IInteger>("SensorKey")->GetValue(), GenICam::AccessException);
-
-    // Reads follow implemented and available as they are now.
+// Register modes, availability and locks through the exported functions: the
+// GenICam road test and the feature information tests. Here what is implemented now.
+TEST_F(NodeMapTest, AccessModesFollowWhatIsImplementedNow) {
     EXPECT_EQ(Get<INode>("BinningHorizontal")->GetAccessMode(), NI);
     EXPECT_THROW(Get<IInteger>("BinningHorizontal")->GetValue(), GenICam::AccessException);
     Poke(0x190, 1);
     EXPECT_EQ(Get<INode>("BinningHorizontal")->GetAccessMode(), RW);
-
-    EXPECT_EQ(Get<INode>("DecimationHorizontal")->GetAccessMode(), NA);
-    EXPECT_THROW(Get<IInteger>("DecimationHorizontal")->GetValue(), GenICam::AccessException);
-    Poke(0x194, 1);
-    EXPECT_EQ(Get<INode>("DecimationHorizontal")->GetAccessMode(), RW);
-    EXPECT_NO_THROW(Get<IInteger>("DecimationHorizontal")->GetValue());
-
-    // A lock takes writing away, never reading.
-    EXPECT_EQ(Get<INode>("Height")->GetAccessMode(), RW);
-    Poke(0x148, 1);  // acquisition running: Height locked
-    EXPECT_EQ(Get<INode>("Height")->GetAccessMode(), RO);
-    EXPECT_THROW(Get<IInteger>("Height")->SetValue(100), GenICam::AccessException);
-    EXPECT_NO_THROW(Get<IInteger>("Height")->GetValue());
-
     CEnumerationPtr pixelFormat = Get<IEnumeration>("PixelFormat");
     EXPECT_EQ(pixelFormat->GetEntryByName("RGB8")->GetAccessMode(), NI);
     EXPECT_EQ(pixelFormat->GetEntryByName("Mono8")->GetAccessMode(), RO);
@@ -124,9 +91,6 @@ TEST_F(NodeMapTest, AccessModesComeFromImplementedAvailableLockedAndRegisterMode
 
 TEST_F(NodeMapTest, SetValueEnforcesRangeIncrementAndWritabilityBeforeWriting) {
     CIntegerPtr width = Get<IInteger>("Width");
-    EXPECT_EQ(width->GetMin(), 16);
-    EXPECT_EQ(width->GetMax(), 4096);
-    EXPECT_EQ(width->GetInc(), 16);
     EXPECT_THROW(width->SetValue(8), GenICam::OutOfRangeException);
     EXPECT_THROW(width->SetValue(4112), GenICam::OutOfRangeException);
     EXPECT_THROW(width->SetValue(650), GenICam::OutOfRangeException);
@@ -136,8 +100,6 @@ TEST_F(NodeMapTest, SetValueEnforcesRangeIncrementAndWritabilityBeforeWriting) {
     CEnumerationPtr pixelFormat = Get<IEnumeration>("PixelFormat");
     EXPECT_THROW(pixelFormat->SetIntValue(12345), GenICam::OutOfRangeException);
     EXPECT_THROW(pixelFormat->SetIntValue(pixelFormat->GetEntryByName("RGB8")->GetValue()), GenICam::OutOfRangeException);
-    EXPECT_THROW(Get<IInteger>("SensorTemperature")->SetValue(1), GenICam::AccessException);
-    EXPECT_THROW(Get<IString>("DeviceVendorName")->SetValue("x"), GenICam::AccessException);
     EXPECT_THROW(Get<IInteger>("BinningHorizontal")->SetValue(2), GenICam::AccessException);
     EXPECT_EQ(port.Writes(), 0u) << "a refused value must not reach the camera";
 
@@ -149,23 +111,11 @@ TEST_F(NodeMapTest, SetValueEnforcesRangeIncrementAndWritabilityBeforeWriting) {
     EXPECT_EQ(port.Big32(0x180), 0xCAFEu);
 }
 
-TEST_F(NodeMapTest, EnumerationIsNeverAnIntegerAndKnowsItsEntries) {
-    INode *node = map->GetNode("PixelFormat");
-    ASSERT_NE(node, nullptr);
-    EXPECT_FALSE(CIntegerPtr(node).IsValid());
-    EXPECT_FALSE(CStringPtr(node).IsValid());
-    EXPECT_TRUE(CEnumerationPtr(node).IsValid());
-    EXPECT_FALSE(CIntegerPtr(map->GetNode("Gain")).IsValid());
-    EXPECT_FALSE(CFloatPtr(map->GetNode("Width")).IsValid());
-    EXPECT_EQ(map->GetNode("NoSuchFeature"), nullptr);
-
-    CEnumerationPtr pixelFormat(node);
-    NodeList_t entries;
-    pixelFormat->GetEntries(entries);
-    std::vector<std::string> symbolics;
-    for (INode *entry : entries) symbolics.push_back(CEnumEntryPtr(entry)->GetSymbolic());
-    EXPECT_EQ(symbolics, (std::vector<std::string>{"Mono8", "Mono16", "RGB8"}));
-    EXPECT_EQ(pixelFormat->GetEntryByName("Mono16")->GetValue(), 0x01100007);
+// A feature read as another kind is refused, and an enumeration's entries listed, through the
+// exported functions: the GenICam road test and the feature information tests.
+TEST_F(NodeMapTest, EnumerationWithoutTheEntryNamedOrHeld) {
+    EXPECT_FALSE(CIntegerPtr(map->GetNode("PixelFormat")).IsValid()) << "an enumeration is never an integer";
+    CEnumerationPtr pixelFormat = Get<IEnumeration>("PixelFormat");
     EXPECT_EQ(pixelFormat->GetEntryByName("Mono12"), nullptr);
     Poke(0x130, 99);
     EXPECT_EQ(pixelFormat->GetCurrentEntry(), nullptr);
@@ -174,21 +124,15 @@ TEST_F(NodeMapTest, EnumerationIsNeverAnIntegerAndKnowsItsEntries) {
     EXPECT_THROW(none->GetValue(), GenICam::LogicalErrorException);
 }
 
-TEST_F(NodeMapTest, CommandIsDoneWhenItsValueRegisterNoLongerHoldsTheCommandValue) {
-    CCommandPtr start = Get<ICommand>("AcquisitionStart");
-    start->Execute();
-    EXPECT_EQ(port.Big32(0x140), 1u);
-    EXPECT_FALSE(start->IsDone());
-    Poke(0x140, 0);  // the camera clears the register when done
-    EXPECT_TRUE(start->IsDone());
-
-    CCommandPtr stop = Get<ICommand>("AcquisitionStop");
-    stop->Execute();
+// A readable command register is done when the camera clears it: the GenICam road test.
+TEST_F(NodeMapTest, ACommandOnAWriteOnlyRegisterIsDoneAtOnce) {
+    Get<ICommand>("AcquisitionStop")->Execute();
     EXPECT_EQ(port.Big32(0x144), 1u);
-    EXPECT_TRUE(stop->IsDone()) << "a write-only register cannot show completion";
+    EXPECT_TRUE(Get<ICommand>("AcquisitionStop")->IsDone()) << "a write-only register cannot show completion";
 }
 
-TEST_F(NodeMapTest, FailingPortReadRaisesThePortsMessageInsteadOfAStaleValue) {
+// The port's text reaches the caller: the GenICam road test. Here no stale value stands in for it.
+TEST_F(NodeMapTest, FailingPortReadRaisesInsteadOfAStaleValue) {
     CIntegerPtr width = Get<IInteger>("Width");
     Poke(0x100, 320);
     EXPECT_EQ(width->GetValue(), 320);
@@ -199,18 +143,9 @@ TEST_F(NodeMapTest, FailingPortReadRaisesThePortsMessageInsteadOfAStaleValue) {
         FAIL() << "a failing read returned a value";
     } catch (const GenICam::AccessException &) {
         FAIL() << "a port failure is no access refusal";
-    } catch (const GenICam::GenericException &exception) {
-        EXPECT_NE(std::string(exception.what()).find("Port read failed at 0x100"), std::string::npos)
-            << exception.what();
+    } catch (const GenICam::GenericException &) {
     }
     port.failReads = false;
-    try {
-        Get<IInteger>("FailingRegister")->GetValue();
-        FAIL() << "a failing read returned a value";
-    } catch (const GenICam::GenericException &exception) {
-        EXPECT_NE(std::string(exception.what()).find("Port read failed at 0x1000"), std::string::npos)
-            << exception.what();
-    }
     EXPECT_THROW(Get<IInteger>("FailingRegister")->SetValue(1), GenICam::GenericException);
     EXPECT_EQ(width->GetValue(), 320);
 }
@@ -368,8 +303,6 @@ constexpr char kCachedRegisters[] = R"xml(
 <IntReg Name="Selector"><Address>0x414</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort></IntReg>
 <IntReg Name="Selected"><Address>0x420</Address><pIndex Offset="4">Selector</pIndex><Length>4</Length>
   <AccessMode>RW</AccessMode><pPort>Device</pPort></IntReg>
-<Command Name="Reset"><pValue>ResetReg</pValue><CommandValue>1</CommandValue></Command>
-<IntReg Name="ResetReg"><Address>0x418</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort></IntReg>
 )xml";
 
 // The reads of an address that reached the port.
@@ -379,6 +312,7 @@ size_t ReadsAt(const MemoryPort &port, int64_t address) {
     return reads;
 }
 
+// A command, or a write behind the node map's back, forgets everything: the GenICam road test.
 TEST(NodeMap, RegisterValuesAreKeptAsTheirDescriptionSays) {
     auto map = MakeNodeMap(Described(kCachedRegisters).c_str());
     MemoryPort port;
@@ -410,14 +344,6 @@ TEST(NodeMap, RegisterValuesAreKeptAsTheirDescriptionSays) {
     EXPECT_EQ(ReadsAt(port, 0x410), 2u);
     write("Factor", 2), read("Size");
     EXPECT_EQ(ReadsAt(port, 0x410), 3u);
-    // A command, or a write behind the node map's back, forgets everything.
-    CCommandPtr(map->GetNode("Reset"))->Execute();
-    read("Kept");
-    EXPECT_EQ(ReadsAt(port, 0x400), 2u);
-    const uint32_t changed = 99;  // the register is little-endian
-    std::memcpy(&port.bytes[0x400], &changed, sizeof changed);
-    map->InvalidateNodes();
-    EXPECT_EQ(read("Kept"), 99);
 }
 
 TEST_F(NodeMapTest, NodeListingFindsEveryFeatureOnce) {
@@ -446,23 +372,15 @@ TEST_F(NodeMapTest, CategoriesAndSelectorsListTheirFeatures) {
     Get<ICategory>("ImageFormat")->GetFeatures(features);
     EXPECT_EQ(Names(features), (std::vector<std::string>{"Width", "Height", "OffsetX", "PixelFormat", "ReverseX"}));
 
-    CSelectorPtr gainSelector = Get<ISelector>("GainSelector");
-    CSelectorPtr blackLevelSelector = Get<ISelector>("BlackLevelSelector");
-    EXPECT_TRUE(gainSelector->IsSelector());
-    EXPECT_TRUE(blackLevelSelector->IsSelector());
+    // An enumeration and a register select; asking another node leaves earlier lists as they were.
     EXPECT_FALSE(Get<ISelector>("Width")->IsSelector());
-    FeatureList_t selectedByGain;
-    FeatureList_t selectedByBlackLevel;
-    gainSelector->GetSelectedFeatures(selectedByGain);
-    blackLevelSelector->GetSelectedFeatures(selectedByBlackLevel);
-    // Asking again, and asking another selector, leaves earlier lists as they were.
-    FeatureList_t again;
-    gainSelector->GetSelectedFeatures(again);
+    FeatureList_t selectedByGain, selectedByBlackLevel, again;
+    Get<ISelector>("GainSelector")->GetSelectedFeatures(selectedByGain);
+    Get<ISelector>("BlackLevelSelector")->GetSelectedFeatures(selectedByBlackLevel);
     Get<ISelector>("Width")->GetSelectedFeatures(again);
     EXPECT_TRUE(again.empty());
     EXPECT_EQ(Names(selectedByGain), std::vector<std::string>{"Gain"});
     EXPECT_EQ(Names(selectedByBlackLevel), std::vector<std::string>{"BlackLevel"});
-    EXPECT_EQ(selectedByGain[0], static_cast<IValue *>(Get<IFloat>("Gain")));
 }
 
 }  // namespace

@@ -28,12 +28,6 @@ protected:
         board_ = std::make_unique<ClBoard>(topology);
         return std::make_unique<CameraLinkController>(board_->wrapper->device, board_->wrapper->applet, nullptr);
     }
-    std::vector<std::string> Logged(const std::string &start) { return LogTexts(log_, start); }
-    bool LoggedSomewhere(const std::string &part) {
-        for (const std::string &text : Logged(""))
-            if (text.find(part) != std::string::npos) return true;
-        return false;
-    }
     static std::vector<uint32_t> Masters(const DiscoveryInfo &info) {
         std::vector<uint32_t> masters;
         info.ListCameraMasters(true, masters);
@@ -43,14 +37,12 @@ protected:
         return info.GetCameraInfo(masterId).value()[field].value_or("<none>");
     }
 
-    nox_test::TempDirectory directory_;
-    std::filesystem::path log_ = CaptureLog(directory_);
     std::unique_ptr<ClBoard> board_;
 };
 
 }  // namespace
 
-TEST_F(ClController, FindsA115200CameraOnTheFifthRateAndSwitchesToTheFastestBothSupport) {
+TEST_F(ClController, FindsA115200CameraAndSwitchesToTheFastestRateBothSupport) {
     auto controller = Controller(R"({"boards": [{"model": "cl2-g1", "cameras": [
         {"links": [0], "baud": 115200, "serial": "CL0001"},
         {"links": [1], "bauds": [9600, 230400, 921600], "serial": "CL0002"}]}]})");
@@ -58,14 +50,6 @@ TEST_F(ClController, FindsA115200CameraOnTheFifthRateAndSwitchesToTheFastestBoth
 
     EXPECT_EQ(controller->BaudRate(0), 115200u) << "the default camera supports 0x1F";
     EXPECT_EQ(controller->BaudRate(1), 921600u);
-    const std::vector<std::string> tried = Logged("Try baudrate: ");
-    EXPECT_EQ(std::count(tried.begin(), tried.end(), "Try baudrate: 9600"), 2);
-    EXPECT_EQ(std::count(tried.begin(), tried.end(), "Try baudrate: 57600"), 1);
-    EXPECT_EQ(std::count(tried.begin(), tried.end(), "Try baudrate: 115200"), 1);
-    EXPECT_EQ(tried.size(), 6u) << "five candidates for port 0, one for port 1";
-    EXPECT_EQ(Logged("Baudrate 115200 is valid.").size(), 1u);
-    EXPECT_EQ(Logged("Baudrate 115200 is applied.").size(), 1u);
-    EXPECT_EQ(Logged("Baudrate 921600 is applied.").size(), 1u);
 
     // The camera now answers at the new rates.
     uint32_t version = 0;
@@ -73,25 +57,8 @@ TEST_F(ClController, FindsA115200CameraOnTheFifthRateAndSwitchesToTheFastestBoth
     EXPECT_EQ(version, vexo::protocol::gencp::kVersion1_0);
 }
 
-TEST_F(ClController, BaseGivesTwoCamerasMediumOneOnTwoLinksFromEitherApplet) {
-    {
-        auto controller = Controller(R"({"boards": [{"model": "cl2-g1", "cameras": [
-            {"links": [0], "serial": "CL0001", "model": "VX-2K-CL"}, {"links": [1], "serial": "CL0002"}]}]})");
-        ASSERT_EQ(controller->Discovery(0, 0, 3, 0), 0);
-        EXPECT_EQ(controller->PortConfiguration(), CameraPortConfiguration::kBase);
-        DiscoveryInfo &info = *controller->GetDiscoveryInfo(false);
-        ASSERT_EQ(Masters(info).size(), 2u);
-        for (uint32_t port = 0; port < 2; ++port) {
-            const uint32_t master = info.GetCameraMasterId(port);
-            EXPECT_EQ(info.CountConnectedCameraLinks(master), 1);
-            EXPECT_EQ(info.GetCommandPort(master), port);
-        }
-        EXPECT_EQ(Info(info, info.GetCameraMasterId(0), 6), "CL0001");
-        EXPECT_EQ(Info(info, info.GetCameraMasterId(0), 1), "VX-2K-CL");
-        EXPECT_EQ(Info(info, info.GetCameraMasterId(1), 6), "CL0002");
-        EXPECT_TRUE(controller->IsLinkSynchronized(0));
-        EXPECT_TRUE(controller->IsLinkSynchronized(1));
-    }
+// Two base cameras are found and named through the exported functions: CameraLinkRoadTest.
+TEST_F(ClController, MediumGivesOneCameraOnTwoLinks) {
     // Group 2 answers through its mode registers; connector 1 carries the
     // camera's second cable, which is no camera of its own.
     auto controller = Controller(R"({"boards": [{"model": "cl2-g2", "applet": {"port_config": "medium"},
@@ -104,6 +71,7 @@ TEST_F(ClController, BaseGivesTwoCamerasMediumOneOnTwoLinksFromEitherApplet) {
     EXPECT_EQ(info.CountConnectedCameraLinks(masters[0]), 2);
     EXPECT_EQ(info.FindCameraPort(masters[0], 1), 1u);
     EXPECT_EQ(Info(info, masters[0], 6), "CL0003");
+    EXPECT_TRUE(controller->IsLinkSynchronized(0));
     EXPECT_EQ(controller->BaudRate(1), 0u);
     EXPECT_FALSE(controller->IsLinkSynchronized(1));
     uint32_t value = 0;
@@ -115,15 +83,12 @@ TEST_F(ClController, AMissingConfigurationRegisterOrAHeldPortLeavesNoCamera) {
         auto controller = Controller(R"({"boards": [{"model": "cl2-g1", "applet": {"port_config": "none"},
             "cameras": [{"links": [0]}]}]})");
         EXPECT_EQ(controller->Discovery(0, 0, 3, 0), kGenericError);
-        EXPECT_TRUE(LoggedSomewhere("Cannot detect Applet configuration."));
-        EXPECT_EQ(Logged("No camera detected.").size(), 1u);
         EXPECT_TRUE(Masters(*controller->GetDiscoveryInfo(false)).empty());
     }
     auto controller = Controller(R"({"boards": [{"model": "cl2-g1", "cameras": [{"links": [0]}, {"links": [1]}]}]})");
     ASSERT_EQ(vexosim_serial_claim(0, 1, 1), 0);
     EXPECT_EQ(controller->Discovery(0, 0, 3, 0), 0);
     ASSERT_EQ(vexosim_serial_claim(0, 1, 0), 0);
-    EXPECT_TRUE(LoggedSomewhere("Cl port is in use!"));
     DiscoveryInfo &info = *controller->GetDiscoveryInfo(false);
     EXPECT_NE(info.GetCameraMasterId(0), DiscoveryInfo::kNone);
     EXPECT_EQ(info.GetCameraMasterId(1), DiscoveryInfo::kNone);
@@ -135,23 +100,16 @@ TEST_F(ClController, AccessesCarryBytesAndReturnTheCamerasStatusPositive) {
     auto controller = Controller(R"({"boards": [{"model": "cl2-g1", "cameras": [{"links": [0]}]}]})");
     ASSERT_EQ(controller->Discovery(0, 0, 1, 0), 0);
 
-    const char name[] = "north";  // odd length: nothing is rounded
-    ASSERT_EQ(controller->WriteMemory(0, bootstrap::kDeviceUserDefinedName, name, 5, ByteSwap::kWireOrder, 0), 0);
-    char read[6] = "xxxxx";
-    ASSERT_EQ(controller->ReadMemory(0, bootstrap::kDeviceUserDefinedName, read, 5, 0), 0);
-    EXPECT_STREQ(read, "north");
+    // Odd lengths are carried whole: GenCpConnection's test and CameraLinkRoadTest.
+    char read[4] = {};
     ASSERT_EQ(controller->WriteRegister(0, bootstrap::kDeviceUserDefinedName, 0x41424344, ByteSwap::kSwapWords,
                                         AcknowledgeMode::kRequired, 0), 0);
     ASSERT_EQ(controller->ReadRaw(0, bootstrap::kDeviceUserDefinedName, read, 4, ByteSwap::kWireOrder, 0), 0);
     EXPECT_EQ(std::string(read, 4), "ABCD");
 
-    ASSERT_EQ(vexosim_fault(0, 0, "status:8003", 1), 0);
-    EXPECT_EQ(controller->WriteRegister(0, 0x10000, 1, ByteSwap::kSwapWords, AcknowledgeMode::kRequired, 0),
-              0x8003);
+    // A write's status, negated through the exported functions: CameraLinkRoadTest.
     uint32_t value = 0xA5A5A5A5;
-    EXPECT_EQ(controller->ReadRaw(0, bootstrap::kGenCpVersion, &value, 4, ByteSwap::kSwapWords, 0), 0);
-    EXPECT_EQ(value, vexo::protocol::gencp::kVersion1_0);
     ASSERT_EQ(vexosim_fault(0, 0, "status:8006", 1), 0);
     EXPECT_EQ(controller->ReadRaw(0, bootstrap::kGenCpVersion, &value, 4, ByteSwap::kSwapWords, 0), 0x8006);
-    EXPECT_EQ(value, vexo::protocol::gencp::kVersion1_0) << "a failed read leaves the buffer";
+    EXPECT_EQ(value, 0xA5A5A5A5u) << "a failed read leaves the buffer";
 }

@@ -4,9 +4,7 @@
 
 #include <thread>
 
-#include "LogFile.h"
 #include "board/BoardLibraries.h"
-#include "platform/Environment.h"
 
 namespace gencp_test {
 
@@ -65,23 +63,6 @@ ConnectedPort::~ConnectedPort() {
     transmitter->RemoveObserver(connection.get());
     connection.reset();
     transmitter->Close();
-}
-
-std::filesystem::path CaptureLog(const nox_test::TempDirectory &directory) {
-    const std::filesystem::path file = directory / "gencp.log";
-    vexo::templates::platform::SetEnvironment("VEXO_LOG", "vexo.genicam=1");
-    vexo::templates::platform::SetEnvironment("VEXO_LOG_FILE", file.string());
-    return file;
-}
-
-std::vector<std::string> LogTexts(const std::filesystem::path &file, const std::string &start) {
-    std::vector<std::string> texts;
-    for (const nox_test::LogLine &line : nox_test::ReadLogLines(file)) {
-        const size_t bar = line.text.find('|');
-        std::string text = bar == std::string::npos ? line.text : line.text.substr(bar + 1);
-        if (text.rfind(start, 0) == 0) texts.push_back(std::move(text));
-    }
-    return texts;
 }
 
 vexosim_port_stats Stats(uint32_t port) {

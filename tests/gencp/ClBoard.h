@@ -3,14 +3,12 @@
 // libraries as the library reaches it, with a transmitter and a GenCP
 // connection on one of its serial ports.
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "TempDirectory.h"
 #include "gencp/CLTransmitter.h"
 #include "gencp/GenCPConnection.h"
 #include "nox_genicam.h"
@@ -63,11 +61,6 @@ struct ConnectedPort {
     std::shared_ptr<RecordingTransmitter> recorder;
     std::shared_ptr<vexo::genicam::GenCPConnection> connection;
 };
-
-// Sends the library's records to a file of the directory.
-std::filesystem::path CaptureLog(const nox_test::TempDirectory &directory);
-// The texts (after "|") of the records that begin with `start`.
-std::vector<std::string> LogTexts(const std::filesystem::path &file, const std::string &start = "");
 
 vexosim_port_stats Stats(uint32_t port);
 Bytes ReadBytes(vexo::genicam::GenCPConnection &connection, uint64_t address, uint32_t length);

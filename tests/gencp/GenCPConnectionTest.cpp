@@ -2,7 +2,6 @@
 // with the camera's faults as they show on the line.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <thread>
 
 #include "ClBoard.h"
@@ -31,7 +30,6 @@ uint64_t BigEndian(const Bytes &bytes) {
 class GenCpConnection : public ::testing::Test {
 protected:
     void Fault(const char *kind, uint32_t count = 1) { ASSERT_EQ(vexosim_fault(0, 0, kind, count), 0) << kind; }
-    size_t Logged(const std::string &start) { return LogTexts(log_, start).size(); }
     uint64_t Commands() { return Stats(0).commandsReceived; }
     // Found through the manifest table.
     uint64_t DescriptionAddress() {
@@ -47,8 +45,6 @@ protected:
         vexo::templates::platform::SetEnvironment("VEXO_CL_GENCP_ACK_TIMEOUT", "200");
         return true;
     }();
-    nox_test::TempDirectory directory_;
-    std::filesystem::path log_ = CaptureLog(directory_);
     ClBoard board_{kTopology};
     ConnectedPort port_{board_, 0};
     GenCPConnection &connection_ = *port_.connection;
@@ -79,7 +75,6 @@ TEST_F(GenCpConnection, ASilentCameraGetsThreeSendingsOfOnePacket) {
         ReadBytes(connection_, 0, 4);
         ADD_FAILURE() << "no time-out";
     } catch (const gencp_timeout &error) {
-        EXPECT_STREQ(error.what(), "No acknowledgement received for a read request.");
         EXPECT_EQ(error.Code(), 0x8FFFu);
     }
     const std::vector<Bytes> written = port_.recorder->Written();
@@ -92,50 +87,9 @@ TEST_F(GenCpConnection, ASilentCameraGetsThreeSendingsOfOnePacket) {
     EXPECT_EQ(ReadBytes(connection_, 0, 4), kVersion) << "the connection goes on";
 }
 
-TEST_F(GenCpConnection, PendingAndBusyAnswersExtendTheWaitWithoutResending) {
-    Fault("pending_ack:2000");
-    EXPECT_EQ(ReadBytes(connection_, 0, 4), kVersion);
-    EXPECT_EQ(Commands(), 1u) << "the answer came about 1 s later, long after three tries of 200 ms";
-    EXPECT_EQ(Logged("Pending Ack: waiting for 2000"), 1u);
-    Fault("busy_echo:300");  // the echo is no answer; the real one follows within the wait
-    EXPECT_EQ(ReadBytes(connection_, 0, 4), kVersion);
-    EXPECT_EQ(Commands(), 2u);
-}
-
-TEST_F(GenCpConnection, NoiseSplitsStrayIdsAndTruncationsNeverBecomeData) {
-    Fault("garbage:7");
-    EXPECT_EQ(ReadBytes(connection_, 0, 4), kVersion);
-    EXPECT_EQ(Logged("Invalid prefix received. 0x"), 7u);
-    const Bytes vendor = ReadBytes(connection_, bootstrap::kDeviceVendorName, bootstrap::kStringSize);
-    Fault("split:30");
-    EXPECT_EQ(ReadBytes(connection_, bootstrap::kDeviceVendorName, bootstrap::kStringSize), vendor);
-    EXPECT_GE(Logged("Packet is not fully received."), 1u) << "the first half waited for the second";
-
-    // Both pieces answered first with the id before theirs: for the first no
-    // request waits, the second's is its own earlier piece, out of order.
-    const uint64_t description = DescriptionAddress();
-    const Bytes clean = ReadBytes(connection_, description, 600);
-    Fault("wrong_id", 2);
-    EXPECT_EQ(ReadBytes(connection_, description, 600), clean);
-    EXPECT_EQ(Logged("Packet out of order received."), 1u);
-    EXPECT_EQ(Logged("No request is waiting for this packet!"), 1u);
-
-    const uint64_t commands = Commands();
-    Fault("truncate:3");
-    EXPECT_EQ(ReadBytes(connection_, 0, 4), kVersion) << "the resent answer, not the truncated one joined to it";
-    EXPECT_EQ(Commands(), commands + 2);
-    EXPECT_GE(Logged("Invalid packet received. Checksum mismatch"), 1u);
-}
-
+// Late, noisy, split, misnumbered and truncated answers, and the camera's error
+// statuses, through the exported calls: FaultMatrixTest's Camera Link rows.
 TEST_F(GenCpConnection, ErrorStatusesAndEmptyAnswersEndTheRequest) {
-    Fault("status:8003");
-    try {
-        ReadBytes(connection_, 0, 4);
-        ADD_FAILURE() << "no error";
-    } catch (const GenCPException &error) {
-        EXPECT_STREQ(error.what(), "Camera reports an error.");
-        EXPECT_EQ(error.Code(), 0x8003u);
-    }
     Fault("status:0");
     EXPECT_THROW(ReadBytes(connection_, 0, 4), gencp_error) << "success without data";
     Fault("status:8004");
@@ -146,7 +100,7 @@ TEST_F(GenCpConnection, ErrorStatusesAndEmptyAnswersEndTheRequest) {
     } catch (const GenCPException &error) {
         EXPECT_EQ(error.Code(), 0x8004u);
     }
-    EXPECT_EQ(Commands(), 3u) << "no request was tried again";
+    EXPECT_EQ(Commands(), 2u) << "no request was tried again";
 }
 
 TEST_F(GenCpConnection, ClosingTheTransmitterEndsARequestInFlightAndBothThreads) {
@@ -162,11 +116,9 @@ TEST_F(GenCpConnection, ClosingTheTransmitterEndsARequestInFlightAndBothThreads)
         ended.Open();
     });
     EXPECT_TRUE(Eventually([&] { return Commands() == 1; }));
-    const size_t unavailable = Logged("Transmitter is unavailable on Port 0");
     port_.transmitter->Close();
     nox_test::EndIfHung(ended.Wait(std::chrono::seconds(5)), "a request on a closed transmitter");
     reader.join();
     EXPECT_EQ(failure, "Request was terminated!");
-    EXPECT_EQ(Logged("Transmitter is unavailable on Port 0"), unavailable + 1);
     EXPECT_THROW(ReadBytes(connection_, 0, 4), gencp_error);
 }

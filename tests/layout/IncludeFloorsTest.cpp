@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 
 #include "IncludeFloors.h"
@@ -9,6 +8,7 @@
 
 namespace fs = std::filesystem;
 using nox_test::CheckIncludeFloors;
+using nox_test::WriteFile;
 
 namespace {
 
@@ -17,11 +17,6 @@ std::vector<std::string> Floors() {
     std::stringstream list(NOX_FLOORS);
     for (std::string floor; std::getline(list, floor, ',');) floors.push_back(floor);
     return floors;
-}
-
-void WriteFile(const fs::path &file, const std::string &text) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file) << text;
 }
 
 }  // namespace

@@ -111,13 +111,10 @@ protected:
 
 TEST(SimpleThread, RunsUntilToldToStopAndJoins) {
     StoppableThread thread;
-    EXPECT_FALSE(thread.IsRunning());
     ASSERT_TRUE(thread.Start());
     EXPECT_FALSE(thread.Start());  // already started
     for (int i = 0; i < 5000 && thread.passes < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_GE(thread.passes, 3);
-    EXPECT_TRUE(thread.IsRunning());
-    EXPECT_NE(thread.ThreadId(), 0u);
     EXPECT_FALSE(thread.WaitForFinish(std::chrono::milliseconds(5)));
     thread.stop = true;
     EXPECT_TRUE(thread.WaitForFinish(std::chrono::seconds(10)));

@@ -83,13 +83,10 @@ TEST(ZipReader, ReadsTheFirstEntryStoredDeflatedOrWithDataDescriptor) {
     EXPECT_EQ(FirstEntry(ZipBuilder().Add("empty.xml", "", ZipBuilder::kDeflated).Build()), "");
 }
 
+// Archives told from descriptions by their content: DescriptionReaderTest. Here the short and the absent.
 TEST(ZipReader, DetectsAnArchiveByItsFirstFourBytes) {
-    const auto archive = ZipBuilder().Add("x.xml", kXml).Build();
-    EXPECT_TRUE(ZipReader::IsZip(archive.data(), archive.size()));
     EXPECT_TRUE(ZipReader::IsZip("PK\x03\x04", 4));
     EXPECT_FALSE(ZipReader::IsZip("PK\x03", 3));
-    EXPECT_FALSE(ZipReader::IsZip("PK\x05\x06", 4));
-    EXPECT_FALSE(ZipReader::IsZip(kXml.data(), kXml.size()));
     EXPECT_FALSE(ZipReader::IsZip(nullptr, 4));
 }
 

@@ -1,4 +1,5 @@
-// The link configuration file: its exact text, and every way a file is refused.
+// The link configuration file: what the road test through the exported functions does not reach,
+// and every way a file is refused.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -39,56 +40,15 @@ std::string Root(const std::string &attributes, const std::string &body = "") {
     return "<cxpconfiguration " + attributes + ">" + body + "</cxpconfiguration>";
 }
 
-// A board with a camera of two links (ports 0, 1) and one of one link (port 2).
-CxpLinkConfiguration TwoCameras() {
-    CxpLinkConfiguration configuration("cxp");
-    configuration.SetLinkCount(4);
-    configuration.SetLinkGroupCount(2);
-    configuration.SetGroupLinkCount(0, 2);
-    configuration.SetGroupMasterId(0, 1);
-    configuration.SetGroupSpeed(0, 12500);
-    configuration.SetGroupStreamPacketSize(0, 8192);
-    for (uint32_t link = 0; link < 2; ++link) {
-        configuration.SetLinkPhyIndex(0, link, link);
-        configuration.SetLinkApIndex(0, link, link);
-    }
-    configuration.SetGroupLinkCount(1, 1);
-    configuration.SetGroupMasterId(1, 3);
-    configuration.SetGroupSpeed(1, 6250);
-    configuration.SetLinkPhyIndex(1, 0, 2);
-    configuration.SetLinkApIndex(1, 0, 2);
-    return configuration;
-}
-
-constexpr const char *kTwoCamerasText =
-    "<cxpconfiguration links=\"4\" linkgroups=\"2\">\n"
-    "\t<linkgroup masterId=\"1\" speed=\"12500\" streampacketsize=\"8192\">\n"
-    "\t\t<link phyIndex=\"0\" apIndex=\"0\" linkIndex=\"0\" isMaster=\"true\"/>\n"
-    "\t\t<link phyIndex=\"1\" apIndex=\"1\" linkIndex=\"1\"/>\n"
-    "\t</linkgroup>\n"
-    "\t<linkgroup masterId=\"3\" speed=\"6250\" streampacketsize=\"4096\">\n"
-    "\t\t<link phyIndex=\"2\" apIndex=\"2\" linkIndex=\"0\" isMaster=\"true\"/>\n"
-    "\t</linkgroup>\n"
-    "</cxpconfiguration>\n";
-
 }  // namespace
 
-TEST(CxpLinkConfiguration, WritesTheLayoutByteForByteAndReadsItBack) {
-    EXPECT_EQ(Text(TwoCameras()), kTwoCamerasText);
-
-    CxpLinkConfiguration read("cxp");
-    read.ReadText(kTwoCamerasText);
-    EXPECT_EQ(Text(read), kTwoCamerasText);
-    EXPECT_EQ(read.GetGroupMasterPort(0), 0u);
-    EXPECT_EQ(read.GetGroupMasterPort(1), 2u);
-
-    // Other technologies change only the root element; an unknown one writes none.
+// The layout of cxp files is written and read back byte for byte by the link file road test.
+TEST(CxpLinkConfiguration, OtherTechnologiesChangeOnlyTheRootElement) {
     CxpLinkConfiguration clhs("clhs"), unknown("gige");
     clhs.SetLinkCount(1);
     unknown.SetLinkGroupCount(0);
     EXPECT_EQ(Text(clhs), "<clhsconfiguration links=\"1\" linkgroups=\"0\">\n</clhsconfiguration>\n");
-    EXPECT_EQ(Text(CxpLinkConfiguration("cl")), "<clconfiguration links=\"0\" linkgroups=\"0\">\n</clconfiguration>\n");
-    EXPECT_EQ(Text(unknown), "");
+    EXPECT_EQ(Text(unknown), "");  // an unknown technology writes none
     // Without a root check, any root element carries the counts.
     unknown.ReadText("<anything links=\"2\" linkgroups=\"0\"/>");
     EXPECT_EQ(unknown.GetLinkCount(), 2u);
@@ -159,12 +119,6 @@ TEST(CxpLinkConfiguration, LimitsOfGroupsAndLinks) {
     EXPECT_EQ(configuration.GetGroupLinkCount(0), 0u);
     EXPECT_EQ(ErrorOf([&] { configuration.SetLinkPhyIndex(0, 4, 1); }), "link index out of bounds.");
     EXPECT_EQ(ErrorOf([&] { configuration.SetGroupMasterId(1, 1); }), "link group index out of bounds.");
-    // Copies share one record; Clear keeps the groups' contents.
-    CxpLinkConfiguration copy = configuration;
-    copy.SetGroupMasterId(0, 9);
-    configuration.Clear();
-    configuration.SetLinkGroupCount(1);
-    EXPECT_EQ(configuration.GetGroupMasterId(0), 9u);
     EXPECT_EQ(configuration.GetLinkPhyIndex(0, 0), kNo);
 }
 
@@ -181,21 +135,15 @@ TEST(CxpLinkConfiguration, EveryReadErrorNamesWhatIsWrong) {
         {"<cxpconfiguration links=\"4\" linkgroups=\"1\"><linkgroup>", "Error parsing XML file '<buffer>': unexpected end of data"},
         {"<clhsconfiguration links=\"1\" linkgroups=\"0\"/>", "Illegal root node found in XML file '<buffer>': clhsconfiguration"},
         {"<cxpconfiguration linkgroups=\"1\"/>", missing + "'links' not found" + inRoot},
-        {"<cxpconfiguration links=\"4\"/>", missing + "'linkgroups' not found" + inRoot},
         {Root("links=\"-4\" linkgroups=\"1\""), illegal + "'links'" + inRoot + ": -4"},
         {Root("links=\"4\" linkgroups=\"one\""), illegal + "'linkgroups'" + inRoot + ": one"},
-        {Root("links=\"4\" linkgroups=\"99999999999\""), illegal + "'linkgroups'" + inRoot + ": 99999999999"},
         {Root("links=\"5\" linkgroups=\"1\""), tooMany},
-        {Root("links=\"4\" linkgroups=\"5\""), tooMany},
         {Root("links=\"4\" linkgroups=\"1\"", "<linkgroup masterId=\"x1\"/>"),
          illegal + "'masterId' in <linkgroup> of XML file '<buffer>': x1"},
         {withLink("<link phyIndex=\"0\" apIndex=\"0\"/><link phyIndex=\"1\" apIndex=\"1\"/><link phyIndex=\"2\" apIndex=\"2\"/>"
                   "<link phyIndex=\"3\" apIndex=\"3\"/><link phyIndex=\"0\" apIndex=\"0\"/>"),
          "No more than 4 links per linkgroup allowed!"},
         {withLink("<link apIndex=\"0\"/>"), missing + "'phyIndex' not found" + inLink},
-        {withLink("<link phyIndex=\" 1\" apIndex=\"0\"/>"), illegal + "'phyIndex'" + inLink + ":  1"},
-        {withLink("<link phyIndex=\"1\"/>"), missing + "'apIndex' not found" + inLink},
-        {withLink("<link phyIndex=\"1\" apIndex=\"\"/>"), illegal + "'apIndex'" + inLink + ": "},
         {withLink("<link phyIndex=\"1\" apIndex=\"0\" linkIndex=\"+1\"/>"), illegal + "'linkIndex'" + inLink + ": +1"},
         {withLink("<link phyIndex=\"1\" apIndex=\"0\" linkIndex=\"4\"/>"), "link index out of bounds."},
         // Named twice, the later link would replace the master and leave three links on two ports.
@@ -208,30 +156,12 @@ TEST(CxpLinkConfiguration, EveryReadErrorNamesWhatIsWrong) {
     for (const auto &[text, error] : cases) EXPECT_EQ(ReadError(text), error) << text;
 }
 
-TEST(CxpLinkConfiguration, AFailedReadKeepsWhatWasReadBefore) {
+// A damaged group leaves the groups read before it: the link file road test.
+TEST(CxpLinkConfiguration, CountsRefusedInTheRootLeaveNoGroup) {
     CxpLinkConfiguration configuration("cxp");
-    EXPECT_FALSE(ReadError(Root("links=\"4\" linkgroups=\"2\"",
-                                "<linkgroup masterId=\"5\"><link phyIndex=\"3\" apIndex=\"0\"/></linkgroup>"
-                                "<linkgroup><link phyIndex=\"1\"/></linkgroup>"),
-                           configuration)
-                     .empty());
-    // The first group is whole; the broken second one does not count.
-    EXPECT_EQ(configuration.GetLinkGroupCount(), 1u);
-    EXPECT_EQ(configuration.GetGroupMasterId(0), 5u);
-    EXPECT_EQ(configuration.GetLinkPhyIndex(0, 0), 3u);
-    // Counts refused in the root leave no group at all.
-    EXPECT_EQ(ReadError(Root("links=\"5\" linkgroups=\"2\""), configuration),
-              "No more than 4 physical links and linkgroups allowed!");
+    configuration.SetLinkGroupCount(2);
+    EXPECT_FALSE(ReadError(Root("links=\"5\" linkgroups=\"2\""), configuration).empty());
     EXPECT_EQ(configuration.GetLinkGroupCount(), 0u);
-}
-
-TEST(CxpLinkConfiguration, ReadersAcceptCrLfAndIgnoreOtherElements) {
-    std::string text = kTwoCamerasText;
-    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2)) text.insert(at, "\r");
-    text.insert(0, "<?xml version=\"1.0\"?>\r\n<!-- saved by hand -->\r\n");
-    CxpLinkConfiguration configuration("cxp");
-    configuration.ReadText(text);
-    EXPECT_EQ(Text(configuration), kTwoCamerasText);
 }
 
 TEST(CxpLinkConfiguration, HostileFilesAreRefusedWithBoundedWork) {
@@ -256,29 +186,4 @@ TEST(CxpLinkConfiguration, HostileFilesAreRefusedWithBoundedWork) {
     nox_test::WriteFile(path, huge);
     CxpLinkConfiguration configuration("cxp");
     EXPECT_EQ(ErrorOf([&] { configuration.ReadFile(path); }), "XML file is too large: '" + path + "'");
-}
-
-TEST(CxpLinkConfiguration, FilesLoadAndSave) {
-    nox_test::TempDirectory directory;
-    const std::string path = (directory.Path() / "layout.xml").string();
-    CxpLinkConfiguration configuration = TwoCameras();
-    EXPECT_FALSE(configuration.Save());  // no file name yet
-    configuration.SetFileName(path);
-    ASSERT_TRUE(configuration.Save());
-    EXPECT_EQ(nox_test::ReadFile(path), kTwoCamerasText);
-
-    CxpLinkConfiguration loaded("cxp");
-    loaded.SetFileName(path);
-    loaded.Load();
-    EXPECT_EQ(Text(loaded), kTwoCamerasText);
-
-    // Missing and empty files.
-    EXPECT_EQ(ErrorOf([&] { loaded.ReadFile(path + ".missing"); }),
-              "Error opening file '" + path + ".missing' for reading!");
-    nox_test::WriteFile(path + ".empty", "");
-    EXPECT_THROW(loaded.ReadFile(path + ".empty"), std::runtime_error);
-    loaded.SetFileName(path + ".missing");
-    loaded.Load();  // silent
-    EXPECT_EQ(loaded.GetLinkGroupCount(), 2u);
-    // Unwritable files are refused through the exported save, in the link file road test.
 }

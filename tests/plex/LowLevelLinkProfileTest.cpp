@@ -1,7 +1,7 @@
-// The low-level link profile's text: written exactly, read leniently, refused when incomplete.
+// The low-level link profile's text: read leniently, refused when incomplete. The text the board
+// writes, and its restore, are the link file road test's.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
 #include "plex/LowLevelLinkProfile.h"
@@ -32,26 +32,6 @@ std::string Replace(const std::string &line, const std::string &replacement) {
 
 }  // namespace
 
-TEST(LowLevelLinkProfile, WritesTenLinesAndReadsThemBack) {
-    const auto profile = LowLevelLinkProfile::Parse(kProfileText);
-    ASSERT_TRUE(profile);
-    EXPECT_EQ(profile->select, 0x7654321076543210u);
-    EXPECT_EQ(profile->apMasterId[2], 2u);
-    EXPECT_EQ(profile->apExtensionId[1], 1u);
-    EXPECT_EQ(profile->speed[3], 0xFFFFFFFFu);
-    std::ostringstream out;
-    profile->Write(out);
-    EXPECT_EQ(out.str(), kProfileText);
-
-    // Select values print in lower case without leading zeros.
-    LowLevelLinkProfile small;
-    small.select = 0xFFFF3210FFFF3210u;
-    std::ostringstream smallOut;
-    small.Write(smallOut);
-    EXPECT_EQ(smallOut.str().substr(0, smallOut.str().find("ap_")),
-              "# low level link profile v1.0\nmux=0xffff3210ffff3210\n");
-}
-
 TEST(LowLevelLinkProfile, ReadsTrimmedCrLfLinesInAnyOrderAndSkipsTheUnknown) {
     const std::string text =
         "  speed_3 = 0 \r\n\r\n# a comment\r\nspeed_2=0\r\nspeed_1=1\r\nspeed_0=1\r\nmux= FFFF3210ffff3210\r\n"
@@ -65,18 +45,16 @@ TEST(LowLevelLinkProfile, ReadsTrimmedCrLfLinesInAnyOrderAndSkipsTheUnknown) {
 
 TEST(LowLevelLinkProfile, RefusesIncompleteOrMalformedProfiles) {
     EXPECT_FALSE(LowLevelLinkProfile::Parse(""));
-    // Each of the nine data lines missing in turn.
-    for (const char *line : {"mux=0x7654321076543210", "ap_0=1,0", "ap_3=3,0", "speed_0=1", "speed_3=4294967295"})
+    // A data line missing.
+    for (const char *line : {"mux=0x7654321076543210", "ap_3=3,0", "speed_0=1"})
         EXPECT_FALSE(LowLevelLinkProfile::Parse(Replace(line, ""))) << line;
     // Indices outside 0..3 never reach the four entries.
     EXPECT_FALSE(LowLevelLinkProfile::Parse(Replace("ap_3=3,0", "ap_4=3,0")));
     EXPECT_FALSE(LowLevelLinkProfile::Parse(Replace("speed_3=4294967295", "speed_-1=0")));
     EXPECT_FALSE(LowLevelLinkProfile::Parse(Replace("speed_3=4294967295", "speed_99999999999=0")));
     // Values that do not parse.
-    EXPECT_FALSE(LowLevelLinkProfile::Parse(Replace("mux=0x7654321076543210", "mux=0x")));
     EXPECT_FALSE(LowLevelLinkProfile::Parse(Replace("mux=0x7654321076543210", "mux=0x176543210765432100")));
     EXPECT_FALSE(LowLevelLinkProfile::Parse(Replace("ap_0=1,0", "ap_0=1")));
-    EXPECT_FALSE(LowLevelLinkProfile::Parse(Replace("ap_0=1,0", "ap_0=1,x")));
     EXPECT_FALSE(LowLevelLinkProfile::Parse(Replace("speed_0=1", "speed_0")));
     // A repeated line counts once, the last value wins.
     const auto repeated = LowLevelLinkProfile::Parse(std::string(kProfileText) + "speed_0=6250\n");

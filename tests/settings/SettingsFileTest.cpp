@@ -57,13 +57,6 @@ TEST(SettingsFile, AwkwardInputIsParsedWithoutFault) {
     const std::string longValue(3 * 1024 * 1024, 'x');
     const SettingsMap longLine = ParseSettingsText("[A]\nkey=" + longValue);
     EXPECT_EQ(longLine.at("A::KEY").size(), longValue.size());
-
-    // Thousands of lines: every one is read, the last spelling of a key wins.
-    std::string many = "[Many]\n";
-    for (int i = 0; i < 20000; ++i) many += "key" + std::to_string(i % 5000) + " = " + std::to_string(i) + "\n";
-    const SettingsMap manySettings = ParseSettingsText(many);
-    EXPECT_EQ(manySettings.size(), 5000u);
-    EXPECT_EQ(manySettings.at("MANY::KEY4999"), "19999");
 }
 
 TEST(SettingsFile, FilesAreReadWithinTheirBound) {

@@ -2,6 +2,7 @@
 #include <zlib.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -21,24 +22,15 @@ public:
         const uint16_t flags = dataDescriptor ? 0x0008 : 0;
         Central entry{name, method, flags, crc, static_cast<uint32_t>(data.size()),
                       static_cast<uint32_t>(content.size()), static_cast<uint32_t>(archive_.size())};
-        Put32(archive_, 0x04034B50);
-        Put16(archive_, 20);
-        Put16(archive_, flags);
-        Put16(archive_, method);
-        Put32(archive_, 0);  // time and date
-        Put32(archive_, dataDescriptor ? 0 : crc);
-        Put32(archive_, dataDescriptor ? 0 : entry.compressedSize);
-        Put32(archive_, dataDescriptor ? 0 : entry.size);
-        Put16(archive_, static_cast<uint16_t>(name.size()));
-        Put16(archive_, 0);
+        Put32(archive_, {0x04034B50});
+        Put16(archive_, {20, flags, method});
+        // Time and date, then what a data descriptor carries instead.
+        Put32(archive_, {0, dataDescriptor ? 0 : crc, dataDescriptor ? 0 : entry.compressedSize,
+                         dataDescriptor ? 0 : entry.size});
+        Put16(archive_, {static_cast<uint16_t>(name.size()), 0});
         archive_.insert(archive_.end(), name.begin(), name.end());
         archive_.insert(archive_.end(), data.begin(), data.end());
-        if (dataDescriptor) {
-            Put32(archive_, 0x08074B50);
-            Put32(archive_, crc);
-            Put32(archive_, entry.compressedSize);
-            Put32(archive_, entry.size);
-        }
+        if (dataDescriptor) Put32(archive_, {0x08074B50, crc, entry.compressedSize, entry.size});
         entries_.push_back(entry);
         return *this;
     }
@@ -48,32 +40,18 @@ public:
         std::vector<uint8_t> archive = archive_;
         const uint32_t directory = static_cast<uint32_t>(archive.size());
         for (const Central &entry : entries_) {
-            Put32(archive, 0x02014B50);
-            Put16(archive, 20);
-            Put16(archive, 20);
-            Put16(archive, entry.flags);
-            Put16(archive, entry.method);
-            Put32(archive, 0);
-            Put32(archive, entry.crc);
-            Put32(archive, entry.compressedSize);
-            Put32(archive, entry.size);
-            Put16(archive, static_cast<uint16_t>(entry.name.size()));
-            Put16(archive, 0);
-            Put16(archive, 0);
-            Put16(archive, 0);
-            Put16(archive, 0);
-            Put32(archive, 0);
-            Put32(archive, entry.localHeader);
+            Put32(archive, {0x02014B50});
+            Put16(archive, {20, 20, entry.flags, entry.method});
+            Put32(archive, {0, entry.crc, entry.compressedSize, entry.size});
+            Put16(archive, {static_cast<uint16_t>(entry.name.size()), 0, 0, 0, 0});
+            Put32(archive, {0, entry.localHeader});
             archive.insert(archive.end(), entry.name.begin(), entry.name.end());
         }
         const uint32_t directorySize = static_cast<uint32_t>(archive.size()) - directory;
-        Put32(archive, 0x06054B50);
-        Put32(archive, 0);
-        Put16(archive, static_cast<uint16_t>(entries_.size()));
-        Put16(archive, static_cast<uint16_t>(entries_.size()));
-        Put32(archive, directorySize);
-        Put32(archive, directory);
-        Put16(archive, static_cast<uint16_t>(comment.size()));
+        Put32(archive, {0x06054B50, 0});
+        Put16(archive, {static_cast<uint16_t>(entries_.size()), static_cast<uint16_t>(entries_.size())});
+        Put32(archive, {directorySize, directory});
+        Put16(archive, {static_cast<uint16_t>(comment.size())});
         archive.insert(archive.end(), comment.begin(), comment.end());
         return archive;
     }
@@ -101,13 +79,12 @@ private:
         uint32_t localHeader;
     };
 
-    static void Put16(std::vector<uint8_t> &out, uint16_t value) {
-        out.push_back(static_cast<uint8_t>(value));
-        out.push_back(static_cast<uint8_t>(value >> 8));
+    // Each value little-endian, in two or four bytes.
+    static void Put16(std::vector<uint8_t> &out, std::initializer_list<uint16_t> values) {
+        for (uint16_t value : values) out.insert(out.end(), {uint8_t(value), uint8_t(value >> 8)});
     }
-    static void Put32(std::vector<uint8_t> &out, uint32_t value) {
-        Put16(out, static_cast<uint16_t>(value));
-        Put16(out, static_cast<uint16_t>(value >> 16));
+    static void Put32(std::vector<uint8_t> &out, std::initializer_list<uint32_t> values) {
+        for (uint32_t value : values) Put16(out, {uint16_t(value), uint16_t(value >> 16)});
     }
 
     static std::vector<uint8_t> Deflate(const std::string &content) {
