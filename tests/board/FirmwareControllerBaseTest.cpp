@@ -139,12 +139,16 @@ TEST_F(FirmwareControllerBaseTest, MasksMapThroughTheCurrentRouting) {
     EXPECT_EQ(controller.routing.Value(), 0x7654321076543210ull);
     EXPECT_EQ(controller.MapPortMaskForward(0x5), 0x5u);
 
-    // The tables themselves are DiscoverySelect's cases: camera ports 0..3 feed applet ports 2, 3, 0 and nothing.
+    // Camera ports 0..3 feed applet ports 2, 3, 0 and nothing; applet port 1 is fed by nothing.
     controller.routing = DiscoverySelect(0xFFFFF032FFFF10F2ull);
     EXPECT_EQ(controller.MapPortMaskForward(0xF), 0xDu);
     EXPECT_EQ(controller.MapPortMaskReverse(0x4), 0x1u);
     EXPECT_EQ(controller.DiscoverySelectForwardEntry(1), 3u);
     EXPECT_EQ(controller.DiscoverySelectReverseEntry(3), 1u);
+    // Entries of 8 to 14 are no ports either.
+    controller.routing = DiscoverySelect(0x0000000800000009ull);
+    EXPECT_EQ(controller.MapPortMaskForward(0x3), 0x1u);
+    EXPECT_EQ(controller.MapPortMaskReverse(0x3), 0x1u);
 }
 
 TEST_F(FirmwareControllerBaseTest, PerPortArraysIgnorePortsBeyondFour) {

@@ -66,7 +66,19 @@ TEST(NodeMapConcurrency, ThreadsShareOneNodeMapAndUseTwoInParallel) {
     EXPECT_EQ(first.port.Big32(0x170 + 4 * ((kRounds - 1) % 4)), static_cast<uint32_t>(kRounds - 1));
 }
 
-// Descriptions parsed and released by several threads at once: the integration
-// concurrency test, whose threads connect cameras while others read their features.
+TEST(NodeMapConcurrency, DescriptionsAreParsedAndReleasedFromSeveralThreads) {
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&, i] {
+            for (int round = 0; round < 5; ++round) {
+                Camera camera(16 * (i + 1));
+                ReadFeatures(*camera.map, 16 * (i + 1), wrong);
+            }
+        });
+    }
+    for (std::thread &thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
 
 }  // namespace
