@@ -104,9 +104,7 @@ TEST(CameraParameters, LoadDropsBlanksSkipsCommentsAndFiresNoCommand) {
     ASSERT_EQ(Nox_LoadCameraParameters(camera, file.c_str(), 1), ERR_NONE);
     EXPECT_EQ(IntegerFeature(camera, "Width"), 512);
     EXPECT_EQ(EntryOf(camera, "PixelFormat"), "Mono12");
-    const char *user = nullptr;
-    ASSERT_EQ(Nox_getStringValue(camera, "DeviceUserID", &user), ERR_NONE);
-    EXPECT_STREQ(user, "a=b");
+    EXPECT_EQ(nox_test::StringFeature(camera, "DeviceUserID"), "a=b");
     uint32_t done = 0;
     ASSERT_EQ(Nox_isCommandDone(camera, "TriggerSoftware", &done), ERR_NONE);
     EXPECT_EQ(done, 1u);

@@ -60,8 +60,7 @@ void ExpectRecovery(const char *topology, uint32_t slot, uint32_t physicalPort, 
 
     ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
     ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE);
-    EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
-    EXPECT_EQ(width, 4096);
+    EXPECT_EQ(nox_test::IntegerFeature(camera, "Width"), 4096);
     EXPECT_EQ(LayoutOf(camera), scanned) << "back at the negotiated layout";
 
     Interrupt(road.Board(), physicalPort, outage, false);
