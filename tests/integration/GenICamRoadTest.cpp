@@ -62,9 +62,8 @@ constexpr char kLinkRegisterDescription[] = R"xml(<?xml version="1.0" encoding="
 TEST(ConnectCamera, EveryCameraOfTheDefaultTopologyLoadsItsZippedDescription) {
     LoggedRoad road;
     for (uint32_t slot : {0u, 1u}) {
-        NoxCameraHandle *camera = road.Camera(slot);
-        EXPECT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
-        ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE) << slot;
+        SCOPED_TRACE(slot);
+        NoxCameraHandle *camera = road.Connected(slot);
         EXPECT_EQ(GenICamConnected(camera), 1u);
         EXPECT_EQ(StringFeature(camera, "DeviceVendorName"), "Vexo Vision");
         // The copy is the unzipped description.
@@ -369,8 +368,7 @@ TEST(ConnectCameraWithExternalXml, RefusesFilesThatCannotConnectAndDropsTheEarli
     EXPECT_EQ(GenICamConnected(camera), 0u);
 
     // A failed connect drops the earlier connection.
-    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
-    ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE);
+    road.Connected(0);
     const auto bad = road.Directory() / "bad.xml";
     nox_test::WriteFile(bad, "<RegisterDescription/>");
     EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, bad.c_str()), ERR_EXCEPTION);

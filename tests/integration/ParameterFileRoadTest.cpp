@@ -129,8 +129,7 @@ TEST(CameraParameters, RefusesCallsThatCannotWork) {
     const auto file = road.Directory() / "camera.txt";
     EXPECT_EQ(Nox_SaveCameraParameters(camera, file.c_str()), ERR_NO_GENICAM_CONNECTION);
     EXPECT_TRUE(road.Logged("Invalid XML connection"));
-    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
-    ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE);
+    road.Connected(0);
     EXPECT_EQ(Nox_SaveCameraParameters(camera, nullptr), ERR_INVALID_FILENAME);
     EXPECT_EQ(Nox_LoadCameraParameters(camera, "", 0), ERR_INVALID_FILENAME);
     EXPECT_TRUE(road.Logged("Invalid param File Name"));
