@@ -186,11 +186,10 @@ TEST_F(Noxcam, ScanListsCamerasLinksAndPlaceholdersOfTheDefaultTopology) {
 TEST_F(Noxcam, InfoCommonOptionsAndVerbosity) {
     const json info = RunJson({"info", "-c", "1"});
     ExpectMembers(info, R"({"serial": "SN0002", "firmwareVersion": "2.3.1", "links": [{"port": 2, "appletPort": 2}]})");
-    const ToolRun text = Run({"info"});
-    EXPECT_EQ(text.exitCode, 0);
-    EXPECT_NE(text.out.find("\nmodel              VX-12M\n"), std::string::npos) << text.out;
+    const std::string text = Printed({"info"});
+    EXPECT_NE(text.find("\nmodel              VX-12M\n"), std::string::npos) << text;
     // The family is the description's when the camera information lacks it.
-    EXPECT_NE(text.out.find("\nfamily             VX\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.find("\nfamily             VX\n"), std::string::npos) << text;
 
     EXPECT_EQ(Run({"-c", "1", "get", "-n", "DeviceModelName"}).out, "VX-4M\n");
     EXPECT_EQ(Run({"get", "DeviceModelName", "-c", "1", "--value-only"}).out, "VX-4M\n");
@@ -239,11 +238,9 @@ TEST_F(Noxcam, FeaturesShowTheTreeAndRegistersReadAndWrite) {
     EXPECT_FALSE(failing->contains("value"));
     EXPECT_EQ(failing->at("error")["name"], "ERR_EXCEPTION");
 
-    const ToolRun text = Run({"features"});
-    EXPECT_EQ(text.exitCode, 0);
-    EXPECT_EQ(text.out.rfind("FEATURE", 0), 0u);
-    EXPECT_NE(text.out.find("\n    Width                   4096            Integer      RW\n"), std::string::npos)
-        << text.out;
+    const std::string text = Printed({"features"});
+    EXPECT_EQ(text.rfind("FEATURE", 0), 0u);
+    EXPECT_NE(text.find("\n    Width                   4096            Integer      RW\n"), std::string::npos) << text;
 
     // Narrowed by name (any case) and by category; the categories on the way stay, empty ones go.
     const json filtered = RunJson({"features", "--filter", "offset"})["root"];
@@ -383,15 +380,14 @@ TEST_F(Noxcam, GetSetExecAndXml) {
     EXPECT_EQ(RunJson({"exec", "TriggerSoftware"}), json::parse(R"({"executed": "TriggerSoftware", "camera": 0})"));
     EXPECT_EQ(Run({"get", "-n", "AcquisitionStop"}).out, "done\n");
 
-    const ToolRun printed = Run({"xml"});
-    EXPECT_EQ(printed.exitCode, 0);
-    EXPECT_EQ(printed.out.rfind("<?xml", 0), 0u);
-    EXPECT_NE(printed.out.find("<Category Name=\"Root\""), std::string::npos);
+    const std::string printed = Printed({"xml"});
+    EXPECT_EQ(printed.rfind("<?xml", 0), 0u);
+    EXPECT_NE(printed.find("<Category Name=\"Root\""), std::string::npos);
 
     const json written = RunJson({"xml", "-o", Path("camera.xml")});
     const std::string file = ReadFile(Path("camera.xml"));
     EXPECT_EQ(written["size"], file.size());
-    EXPECT_EQ(file + (file.ends_with('\n') ? "" : "\n"), printed.out);
+    EXPECT_EQ(file + (file.ends_with('\n') ? "" : "\n"), printed);
     EXPECT_EQ(RunJson({"xml"})["xml"], file);
 
     ExpectFailure(Run({"xml", "-o", Path("no/such/folder/camera.xml")}), "writing the description", "ERR_FILE_ACCESS");
@@ -482,10 +478,9 @@ TEST_F(Noxcam, PowerSwitchesAndReports) {
     ExpectMembers(status[2], R"({"state": "on, camera powered", "stateCode": 5})");
     EXPECT_DOUBLE_EQ(status[2]["volts"].get<double>(), 24.0);
     EXPECT_GT(status[2]["milliamperes"].get<double>(), 0.0);
-    const ToolRun text = Run({"power", "status", "--ports", "0x3"});
-    EXPECT_EQ(text.out, "PORT  STATE               CODE  VOLTAGE  CURRENT\n"
-                        "0     on, camera powered  5     24.0 V   500.0 mA\n"
-                        "1     on, no load         3     24.0 V   0.0 mA\n");
+    EXPECT_EQ(Printed({"power", "status", "--ports", "0x3"}), "PORT  STATE               CODE  VOLTAGE  CURRENT\n"
+                                                        "0     on, camera powered  5     24.0 V   500.0 mA\n"
+                                                        "1     on, no load         3     24.0 V   0.0 mA\n");
 
     const json off = RunJson({"power", "off", "--ports", "0x4"})["ports"];
     ASSERT_EQ(off.size(), 1u);
