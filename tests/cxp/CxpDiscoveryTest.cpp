@@ -23,13 +23,6 @@ namespace {
 constexpr uint32_t kBoard = 0;
 constexpr uint32_t kNone = DiscoveryInfo::kNone;
 
-// A camera register through the controller, most significant byte first.
-uint32_t CameraRegister(CxpController &controller, uint32_t port, uint32_t address) {
-    uint32_t value = 0;
-    EXPECT_EQ(controller.ReadRaw(port, address, &value, 4, ByteSwap::kSwapWords, 0), 0) << std::hex << address;
-    return value;
-}
-
 // (master id, extension id) of every camera port.
 using Links = std::vector<std::pair<uint32_t, uint32_t>>;
 Links CameraSide(const DiscoveryInfo &info) {

@@ -56,9 +56,8 @@ TEST_F(CxpTransport, TransfersGoOutInPacketsOfTheCamerasSizeTaggedForRevisionTwo
     const auto packetWords = [](bool tagged) { return 6u + (tagged ? 1u : 0u); };
     {
         RecordingHardware recording;
-        uint32_t standard = 0;
-        EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &standard, 4, ByteSwap::kWireOrder, 0), 0);
-        EXPECT_EQ(standard, 0xE59AA7C0u) << "without the swap flag the data stays in wire order";
+        EXPECT_EQ(CameraRegister(Controller(), 0, bootstrap::kStandard, ByteSwap::kWireOrder), 0xE59AA7C0u)
+            << "without the swap flag the data stays in wire order";
         EXPECT_EQ(recording.WritesTo(TransmitAddress(0)).size(), packetWords(true));
     }
     // A recorded size of 128 bytes: 26 words per packet untagged, 25 tagged; three packets for 64 words.
@@ -83,24 +82,20 @@ TEST_F(CxpTransport, WaitAndTentativeAcknowledgmentsPostponeAWrite) {
     EXPECT_EQ(WriteUserId(0x41424344), 0);
     ASSERT_EQ(vexosim_fault(kBoard, 0, "tentative_ack", 1), 0);
     EXPECT_EQ(WriteUserId(0x45464748), 0);
-    uint32_t value = 0;
-    EXPECT_EQ(Controller().ReadRaw(0, kUserIdAddress, &value, 4, ByteSwap::kSwapWords, 0), 0);
-    EXPECT_EQ(value, 0x45464748u);
+    EXPECT_EQ(CameraRegister(Controller(), 0, kUserIdAddress), 0x45464748u);
     // A read has no use for a postponed answer.
     ASSERT_EQ(vexosim_fault(kBoard, 0, "wait_ack:30", 1), 0);
+    uint32_t value = 0;
     EXPECT_EQ(Controller().ReadRaw(0, kUserIdAddress, &value, 4, ByteSwap::kSwapWords, 0), ERR_GENCP_TOO_FEW_DATA);
 }
 
 TEST_F(CxpTransport, MalformedAcknowledgmentsAreResentFourTimesAtMost) {
-    vexosim_port_stats before = Stats(kBoard, 0);
-    ASSERT_EQ(vexosim_fault(kBoard, 0, "malformed_ack", 4), 0);
-    EXPECT_EQ(WriteUserId(1), 0);
-    EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 5u);
-
-    before = Stats(kBoard, 0);
-    ASSERT_EQ(vexosim_fault(kBoard, 0, "malformed_ack", 5), 0);
-    EXPECT_EQ(WriteUserId(2), ERR_GENCP_TOO_FEW_DATA);
-    EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 5u);
+    for (const auto &[malformed, status] : {std::pair<int, int32_t>{4, 0}, std::pair<int, int32_t>{5, ERR_GENCP_TOO_FEW_DATA}}) {
+        const vexosim_port_stats before = Stats(kBoard, 0);
+        ASSERT_EQ(vexosim_fault(kBoard, 0, "malformed_ack", malformed), 0);
+        EXPECT_EQ(WriteUserId(malformed), status) << malformed << " malformed";
+        EXPECT_EQ(Stats(kBoard, 0).commandsReceived - before.commandsReceived, 5u) << malformed << " malformed";
+    }
 }
 
 // Error codes, broken CRCs and missing answers to reads: FaultMatrix's rows.
@@ -115,9 +110,7 @@ TEST_F(CxpTransport, ErrorAcknowledgmentsAndMissingOnesEndTheExchange) {
     // An unknown acknowledge mode sends the packet but cannot finish it.
     EXPECT_EQ(WriteUserId(6, static_cast<AcknowledgeMode>(3)), ERR_GENCP_TOO_FEW_DATA);
     // Afterwards the port works as before.
-    uint32_t value = 0;
-    EXPECT_EQ(Controller().ReadRaw(0, bootstrap::kStandard, &value, 4, ByteSwap::kSwapWords, 0), 0);
-    EXPECT_EQ(value, vexo::protocol::cxp::kStandardMagic);
+    EXPECT_EQ(CameraRegister(Controller(), 0, bootstrap::kStandard), vexo::protocol::cxp::kStandardMagic);
 }
 
 TEST_F(CxpTransport, ArgumentsThatCannotBeServedAreRefusedUpFront) {
@@ -149,9 +142,7 @@ TEST_F(CxpTransport, PartialWordsAreReadAndWrittenWhole) {
 TEST(CxpTransportWithoutCrc, AcknowledgmentsWithoutCrcAreAccepted) {
     ControllerUnderTest board(OneBoard(R"({"model": "cxp2-c", "cameras": [{"links": [0], "ack_crc": false}]})"));
     ASSERT_EQ(board.controller->Discovery(0, 0, 0x3, 0), 0);
-    uint32_t config = 0;
-    EXPECT_EQ(board.controller->ReadRaw(0, bootstrap::kConnectionConfig, &config, 4, ByteSwap::kSwapWords, 0), 0);
-    EXPECT_EQ(config, 0x00010058u);
+    EXPECT_EQ(CameraRegister(*board.controller, 0, bootstrap::kConnectionConfig), 0x00010058u);
 }
 
 namespace {

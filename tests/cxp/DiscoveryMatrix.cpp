@@ -7,6 +7,7 @@
 #include "discovery/DiscoveryInfo.h"
 #include "protocol/CxpBitRates.h"
 #include "protocol/CxpBootstrap.h"
+#include "SimBoard.h"
 
 namespace cxp_test {
 namespace {
@@ -95,11 +96,8 @@ void ExpectDiscoveryFinds(vexo::genicam::CxpController &controller, const std::v
         EXPECT_EQ(info.CountCameraLinks(master), static_cast<int32_t>(camera.links));
         EXPECT_EQ(info.GetBitRate(master), camera.bitRate);
         // The camera itself runs that configuration.
-        uint32_t config = 0;
-        EXPECT_EQ(controller.ReadRaw(info.GetCommandPort(master), vexo::protocol::cxp::bootstrap::kConnectionConfig,
-                                     &config, 4, vexo::genicam::ByteSwap::kSwapWords, 0),
-                  0);
-        EXPECT_EQ(config, camera.links << 16 | vexo::protocol::cxp::RateCode(camera.bitRate));
+        EXPECT_EQ(CameraRegister(controller, info.GetCommandPort(master), vexo::protocol::cxp::bootstrap::kConnectionConfig),
+                  camera.links << 16 | vexo::protocol::cxp::RateCode(camera.bitRate));
     }
 }
 

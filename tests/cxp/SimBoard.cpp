@@ -135,6 +135,13 @@ bool Contains(const std::vector<std::string> &texts, const std::string &text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
+uint32_t CameraRegister(vexo::genicam::CxpController &controller, uint32_t port, uint64_t address,
+                        vexo::genicam::ByteSwap swap) {
+    uint32_t value = 0;
+    EXPECT_EQ(controller.ReadRaw(port, address, &value, 4, swap, 0), 0) << std::hex << address;
+    return value;
+}
+
 vexosim_port_stats Stats(uint32_t board, uint32_t port) {
     vexosim_port_stats stats{};
     EXPECT_EQ(vexosim_stats(board, port, &stats), 0);

@@ -116,4 +116,8 @@ bool Contains(const std::vector<std::string> &texts, const std::string &text);
 
 vexosim_port_stats Stats(uint32_t board, uint32_t port);
 
+// A camera register through the controller, most significant byte first unless `swap` says otherwise.
+uint32_t CameraRegister(vexo::genicam::CxpController &controller, uint32_t port, uint64_t address,
+                        vexo::genicam::ByteSwap swap = vexo::genicam::ByteSwap::kSwapWords);
+
 }  // namespace cxp_test

@@ -72,10 +72,8 @@ TEST(ClhsRoad, ScanConnectFeaturesRegistersAndFiles) {
     EXPECT_EQ(CameraProperty(camera, "LINKSPEED"), 10000u);
     EXPECT_EQ(CameraRegister(camera, camera_register::kDeviceId), CameraProperty(camera, "MASTERID"));
     ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE);
-    int64_t width = 0;
     ASSERT_EQ(Nox_setIntegerValue(camera, "Width", 1024), ERR_NONE);
-    ASSERT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
-    EXPECT_EQ(width, 1024);
+    EXPECT_EQ(nox_test::IntegerFeature(camera, "Width"), 1024);
 
     // Registers and memory through the camera and through the board's port.
     EXPECT_EQ(CameraRegister(camera, bootstrap::kGenCpVersion), vexo::protocol::gencp::kVersion1_0);

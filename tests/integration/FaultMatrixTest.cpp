@@ -117,9 +117,7 @@ int32_t Perform(const Technology &technology, Call call, NoxCameraHandle *camera
 
 // An ordinary read of another register: a late answer taken for it shows.
 void ExpectOther(const Technology &technology, NoxCameraHandle *camera) {
-    uint32_t value = 0;
-    EXPECT_EQ(Nox_registerReadFromCamera(camera, &value, technology.other.address), ERR_NONE);
-    EXPECT_EQ(value, technology.other.value);
+    EXPECT_EQ(nox_test::CameraRegister(camera, technology.other.address), technology.other.value);
 }
 
 // What each call answers under one fault, in the order of Call; the fault
@@ -222,9 +220,7 @@ protected:
 TEST_P(FaultMatrix, EveryCameraCall) {
     const auto &[technology, row] = GetParam();
     LoggedRoad road(technology->topology);
-    NoxCameraHandle *camera = road.Camera(technology->slot);
-    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
-    ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE);
+    NoxCameraHandle *camera = road.Connected(technology->slot);
     for (const Call call : {Call::kRegisterRead, Call::kMemoryRead, Call::kFeatureGet, Call::kConnect}) {
         SCOPED_TRACE(NameOf(call));
         ASSERT_EQ(vexosim_fault(0, technology->faultPort, row.fault, row.count), 0);

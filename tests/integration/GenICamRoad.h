@@ -141,6 +141,12 @@ inline int64_t IntegerFeature(NoxCameraHandle *camera, const char *feature) {
     return value;
 }
 
+inline std::string StringFeature(NoxCameraHandle *camera, const char *feature) {
+    const char *value = nullptr;
+    EXPECT_EQ(Nox_getStringValue(camera, feature, &value), ERR_NONE) << feature;
+    return value != nullptr ? value : "";
+}
+
 inline std::string EntryOf(NoxCameraHandle *camera, const char *feature) {
     const char *entry = nullptr;
     EXPECT_EQ(Nox_getEnumerationValueAsString(camera, feature, &entry), ERR_NONE) << feature;

@@ -13,7 +13,9 @@
 
 using nox_test::CameraRegister;
 using nox_test::FloatBits;
+using nox_test::IntegerFeature;
 using nox_test::LoggedRoad;
+using nox_test::StringFeature;
 
 namespace {
 
@@ -35,11 +37,7 @@ void WriteBytes(const std::filesystem::path &path, const std::vector<uint8_t> &b
                                                 static_cast<std::streamsize>(bytes.size()));
 }
 
-uint32_t GenICamConnected(NoxCameraHandle *camera) {
-    uint32_t value = 99, type = 1;
-    EXPECT_EQ(Nox_getCameraPropertyWithType(camera, "ISGENICAMCONNECTED", &value, &type, nullptr), ERR_NONE);
-    return value;
-}
+uint32_t GenICamConnected(NoxCameraHandle *camera) { return nox_test::CameraProperty(camera, "ISGENICAMCONNECTED"); }
 
 // A description in which a feature lies on the camera's link configuration register.
 constexpr char kLinkRegisterDescription[] = R"xml(<?xml version="1.0" encoding="utf-8"?>
@@ -64,13 +62,10 @@ constexpr char kLinkRegisterDescription[] = R"xml(<?xml version="1.0" encoding="
 TEST(ConnectCamera, EveryCameraOfTheDefaultTopologyLoadsItsZippedDescription) {
     LoggedRoad road;
     for (uint32_t slot : {0u, 1u}) {
-        NoxCameraHandle *camera = road.Camera(slot);
-        EXPECT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
-        ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE) << slot;
+        SCOPED_TRACE(slot);
+        NoxCameraHandle *camera = road.Connected(slot);
         EXPECT_EQ(GenICamConnected(camera), 1u);
-        const char *vendor = nullptr;
-        ASSERT_EQ(Nox_getStringValue(camera, "DeviceVendorName", &vendor), ERR_NONE);
-        EXPECT_STREQ(vendor, "Vexo Vision");
+        EXPECT_EQ(StringFeature(camera, "DeviceVendorName"), "Vexo Vision");
         // The copy is the unzipped description.
         size_t size = 0;
         ASSERT_EQ(Nox_getGenICamXML(camera, nullptr, &size), ERR_NONE);
@@ -78,9 +73,7 @@ TEST(ConnectCamera, EveryCameraOfTheDefaultTopologyLoadsItsZippedDescription) {
         ASSERT_EQ(Nox_getGenICamXML(camera, xml.data(), &size), ERR_NONE);
         EXPECT_NE(xml.find("<RegisterDescription"), std::string::npos);
     }
-    const char *model = nullptr;
-    ASSERT_EQ(Nox_getStringValue(road.Camera(1), "DeviceModelName", &model), ERR_NONE);
-    EXPECT_STREQ(model, "VX-4M");
+    EXPECT_EQ(StringFeature(road.Camera(1), "DeviceModelName"), "VX-4M");
     EXPECT_TRUE(road.Errors().empty()) << ::testing::PrintToString(road.Errors());
 }
 
@@ -107,14 +100,10 @@ TEST(Features, ValuesLandInTheCameraRegisters) {
     int64_t format = 0;
     EXPECT_EQ(Nox_getEnumerationValue(camera, "PixelFormat", &format), ERR_NONE);
     EXPECT_EQ(format, 0x01100005);
-    int64_t payload = 0;
-    EXPECT_EQ(Nox_getIntegerValue(camera, "PayloadSize", &payload), ERR_NONE);
-    EXPECT_EQ(payload, 1024 * 3072 * 2);  // Height keeps its power-on value
+    EXPECT_EQ(IntegerFeature(camera, "PayloadSize"), 1024 * 3072 * 2);  // Height keeps its power-on value
 
     ASSERT_EQ(Nox_setStringValue(camera, "DeviceUserID", "line-3"), ERR_NONE);
-    const char *user = nullptr;
-    EXPECT_EQ(Nox_getStringValue(camera, "DeviceUserID", &user), ERR_NONE);
-    EXPECT_STREQ(user, "line-3");
+    EXPECT_EQ(StringFeature(camera, "DeviceUserID"), "line-3");
 
     EXPECT_EQ(Nox_startAcquisition(camera), ERR_NONE);
     EXPECT_EQ(Nox_stopAcquisition(camera), ERR_NONE);
@@ -126,26 +115,22 @@ TEST(Features, ValuesLandInTheCameraRegisters) {
 TEST(Features, ARegisterIsReadOnceUntilSomethingMayHaveChangedIt) {
     LoggedRoad road;
     NoxCameraHandle *camera = road.Connected(0);
-    int64_t width = 0;
-    ASSERT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
+    IntegerFeature(camera, "Width");
     const uint64_t commands = nox_test::CommandsReceived(0);
-    ASSERT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
+    IntegerFeature(camera, "Width");
     EXPECT_EQ(nox_test::CommandsReceived(0), commands);
 
     ASSERT_EQ(Nox_registerWriteToCamera(camera, 2048, kWidth), ERR_NONE);
-    ASSERT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
-    EXPECT_EQ(width, 2048);
+    EXPECT_EQ(IntegerFeature(camera, "Width"), 2048);
     const uint32_t bytes = 0x00020000;  // 512, big-endian on the wire
     ASSERT_EQ(Nox_memoryWriteToCamera(camera, &bytes, kWidth, 4), ERR_NONE);
-    ASSERT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
-    EXPECT_EQ(width, 512);
+    EXPECT_EQ(IntegerFeature(camera, "Width"), 512);
     ASSERT_EQ(Nox_DirectRegisterWrite(road.Board(), 0, kWidth, 256, 1), ERR_NONE);
-    ASSERT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
-    EXPECT_EQ(width, 256);
+    EXPECT_EQ(IntegerFeature(camera, "Width"), 256);
 
     const uint64_t beforeCommand = nox_test::CommandsReceived(0);
     ASSERT_EQ(Nox_executeCommand(camera, "AcquisitionStop"), ERR_NONE);
-    ASSERT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
+    IntegerFeature(camera, "Width");
     EXPECT_EQ(nox_test::CommandsReceived(0), beforeCommand + 2) << "the command and one read";
 }
 
@@ -174,8 +159,7 @@ TEST(Features, RefusalsComeWithTheirStatusAndLeaveTheCameraAlone) {
     EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &value), ERR_NO_GENICAM_CONNECTION);
     EXPECT_TRUE(road.Logged("Failed to get camera node map"));
     EXPECT_EQ(Nox_executeCommand(camera, "TriggerSoftware"), ERR_NO_GENICAM_CONNECTION);
-    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
-    ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE);
+    road.Connected(0);
 
     EXPECT_EQ(Nox_getIntegerValue(camera, "ExposureTime", &value), ERR_INVALID_FEATURE);
     EXPECT_TRUE(road.Logged("Failed to get feature"));
@@ -384,8 +368,7 @@ TEST(ConnectCameraWithExternalXml, RefusesFilesThatCannotConnectAndDropsTheEarli
     EXPECT_EQ(GenICamConnected(camera), 0u);
 
     // A failed connect drops the earlier connection.
-    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
-    ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE);
+    road.Connected(0);
     const auto bad = road.Directory() / "bad.xml";
     nox_test::WriteFile(bad, "<RegisterDescription/>");
     EXPECT_EQ(Nox_connectCameraWithExternalXml(camera, bad.c_str()), ERR_EXCEPTION);
@@ -397,7 +380,7 @@ TEST(ConnectCameraWithExternalXml, RefusesFilesThatCannotConnectAndDropsTheEarli
     ASSERT_EQ(Nox_getGenICamXML(camera, nullptr, &size), ERR_NONE);
     EXPECT_EQ(size, std::strlen("<RegisterDescription/>") + 1);
     EXPECT_EQ(Nox_connectCamera(camera), ERR_NONE);
-    EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &value), ERR_NONE);
+    IntegerFeature(camera, "Width");
 }
 
 TEST(ConnectCameraWithExternalXml, ASchemaOneDescriptionLoadsAndItsRomNodesRead) {
@@ -405,14 +388,9 @@ TEST(ConnectCameraWithExternalXml, ASchemaOneDescriptionLoadsAndItsRomNodesRead)
     NoxCameraHandle *camera = road.Camera(0);
     ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
     ASSERT_EQ(Nox_connectCameraWithExternalXml(camera, NOX_TEST_DATA "/SchemaOneCamera.xml"), ERR_NONE);
-    int64_t value = 0;
-    EXPECT_EQ(Nox_getIntegerValue(camera, "SensorWidthKey", &value), ERR_NONE);
-    EXPECT_EQ(value, 4096);
-    EXPECT_EQ(Nox_getIntegerValue(camera, "ExposureBlock", &value), ERR_NONE);
-    EXPECT_EQ(value, 3072);
-    const char *vendor = nullptr;
-    EXPECT_EQ(Nox_getStringValue(camera, "VendorText", &vendor), ERR_NONE);
-    EXPECT_STREQ(vendor, "Vexo Vision");
+    EXPECT_EQ(IntegerFeature(camera, "SensorWidthKey"), 4096);
+    EXPECT_EQ(IntegerFeature(camera, "ExposureBlock"), 3072);
+    EXPECT_EQ(StringFeature(camera, "VendorText"), "Vexo Vision");
     EXPECT_EQ(Nox_setIntegerValue(camera, "Width", 1024), ERR_NONE);
     EXPECT_EQ(CameraRegister(camera, kWidth), 1024u);
     EXPECT_EQ(Nox_setIntegerValue(camera, "SensorWidthKey", 1), ERR_FEATURE_READ_ONLY);
@@ -424,9 +402,8 @@ TEST(GenICamXml, CopyIsReportedReplacedAndSizedSafely) {
     LoggedRoad road;
     NoxCameraHandle *camera = road.Camera(0);
     // (The refusals of a missing size, an empty copy and a stale camera are the stale handles case's.)
-    size_t size = 0;
     // No copy yet: size 0, and a zero byte only where there is room for it.
-    size = 7;
+    size_t size = 7;
     ASSERT_EQ(Nox_getGenICamXML(camera, nullptr, &size), ERR_NONE);
     EXPECT_EQ(size, 0u);
     char buffer[32] = "unchanged";

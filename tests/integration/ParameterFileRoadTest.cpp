@@ -104,9 +104,7 @@ TEST(CameraParameters, LoadDropsBlanksSkipsCommentsAndFiresNoCommand) {
     ASSERT_EQ(Nox_LoadCameraParameters(camera, file.c_str(), 1), ERR_NONE);
     EXPECT_EQ(IntegerFeature(camera, "Width"), 512);
     EXPECT_EQ(EntryOf(camera, "PixelFormat"), "Mono12");
-    const char *user = nullptr;
-    ASSERT_EQ(Nox_getStringValue(camera, "DeviceUserID", &user), ERR_NONE);
-    EXPECT_STREQ(user, "a=b");
+    EXPECT_EQ(nox_test::StringFeature(camera, "DeviceUserID"), "a=b");
     uint32_t done = 0;
     ASSERT_EQ(Nox_isCommandDone(camera, "TriggerSoftware", &done), ERR_NONE);
     EXPECT_EQ(done, 1u);
@@ -131,8 +129,7 @@ TEST(CameraParameters, RefusesCallsThatCannotWork) {
     const auto file = road.Directory() / "camera.txt";
     EXPECT_EQ(Nox_SaveCameraParameters(camera, file.c_str()), ERR_NO_GENICAM_CONNECTION);
     EXPECT_TRUE(road.Logged("Invalid XML connection"));
-    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
-    ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE);
+    road.Connected(0);
     EXPECT_EQ(Nox_SaveCameraParameters(camera, nullptr), ERR_INVALID_FILENAME);
     EXPECT_EQ(Nox_LoadCameraParameters(camera, "", 0), ERR_INVALID_FILENAME);
     EXPECT_TRUE(road.Logged("Invalid param File Name"));

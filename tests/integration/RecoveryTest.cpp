@@ -58,10 +58,8 @@ void ExpectRecovery(const char *topology, uint32_t slot, uint32_t physicalPort, 
     EXPECT_NE(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE) << "nothing answers while the link is down";
     Interrupt(road.Board(), physicalPort, outage, true);
 
-    ASSERT_EQ(Nox_LinkConnect(road.Board(), camera), ERR_NONE);
-    ASSERT_EQ(Nox_connectCamera(camera), ERR_NONE);
-    EXPECT_EQ(Nox_getIntegerValue(camera, "Width", &width), ERR_NONE);
-    EXPECT_EQ(width, 4096);
+    road.Connected(slot);
+    EXPECT_EQ(nox_test::IntegerFeature(camera, "Width"), 4096);
     EXPECT_EQ(LayoutOf(camera), scanned) << "back at the negotiated layout";
 
     Interrupt(road.Board(), physicalPort, outage, false);

@@ -49,9 +49,7 @@ TEST_F(SimCameraLink, DocumentedReadGetsItsExactAcknowledgeAndRefusalsCarryTheir
                         0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x04};
     EXPECT_EQ(ReadCommand(0x1000, 4, 1), literal);
     // 0x1000 holds the supported baud mask: 9600 to 115200.
-    const std::optional<Reply> ack = link.Exchange(literal);
-    ASSERT_TRUE(ack);
-    EXPECT_EQ(ack->bytes, GenCpPacket(0, 0x0801, 1, {0, 0, 0, 0x1F}));
+    EXPECT_EQ(link.Exchange(literal).value().bytes, GenCpPacket(0, 0x0801, 1, {0, 0, 0, 0x1F}));
 
     const auto refusal = [&](const Bytes &command) {
         const std::optional<Reply> reply = link.Exchange(command);
@@ -65,10 +63,9 @@ TEST_F(SimCameraLink, DocumentedReadGetsItsExactAcknowledgeAndRefusalsCarryTheir
     EXPECT_EQ(refusal(ReadCommand(kDescriptionAddress, 497, 6)).bytes, GenCpPacket(0x8002, 0x0801, 6, {}));
     EXPECT_EQ(refusal(WriteCommand(kCurrentBaudMask, {0, 0, 0, 0x20}, 7)).Status(), 0x8002);  // 230400: unsupported
     EXPECT_EQ(refusal(WriteCommand(kCurrentBaudMask, {0, 0, 0, 0x03}, 8)).Status(), 0x8002);  // two rates
-    const std::optional<Reply> longest = link.Exchange(ReadCommand(kDescriptionAddress, 496, 9));
-    ASSERT_TRUE(longest);
-    EXPECT_EQ(longest->Status(), 0);
-    EXPECT_EQ(longest->Scd().size(), 496u);
+    const Reply longest = link.Exchange(ReadCommand(kDescriptionAddress, 496, 9)).value();
+    EXPECT_EQ(longest.Status(), 0);
+    EXPECT_EQ(longest.Scd().size(), 496u);
 }
 
 TEST_F(SimCameraLink, BadChecksumsAreDroppedAndAResendIsNotExecutedTwice) {
@@ -80,12 +77,9 @@ TEST_F(SimCameraLink, BadChecksumsAreDroppedAndAResendIsNotExecutedTwice) {
     link.Send(corrupt);
     EXPECT_EQ(link.Waiting(), 0);
 
-    const std::optional<Reply> first = link.Exchange(WriteCommand(0x0184, Text("first", 8), 9));
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->bytes, GenCpPacket(0, 0x0803, 9, {0, 0, 0, 8}));
-    const std::optional<Reply> again = link.Exchange(WriteCommand(0x0184, Text("second", 8), 9, 0xC000));
-    ASSERT_TRUE(again);
-    EXPECT_EQ(again->bytes, first->bytes);
+    const Reply first = link.Exchange(WriteCommand(0x0184, Text("first", 8), 9)).value();
+    EXPECT_EQ(first.bytes, GenCpPacket(0, 0x0803, 9, {0, 0, 0, 8}));
+    EXPECT_EQ(link.Exchange(WriteCommand(0x0184, Text("second", 8), 9, 0xC000)).value().bytes, first.bytes);
     EXPECT_EQ(ReadMemory(link, 0x0184, 8), Text("first", 8));
     const vexosim_port_stats after = Stats(0, 0);
     EXPECT_EQ(after.crcErrors - before.crcErrors, 1u);
@@ -103,9 +97,7 @@ TEST_F(SimCameraLink, TheCameraHearsOnlyItsRateAndSwitchesAfterItsAcknowledge) {
 
     EXPECT_EQ(SetSerialBaudRate(link.Device(), 0, 12345), -1);
     ASSERT_EQ(SetSerialBaudRate(link.Device(), 0, 9600), 0);
-    const std::optional<Reply> switched = link.Exchange(WriteCommand(kCurrentBaudMask, {0, 0, 0, 0x10}, 2));
-    ASSERT_TRUE(switched) << "answered at the old rate";
-    EXPECT_EQ(switched->Status(), 0);
+    EXPECT_EQ(link.Exchange(WriteCommand(kCurrentBaudMask, {0, 0, 0, 0x10}, 2)).value().Status(), 0) << "at the old rate";
     EXPECT_FALSE(link.Exchange(ReadCommand(kCurrentBaudMask, 4, 3))) << "the camera listens at 115200 now";
     ASSERT_EQ(SetSerialBaudRate(link.Device(), 0, 115200), 0);
     EXPECT_EQ(ReadNumber(link, kCurrentBaudMask, 4), 0x10u);

@@ -113,9 +113,7 @@ TEST_F(SimClhs, TheTransmitSideWordByWord) {
     Fill(board, 0, write);
     EXPECT_EQ(TxStatus(board, 0), clhs::kTxStatusNotEmpty);
     board.Write("ClhsTxCmdCommand_", 0, clhs::kTxCommandSend);
-    const std::optional<Message> ack = NextMessage(board, 0);
-    ASSERT_TRUE(ack);
-    EXPECT_EQ(ack->words, (std::vector<uint32_t>{0x00005040, 0x00010000, 0x00000803, 0x00040002, 4}));
+    EXPECT_EQ(NextMessage(board, 0).value().words, (std::vector<uint32_t>{0x00005040, 0x00010000, 0x00000803, 0x00040002, 4}));
     EXPECT_EQ(TxStatus(board, 0), 0u);
     EXPECT_EQ(ReadRegister(board, 0, clhs::camera::kDeviceId), 0x0102u);
     Fill(board, 0, write);
@@ -282,9 +280,8 @@ TEST_F(SimClhs, RoutingLinkIdsAndTheHotplugRequest) {
     // Select the one-link configuration, then ask for the hotplug: both links drop for the reconnect time.
     ASSERT_TRUE(Exchange(board, 0, WriteCommand(clhs::camera::kDeviceConfigurationIndex, 1, 2)));
     const Clock::time_point requested = Clock::now();
-    const std::optional<Message> ack = Exchange(board, 0, WriteCommand(clhs::camera::kHotplugRequest, 1, 3));
-    ASSERT_TRUE(ack);
-    EXPECT_EQ(ack->words[2], 0x0803u) << "acknowledged before the links drop";
+    EXPECT_EQ(Exchange(board, 0, WriteCommand(clhs::camera::kHotplugRequest, 1, 3)).value().words.at(2), 0x0803u)
+        << "acknowledged before the links drop";
     EXPECT_TRUE(Within(kAnswerBound, [&] { return board.Read("ClhsTransceiverLocked") == 0; }));
     EXPECT_TRUE(Within(std::chrono::seconds(2), [&] { return board.Read("ClhsTransceiverLocked") == 1; }));
     EXPECT_GE(Clock::now() - requested, std::chrono::milliseconds(40));

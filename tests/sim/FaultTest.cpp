@@ -32,31 +32,29 @@ void ExpectFaultedAnswer(const Session &board, const std::string &fault) {
         EXPECT_EQ(ack->words, NormalAnswer());
         EXPECT_GE(std::chrono::steady_clock::now() - sent, after);
     };
-    if (fault == "no_ack") {
+    // Only these two leave the first answer out.
+    if (fault == "no_ack" || fault == "delay_ack:100") {
         EXPECT_FALSE(first);
-    } else if (fault == "wait_ack:100") {
+    } else {
         ASSERT_TRUE(first);
+    }
+    if (fault == "wait_ack:100") {
         EXPECT_EQ(first->words, WithCrc({AckWord(AckCode::kWait), 0x04000000, 0x64000000}))
             << "wait 100 ms, most significant byte first";
         late(board.WaitAck(0, kBound), milliseconds(100));
     } else if (fault == "tentative_ack") {
-        ASSERT_TRUE(first);
         EXPECT_EQ(first->words, WithCrc({AckWord(AckCode::kTentative)}));
         EXPECT_EQ(board.TakeAck(0).value().words, NormalAnswer());
     } else if (fault == "malformed_ack") {
-        ASSERT_TRUE(first);
         EXPECT_EQ(first->words, WithCrc({0x00FF00FF}));
     } else if (fault == "bad_crc_ack") {
-        ASSERT_TRUE(first);
         EXPECT_EQ(first->words.size(), 4u);
         EXPECT_EQ(std::vector<uint32_t>(first->words.begin(), first->words.end() - 1),
                   std::vector<uint32_t>(NormalAnswer().begin(), NormalAnswer().end() - 1));
         EXPECT_FALSE(first->CrcValid());
     } else if (fault == "ack_code:42") {
-        ASSERT_TRUE(first);
         EXPECT_EQ(first->words, WithCrc({AckWord(AckCode::kInvalidOpcode)}));
     } else if (fault == "delay_ack:100") {
-        EXPECT_FALSE(first);
         late(board.WaitAck(0, kBound), milliseconds(100));
     }
 }
@@ -111,10 +109,6 @@ TEST_F(SimFault, ALateAnswerHoldsBackTheAnswersBehindIt) {
     board.Send(0, ReadPacket(bootstrap::kStandard, 4));
     board.Send(0, ReadPacket(bootstrap::kDeviceConnectionId, 4));
     EXPECT_FALSE(board.TakeAck(0));
-    const std::optional<Ack> first = board.WaitAck(0, kBound);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->words, NormalAnswer());
-    const std::optional<Ack> second = board.WaitAck(0, kBound);
-    ASSERT_TRUE(second);
-    EXPECT_EQ(second->ReadData(), std::vector<uint32_t>{0});
+    EXPECT_EQ(board.WaitAck(0, kBound).value().words, NormalAnswer());
+    EXPECT_EQ(board.WaitAck(0, kBound).value().ReadData(), std::vector<uint32_t>{0});
 }

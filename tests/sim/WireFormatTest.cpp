@@ -13,18 +13,14 @@ TEST_F(SimWireFormat, DocumentedReadOfConnectionConfigGetsItsExactAcknowledgment
 
     board.Send(0, literal);
     EXPECT_TRUE(board.PacketSent(0));
-    const std::optional<Ack> ack = board.TakeAck(0);
-    ASSERT_TRUE(ack);
     // The 2-link camera at its discovery speed: 2 links at code 0x38, i.e. wire bytes 00 02 00 38.
-    const std::vector<uint32_t> expected{0x00000000, 0x04000000, 0x38000200, Crc(std::vector<uint32_t>{0, 0x04000000, 0x38000200})};
-    EXPECT_EQ(ack->words, expected);
+    EXPECT_EQ(board.TakeAck(0).value().words,
+              (std::vector<uint32_t>{0, 0x04000000, 0x38000200, Crc(std::vector<uint32_t>{0, 0x04000000, 0x38000200})}));
     EXPECT_FALSE(board.TakeAck(0)) << "one acknowledgment per command";
     EXPECT_EQ(board.Read("CxpRxCmdAckPacketData_", 0), kReceiveEmpty);
 
     // The standard register's bytes C0 A7 9A E5 arrive as the data word 0xE59AA7C0.
-    const std::optional<Ack> standard = board.Exchange(0, ReadPacket(bootstrap::kStandard, 4));
-    ASSERT_TRUE(standard);
-    EXPECT_EQ(standard->ReadData(), std::vector<uint32_t>{0xE59AA7C0});
+    EXPECT_EQ(board.Exchange(0, ReadPacket(bootstrap::kStandard, 4)).value().ReadData(), std::vector<uint32_t>{0xE59AA7C0});
 
     // Opening a packet clears the sent bit until the packet goes out.
     board.Write("CxpTxCmdWriteData_", 0, kPacketStartMarker);
@@ -66,10 +62,8 @@ TEST_F(SimWireFormat, CorruptFramesGetNoAnswerAndAreCounted) {
 TEST_F(SimWireFormat, WritesAreAcknowledgedAndCountedInBytes) {
     Session board;
     const uint64_t before = Stats(0, 0).bytesWritten;
-    const std::optional<Ack> ack =
-        board.Exchange(0, WritePacket(bootstrap::kDeviceUserId.address, TextWords("line-7", 16)));
-    ASSERT_TRUE(ack);
-    EXPECT_EQ(ack->words, (std::vector<uint32_t>{kAckSuccess, Crc(std::vector<uint32_t>{kAckSuccess})}));
+    EXPECT_EQ(board.Exchange(0, WritePacket(bootstrap::kDeviceUserId.address, TextWords("line-7", 16))).value().words,
+              (std::vector<uint32_t>{kAckSuccess, Crc(std::vector<uint32_t>{kAckSuccess})}));
     EXPECT_EQ(Stats(0, 0).bytesWritten - before, 16u);
 }
 
@@ -99,9 +93,8 @@ TEST_F(SimWireFormat, RefusedCommandsCarryTheirCodes) {
 TEST_F(SimWireFormat, AcknowledgmentsGoWithoutCrcWhenTheCameraSendsNone) {
     LoadTopology(R"({"boards": [{"model": "cxp2-c", "cameras": [{"links": [0], "ack_crc": false}]}]})");
     Session board;
-    const std::optional<Ack> ack = board.Exchange(0, ReadPacket(bootstrap::kStandard, 4));
-    ASSERT_TRUE(ack);
-    EXPECT_EQ(ack->words, (std::vector<uint32_t>{kAckSuccess, 0x04000000, 0xE59AA7C0}));
+    EXPECT_EQ(board.Exchange(0, ReadPacket(bootstrap::kStandard, 4)).value().words,
+              (std::vector<uint32_t>{kAckSuccess, 0x04000000, 0xE59AA7C0}));
 }
 
 TEST_F(SimWireFormat, TaggedCommandsGetTaggedAnswersFromRevisionTwoCamerasOnly) {
